@@ -1,0 +1,52 @@
+#pragma once
+// What the logic asks of the machine it runs on: the tick count, message boxes, the one data file, sound and the
+// fatal-error path. The desktop program implements it on SDL; tests and the script driver use the headless one.
+// Windows and controls are not here: their state lives in the forms, which the front end draws.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace mox {
+
+// The message box's button codes as the logic sees them.
+enum MessageBoxResult { kBoxOk = 0, kBoxCancel = 1, kBoxAbort = 2, kBoxRetry = 3, kBoxIgnore = 4, kBoxYes = 5,
+                        kBoxNo = 6 };
+
+struct WaveFormat {
+  uint16_t formatTag = 0;
+  uint16_t channels = 0;
+  uint32_t samplesPerSecond = 0;
+  uint32_t bytesPerSecond = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bitsPerSample = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Milliseconds since the system started; it seeds the random generator.
+  virtual uint32_t tickCount() = 0;
+
+  // A modal message box (texts in UTF-8); returns the button pressed.
+  virtual int messageBox(const std::string& text, int flags, const std::string& caption) = 0;
+
+  // Shows the fatal-error box and ends the process with exit code -1; must not return.
+  virtual void fatal(const std::string& message) = 0;
+
+  // The data file beside the program, by bare name.
+  virtual bool fileExists(const std::string& name) = 0;
+  // The whole file, or nothing when it cannot be read or is larger than `limit` bytes.
+  virtual std::optional<std::string> readFile(const std::string& name, size_t limit) = 0;
+  // Replaces the file's content as one step: written beside it and renamed over it, so a failure leaves the
+  // previous file whole. Returns false on failure.
+  virtual bool replaceFile(const std::string& name, std::string_view bytes) = 0;
+
+  // Plays validated PCM sample data asynchronously, overlapping any sound still playing. `role` names the
+  // sound (its asset name) for whoever records what was played.
+  virtual void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) = 0;
+};
+
+}  // namespace mox

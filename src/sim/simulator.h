@@ -1,0 +1,122 @@
+#pragma once
+// The simulation: the stock, the two benches (held in the slot controls' tags), the pretend account and the
+// consumption counters, and every handler that changes them. Each changing handler ends with refreshAll, the one
+// routine that rewrites what the form shows of the state.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/files.h"
+#include "runtime/form.h"
+#include "runtime/platform.h"
+#include "runtime/random.h"
+
+namespace mox {
+
+// Item codes: 1 chip +0, 2 small crystal, 3 big crystal, 4 magic crystal, 5 catalyst, 6 protectant,
+// 7..15 chip +1..+9.
+enum ItemCode : int32_t {
+  kChip0 = 1, kSmallCrystal = 2, kBigCrystal = 3, kMagicCrystal = 4, kCatalyst = 5, kProtectant = 6,
+  kChip1 = 7, kChip7 = 13, kChip8 = 14, kChip9 = 15,
+};
+
+// Sounds by role, named as their embedded assets.
+inline constexpr std::string_view kClickSound = "sound_click";
+inline constexpr std::string_view kRefusalSound = "sound_refusal";
+inline constexpr std::string_view kPurchaseSound = "sound_purchase";
+inline constexpr std::string_view kSuccessSound = "sound_success";
+inline constexpr std::string_view kFailureSound = "sound_failure";
+
+// The banner picture of a status word, or "" for a word that is not one of the eleven.
+std::string bannerPictureFor(std::string_view statusWord);
+
+struct SimState {
+  std::array<int32_t, 15> itemCount{};  // stock per item code (index code - 1)
+  std::array<int32_t, 15> cellItem{};   // item code shown in inventory cell n (index n - 1), 0 = empty
+  std::array<int, 36> cellButton{};     // form indices of a01..a36
+  std::array<int, 36> cellLabel{};      // form indices of n1..n36
+  std::array<int, 15> stockPicture{};   // form indices of the bag-size pictures per item code
+  std::array<int, 15> slotPicture{};    // form indices of the slot-size pictures per item code
+  int32_t qCoinBalance = 0;             // tenths of a Q币
+  int32_t rechargeTotal = 0;            // tenths of a yuan
+  int32_t spendTotal = 0;               // tenths of a yuan
+  std::array<int32_t, 5> usedCount{};   // small, big, magic crystal, catalyst, protectant
+  int32_t enhanceRate = 0;              // thousandths of a percent
+  int32_t synthesisRate = 0;
+  int32_t synthesisLevel = 0;
+};
+
+// What the simulation needs from the window around it.
+struct SimHooks {
+  std::function<void(const std::string& picture)> showBanner;  // "" keeps the picture shown last
+  std::function<void()> hideBanner;
+  std::function<void(const std::string& statusWord)> resultShown;  // for whoever records results
+};
+
+class Simulator {
+ public:
+  Simulator(Form& form, Platform& platform, Random& random, Files& files, SimHooks hooks);
+
+  SimState& state() { return s_; }
+  const SimState& state() const { return s_; }
+  int32_t itemCount(int code) const;
+
+  // The main window's creation handler: the account reset, the control lookups, the view buttons, the banner
+  // preparation (through `prepareBanner`) and the load of the saved stock.
+  void createWindow(const std::function<void()>& prepareBanner);
+
+  void refreshAll();
+
+  // Placement and removal.
+  void placeFromCell(int n);
+  void takeBack(std::string_view slot);
+  void fillSlot(std::string_view slot, int32_t code);
+  void emptySlot(std::string_view slot);
+  void redrawCellLabel(int n);
+
+  void enhanceAttempt();
+  void synthesize();
+
+  // Account and shop.
+  void topUp();
+  void buyGoods();
+  void toggleExpertBonus();
+  void toggleLabBonus();
+
+  // Views, help panels and the statistics.
+  void showSynthesisView();
+  void showEnhanceView();
+  void showEnhanceHelp();
+  void hideEnhanceHelp();
+  void showSynthesisHelp();
+  void hideSynthesisHelp();
+  void clearUsage();
+
+  // The saved stock.
+  void saveStock();
+  void loadStock();
+
+  void showResult(const std::string& statusWord);
+
+  // The code lying in a slot: its tag read as a number (0 when empty or not a number).
+  double slotCode(std::string_view slot) const;
+
+ private:
+  void playSound(std::string_view role);
+  bool synthesisShowing() const;
+  void returnSlotItem(std::string_view slot);
+  void addToStock(int32_t code, int32_t amount);
+  void takeFromStock(int32_t code);
+  void consumeAndReload();
+
+  Form& form_;
+  Platform& platform_;
+  Random& random_;
+  Files& files_;
+  SimHooks hooks_;
+  SimState s_;
+};
+
+}  // namespace mox

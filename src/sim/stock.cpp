@@ -1,0 +1,71 @@
+// Saving the stock to "MOXdata" beside the program and loading it at start-up.
+#include <cmath>
+#include <limits>
+
+#include "runtime/fatal.h"
+#include "runtime/value.h"
+#include "sim/simulator.h"
+#include "store/cipher.h"
+
+namespace mox {
+
+namespace {
+constexpr const char* kDataFile = "MOXdata";
+constexpr double kTolerance = 0.0000001;
+}  // namespace
+
+void Simulator::saveStock() {
+  // Items still on either bench go back to the stock first, so the saved counts include them.
+  struct Return {
+    const char* slot;
+    bool (*holds)(double);
+  };
+  static constexpr Return kOrder[] = {
+      {"合成芯片位", [](double t) { return t - 8 >= -kTolerance; }},
+      {"合成芯片位1", [](double t) { return t - 7 >= -kTolerance; }},
+      {"合成芯片位2", [](double t) { return t - 7 >= -kTolerance; }},
+      {"合成防护位", [](double t) { return std::fabs(t - 6) <= kTolerance; }},
+      {"晶体位0", [](double t) { return t - 1 > kTolerance; }},
+      {"晶体位1", [](double t) { return t - 1 > kTolerance; }},
+      {"晶体位2", [](double t) { return t - 1 > kTolerance; }},
+      {"晶体位3", [](double t) { return t - 1 > kTolerance; }},
+      {"芯片位", [](double t) { return t - 1 >= -kTolerance; }},
+      {"防护位", [](double t) { return std::fabs(t - 6) <= kTolerance; }},
+      {"催化位", [](double t) { return std::fabs(t - 5) <= kTolerance; }},
+  };
+  for (const Return& r : kOrder) {
+    if (r.holds(slotCode(r.slot))) returnSlotItem(r.slot);
+  }
+  refreshAll();
+
+  std::string record;
+  for (int k = 1; k <= 15; ++k) record += toText(at1(s_.itemCount, k)) + "|";
+
+  const int32_t file = files_.openFile(kDataFile, 4, 1);
+  const bool written = file > 0 && files_.writeText(file, scrambleText(record, "", random_));
+  if (!written) {
+    // The previous file is untouched (writes replace it as a whole); say so instead of claiming success.
+    platform_.messageBox("数据保存失败：无法写入数据文件 MOXdata，原有数据未被改动。", 0x10, "信息：");
+    return;
+  }
+  showResult("保存成功");
+}
+
+void Simulator::loadStock() {
+  if (!files_.fileExists(kDataFile)) return;
+  const int32_t file = files_.openFile(kDataFile, 1, 1);
+  const Text text = files_.readText(file);
+  const TextArray pieces = splitText(unscrambleText(text, "", platform_), "|");
+  if (pieces.size() < 15) return;
+  std::array<int32_t, 15> counts{};
+  for (size_t k = 0; k < 15; ++k) {
+    const double value = std::trunc(toNumber(pieces[k]));
+    // A count that does not fit in 32 bits is not one this program wrote: the file is foreign.
+    if (!(value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max())) return;
+    counts[k] = static_cast<int32_t>(value);
+  }
+  s_.itemCount = counts;
+  refreshAll();
+}
+
+}  // namespace mox
