@@ -325,7 +325,8 @@ def chip(c, cx, cy, size, level):
             c.rect(pb, fill=OUTLINE + (255,))
             c.rect(inset(pb, 0.7), fill=pin_col + (255,))
     if level >= 7:
-        c.glow(body, base + (150,), size * 0.06, shape="rrect", r=size * 0.08)
+        c.glow(inset(body, -size * 0.02 * (level - 6)), base + (110 + 30 * (level - 7),), size * 0.05 * (level - 5),
+               shape="rrect", r=size * 0.08)
     c.rrect(inset(body, -1), size * 0.1, fill=OUTLINE + (255,))
     c.grad("rrect", body, [(0, shade(base, 1.35)), (0.5, base), (1, shade(base, 0.55))], r=size * 0.09)
     rim = (240, 200, 100, 255) if level >= 7 else (230, 236, 240, 150)
@@ -340,9 +341,10 @@ def chip(c, cx, cy, size, level):
         c.line([(dx0 + 2, yy), (dx0 + (dx1 - dx0) * 0.3, yy), (dx0 + (dx1 - dx0) * 0.38, yy - 2)], tr, size * 0.018)
         c.line([(dx1 - 2, yy), (dx1 - (dx1 - dx0) * 0.3, yy), (dx1 - (dx1 - dx0) * 0.38, yy + 2)], tr, size * 0.018)
     core_r = size * 0.13
-    c.glow((cx - core_r, cy - core_r, cx + core_r, cy + core_r), shade(base, 1.5) + (255,), size * 0.04)
+    heart = (255, 70, 60) if level == 9 else base
+    c.glow((cx - core_r, cy - core_r, cx + core_r, cy + core_r), shade(heart, 1.5) + (255,), size * 0.04)
     c.grad("ellipse", (cx - core_r, cy - core_r, cx + core_r, cy + core_r),
-           [(0, (255, 255, 250)), (0.45, shade(base, 1.3)), (1, shade(base, 0.8))])
+           [(0, (255, 255, 250)), (0.45, shade(heart, 1.3)), (1, shade(heart, 0.8))])
     if level == 9:
         sparkle(c, cx + size * 0.3, cy - size * 0.3, size * 0.16)
 
@@ -572,8 +574,10 @@ def big_button(w, h, word, state, face_hue):
     if state == "disabled":
         fstops = [(0, (128, 120, 112)), (1, (84, 78, 72))]
     else:
-        k = {"normal": 1.0, "hover": 1.18, "pressed": 0.82}[state]
+        k = {"normal": 1.0, "hover": 1.0, "pressed": 0.82}[state]
         top, mid, bot = face_hue
+        if state == "hover":  # warmer and brighter, not washed out
+            top, mid, bot = mix(top, (255, 236, 150), 0.3), mix(mid, (255, 200, 90), 0.22), mix(bot, (200, 120, 40), 0.15)
         fstops = [(0, shade(top, k)), (0.5, shade(mid, k)), (1, shade(bot, k))]
         if pressed:
             fstops = [(0, shade(bot, k)), (0.5, shade(mid, k)), (1, shade(top, k))]
@@ -720,11 +724,9 @@ def synth_bench():
     # flow arrows: both inputs into the plate, the plate into the result
     arrow(c, 112, 114, 150, 168, 5)
     arrow(c, 112, 232, 150, 208, 5)
-    arrow(c, 306, 188, 316, 172, 0.1)  # a tiny stub keeps the arrow head set consistent
     arrow(c, 300, 168, 318, 168, 6)
     slot_frame(c, 34, 75, 69, 79, "芯片")
     slot_frame(c, 34, 192, 69, 79)
-    plate_label(c, 68.5, 288, "芯片")
     c.text((68.5, 173), "+", 22, (255, 220, 120), stroke=1, stroke_fill=OUTLINE)
     slot_frame(c, 185, 30, 63, 63)
     plate_label(c, 216.5, 110, "防护剂")
@@ -735,13 +737,15 @@ def synth_bench():
                 inner_stops=[(0, (70, 40, 18)), (1, (42, 23, 10))])
     c.text((219, 168), "合成成功后芯片等级", 13, YELLOW, stroke=0.5, stroke_fill=(30, 14, 4))
     recess(c, (194, 197, 241, 220), r=4, fill=(26, 13, 5))
-    # success-rate strip behind the labels (they carry their own #321b0d background)
-    rate_line(c, 157, 235, 302, 259, "成功率：", "未知", bg=(50, 27, 13))
-    # the two rule lines
-    c.rrect((16, 268, 425, 330), 6, fill=(28, 14, 6, 200), outline=(150, 104, 48, 255), width=1)
+    # success-rate strip: its labels carry their own #321b0d background and text, and only some of them show
+    # at a time, so the strip itself stays plain
+    c.rrect((155, 233, 304, 261), 3, fill=(150, 100, 45, 255))
+    c.rect((157, 235, 302, 259), fill=(50, 27, 13, 255))
+    # the two rule lines, clear of the second chip frame above and the button well below
+    c.rrect((16, 281, 425, 336), 6, fill=(28, 14, 6, 200), outline=(150, 104, 48, 255), width=1)
     for i, s in enumerate(RULE_LINES):
-        c.text((220.5, 285 + i * 27), s, 13, (250, 236, 196), stroke=0.3, stroke_fill=(20, 10, 2))
-        c.circle(26, 285 + i * 27, 2.2, fill=(255, 200, 90, 255))
+        c.text((220.5, 296 + i * 25), s, 13, (250, 236, 196), stroke=0.3, stroke_fill=(20, 10, 2))
+        c.circle(26, 296 + i * 25, 2.2, fill=(255, 200, 90, 255))
     recess(c, (150, 344, 274, 399), r=12)
     recess(c, (17, 358, 108, 384), r=4)
     gear(c, 392, 372, 22, 8)
@@ -828,7 +832,7 @@ def help_panel(name, w, h, title, paras, close_box, ok_box):
     # text area
     area = (28, 64, w - 29, ok_box[1] - 14)
     c.rrect(area, 8, fill=(26, 13, 5, 210), outline=(150, 104, 48, 255), width=1)
-    size, lh = 15, 25
+    size, lh = 16, 28
     y = area[1] + 18
     for i, p in enumerate(paras):
         num = f"{i + 1}."
@@ -836,8 +840,8 @@ def help_panel(name, w, h, title, paras, close_box, ok_box):
         for j, line in enumerate(wrap(p, size, area[2] - area[0] - 54)):
             c.text((area[0] + 38, y), line, size, (250, 238, 205), face="sans_regular", anchor="lm")
             y += lh
-        y += 8
-    if y - 8 > area[3]:
+        y += 10
+    if y - 10 > area[3]:
         raise SystemExit(f"{name}: help text overflows its area")
     # OK button centred on its click area
     x0, y0, bw, bh = ok_box
@@ -1010,7 +1014,7 @@ def banner(name, message, full_width):
     band_w = w if full_width else min(w, int(tw + 2 * fade + 40))
     left = (w - band_w) // 2
     # alpha: a flat middle, smooth fades to 0 at the top/bottom rows and at the band's ends
-    col = [round(BAND_MAX_ALPHA * smooth(min(y, h - 1 - y) / 34)) for y in range(h)]
+    col = [round(BAND_MAX_ALPHA * smooth(min(y, h - 1 - y) / 26)) for y in range(h)]
     row = [0] * w
     for x in range(left, left + band_w):
         row[x] = smooth(min(x - left, left + band_w - 1 - x) / fade)
