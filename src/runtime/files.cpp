@@ -90,7 +90,7 @@ bool playSound(Platform& platform, std::string_view role, std::span<const unsign
   std::span<const unsigned char> samples;
   bool haveData = false;
   for (uint64_t at = 12; at + 8 <= riffEnd && !(format && haveData);) {
-    uint32_t size = le32(bytes, at);
+    uint32_t size = le32(bytes, at + 4);
     uint64_t body = at + 8;
     uint64_t available = std::min<uint64_t>(size, bytes.size() - body);
     if (tagIs(bytes, at, "fmt ") && available >= 16) {
