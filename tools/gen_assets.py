@@ -946,11 +946,15 @@ def buttons():
 
 
 def icon():
-    c = Canvas(64, 64)
-    chip(c, 32, 32, 58, 8)
-    c.grad_text((32, 33), "M", 24, [(0, (255, 255, 240)), (1, (255, 200, 90))], face="serif", stroke=1.2)
-    big = c.final()
-    images = [big.resize((s, s), Image.LANCZOS) if s != 64 else big for s in (64, 48, 32, 24, 16)]
+    images = []
+    for s in (64, 48, 32, 24, 16):
+        # each size drawn on its own: a shrunken 64 px picture turns the pins and letter into mush
+        c = Canvas(s, s)
+        chip(c, s / 2, s / 2, s * (0.9 if s >= 32 else 0.98), 8)
+        if s >= 32:
+            c.grad_text((s / 2, s / 2 + s / 64), "M", s * 0.375, [(0, (255, 255, 240)), (1, (255, 200, 90))],
+                        face="serif", stroke=s / 50)
+        images.append(c.final())
     # classic icon: each image an uncompressed 32-bit BGRA bitmap (bottom-up) with its 1-bit AND mask
     head = struct.pack("<HHH", 0, 1, len(images))
     entries, blobs = b"", b""
