@@ -12,6 +12,7 @@ class Random {
  public:
   using TickSource = std::function<uint32_t()>;
   explicit Random(TickSource ticks) : ticks_(std::move(ticks)) {}
+  void setTickSource(TickSource ticks) { ticks_ = std::move(ticks); }
 
   // With a seed the state becomes it; without, the seed is the tick count plus the seed counter.
   void seedRandom(std::optional<uint32_t> seed = std::nullopt);

@@ -16,6 +16,9 @@ using TextArray = std::vector<Text>;       // 0-based in C++, the logic's 1-base
 
 // Numbers from values. A text is normalised (full-width forms to ASCII) and read as a decimal prefix.
 double toNumber(std::string_view text);
+// Without these a string literal would convert to bool before it converts to a view.
+inline double toNumber(const char* text) { return toNumber(std::string_view(text ? text : "")); }
+inline double toNumber(const std::string& text) { return toNumber(std::string_view(text)); }
 inline double toNumber(int32_t v) { return v; }
 inline double toNumber(int64_t v) { return static_cast<double>(v); }
 inline double toNumber(double v) { return v; }

@@ -1,9 +1,5 @@
 #include "ui/layout.h"
 
-// Rows name only the properties that differ from a control's defaults; every other field keeps its default
-// member initialiser, which is what this warning cannot see.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 #include <cstdio>
 #include <memory>
 
