@@ -53,11 +53,12 @@ int32_t enhanceRate(std::string_view chipTag, const std::array<double, 4>& cryst
   int32_t sum = 0;
   for (double t : crystalCodes) {
     if (t <= kTolerance) continue;
+    // Position 1 is the lesser crystal of the level's pair, 2 the greater.
     int position = truncToInt(level <= 6 ? t - 1 : 5 - t);
     // Placement never lays a crystal beside a chip it has no contribution for; should one get there, it adds
     // nothing rather than reading outside the table.
-    if (position < 0 || position > 1) continue;
-    sum += kCrystalTable[level][position];
+    if (position < 1 || position > 2) continue;
+    sum += kCrystalTable[level][position - 1];
   }
   return truncToInt(sum * static_cast<double>(factor));
 }
