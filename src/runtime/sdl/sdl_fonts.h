@@ -1,0 +1,43 @@
+#pragma once
+// Fonts for the form's captions: the layout's face names resolved through fontconfig to installed fonts that
+// show Chinese, opened with SDL_ttf at the layout's pixel heights and kept open for the life of the window.
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "runtime/form.h"
+
+typedef struct _TTF_Font TTF_Font;
+
+namespace mox::sdl {
+
+// The family fontconfig is asked for in place of a layout face: the Windows names of the Chinese faces are what
+// fontconfig's aliases know them by, and "" is the user-interface face.
+std::string familyFor(std::string_view face);
+
+struct FontMatch {
+  std::string file;
+  int index = 0;       // face index inside a collection (.ttc)
+  bool bold = false;   // the matched face is itself bold
+};
+// The installed font fontconfig picks for a layout face, asked for Simplified Chinese coverage.
+std::optional<FontMatch> resolveFont(std::string_view face, bool bold);
+
+class FontCache {
+ public:
+  FontCache() = default;
+  ~FontCache();
+  FontCache(const FontCache&) = delete;
+  FontCache& operator=(const FontCache&) = delete;
+
+  // The opened font for a layout font, or nullptr when no font could be found or opened.
+  TTF_Font* get(const Font& font);
+
+ private:
+  std::map<std::pair<std::string, bool>, std::optional<FontMatch>> matches_;
+  std::map<std::tuple<std::string, int, bool, bool>, TTF_Font*> fonts_;
+};
+
+}  // namespace mox::sdl

@@ -1,0 +1,99 @@
+// moxsim: the desktop program. Start-up in the order the program's frame asks for: the program's directory made
+// current, the forms built, the creation handler and then the moved and resized handlers run before the window
+// is first shown; then the event loop until the close box or Esc, and exit code 0.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <SDL_ttf.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "runtime/sdl/sdl_audio.h"
+#include "runtime/sdl/sdl_draw.h"
+#include "runtime/sdl/sdl_fonts.h"
+#include "runtime/sdl/sdl_platform.h"
+#include "runtime/sdl/sdl_window.h"
+#include "ui/app.h"
+
+namespace {
+
+bool set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// For bench/run.sh: when MOXSIM_BENCH_T0 holds the launcher's steady-clock time in nanoseconds, the program
+// reports how long it took to present its first frame and ends there.
+void reportFirstFrame() {
+  const char* t0 = std::getenv("MOXSIM_BENCH_T0");
+  if (!t0 || !*t0) return;
+  const long long start = std::atoll(t0);
+  const long long now =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  std::printf("first-frame-ms %.2f\n", static_cast<double>(now - start) / 1e6);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main() {
+  const std::filesystem::path programDir = mox::sdl::programDirectory();
+  // The save file is opened by its bare name: the program's own directory is the current one.
+  if (::chdir(programDir.c_str()) != 0) std::perror("moxsim: cannot enter the program's directory");
+
+  // Without a display SDL would quietly pick an offscreen driver and the user would see nothing at all.
+  if (!set("SDL_VIDEODRIVER")) {
+    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
+      std::fprintf(stderr,
+                   "moxsim needs a graphical display: no X11 (DISPLAY) or Wayland (WAYLAND_DISPLAY) session was "
+                   "found.\nStart it from a desktop session, or set SDL_VIDEODRIVER to choose a video driver.\n");
+      return 2;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, set("DISPLAY") ? "x11" : "wayland");
+  }
+  // Software drawing into the window's own surface: no OpenGL stack to load, a smaller and faster start.
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // A desktop program lets the compositor and the screensaver do their work.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+    std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
+    return 2;
+  }
+  if (TTF_Init() != 0) std::fprintf(stderr, "moxsim: no text drawing: %s\n", TTF_GetError());
+
+  int exitCode = 0;
+  {
+    mox::sdl::SdlAudio audio;
+    mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"),
+                                                           std::getenv("HOME")),
+                                   audio);
+    mox::App app(platform);
+    mox::sdl::Pictures pictures;
+    mox::sdl::FontCache fonts;
+    mox::sdl::Painter painter(pictures, fonts);
+    mox::sdl::MainWindow window(app, painter);
+    if (!window.create()) platform.fatal("载入启动窗口失败");
+    int left = 0, top = 0;
+    window.position(left, top);
+    app.mainWindowMoved(left, top);
+    app.start();
+    platform.setWindow(window.handle());
+    if (!window.show()) platform.fatal("载入启动窗口失败");
+    if (std::getenv("MOXSIM_BENCH_T0")) {
+      reportFirstFrame();
+    } else {
+      audio.start();
+      exitCode = window.run();
+    }
+  }
+  TTF_Quit();
+  SDL_Quit();
+  return exitCode;
+}
