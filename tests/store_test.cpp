@@ -226,8 +226,11 @@ TEST(SaveFile, CountsAtTheLimitNeverWrap) {
   EXPECT_EQ(p.tag("芯片位"), "1");
   EXPECT_EQ(p.count(1), 2147483647);
   EXPECT_EQ(p.sounds(), (std::vector<std::string>{"sound_refusal"}));
-  p.click("合成显示按钮");  // nor does a view switch or a save push it past the limit
+  p.click("合成显示按钮");  // nor can the bench be closed over it
+  EXPECT_FALSE(p.shown("合成框"));
+  EXPECT_EQ(p.tag("芯片位"), "1");
   EXPECT_EQ(p.count(1), 2147483647);
+  EXPECT_EQ(p.sounds(), (std::vector<std::string>{"sound_refusal"}));
   p.click("保存数据");
   EXPECT_EQ(unscrambleIndependently(moxtest::readFile(p.dir() / "MOXdata")).substr(0, 11), "2147483647|");
 }

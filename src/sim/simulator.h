@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -107,6 +108,7 @@ class Simulator {
   void playSound(std::string_view role);
   bool synthesisShowing() const;
   void returnSlotItem(std::string_view slot);
+  bool benchFitsInStock(std::span<const char* const> slots);
   void addToStock(int32_t code, int32_t amount);
   void takeFromStock(int32_t code);
   void consumeAndReload();

@@ -38,8 +38,23 @@ void Simulator::returnSlotItem(std::string_view slot) {
   emptySlot(slot);
 }
 
+// Before a bench is closed: every item on it must fit back into the stock, or the switch is refused (with the
+// refusal sound) so that no item is left lying on a hidden bench.
+bool Simulator::benchFitsInStock(std::span<const char* const> slots) {
+  for (const char* slot : slots) {
+    const int32_t code = truncToInt(slotCode(slot));
+    if (code >= 1 && code <= 15 && at1(s_.itemCount, code) == std::numeric_limits<int32_t>::max()) {
+      playSound(kRefusalSound);
+      return false;
+    }
+  }
+  return true;
+}
+
 void Simulator::showSynthesisView() {
   if (form_.get("合成框").visible) return;
+  static constexpr const char* kBench[] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "芯片位", "防护位", "催化位"};
+  if (!benchFitsInStock(kBench)) return;
   static constexpr SlotTest kSlots[] = {
       {"晶体位0", Test::GreaterThan, 1}, {"晶体位1", Test::GreaterThan, 1}, {"晶体位2", Test::GreaterThan, 1},
       {"晶体位3", Test::GreaterThan, 1}, {"芯片位", Test::AtLeast, 1},      {"防护位", Test::EqualTo, 6},
@@ -56,6 +71,8 @@ void Simulator::showSynthesisView() {
 
 void Simulator::showEnhanceView() {
   if (!form_.get("合成框").visible) return;
+  static constexpr const char* kBench[] = {"合成芯片位", "合成芯片位1", "合成芯片位2", "合成防护位"};
+  if (!benchFitsInStock(kBench)) return;
   static constexpr SlotTest kSlots[] = {
       {"合成芯片位", Test::AtLeast, 8},
       {"合成芯片位1", Test::AtLeast, 7},
