@@ -16,6 +16,8 @@
 
 namespace mox {
 
+struct SlotTest;
+
 // Item codes: 1 chip +0, 2 small crystal, 3 big crystal, 4 magic crystal, 5 catalyst, 6 protectant,
 // 7..15 chip +1..+9.
 enum ItemCode : int32_t {
@@ -108,7 +110,8 @@ class Simulator {
   void playSound(std::string_view role);
   bool synthesisShowing() const;
   void returnSlotItem(std::string_view slot);
-  bool benchFitsInStock(std::span<const char* const> slots);
+  void returnBench(std::span<const SlotTest> slots);
+  void switchBench(bool toSynthesis);
   void addToStock(int32_t code, int32_t amount);
   void takeFromStock(int32_t code);
   void consumeAndReload();

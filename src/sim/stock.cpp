@@ -5,37 +5,25 @@
 #include "runtime/fatal.h"
 #include "runtime/value.h"
 #include "sim/simulator.h"
+#include "sim/slot_tests.h"
 #include "store/cipher.h"
 
 namespace mox {
 
 namespace {
 constexpr const char* kDataFile = "MOXdata";
-constexpr double kTolerance = 0.0000001;
 }  // namespace
 
 void Simulator::saveStock() {
   // Items still on either bench go back to the stock first, so the saved counts include them.
-  struct Return {
-    const char* slot;
-    bool (*holds)(double);
+  using enum SlotTestKind;
+  static constexpr SlotTest kOrder[] = {
+      {"合成芯片位", AtLeast, 8},      {"合成芯片位1", AtLeast, 7},     {"合成芯片位2", AtLeast, 7},
+      {"合成防护位", EqualTo, 6},      {"晶体位0", GreaterThan, 1},     {"晶体位1", GreaterThan, 1},
+      {"晶体位2", GreaterThan, 1},     {"晶体位3", GreaterThan, 1},     {"芯片位", AtLeast, 1},
+      {"防护位", EqualTo, 6},          {"催化位", EqualTo, 5},
   };
-  static constexpr Return kOrder[] = {
-      {"合成芯片位", [](double t) { return t - 8 >= -kTolerance; }},
-      {"合成芯片位1", [](double t) { return t - 7 >= -kTolerance; }},
-      {"合成芯片位2", [](double t) { return t - 7 >= -kTolerance; }},
-      {"合成防护位", [](double t) { return std::fabs(t - 6) <= kTolerance; }},
-      {"晶体位0", [](double t) { return t - 1 > kTolerance; }},
-      {"晶体位1", [](double t) { return t - 1 > kTolerance; }},
-      {"晶体位2", [](double t) { return t - 1 > kTolerance; }},
-      {"晶体位3", [](double t) { return t - 1 > kTolerance; }},
-      {"芯片位", [](double t) { return t - 1 >= -kTolerance; }},
-      {"防护位", [](double t) { return std::fabs(t - 6) <= kTolerance; }},
-      {"催化位", [](double t) { return std::fabs(t - 5) <= kTolerance; }},
-  };
-  for (const Return& r : kOrder) {
-    if (r.holds(slotCode(r.slot))) returnSlotItem(r.slot);
-  }
+  returnBench(kOrder);
   refreshAll();
 
   std::string record;

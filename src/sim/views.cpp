@@ -5,27 +5,19 @@
 #include "runtime/fatal.h"
 #include "runtime/value.h"
 #include "sim/simulator.h"
+#include "sim/slot_tests.h"
 
 namespace mox {
 
 namespace {
-constexpr double kTolerance = 0.0000001;
+using enum SlotTestKind;
 
-enum class Test { AtLeast, GreaterThan, EqualTo };
-
-bool holds(double t, Test test, double k) {
-  switch (test) {
-    case Test::AtLeast: return t - k >= -kTolerance;
-    case Test::GreaterThan: return t - k > kTolerance;
-    case Test::EqualTo: return std::fabs(t - k) <= kTolerance;
-  }
-  return false;
-}
-
-struct SlotTest {
-  const char* slot;
-  Test test;
-  double k;
+constexpr SlotTest kEnhanceBench[] = {
+    {"晶体位0", GreaterThan, 1}, {"晶体位1", GreaterThan, 1}, {"晶体位2", GreaterThan, 1}, {"晶体位3", GreaterThan, 1},
+    {"芯片位", AtLeast, 1},      {"防护位", EqualTo, 6},      {"催化位", EqualTo, 5},
+};
+constexpr SlotTest kSynthesisBench[] = {
+    {"合成芯片位", AtLeast, 8}, {"合成芯片位1", AtLeast, 7}, {"合成芯片位2", AtLeast, 7}, {"合成防护位", EqualTo, 6},
 };
 }  // namespace
 
@@ -38,55 +30,35 @@ void Simulator::returnSlotItem(std::string_view slot) {
   emptySlot(slot);
 }
 
-// Before a bench is closed: every item on it must fit back into the stock, or the switch is refused (with the
-// refusal sound) so that no item is left lying on a hidden bench.
-bool Simulator::benchFitsInStock(std::span<const char* const> slots) {
-  for (const char* slot : slots) {
-    const int32_t code = truncToInt(slotCode(slot));
-    if (code >= 1 && code <= 15 && at1(s_.itemCount, code) == std::numeric_limits<int32_t>::max()) {
+void Simulator::returnBench(std::span<const SlotTest> slots) {
+  for (const SlotTest& s : slots) {
+    if (s.holds(slotCode(s.slot))) returnSlotItem(s.slot);
+  }
+}
+
+// Closes one bench and opens the other. Every item on the closing bench goes back to the stock first; if one
+// cannot (its count is at the 32-bit limit) the switch is refused with the refusal sound, so that no item is
+// left lying on a hidden bench.
+void Simulator::switchBench(bool toSynthesis) {
+  if (form_.get("合成框").visible == toSynthesis) return;
+  const std::span<const SlotTest> closing = toSynthesis ? std::span<const SlotTest>(kEnhanceBench) : kSynthesisBench;
+  for (const SlotTest& s : closing) {
+    const int32_t code = truncToInt(slotCode(s.slot));
+    if (s.holds(code) && at1(s_.itemCount, code) == std::numeric_limits<int32_t>::max()) {
       playSound(kRefusalSound);
-      return false;
+      return;
     }
   }
-  return true;
+  returnBench(closing);
+  refreshAll();
+  form_.setDisabled("强化显示按钮", !toSynthesis);
+  form_.setDisabled("合成显示按钮", toSynthesis);
+  form_.setVisible("合成框", toSynthesis);
 }
 
-void Simulator::showSynthesisView() {
-  if (form_.get("合成框").visible) return;
-  static constexpr const char* kBench[] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "芯片位", "防护位", "催化位"};
-  if (!benchFitsInStock(kBench)) return;
-  static constexpr SlotTest kSlots[] = {
-      {"晶体位0", Test::GreaterThan, 1}, {"晶体位1", Test::GreaterThan, 1}, {"晶体位2", Test::GreaterThan, 1},
-      {"晶体位3", Test::GreaterThan, 1}, {"芯片位", Test::AtLeast, 1},      {"防护位", Test::EqualTo, 6},
-      {"催化位", Test::EqualTo, 5},
-  };
-  for (const SlotTest& s : kSlots) {
-    if (holds(slotCode(s.slot), s.test, s.k)) returnSlotItem(s.slot);
-  }
-  refreshAll();
-  form_.setDisabled("强化显示按钮", false);
-  form_.setDisabled("合成显示按钮", true);
-  form_.setVisible("合成框", true);
-}
+void Simulator::showSynthesisView() { switchBench(true); }
 
-void Simulator::showEnhanceView() {
-  if (!form_.get("合成框").visible) return;
-  static constexpr const char* kBench[] = {"合成芯片位", "合成芯片位1", "合成芯片位2", "合成防护位"};
-  if (!benchFitsInStock(kBench)) return;
-  static constexpr SlotTest kSlots[] = {
-      {"合成芯片位", Test::AtLeast, 8},
-      {"合成芯片位1", Test::AtLeast, 7},
-      {"合成芯片位2", Test::AtLeast, 7},
-      {"合成防护位", Test::EqualTo, 6},
-  };
-  for (const SlotTest& s : kSlots) {
-    if (holds(slotCode(s.slot), s.test, s.k)) returnSlotItem(s.slot);
-  }
-  refreshAll();
-  form_.setDisabled("强化显示按钮", true);
-  form_.setDisabled("合成显示按钮", false);
-  form_.setVisible("合成框", false);
-}
+void Simulator::showEnhanceView() { switchBench(false); }
 
 void Simulator::showEnhanceHelp() {
   for (const char* c : {"强化说明", "关闭说明1", "关闭说明2"}) form_.setVisible(c, true);
