@@ -1,0 +1,339 @@
+#!/usr/bin/env python3
+"""The desktop program from outside, as a user meets it.
+
+Starts the real moxsim, copied into a fresh directory, on a private Xvfb display; clicks real mouse events at
+the layout's coordinates (top up, buy a chip and big crystals through the real drop-down lists, place them from
+the bag, enhance, switch to synthesis and back, save); compares screenshots at the key points with the golden
+images in golden/; checks that the "MOXdata" file written beside the program holds the expected stock; and
+closes the window with Esc, which must end the program with exit code 0.
+
+Two big crystals beside a chip +0 make a rate of 100 %, so the enhancement succeeds whatever the draw and
+every screenshot is the same on every run.
+
+  desktop_test.py --program build/moxsim        run the test
+  MOX_UPDATE_GOLDEN=1 desktop_test.py ...        write the screenshots as the new golden images
+  desktop_test.py --program build/moxsim --no-display
+                                                 without any display the program must refuse to start
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+GOLDEN = HERE / "golden"
+
+# Screenshots may differ from the golden ones in this share of their pixels (by more than FUZZ_PERCENT of the
+# colour range) before the test fails: room for a rounding change in a library, not for a misplaced control.
+PIXEL_SHARE = 0.0001
+FUZZ_PERCENT = 10
+
+# Drop-down lists open upwards at the bottom of the window: rows of 16 pixels above the box, one pixel of border.
+ROW = 16
+
+
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def decode_save(data: bytes) -> str:
+    """The save file's record: the bytes at even positions, whose two halves interleave back into the text."""
+    even = data[0::2]
+    k = (len(even) + 1) // 2
+    first, second = even[:k], even[k:]
+    out = bytearray()
+    for i, b in enumerate(first):
+        out.append(b)
+        if i < len(second):
+            out.append(second[i])
+    return out.decode("ascii", "replace")
+
+
+class Xvfb:
+    def __init__(self):
+        read, write = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        with os.fdopen(read, "rb") as r:
+            while not number.endswith(b"\n"):
+                chunk = r.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            self.proc.kill()
+            fail("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+
+    def close(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+
+
+class Program:
+    def __init__(self, program: Path, display: str, workdir: Path):
+        self.dir = workdir / "app"
+        self.dir.mkdir()
+        self.exe = self.dir / "moxsim"
+        shutil.copy2(program, self.exe)
+        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_DATA_HOME")}
+        env.update(DISPLAY=display, HOME=str(workdir))
+        self.env = env
+        self.stderr = open(workdir / "stderr.txt", "w+")
+        # Started from elsewhere: the program must still write beside itself.
+        self.proc = subprocess.Popen([str(self.exe)], cwd=str(workdir), env=env, stdout=subprocess.DEVNULL,
+                                     stderr=self.stderr)
+        self.window = self._find_window()
+        geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
+        values = dict(line.split("=", 1) for line in geometry.split())
+        self.left, self.top = int(values["X"]), int(values["Y"])
+        self.width, self.height = int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def xdotool(self, *args):
+        r = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True, timeout=20)
+        if r.returncode != 0:
+            fail("xdotool %s: %s" % (" ".join(map(str, args)), r.stderr.strip()))
+        return r.stdout
+
+    def _find_window(self):
+        # A window titled in Chinese is not found by name: look for the program's own process.
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                fail("moxsim ended at start-up with code %d" % self.proc.returncode)
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)], env=self.env,
+                               capture_output=True, text=True)
+            ids = r.stdout.split()
+            if ids:
+                time.sleep(0.3)
+                return ids[0]
+            time.sleep(0.1)
+        fail("no window of moxsim appeared")
+
+    def settle(self, seconds=0.25):
+        time.sleep(seconds)
+
+    def point(self, x, y):
+        self.xdotool("mousemove", "--sync", self.left + x, self.top + y)
+
+    def click(self, x, y, wait=0.25):
+        self.point(x, y)
+        self.xdotool("click", "1")
+        self.settle(wait)
+
+    def key(self, name, wait=0.2):
+        # A real key press through XTEST; with no window manager the focus follows the pointer, which is over
+        # the window.
+        self.xdotool("key", name)
+        self.settle(wait)
+
+    def rest_pointer(self):
+        # Over bare page, so no button shows its hover picture in a screenshot.
+        self.point(448, 560)
+        self.settle(0.15)
+
+    def screenshot(self, path: Path):
+        subprocess.run(["import", "-window", self.window, "png:" + str(path)], env=self.env, check=True,
+                       timeout=20)
+
+
+def compare(shot: Path, golden: Path, diff_out: Path):
+    """None when the screenshot matches, else a description of the difference (ImageMagick's compare counts
+    the pixels further apart than the fuzz distance)."""
+    size = lambda path: subprocess.run(["identify", "-format", "%wx%h", str(path)], capture_output=True,
+                                       text=True).stdout.strip()
+    if size(shot) != size(golden):
+        return "size %s, expected %s" % (size(shot), size(golden))
+    r = subprocess.run(["compare", "-metric", "AE", "-fuzz", "%d%%" % FUZZ_PERCENT, str(shot), str(golden),
+                        str(diff_out)], capture_output=True, text=True)
+    try:
+        differing = int(float(r.stderr.split()[0]))
+    except (IndexError, ValueError):
+        return "compare failed: " + r.stderr.strip()
+    width, height = map(int, size(shot).split("x"))
+    share = differing / float(width * height)
+    if share <= PIXEL_SHARE:
+        return None
+    return "%d pixels differ (%.4f %%); differences marked in %s" % (differing, share * 100, diff_out)
+
+
+class Checker:
+    def __init__(self, program: Program, out: Path, update: bool):
+        self.program, self.out, self.update = program, out, update
+        self.failures = []
+
+    def check(self, name: str):
+        shot = self.out / (name + ".png")
+        self.program.screenshot(shot)
+        golden = GOLDEN / (name + ".png")
+        if self.update:
+            GOLDEN.mkdir(exist_ok=True)
+            shutil.copy2(shot, golden)
+            print("updated " + str(golden))
+            return
+        if not golden.exists():
+            self.failures.append("%s: no golden image %s (run with MOX_UPDATE_GOLDEN=1)" % (name, golden))
+            return
+        problem = compare(shot, golden, self.out / (name + "-diff.png"))
+        if problem:
+            self.failures.append("%s: %s (screenshot %s)" % (name, problem, shot))
+        else:
+            print("ok   " + name)
+
+    def check_within(self, name: str, seconds: float):
+        """For a moment that lasts a while but starts at a time the test cannot know to the millisecond (the
+        banner resting in place): passes when any screenshot in the period matches."""
+        if self.update:
+            time.sleep(seconds / 2)
+            self.check(name)
+            return
+        golden = GOLDEN / (name + ".png")
+        deadline = time.monotonic() + seconds
+        problem = "no screenshot taken"
+        while time.monotonic() < deadline:
+            shot = self.out / (name + ".png")
+            self.program.screenshot(shot)
+            problem = compare(shot, golden, self.out / (name + "-diff.png")) if golden.exists() else "no golden"
+            if problem is None:
+                print("ok   " + name)
+                return
+            time.sleep(0.05)
+        self.failures.append("%s: %s" % (name, problem))
+
+
+def select_from_list(p: Program, box_x, box_y, box_h, item, count):
+    """Opens a drop-down with a click and picks an item with another, in its list opened above the box."""
+    p.click(box_x + 20, box_y + box_h // 2)
+    top = box_y - (count * ROW + 2)
+    p.click(box_x + 20, top + 1 + item * ROW + ROW // 2)
+
+
+def run(args):
+    update = os.environ.get("MOX_UPDATE_GOLDEN") == "1"
+    work = Path(tempfile.mkdtemp(prefix="moxsim-e2e-"))
+    out = Path(args.out) if args.out else work / "shots"
+    out.mkdir(parents=True, exist_ok=True)
+    xvfb = Xvfb()
+    p = None
+    try:
+        p = Program(Path(args.program).resolve(), xvfb.display, work)
+        if (p.width, p.height) != (906, 682):
+            fail("client area %dx%d, expected 906x682" % (p.width, p.height))
+        c = Checker(p, out, update)
+        p.rest_pointer()
+        c.check("01-start")
+
+        # Top up 100 yuan: the amount chosen in the open list, the list seen open first.
+        p.click(500, 659)
+        p.rest_pointer()
+        c.check("02-list-open")
+        p.click(500, 649 - (5 * ROW + 2) + 1 + 2 * ROW + ROW // 2)
+        p.click(578, 660)
+        # A chip +0 (the list's first item) for 10 Q币.
+        p.click(874, 660)
+        # Five big crystals: goods by mouse, quantity by keyboard in the open list.
+        select_from_list(p, 646, 649, 20, 2, 6)
+        p.click(810, 659)
+        p.key("Down")
+        p.key("Return")
+        p.click(874, 660)
+        p.rest_pointer()
+        c.check("03-bought")
+
+        # The chip from the first cell, then two crystals, which have moved up into the first cell.
+        for _ in range(3):
+            p.click(517, 146)
+        p.rest_pointer()
+        c.check("04-placed")
+
+        # Enhance at 100 %: the success banner slides in and rests, then the banner window hides again.
+        p.click(175, 468, wait=0)
+        p.rest_pointer()
+        c.check_within("05-banner", 1.0)
+        p.settle(1.6)
+        c.check("06-enhanced")
+
+        # The synthesis bench takes the enhancement bench's items back into the bag; and back again.
+        p.click(873, 602)
+        p.rest_pointer()
+        c.check("07-synthesis")
+        p.click(816, 602)
+        p.click(759, 602, wait=1.8)
+        p.rest_pointer()
+        c.check("08-saved")
+
+        # The pointer over the enhance button shows its hover picture, and the hand.
+        p.point(175, 468)
+        p.settle(0.2)
+        c.check("09-hover")
+
+        save = p.dir / "MOXdata"
+        if not save.exists():
+            c.failures.append("no MOXdata beside the program in %s" % p.dir)
+        else:
+            record = decode_save(save.read_bytes())
+            expected = "0|0|3|0|0|0|1|0|0|0|0|0|0|0|0|"
+            if record != expected:
+                c.failures.append("MOXdata holds %r, expected %r" % (record, expected))
+            else:
+                print("ok   MOXdata " + record)
+
+        p.key("Escape", wait=0)
+        try:
+            code = p.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            c.failures.append("Esc did not close the program")
+            code = None
+        if code not in (None, 0):
+            c.failures.append("exit code %s after Esc, expected 0" % code)
+        if c.failures:
+            p.stderr.seek(0)
+            print("program's stderr:\n" + p.stderr.read(), file=sys.stderr)
+            fail("\n  ".join(["%d problem(s):" % len(c.failures)] + c.failures))
+        print("screenshots in " + str(out))
+    finally:
+        if p and p.proc.poll() is None:
+            p.proc.kill()
+        xvfb.close()
+        if not args.out and not update:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+def no_display(args):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+    with tempfile.TemporaryDirectory() as d:
+        exe = Path(d) / "moxsim"
+        shutil.copy2(args.program, exe)
+        r = subprocess.run([str(exe)], env=env, capture_output=True, text=True, timeout=30)
+    if r.returncode == 0:
+        fail("moxsim started without a display (exit code 0)")
+    if "needs a graphical display" not in r.stderr:
+        fail("no clear message without a display; stderr: %r" % r.stderr)
+    print("ok   refused without a display, exit code %d" % r.returncode)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--out", help="keep the screenshots in this directory")
+    parser.add_argument("--no-display", action="store_true")
+    args = parser.parse_args()
+    if args.no_display:
+        no_display(args)
+    else:
+        run(args)
+
+
+if __name__ == "__main__":
+    main()
