@@ -52,18 +52,22 @@ TTF_Font* FontCache::get(const Font& font) {
   if (m == matches_.end()) m = matches_.emplace(key, resolveFont(font.face, font.bold)).first;
   if (!m->second) return nullptr;
   const FontMatch& match = *m->second;
-  auto fkey = std::make_tuple(match.file + "#" + std::to_string(match.index), font.height, font.bold, font.underline);
-  auto f = fonts_.find(fkey);
-  if (f != fonts_.end()) return f->second;
-  // At 72 dots per inch a point is a pixel, so the layout's character height is the size asked for.
-  TTF_Font* opened = TTF_OpenFontIndex(match.file.c_str(), font.height, match.index);
-  if (opened) {
-    int style = TTF_STYLE_NORMAL;
-    if (font.bold && !match.bold) style |= TTF_STYLE_BOLD;
-    if (font.underline) style |= TTF_STYLE_UNDERLINE;
-    TTF_SetFontStyle(opened, style);
+  auto f = fonts_.find({match.file, match.index});
+  if (f == fonts_.end()) {
+    f = fonts_.emplace(std::make_pair(match.file, match.index),
+                       TTF_OpenFontIndex(match.file.c_str(), font.height, match.index)).first;
   }
-  fonts_.emplace(fkey, opened);
+  TTF_Font* opened = f->second;
+  if (!opened) return nullptr;
+  // At 72 dots per inch a point is a pixel, so the layout's character height is the size asked for.
+  if (auto s = size_.find(opened); s == size_.end() || s->second != font.height) {
+    TTF_SetFontSize(opened, font.height);
+    size_[opened] = font.height;
+  }
+  int style = TTF_STYLE_NORMAL;
+  if (font.bold && !match.bold) style |= TTF_STYLE_BOLD;
+  if (font.underline) style |= TTF_STYLE_UNDERLINE;
+  if (TTF_GetFontStyle(opened) != style) TTF_SetFontStyle(opened, style);
   return opened;
 }
 

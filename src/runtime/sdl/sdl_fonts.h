@@ -32,12 +32,15 @@ class FontCache {
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
 
-  // The opened font for a layout font, or nullptr when no font could be found or opened.
+  // The opened font set to a layout font's size and style, or nullptr when no font could be found or opened.
+  // Every size and style of one installed face shares one open font (the CJK faces are large, and each open
+  // copy holds its own tables), so the result is only good until the next call.
   TTF_Font* get(const Font& font);
 
  private:
   std::map<std::pair<std::string, bool>, std::optional<FontMatch>> matches_;
-  std::map<std::tuple<std::string, int, bool, bool>, TTF_Font*> fonts_;
+  std::map<std::pair<std::string, int>, TTF_Font*> fonts_;
+  std::map<TTF_Font*, int> size_;
 };
 
 }  // namespace mox::sdl

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "runtime/sdl/sdl_audio.h"
 #include "runtime/sdl/sdl_draw.h"
@@ -62,10 +63,6 @@ int main() {
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
 
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
-    std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
-    return 2;
-  }
   if (TTF_Init() != 0) std::fprintf(stderr, "moxsim: no text drawing: %s\n", TTF_GetError());
 
   int exitCode = 0;
@@ -74,23 +71,33 @@ int main() {
     mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"),
                                                            std::getenv("HOME")),
                                    audio);
+    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
+    app.start();
     mox::sdl::Pictures pictures;
     mox::sdl::FontCache fonts;
     mox::sdl::Painter painter(pictures, fonts);
     mox::sdl::MainWindow window(app, painter);
-    if (!window.create()) platform.fatal("载入启动窗口失败");
-    int left = 0, top = 0;
-    window.position(left, top);
-    app.mainWindowMoved(left, top);
-    app.start();
-    platform.setWindow(window.handle());
-    if (!window.show()) platform.fatal("载入启动窗口失败");
-    if (std::getenv("MOXSIM_BENCH_T0")) {
-      reportFirstFrame();
+    // Finding fonts, decoding pictures and drawing the first frame take about as long as connecting to the
+    // display and creating the window: on two cores they overlap.
+    bool prepared = false;
+    std::thread preparer([&] { prepared = window.prepare(); });
+    const bool videoUp = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+    const bool created = videoUp && window.create();
+    preparer.join();
+    if (!videoUp) {
+      std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
+      exitCode = 2;
     } else {
-      audio.start();
-      exitCode = window.run();
+      if (!created || !prepared) platform.fatal("载入启动窗口失败");
+      platform.setWindow(window.handle());
+      if (!window.show()) platform.fatal("载入启动窗口失败");
+      if (std::getenv("MOXSIM_BENCH_T0")) {
+        reportFirstFrame();
+      } else {
+        audio.start();
+        exitCode = window.run();
+      }
     }
   }
   TTF_Quit();

@@ -54,9 +54,7 @@ void merge(std::vector<Rect>& rects) {
 }  // namespace
 
 MainWindow::MainWindow(App& app, Painter& painter)
-    : app_(app), form_(app.mainForm()), painter_(painter), pointer_(app.mainForm()) {
-  if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
-}
+    : app_(app), form_(app.mainForm()), painter_(painter), pointer_(app.mainForm()) {}
 
 MainWindow::~MainWindow() {
   for (TimerSlot& t : timers_) {
@@ -68,7 +66,18 @@ MainWindow::~MainWindow() {
   if (window_) SDL_DestroyWindow(window_);
 }
 
+bool MainWindow::prepare() {
+  const WindowInfo& w = form_.window();
+  if (!canvas_) canvas_ = SDL_CreateRGBSurfaceWithFormat(0, w.clientWidth, w.clientHeight, 32, SDL_PIXELFORMAT_RGB888);
+  if (!canvas_) return false;
+  form_.takeFullRedraw();
+  form_.takeDirty();
+  painter_.paint(canvas_, form_, &pointer_, {0, 0, w.clientWidth, w.clientHeight});
+  return true;
+}
+
 bool MainWindow::create() {
+  if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
   const WindowInfo& w = form_.window();
   // Not resizable: the layout is drawn at its own size, and the window manager keeps the frame fixed.
   window_ = SDL_CreateWindow(w.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w.clientWidth,
@@ -82,8 +91,6 @@ bool MainWindow::create() {
     }
     if (rw) SDL_RWclose(rw);
   }
-  canvas_ = SDL_CreateRGBSurfaceWithFormat(0, w.clientWidth, w.clientHeight, 32, SDL_PIXELFORMAT_RGB888);
-  if (!canvas_) return false;
   arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
   hand_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
   return true;
@@ -98,13 +105,9 @@ bool MainWindow::show() {
   int left = 0, top = 0;
   position(left, top);
   if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
-  form_.takeFullRedraw();
-  form_.takeDirty();
-  painter_.paint(canvas_, form_, &pointer_, {0, 0, w.clientWidth, w.clientHeight});
-  banner_ = bannerLook();
-  app_.bannerForm().takeFullRedraw();
-  app_.bannerForm().takeDirty();
+  if (!canvas_ && !prepare()) return false;
   syncTimers();
+  collectDamage();
   screenDamage_.push_back({0, 0, w.clientWidth, w.clientHeight});
   present();
   return SDL_GetWindowSurface(window_) != nullptr;

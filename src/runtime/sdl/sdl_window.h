@@ -25,6 +25,9 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
+  // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create()
+  // runs on this one (start-up does both at once); nothing else may use the form meanwhile.
+  bool prepare();
   // Creates the window hidden, centred, at the layout's client size, titled and with its icon.
   bool create();
   SDL_Window* handle() const { return window_; }

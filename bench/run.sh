@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds moxsim and the floor (a bare SDL2 window) and prints start-up, peak memory and idle CPU side by side,
+# measured under Xvfb. Usage: bench/run.sh [build directory, default build]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target moxsim moxsim-floor
+exec python3 bench/bench.py --program "$build/moxsim" --floor "$build/bench/moxsim-floor"
