@@ -3,6 +3,7 @@
 // platform's small decisions.
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,6 +22,12 @@ namespace mox::sdl {
 namespace {
 
 namespace fs = std::filesystem;
+
+// fontconfig keeps its configuration for the life of the process; release it so the leak checker sees only ours.
+struct ReleaseFontconfig : ::testing::Environment {
+  void TearDown() override { FcFini(); }
+};
+const auto* const kReleaseFontconfig = ::testing::AddGlobalTestEnvironment(new ReleaseFontconfig);
 
 fs::path freshDir(const char* name) {
   fs::path dir = fs::temp_directory_path() / ("moxsdl-" + std::to_string(::getpid()) + "-" + name);
