@@ -4,6 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# An existing build directory keeps its own configuration (the README's commands use RelWithDebInfo).
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
 cmake --build "$build" -j2 --target moxsim moxsim-floor
 exec python3 bench/bench.py --program "$build/moxsim" --floor "$build/bench/moxsim-floor"
