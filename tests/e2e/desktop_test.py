@@ -42,15 +42,15 @@ def fail(message):
 
 
 def decode_save(data: bytes) -> str:
-    """The save file's record: the bytes at even positions, whose two halves interleave back into the text."""
-    even = data[0::2]
-    k = (len(even) + 1) // 2
-    first, second = even[:k], even[k:]
+    """The save file's record: the bytes at even positions, whose two halves interleave back into the text (an
+    odd last byte stays at the end)."""
+    kept = data[0::2]
+    half = len(kept) // 2
     out = bytearray()
-    for i, b in enumerate(first):
-        out.append(b)
-        if i < len(second):
-            out.append(second[i])
+    for i in range(half):
+        out += bytes([kept[i], kept[half + i]])
+    if len(kept) % 2:
+        out.append(kept[-1])
     return out.decode("ascii", "replace")
 
 
