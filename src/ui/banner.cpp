@@ -25,7 +25,6 @@ void BannerAnimation::hide() {
   if (!banner_.window().visible) return;
   banner_.window().visible = false;
   banner_.redrawAll();
-  main_.redrawAll();
 }
 
 void BannerAnimation::prepare(const std::string& firstPicture) {
@@ -39,10 +38,9 @@ void BannerAnimation::showBanner(const std::string& picture) {
   main_.setInterval(kTimer, 0);
   offset_ = kStartOffset;
   moveTo(offset_);
-  if (!picture.empty()) {
-    drawLayeredPicture(picture);
-    main_.redrawAll();
-  }
+  // The banner is composed over the main window by whoever draws the two forms, so a new picture needs no
+  // repaint of the main window's controls.
+  if (!picture.empty()) drawLayeredPicture(picture);
   main_.setInterval(kTimer, kIntervalMs);
 }
 
