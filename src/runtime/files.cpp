@@ -58,19 +58,45 @@ Text Files::readText(int32_t file, int32_t length) {
   return Text(chunk.substr(0, end));
 }
 
+std::optional<std::string> Files::contentAfterWrite(const Open& f, std::string_view text) const {
+  if (f.mode == 1) return std::nullopt;
+  std::string content = f.content;
+  if (content.size() < f.position) content.resize(f.position, '\0');
+  content.replace(f.position, std::min(text.size(), content.size() - f.position), text);
+  if (content.size() > kMaxFileBytes) return std::nullopt;
+  return content;
+}
+
 bool Files::writeText(int32_t file, std::string_view text) {
   auto it = open_.find(file);
   if (it == open_.end()) return false;
   Open& f = it->second;
-  if (f.mode == 1) return false;
-  std::string content = f.content;
-  size_t position = f.position;
-  if (content.size() < position) content.resize(position, '\0');
-  content.replace(position, std::min(text.size(), content.size() - position), text);
-  if (content.size() > kMaxFileBytes || !platform_.replaceFile(f.name, content)) return false;
-  f.content = std::move(content);
-  f.position = position + text.size();
+  std::optional<std::string> content = contentAfterWrite(f, text);
+  if (!content || !platform_.replaceFile(f.name, *content)) return false;
+  f.content = std::move(*content);
+  f.position += text.size();
   return true;
+}
+
+void Files::writeTextLater(int32_t file, std::string_view text, std::function<void(bool)> done) {
+  auto it = open_.find(file);
+  std::optional<std::string> content;
+  if (it != open_.end()) content = contentAfterWrite(it->second, text);
+  if (!content) {
+    done(false);
+    return;
+  }
+  const size_t end = it->second.position + text.size();
+  std::string bytes = *content;
+  platform_.replaceFileLater(it->second.name, std::move(bytes),
+                             [this, file, end, content = std::move(*content), done = std::move(done)](bool ok) {
+                               auto f = open_.find(file);
+                               if (ok && f != open_.end()) {
+                                 f->second.content = content;
+                                 f->second.position = end;
+                               }
+                               done(ok);
+                             });
 }
 
 namespace {

@@ -3,7 +3,9 @@
 // end-of-file mark, and writing values as text. Each write reaches the disk as a whole-file replacement, so a
 // write that fails never leaves a truncated file behind.
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "runtime/platform.h"
@@ -28,6 +30,8 @@ class Files {
   // Writes the texts one after the other at the current position. False when the file cannot be written; the
   // position then stays where it was.
   bool writeText(int32_t file, std::string_view text);
+  // As writeText, but the interface does not wait for the disk: `done` gets the result later.
+  void writeTextLater(int32_t file, std::string_view text, std::function<void(bool)> done);
 
  private:
   struct Open {
@@ -36,6 +40,9 @@ class Files {
     std::string content;
     size_t position = 0;
   };
+  // The file's whole content after writing `text` at its position, or nothing when it cannot be written.
+  std::optional<std::string> contentAfterWrite(const Open& f, std::string_view text) const;
+
   Platform& platform_;
   std::map<int32_t, Open> open_;
   int32_t next_ = 1;

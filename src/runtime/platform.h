@@ -3,6 +3,7 @@
 // fatal-error path. The desktop program implements it on SDL; tests and the script driver use the headless one.
 // Windows and controls are not here: their state lives in the forms, which the front end draws.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -43,6 +44,11 @@ class Platform {
   // Replaces the file's content as one step: written beside it and renamed over it, so a failure leaves the
   // previous file whole. Returns false on failure.
   virtual bool replaceFile(const std::string& name, std::string_view bytes) = 0;
+  // The same replacement without making the interface wait for the disk: `done` runs later, on the interface
+  // thread, with the result. Platforms without a writer of their own write at once.
+  virtual void replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) {
+    done(replaceFile(name, bytes));
+  }
 
   // Plays validated PCM sample data asynchronously, overlapping any sound still playing. `role` names the
   // sound (its asset name) for whoever records what was played.

@@ -30,13 +30,20 @@ void Simulator::saveStock() {
   for (int k = 1; k <= 15; ++k) record += toText(at1(s_.itemCount, k)) + "|";
 
   const int32_t file = files_.openFile(kDataFile, 4, 1);
-  const bool written = file > 0 && files_.writeText(file, scrambleText(record, "", random_));
-  if (!written) {
-    // The previous file is untouched (writes replace it as a whole); say so instead of claiming success.
-    platform_.messageBox("数据保存失败：无法写入数据文件 MOXdata，原有数据未被改动。", 0x10, "信息：");
+  auto reportSave = [this](bool written) {
+    if (!written) {
+      // The previous file is untouched (writes replace it as a whole); say so instead of claiming success.
+      platform_.messageBox("数据保存失败：无法写入数据文件 MOXdata，原有数据未被改动。", 0x10, "信息：");
+      return;
+    }
+    showResult("保存成功");
+  };
+  if (file <= 0) {
+    reportSave(false);
     return;
   }
-  showResult("保存成功");
+  // The disk may be slow: the result is reported when the write has finished, without holding up the window.
+  files_.writeTextLater(file, scrambleText(record, "", random_), reportSave);
 }
 
 void Simulator::loadStock() {

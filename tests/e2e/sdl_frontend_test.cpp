@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "runtime/headless_platform.h"
@@ -354,6 +355,32 @@ TEST(Platform, MessageBoxButtonsAnswerWithTheLogicsCodes) {
   ASSERT_EQ(ari.size(), 3u);
   EXPECT_EQ(ari[2].code, kBoxIgnore);
   EXPECT_EQ(boxButtons(5)[1].code, kBoxCancel);
+}
+
+// Saves are written off the interface thread; their results come back as events, in the order asked, and a
+// failed write is reported as one.
+TEST(Platform, WritesFinishOnTheInterfaceThreadInOrder) {
+  ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
+  fs::path dir = freshDir("writer");
+  std::vector<std::string> results;
+  {
+    SdlAudio audio;
+    SdlPlatform platform(dir, audio);
+    platform.replaceFileLater("MOXdata", "first", [&](bool ok) { results.push_back(ok ? "first" : "first failed"); });
+    platform.replaceFileLater("MOXdata", "second", [&](bool ok) { results.push_back(ok ? "second" : "second failed"); });
+    platform.replaceFileLater("no/such/dir", "x", [&](bool ok) { results.push_back(ok ? "odd" : "refused"); });
+    EXPECT_TRUE(results.empty());  // nothing runs on the writer's thread
+    SDL_Event e;
+    while (results.size() < 3 && SDL_WaitEventTimeout(&e, 5000)) {
+      if (e.type == diskEventType()) runDiskCompletion(e.user.data1);
+    }
+  }
+  EXPECT_EQ(results, (std::vector<std::string>{"first", "second", "refused"}));
+  std::ifstream in(dir / "MOXdata");
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "second");
+  fs::remove_all(dir);
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <system_error>
 
 #include "runtime/data_file.h"
@@ -92,6 +93,58 @@ std::optional<std::string> SdlPlatform::readFile(const std::string& name, size_t
 
 bool SdlPlatform::replaceFile(const std::string& name, std::string_view bytes) {
   return replaceDataFile(dir_ / name, bytes);
+}
+
+uint32_t diskEventType() {
+  static const uint32_t type = SDL_RegisterEvents(1);
+  return type;
+}
+
+void runDiskCompletion(void* data1) {
+  std::unique_ptr<std::function<void()>> completion(static_cast<std::function<void()>*>(data1));
+  if (completion && *completion) (*completion)();
+}
+
+SdlPlatform::~SdlPlatform() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (writer_.joinable()) writer_.join();
+}
+
+void SdlPlatform::replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) {
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back({dir_ / name, std::move(bytes), std::move(done)});
+    if (!writer_.joinable()) writer_ = std::thread([this] { writerLoop(); });
+  }
+  wake_.notify_one();
+}
+
+void SdlPlatform::writerLoop() {
+  const uint32_t eventType = diskEventType();
+  for (;;) {
+    WriteJob job;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+      if (jobs_.empty()) return;
+      job = std::move(jobs_.front());
+      jobs_.pop_front();
+    }
+    const bool ok = replaceDataFile(job.path, job.bytes);
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) continue;  // the window is gone: nobody is left to tell
+    }
+    SDL_Event e{};
+    e.type = eventType;
+    e.user.data1 = new std::function<void()>([done = std::move(job.done), ok] { done(ok); });
+    // The queue is rarely full; wait for room rather than drop the result of a save.
+    for (int tries = 0; SDL_PushEvent(&e) < 0 && tries < 200; ++tries) SDL_Delay(5);
+  }
 }
 
 void SdlPlatform::playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) {

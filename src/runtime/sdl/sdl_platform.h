@@ -1,7 +1,12 @@
 #pragma once
 // The platform the desktop program runs on: SDL's clock and message boxes, the data file in the program's data
 // directory, sound through SdlAudio, and the fatal-error box that ends the process.
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -29,9 +34,15 @@ struct BoxButton {
 };
 std::vector<BoxButton> boxButtons(int flags);
 
+// The SDL event type that brings a finished write back to the interface thread, and what its handler runs.
+uint32_t diskEventType();
+void runDiskCompletion(void* data1);
+
 class SdlPlatform : public Platform {
  public:
   SdlPlatform(std::filesystem::path dataDir, SdlAudio& audio) : dir_(std::move(dataDir)), audio_(audio) {}
+  // Finishes any write still queued, so a save the user asked for is never lost at exit.
+  ~SdlPlatform() override;
 
   // Boxes are shown over this window once it exists.
   void setWindow(SDL_Window* window) { window_ = window; }
@@ -43,12 +54,26 @@ class SdlPlatform : public Platform {
   bool fileExists(const std::string& name) override;
   std::optional<std::string> readFile(const std::string& name, size_t limit) override;
   bool replaceFile(const std::string& name, std::string_view bytes) override;
+  void replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) override;
   void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) override;
 
  private:
   std::filesystem::path dir_;
   SdlAudio& audio_;
   SDL_Window* window_ = nullptr;
+
+  // One writer thread takes the disk work off the interface thread, in the order the saves were asked for.
+  struct WriteJob {
+    std::filesystem::path path;
+    std::string bytes;
+    std::function<void(bool)> done;
+  };
+  void writerLoop();
+  std::thread writer_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<WriteJob> jobs_;
+  bool stopping_ = false;
 };
 
 }  // namespace mox::sdl

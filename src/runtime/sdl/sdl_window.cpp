@@ -1,5 +1,7 @@
 #include "runtime/sdl/sdl_window.h"
 
+#include "runtime/sdl/sdl_platform.h"
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -174,7 +176,10 @@ bool MainWindow::handle(const SDL_Event& e) {
       break;
     }
     default:
-      if (e.type == gTimerEvent) {
+      if (e.type == diskEventType()) {
+        runDiskCompletion(e.user.data1);
+        pointer_.refresh();
+      } else if (e.type == gTimerEvent) {
         const int index = e.user.code;
         const auto generation = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(e.user.data1));
         if (index >= 0 && index < form_.size() && form_.timerGeneration(index) == generation &&
