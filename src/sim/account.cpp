@@ -23,8 +23,7 @@ void Simulator::topUp() {
   s_.rechargeTotal = truncToInt(static_cast<double>(s_.rechargeTotal) + amount);
   s_.qCoinBalance = truncToInt(static_cast<double>(s_.qCoinBalance) +
                                form_.comboItemData("组合框1", form_.get("组合框1").selection));
-  form_.setCaption("标签5", toText(s_.qCoinBalance / 10.0) + " Q币");
-  form_.setCaption("透明标签2", toText(s_.rechargeTotal / 10.0) + " 元人民币");
+  showMoney();
   playSound(kPurchaseSound);
   refreshAll();
 }

@@ -16,6 +16,13 @@ const char* const kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", 
 
 }  // namespace
 
+// Tenths shown as a real: 25 reads "2.5", 100 reads "10".
+void Simulator::showMoney() {
+  form_.setCaption("标签5", toText(s_.qCoinBalance / 10.0) + " Q币");
+  form_.setCaption("透明标签2", toText(s_.rechargeTotal / 10.0) + " 元人民币");
+  form_.setCaption("透明标签4", toText(s_.spendTotal / 10.0) + " 元人民币");
+}
+
 void Simulator::refreshAll() {
   // The inventory grid, packed without gaps.
   const std::string emptyCell = form_.get("空图片").picture;
@@ -35,9 +42,7 @@ void Simulator::refreshAll() {
   }
 
   // Money and statistics.
-  form_.setCaption("标签5", toText(s_.qCoinBalance / 10.0) + " Q币");
-  form_.setCaption("透明标签2", toText(s_.rechargeTotal / 10.0) + " 元人民币");
-  form_.setCaption("透明标签4", toText(s_.spendTotal / 10.0) + " 元人民币");
+  showMoney();
   const char* const usedLabels[5] = {"透明标签6", "透明标签7", "透明标签10", "透明标签14", "透明标签12"};
   for (int i = 0; i < 5; ++i) form_.setCaption(usedLabels[i], toText(s_.usedCount[static_cast<size_t>(i)]));
 

@@ -31,9 +31,7 @@ int32_t Simulator::itemCount(int code) const { return at1(s_.itemCount, code); }
 
 void Simulator::createWindow(const std::function<void()>& prepareBanner) {
   s_.qCoinBalance = s_.rechargeTotal = s_.spendTotal = 0;
-  form_.setCaption("标签5", toText(s_.qCoinBalance / 10.0) + " Q币");
-  form_.setCaption("透明标签2", toText(s_.rechargeTotal / 10.0) + " 元人民币");
-  form_.setCaption("透明标签4", toText(s_.spendTotal / 10.0) + " 元人民币");
+  showMoney();
 
   const std::string emptyCell = form_.get("空图片").picture;
   for (int i = 1; i <= 36; ++i) {

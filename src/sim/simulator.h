@@ -108,6 +108,7 @@ class Simulator {
 
  private:
   void playSound(std::string_view role);
+  void showMoney();
   bool synthesisShowing() const;
   void returnSlotItem(std::string_view slot);
   void returnBench(std::span<const SlotTest> slots);

@@ -30,7 +30,6 @@ void BannerAnimation::hide() {
 void BannerAnimation::prepare(const std::string& firstPicture) {
   hide();
   drawLayeredPicture(firstPicture);
-  main_.redrawAll();
 }
 
 void BannerAnimation::showBanner(const std::string& picture) {
