@@ -32,6 +32,9 @@ class Files {
   bool writeText(int32_t file, std::string_view text);
   // As writeText, but the interface does not wait for the disk: `done` gets the result later.
   void writeTextLater(int32_t file, std::string_view text, std::function<void(bool)> done);
+  // Releases a file number and what it holds. A write still on its way to the disk finishes and reports as usual.
+  void closeFile(int32_t file) { open_.erase(file); }
+  size_t openCount() const { return open_.size(); }
 
  private:
   struct Open {

@@ -110,8 +110,7 @@ class Simulator {
   void playSound(std::string_view role);
   void showMoney();
   bool synthesisShowing() const;
-  void returnSlotItem(std::string_view slot);
-  void returnBench(std::span<const SlotTest> slots);
+  bool returnBench(std::span<const SlotTest> slots);
   void switchBench(bool toSynthesis);
   void addToStock(int32_t code, int32_t amount);
   void takeFromStock(int32_t code);

@@ -15,7 +15,8 @@ constexpr const char* kDataFile = "MOXdata";
 }  // namespace
 
 void Simulator::saveStock() {
-  // Items still on either bench go back to the stock first, so the saved counts include them.
+  // Items still on either bench go back to the stock first, so the saved counts include them. At the count limit
+  // they cannot all go back: they then stay on the bench, all of them, and the stock is saved as it is.
   using enum SlotTestKind;
   static constexpr SlotTest kOrder[] = {
       {"合成芯片位", AtLeast, 8},      {"合成芯片位1", AtLeast, 7},     {"合成芯片位2", AtLeast, 7},
@@ -23,7 +24,7 @@ void Simulator::saveStock() {
       {"晶体位2", GreaterThan, 1},     {"晶体位3", GreaterThan, 1},     {"芯片位", AtLeast, 1},
       {"防护位", EqualTo, 6},          {"催化位", EqualTo, 5},
   };
-  returnBench(kOrder);
+  (void)returnBench(kOrder);
   refreshAll();
 
   std::string record;
@@ -44,12 +45,14 @@ void Simulator::saveStock() {
   }
   // The disk may be slow: the result is reported when the write has finished, without holding up the window.
   files_.writeTextLater(file, scrambleText(record, "", random_), reportSave);
+  files_.closeFile(file);
 }
 
 void Simulator::loadStock() {
   if (!files_.fileExists(kDataFile)) return;
   const int32_t file = files_.openFile(kDataFile, 1, 1);
   const Text text = files_.readText(file);
+  files_.closeFile(file);
   const TextArray pieces = splitText(unscrambleText(text, "", platform_), "|");
   if (pieces.size() < 15) return;
   std::array<int32_t, 15> counts{};

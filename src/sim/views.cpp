@@ -1,4 +1,5 @@
 // Switching between the two benches, the help panels and the statistics reset.
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -21,35 +22,34 @@ constexpr SlotTest kSynthesisBench[] = {
 };
 }  // namespace
 
-// Gives a slot's item back to the stock. A count at the 32-bit limit cannot take it: the item then stays where
-// it lies instead of the count wrapping.
-void Simulator::returnSlotItem(std::string_view slot) {
-  const int32_t code = truncToInt(slotCode(slot));
-  if (at1(s_.itemCount, code) == std::numeric_limits<int32_t>::max()) return;
-  addToStock(code, 1);
-  emptySlot(slot);
-}
-
-void Simulator::returnBench(std::span<const SlotTest> slots) {
+// Gives every item the slots hold back to the stock, or none of them: when the items of one kind would take its
+// count past the 32-bit limit (two crystals of a kind need room for two), nothing moves and the answer is false,
+// so no item is ever left alone on a bench nobody can see.
+bool Simulator::returnBench(std::span<const SlotTest> slots) {
+  std::array<int64_t, 15> back{};
   for (const SlotTest& s : slots) {
-    if (s.holds(slotCode(s.slot))) returnSlotItem(s.slot);
+    if (s.holds(slotCode(s.slot))) ++at1(back, truncToInt(slotCode(s.slot)));
   }
+  for (int code = 1; code <= 15; ++code) {
+    if (at1(s_.itemCount, code) + at1(back, code) > std::numeric_limits<int32_t>::max()) return false;
+  }
+  for (const SlotTest& s : slots) {
+    if (!s.holds(slotCode(s.slot))) continue;
+    addToStock(truncToInt(slotCode(s.slot)), 1);
+    emptySlot(s.slot);
+  }
+  return true;
 }
 
-// Closes one bench and opens the other. Every item on the closing bench goes back to the stock first; if one
-// cannot (its count is at the 32-bit limit) the switch is refused with the refusal sound, so that no item is
-// left lying on a hidden bench.
+// Closes one bench and opens the other. Every item on the closing bench goes back to the stock first; if they
+// cannot all go back the switch is refused with the refusal sound.
 void Simulator::switchBench(bool toSynthesis) {
   if (form_.get("合成框").visible == toSynthesis) return;
   const std::span<const SlotTest> closing = toSynthesis ? std::span<const SlotTest>(kEnhanceBench) : kSynthesisBench;
-  for (const SlotTest& s : closing) {
-    const int32_t code = truncToInt(slotCode(s.slot));
-    if (s.holds(code) && at1(s_.itemCount, code) == std::numeric_limits<int32_t>::max()) {
-      playSound(kRefusalSound);
-      return;
-    }
+  if (!returnBench(closing)) {
+    playSound(kRefusalSound);
+    return;
   }
-  returnBench(closing);
   refreshAll();
   form_.setDisabled("强化显示按钮", !toSynthesis);
   form_.setDisabled("合成显示按钮", toSynthesis);

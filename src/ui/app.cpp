@@ -84,7 +84,10 @@ bool App::move(std::string_view name) { return fire(name, Event::MouseMove); }
 bool App::select(std::string_view name, int index) {
   int i = main_.indexOf(name);
   if (i < 0) return false;
-  if (main_.reachable(i) && main_.at(i).kind == Kind::DropDown) main_.setSelection(i, index);
+  const Control& c = main_.at(i);
+  // Only an item of the list can be chosen; anything else never reaches the handlers.
+  if (index < 0 || index >= static_cast<int>(c.items.size())) return true;
+  if (main_.reachable(i) && c.kind == Kind::DropDown) main_.setSelection(i, index);
   return true;
 }
 

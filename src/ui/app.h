@@ -33,6 +33,7 @@ class App {
   Simulator& sim() { return *sim_; }
   BannerAnimation& bannerAnimation() { return *bannerAnimation_; }
   Random& random() { return random_; }
+  Files& files() { return files_; }
   Platform& platform() { return platform_; }
 
   // Input as a user gives it, by control name. Events on a control the user could not reach (hidden, or
