@@ -1,0 +1,162 @@
+#pragma once
+// The odds and cost planner: what enhancing and fusing cost under the simulator's own rules, figured exactly.
+//
+// One attempt's odds are fractions of the generator's 32768 outputs (with the bias of taking them modulo the
+// draw's range); a climb is an absorbing chain over chip levels, solved level by level for its expectation and by
+// dynamic programming over money for its whole distribution. Money is counted in steps of 0.5 Q币, the least
+// unit of every shop price.
+//
+// Every function is pure and reentrant: no shared state, so a window can run them on a worker thread. Arguments
+// that make no sense (a level outside 0..9, a crystal the level does not take, from >= to, a missing recipe)
+// raise PlanError with a message naming the argument.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mox::plan {
+
+struct PlanError : std::invalid_argument {
+  using std::invalid_argument::invalid_argument;
+};
+
+// Money in steps of 0.5 Q币.
+using Steps = int64_t;
+inline constexpr double kQPerStep = 0.5;
+inline double toQ(Steps s) { return static_cast<double>(s) * kQPerStep; }
+
+inline constexpr int kTopLevel = 9;       // chips go from +0 to +9
+inline constexpr int kMaxCrystals = 4;
+
+// The planner's two switches, held for a whole plan.
+struct Bonuses {
+  bool expert = false;
+  bool lab = false;
+};
+
+// What goes on the enhancement bench beside the chip.
+struct Recipe {
+  int small = 0, big = 0, magic = 0;  // crystals by kind, 1 to 4 in all
+  bool catalyst = false;
+  bool protectant = false;
+
+  int crystals() const { return small + big + magic; }
+  bool operator==(const Recipe&) const = default;
+};
+
+// "bbbb+c+p", "s", "mmbb+c": crystal letters s, b, m, then optionally +c and +p. Raises PlanError naming the text.
+Recipe parseRecipe(std::string_view text);
+// Normalised: letters in the order s, b, m, then "+c", then "+p".
+std::string recipeText(const Recipe& r);
+// Raises PlanError when the recipe cannot go on the bench of a chip of `level`.
+void checkRecipe(int level, const Recipe& r);
+// Every recipe the bench of `level` takes (none at +9).
+std::vector<Recipe> recipesFor(int level);
+Steps recipeCost(const Recipe& r);
+
+// P(randomInt(low, high) <= threshold) for a draw taken from one reseeded generator output.
+double drawChance(int32_t low, int32_t high, int32_t threshold);
+
+// One enhancement attempt.
+struct Odds {
+  int level = 0;
+  Recipe recipe;
+  int32_t rate = 0;       // thousandths of a percent, as the window computes and shows it (no lab bonus)
+  std::string shown;      // the window's text of that rate
+  int32_t threshold = 0;  // per mille, with the lab bonus
+  double success = 0;     // the chip goes up one level
+  double drop = 0;        // the chip goes down one level
+  Steps cost = 0;         // what the attempt uses up
+};
+Odds odds(int level, const Recipe& r, Bonuses b);
+
+// One synthesis attempt of chips +a and +b (a >= b), and what making a chip this way costs when the inputs cost
+// inputA and inputB each: unprotected, every attempt uses up a chip +b; protected, every attempt uses up a
+// protectant and success uses both chips.
+struct Fusion {
+  int a = 0, b = 0;
+  bool protectant = false;
+  int result = 0;        // the level made, 0 when the pair has no synthesis
+  int32_t rate = 0;      // thousandths of a percent (expert bonus applies, lab does not)
+  int32_t threshold = 0;
+  double success = 0;
+};
+Fusion fusion(int a, int b, bool protectant, Bonuses bonuses);
+// Expected cost of one chip made by fusing until success; nullopt when the pair never succeeds.
+std::optional<double> fusionCost(const Fusion& f, double inputA, double inputB);
+
+// A recipe per chip level 0..8 (the bench level the recipe is used at).
+using RecipePlan = std::array<std::optional<Recipe>, kTopLevel>;
+
+// The recipes with the least expected cost of going up one level from each level, drops included. The same
+// recipes give the least expected cost of every climb.
+RecipePlan bestRecipes(Bonuses b);
+
+// The lowest level a climb from `from` can reach by drops with these recipes (it needs recipes from there up).
+// Raises PlanError for a level it needs and has no recipe for.
+int lowestLevel(int from, const RecipePlan& recipes);
+
+struct ClimbRequest {
+  int from = 0, to = 1;
+  RecipePlan recipes;                 // must cover every level from lowestLevel(from) to to - 1
+  Bonuses bonuses;
+  std::optional<double> budget;       // Q币
+  bool distribution = true;           // false: expectations only
+};
+
+struct Percentile {
+  double q = 0;                       // 0.5, 0.9, 0.99
+  std::optional<double> cost;         // least m with P(cost <= m) >= q, Q币; nullopt when out of reach
+};
+
+struct Climb {
+  int from = 0, to = 1;
+  int lowest = 0;                     // the lowest level the climb can drop to
+  RecipePlan recipes;                 // the levels the climb can visit, lowest to to - 1
+  std::optional<double> expectedCost;      // Q币; nullopt when the target cannot be reached
+  std::optional<double> expectedAttempts;
+  // cdf[i] = P(cost <= i * 0.5 Q币). Runs at least to the 99.9th percentile and to the budget, unless that
+  // lies beyond kMaxStoredSteps (then complete is false).
+  std::vector<double> cdf;
+  bool complete = true;
+  std::array<Percentile, 3> percentiles{{{0.5, {}}, {0.9, {}}, {0.99, {}}}};
+  std::optional<double> withinBudget;  // P(cost <= budget), when a budget was given and is within reach
+};
+inline constexpr Steps kMaxStoredSteps = Steps{1} << 21;   // 1,048,576 Q币 of distribution kept
+inline constexpr Steps kMaxComputedSteps = Steps{1} << 25;  // percentiles and budgets beyond this are not figured
+
+Climb climb(const ClimbRequest& request);
+
+// The highest chance of reaching `to` from `from` without spending more than `budget` Q币, choosing each attempt's
+// recipe by the level and the money left.
+struct BudgetPlan {
+  int from = 0, to = 1;
+  Steps budget = 0;                   // whole steps of the budget
+  double chance = 0;
+  std::array<std::vector<Recipe>, kTopLevel> candidates;  // per level, the recipes worth considering
+  // choice[level][money] indexes candidates[level]; -1 where nothing can be afforded or the level is not needed.
+  std::array<std::vector<int8_t>, kTopLevel> choice;
+  // The recipe to use at `level` with `money` Q币 left, or nullopt.
+  std::optional<Recipe> recipeAt(int level, double money) const;
+};
+inline constexpr Steps kMaxBudgetSteps = Steps{1} << 22;  // budgets above 2,097,152 Q币 are refused
+
+BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b);
+
+// The cheapest way to hold one chip of each level, starting from bought +0 chips.
+struct RouteStep {
+  enum class How { Buy, Enhance, Fuse };
+  int level = 0;
+  std::optional<double> expectedCost;  // Q币
+  How how = How::Buy;
+  int from = 0;                        // Enhance: the level enhanced from
+  int a = 0, b = 0;                    // Fuse: the two inputs, a >= b
+  bool protectant = false;             // Fuse: protected
+  std::string text() const;            // "buy", "enhance from 4", "fuse 5+5 protected"
+};
+std::vector<RouteStep> route(int to, Bonuses b);
+
+}  // namespace mox::plan
