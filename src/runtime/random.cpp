@@ -17,7 +17,7 @@ void Random::seedRandom(std::optional<uint32_t> seed) {
 
 int32_t Random::draw() {
   state_ = state_ * 214013u + 2531011u;
-  return static_cast<int32_t>((state_ >> 16) & 0x7FFF);
+  return static_cast<int32_t>((state_ >> 16) % kOutputs);
 }
 
 int32_t Random::randomInt(int32_t low, int32_t high) {

@@ -18,7 +18,8 @@ class Random {
   void seedRandom(std::optional<uint32_t> seed = std::nullopt);
   int32_t randomInt(int32_t low = 0, int32_t high = 2147483647);
 
-  // One raw generator output, 0 to 32767.
+  // One raw generator output, 0 to kOutputs - 1.
+  static constexpr int32_t kOutputs = 32768;
   int32_t draw();
   uint32_t state() const { return state_; }
   uint32_t seedCounter() const { return counter_; }

@@ -3,6 +3,7 @@
 
 #include "runtime/fatal.h"
 #include "runtime/value.h"
+#include "sim/rates.h"
 #include "sim/simulator.h"
 
 namespace mox {
@@ -32,14 +33,14 @@ void Simulator::enhanceAttempt() {
   }
 
   random_.seedRandom();
-  int32_t r = random_.randomInt(1, 1000);
+  int32_t r = random_.randomInt(kFirstDraw.low, kFirstDraw.high);
   form_.setDisabled("图形按钮1", true);
-  if (form_.get("选择框2").checked) s_.enhanceRate = truncToInt(s_.enhanceRate * 1.3);
-  const int32_t threshold = integerPart(s_.enhanceRate / 100.0);
+  s_.enhanceRate = labRate(s_.enhanceRate, form_.get("选择框2").checked);
+  const int32_t threshold = drawThreshold(s_.enhanceRate);
   // A chip +8 must pass a second, harder draw as well.
   if (form_.get("芯片位").tag == "14" && r <= threshold) {
     random_.seedRandom();
-    r = random_.randomInt(0, 400);
+    r = random_.randomInt(kSecondDraw.low, kSecondDraw.high);
   }
 
   auto setChip = [&](int32_t code) { fillSlot("芯片位", code); };
@@ -50,7 +51,7 @@ void Simulator::enhanceAttempt() {
   } else {
     const bool protectedChip = form_.get("防护位").tag == "6";
     int32_t lowered = 0;
-    if (!protectedChip && (v == 11 || v == 12 || v == kChip8)) lowered = v - 1;
+    if (!protectedChip && failureLowers(chipLevel(v))) lowered = v - 1;
     if (lowered) {
       showResult("升级失败降低");
       setChip(lowered);

@@ -4,6 +4,7 @@
 
 #include "runtime/fatal.h"
 #include "runtime/value.h"
+#include "sim/items.h"
 
 namespace mox {
 
@@ -44,24 +45,53 @@ int chipLevelOfTag(std::string_view tag) {
 
 }  // namespace
 
+namespace {
+
+float rateFactor(bool expertBonus, bool catalyst) {
+  float factor = expertFactor(expertBonus);
+  if (catalyst) factor = factor * 1.25f;
+  return factor;
+}
+
+// Position 1 is the lesser crystal of the level's pair, 2 the greater; anything else has no contribution.
+int crystalPosition(int level, double code) { return truncToInt(level <= 6 ? code - 1 : 5 - code); }
+
+int32_t contribution(int level, int position) {
+  // Placement never lays a crystal beside a chip it has no contribution for; should one get there, it adds
+  // nothing rather than reading outside the table.
+  if (level < 0 || level > 8 || position < 1 || position > 2) return 0;
+  return kCrystalTable[level][position - 1];
+}
+
+}  // namespace
+
 int32_t enhanceRate(std::string_view chipTag, const std::array<double, 4>& crystalCodes, bool expertBonus,
                     double catalystCode) {
-  float factor = expertFactor(expertBonus);
-  if (std::fabs(catalystCode - 5) <= kTolerance) factor = factor * 1.25f;
+  const float factor = rateFactor(expertBonus, std::fabs(catalystCode - 5) <= kTolerance);
   int level = chipLevelOfTag(chipTag);
-  if (level < 0 || level == 9) return 0;
   int32_t sum = 0;
   for (double t : crystalCodes) {
-    if (t <= kTolerance) continue;
-    // Position 1 is the lesser crystal of the level's pair, 2 the greater.
-    int position = truncToInt(level <= 6 ? t - 1 : 5 - t);
-    // Placement never lays a crystal beside a chip it has no contribution for; should one get there, it adds
-    // nothing rather than reading outside the table.
-    if (position < 1 || position > 2) continue;
-    sum += kCrystalTable[level][position - 1];
+    if (t > kTolerance) sum += contribution(level, crystalPosition(level, t));
   }
   return truncToInt(sum * static_cast<double>(factor));
 }
+
+int32_t enhanceRate(int level, std::span<const int32_t> crystalCodes, bool expertBonus, bool catalyst) {
+  const float factor = rateFactor(expertBonus, catalyst);
+  int32_t sum = 0;
+  for (int32_t code : crystalCodes) {
+    if (code > 0) sum += contribution(level, crystalPosition(level, code));
+  }
+  return truncToInt(sum * static_cast<double>(factor));
+}
+
+bool crystalFits(int level, int32_t code) {
+  return code >= kSmallCrystal && code <= kMagicCrystal && contribution(level, crystalPosition(level, code)) > 0;
+}
+
+int32_t labRate(int32_t rate, bool labBonus) { return labBonus ? truncToInt(rate * 1.3) : rate; }
+
+int32_t drawThreshold(int32_t rate) { return integerPart(rate / 100.0); }
 
 SynthesisOutlook synthesisOutlook(double code1, double code2, bool expertBonus) {
   SynthesisOutlook out;

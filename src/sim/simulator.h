@@ -13,17 +13,11 @@
 #include "runtime/form.h"
 #include "runtime/platform.h"
 #include "runtime/random.h"
+#include "sim/items.h"
 
 namespace mox {
 
 struct SlotTest;
-
-// Item codes: 1 chip +0, 2 small crystal, 3 big crystal, 4 magic crystal, 5 catalyst, 6 protectant,
-// 7..15 chip +1..+9.
-enum ItemCode : int32_t {
-  kChip0 = 1, kSmallCrystal = 2, kBigCrystal = 3, kMagicCrystal = 4, kCatalyst = 5, kProtectant = 6,
-  kChip1 = 7, kChip7 = 13, kChip8 = 14, kChip9 = 15,
-};
 
 // Sounds by role, named as their embedded assets.
 inline constexpr std::string_view kClickSound = "sound_click";

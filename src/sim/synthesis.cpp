@@ -3,6 +3,7 @@
 
 #include "runtime/fatal.h"
 #include "runtime/value.h"
+#include "sim/rates.h"
 #include "sim/simulator.h"
 
 namespace mox {
@@ -20,9 +21,9 @@ void Simulator::synthesize() {
   }
 
   random_.seedRandom();
-  const int32_t r = random_.randomInt(1, 1000);
+  const int32_t r = random_.randomInt(kFirstDraw.low, kFirstDraw.high);
   form_.setDisabled("图形按钮5", true);
-  const int32_t threshold = integerPart(s_.synthesisRate / 100.0);
+  const int32_t threshold = drawThreshold(s_.synthesisRate);
 
   if (r <= threshold) {
     emptySlot("合成芯片位2");

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "runtime/value.h"
+#include "sim/items.h"
+
 namespace mox {
 
 namespace {
@@ -33,6 +36,18 @@ ControlRow smallButton(const char* name, Rect r, const char* word, const char* o
           .hoverPicture = keep(base + "_hover"), .pressedPicture = keep(base + "_pressed"),
           .disabledPicture = keep(base + "_disabled"), .transparentColour = kPageColour, .hand = true,
           .onClick = onClick};
+}
+
+// The shop's list: each entry names the goods with its price, and carries the price as its data.
+std::vector<ListItem> shopList() {
+  static constexpr const char* kNames[kShopGoods.size()] = {"0级芯片", "小能量晶体", "大能量晶体",
+                                                            "魔晶体", "充能催化剂", "充能防护剂"};
+  std::vector<ListItem> items;
+  for (size_t i = 0; i < kShopGoods.size(); ++i) {
+    const int32_t price = kShopGoods[i].price;
+    items.push_back({std::string(kNames[i]) + "（" + toText(price / 10.0) + "Q币）", price});
+  }
+  return items;
 }
 
 ControlRow slot(const char* name, const char* parent, Rect r) {
@@ -189,8 +204,7 @@ WindowLayout buildMain() {
   rows.push_back(smallButton("图形按钮2", {550, 644, 56, 32}, "topup", "topUp"));
   rows.push_back({.name = "组合框2", .kind = Kind::DropDown, .rect = {646, 649, 139, 20}, .textColour = kBlack,
                   .backColour = kWhite,
-                  .items = {{"0级芯片（10Q币）", 100}, {"小能量晶体（2.5Q币）", 25}, {"大能量晶体（10Q币）", 100},
-                            {"魔晶体（5Q币）", 50}, {"充能催化剂（3.5Q币）", 35}, {"充能防护剂（50Q币）", 500}}});
+                  .items = shopList()});
   rows.push_back({.name = "组合框3", .kind = Kind::DropDown, .rect = {792, 649, 48, 20}, .textColour = kBlack,
                   .backColour = kWhite, .items = {{"1个", 1}, {"5个", 5}, {"10个", 10}, {"30个", 30}}});
   rows.push_back(smallButton("图形按钮3", {846, 644, 56, 32}, "buy", "buyGoods"));
