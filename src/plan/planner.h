@@ -96,8 +96,8 @@ using RecipePlan = std::array<std::optional<Recipe>, kTopLevel>;
 RecipePlan bestRecipes(Bonuses b);
 
 // The lowest level a climb from `from` can reach by drops with these recipes (it needs recipes from there up).
-// Raises PlanError for a level it needs and has no recipe for.
-int lowestLevel(int from, const RecipePlan& recipes);
+// Raises PlanError for a level it passes and has no recipe for.
+int lowestLevel(int from, const RecipePlan& recipes, Bonuses b);
 
 struct ClimbRequest {
   int from = 0, to = 1;

@@ -1,0 +1,206 @@
+// Climbs as absorbing chains over chip levels: expectations level by level, distributions and the best chance
+// within a budget by dynamic programming over money.
+#include <algorithm>
+#include <cmath>
+
+#include "plan/chain.h"
+#include "plan/planner.h"
+#include "sim/rates.h"
+
+namespace mox::plan {
+
+namespace {
+
+// One level of a chain: what an attempt there does.
+struct Level {
+  double up = 0, down = 0, stay = 0;
+  Steps cost = 0;
+};
+
+Level levelOf(const Odds& o) { return {o.success, o.drop, 1 - o.success - o.drop, o.cost}; }
+
+// The dynamic programmes look back at most one attempt's cost, so each level keeps a ring of its last values.
+constexpr Steps kRing = 256;
+constexpr Steps kRingMask = kRing - 1;
+static_assert(4 * 20 + 7 + 100 < kRing, "the dearest recipe (four big crystals, catalyst, protectant) fits the ring");
+
+Steps budgetSteps(double budget) {
+  if (!(budget >= 0)) throw PlanError("budget " + std::to_string(budget) + " must be 0 or more");
+  const double steps = std::floor(budget / kQPerStep + 1e-9);
+  if (steps > static_cast<double>(kMaxBudgetSteps)) {
+    throw PlanError("budget " + std::to_string(budget) + " is more than " + std::to_string(toQ(kMaxBudgetSteps)));
+  }
+  return static_cast<Steps>(steps);
+}
+
+void checkClimb(int from, int to) {
+  checkLevel(from, 0, kTopLevel - 1, "from level");
+  checkLevel(to, 1, kTopLevel, "to level");
+  if (from >= to) throw PlanError("from level " + std::to_string(from) + " must be below to level " + std::to_string(to));
+}
+
+// Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0.
+struct Rings {
+  int levels;
+  std::vector<double> values;
+  explicit Rings(int n) : levels(n), values(static_cast<size_t>(n) * kRing, 0.0) {}
+  double at(int i, Steps m) const {
+    if (m < 0 || i < 0) return 0;
+    if (i >= levels) return 1;
+    return values[static_cast<size_t>(i * kRing + (m & kRingMask))];
+  }
+  void set(int i, Steps m, double v) { values[static_cast<size_t>(i * kRing + (m & kRingMask))] = v; }
+  double next(const Level& l, int i, Steps m) const {
+    const Steps back = m - l.cost;
+    if (back < 0) return 0;
+    return l.up * at(i + 1, back) + l.down * at(i - 1, back) + l.stay * at(i, back);
+  }
+};
+
+}  // namespace
+
+int lowestLevel(int from, const RecipePlan& recipes, Bonuses b) {
+  checkLevel(from, 0, kTopLevel - 1, "from level");
+  for (int level = from;; --level) {
+    const std::optional<Recipe>& r = recipes[static_cast<size_t>(level)];
+    if (!r) throw PlanError("no recipe for level " + std::to_string(level));
+    if (level == 0 || odds(level, *r, b).drop <= 0) return level;
+  }
+}
+
+Climb climb(const ClimbRequest& req) {
+  checkClimb(req.from, req.to);
+  // -1: no budget.
+  const Steps budget = req.budget ? budgetSteps(*req.budget) : -1;
+  Climb out;
+  out.from = req.from;
+  out.to = req.to;
+  out.lowest = lowestLevel(req.from, req.recipes, req.bonuses);
+
+  std::vector<Level> chain;
+  bool reachable = true;
+  for (int level = out.lowest; level < req.to; ++level) {
+    const std::optional<Recipe>& r = req.recipes[static_cast<size_t>(level)];
+    if (!r) throw PlanError("no recipe for level " + std::to_string(level));
+    out.recipes[static_cast<size_t>(level)] = r;
+    chain.push_back(levelOf(odds(level, *r, req.bonuses)));
+    reachable = reachable && chain.back().up > 0;
+  }
+  if (!reachable) return out;
+
+  // Going up one level from L costs its attempt, and after a drop the passage up from L - 1 again:
+  // p * D(L) = c + q * D(L - 1).
+  double cost = 0, attempts = 0, passageCost = 0, passageAttempts = 0;
+  for (int level = out.lowest; level < req.to; ++level) {
+    const Level& l = chain[static_cast<size_t>(level - out.lowest)];
+    passageCost = (toQ(l.cost) + l.down * passageCost) / l.up;
+    passageAttempts = (1 + l.down * passageAttempts) / l.up;
+    if (level >= req.from) {
+      cost += passageCost;
+      attempts += passageAttempts;
+    }
+  }
+  out.expectedCost = cost;
+  out.expectedAttempts = attempts;
+  if (!req.distribution && budget < 0) return out;
+
+  // F(L, m) = P(reaching the target from L spending at most m): every attempt costs the same at a level, so
+  // F(L, m) = p F(L+1, m-c) + q F(L-1, m-c) + s F(L, m-c), and the values at m need only lower amounts.
+  const int n = static_cast<int>(chain.size());
+  const int start = req.from - out.lowest;
+  Rings rings(n);
+  constexpr double kLastPercentile = 0.999;
+  for (Steps m = 0; m < kMaxComputedSteps; ++m) {
+    for (int i = 0; i < n; ++i) rings.set(i, m, rings.next(chain[static_cast<size_t>(i)], i, m));
+    const double f = rings.at(start, m);
+    if (req.distribution) {
+      if (static_cast<Steps>(out.cdf.size()) < kMaxStoredSteps) {
+        out.cdf.push_back(f);
+      } else {
+        out.complete = false;
+      }
+      for (Percentile& p : out.percentiles) {
+        if (!p.cost && f >= p.q) p.cost = toQ(m);
+      }
+    }
+    if (m == budget) out.withinBudget = f;
+    // Past the last percentile and the budget, or where the rest of the chance is below what doubles hold.
+    const bool budgetDone = budget < 0 || out.withinBudget;
+    if ((f >= kLastPercentile || !req.distribution) && budgetDone) break;
+    if (f >= kLastPercentile && 1 - f < 1e-15) {
+      if (budget >= 0 && !out.withinBudget) out.withinBudget = f;
+      break;
+    }
+  }
+  if (req.distribution && !out.percentiles.back().cost) out.complete = false;
+  return out;
+}
+
+std::optional<Recipe> BudgetPlan::recipeAt(int level, double money) const {
+  if (level < 0 || level >= kTopLevel || !(money >= 0)) return std::nullopt;
+  const auto& row = choice[static_cast<size_t>(level)];
+  const auto m = static_cast<size_t>(std::min<double>(std::floor(money / kQPerStep + 1e-9), budget));
+  if (m >= row.size() || row[m] < 0) return std::nullopt;
+  return candidates[static_cast<size_t>(level)][static_cast<size_t>(row[m])];
+}
+
+BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
+  checkClimb(from, to);
+  BudgetPlan plan;
+  plan.from = from;
+  plan.to = to;
+  plan.budget = budgetSteps(budget);
+  int lowest = from;
+  while (lowest > 0 && failureLowers(lowest)) --lowest;
+
+  // A recipe no cheaper, no likelier to succeed and no less likely to drop than another is never worth
+  // choosing: the chance to arrive never falls with the level or with the money left.
+  const int n = to - lowest;
+  std::vector<std::vector<Level>> options(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const int level = lowest + i;
+    std::vector<std::pair<Recipe, Level>> all;
+    for (const Recipe& r : recipesFor(level)) {
+      const Odds o = odds(level, r, b);
+      if (o.success > 0) all.emplace_back(r, levelOf(o));
+    }
+    auto dominates = [](const Level& x, const Level& y) {
+      return x.cost <= y.cost && x.up >= y.up && x.down <= y.down;
+    };
+    for (size_t j = 0; j < all.size(); ++j) {
+      bool beaten = false;
+      for (size_t k = 0; k < all.size() && !beaten; ++k) {
+        if (k == j || !dominates(all[k].second, all[j].second)) continue;
+        // Of two equal recipes the first stays.
+        beaten = !dominates(all[j].second, all[k].second) || k < j;
+      }
+      if (beaten) continue;
+      plan.candidates[static_cast<size_t>(level)].push_back(all[j].first);
+      options[static_cast<size_t>(i)].push_back(all[j].second);
+    }
+    plan.choice[static_cast<size_t>(level)].assign(static_cast<size_t>(plan.budget) + 1, -1);
+  }
+
+  // V(L, m) = the best over recipes of p V(L+1, m-c) + q V(L-1, m-c) + s V(L, m-c).
+  Rings rings(n);
+  for (Steps m = 0; m <= plan.budget; ++m) {
+    for (int i = 0; i < n; ++i) {
+      double best = 0;
+      int8_t choice = -1;
+      const auto& opts = options[static_cast<size_t>(i)];
+      for (size_t j = 0; j < opts.size(); ++j) {
+        const double v = rings.next(opts[j], i, m);
+        if (v > best) {
+          best = v;
+          choice = static_cast<int8_t>(j);
+        }
+      }
+      rings.set(i, m, best);
+      plan.choice[static_cast<size_t>(lowest + i)][static_cast<size_t>(m)] = choice;
+    }
+  }
+  plan.chance = rings.at(from - lowest, plan.budget);
+  return plan;
+}
+
+}  // namespace mox::plan
