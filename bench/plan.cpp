@@ -1,0 +1,48 @@
+// The planner's speed: one attempt's odds, the expectation and the full distribution of a climb from +0 to +9,
+// the best chance within a budget, and the cheapest route.
+#include <benchmark/benchmark.h>
+
+#include "plan/planner.h"
+
+namespace {
+
+using namespace mox::plan;
+
+const Bonuses kBonuses{.expert = true};
+
+void BM_Odds(benchmark::State& state) {
+  const Recipe r = parseRecipe("bbbb+c");
+  for (auto _ : state) benchmark::DoNotOptimize(odds(8, r, kBonuses));
+}
+BENCHMARK(BM_Odds);
+
+void BM_ExpectedCost0To9(benchmark::State& state) {
+  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
+                         .distribution = false};
+  for (auto _ : state) benchmark::DoNotOptimize(climb(req));
+}
+BENCHMARK(BM_ExpectedCost0To9);
+
+// The recipes are chosen inside the timing: the figure is the whole answer to "what does +9 cost me".
+void BM_Distribution0To9WithBestRecipes(benchmark::State& state) {
+  for (auto _ : state) {
+    const Climb c = climb({.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses});
+    benchmark::DoNotOptimize(c.cdf.data());
+    state.counters["steps"] = static_cast<double>(c.cdf.size());
+  }
+}
+BENCHMARK(BM_Distribution0To9WithBestRecipes)->Unit(benchmark::kMillisecond);
+
+void BM_BestWithin10000(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(bestWithinBudget(0, 9, 10000, kBonuses).chance);
+}
+BENCHMARK(BM_BestWithin10000)->Unit(benchmark::kMillisecond);
+
+void BM_RouteTo9(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(route(9, kBonuses));
+}
+BENCHMARK(BM_RouteTo9)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
