@@ -190,7 +190,7 @@ TEST(PlanMonteCarlo, AClimbWithDropsThroughTheSimulator) {
   // +3 to +6 with four big crystals and a catalyst at every level, both bonuses: +5 drops to +4 on failure.
   const Bonuses bonuses{.expert = true, .lab = true};
   const Climb exact = climbWith(3, 6, plan({{3, "bbbb+c"}, {4, "bbbb+c"}, {5, "bbbb+c"}}), bonuses, 1e6);
-  constexpr int kClimbs = 250;
+  constexpr int kClimbs = 150;
   Program p;
   p.withStock(stockWith({{mox::chipCode(3), kClimbs}, {mox::kBigCrystal, 100000}, {mox::kCatalyst, 25000}}));
   p.start();
