@@ -1,15 +1,15 @@
 #pragma once
 // The main window on SDL: a fixed-size window whose client area is the layout's coordinate space, drawn in
-// software into a canvas that keeps the form's picture between frames. Only what changed is redrawn: controls
-// the logic marked, buttons whose hover or pressed look changed, the open list of a drop-down and the banner,
-// which is composed with its per-pixel alpha over the canvas where the banner window's position puts it. The
-// loop sleeps in SDL_WaitEvent; the form's timers run as SDL timers that post events to it.
+// software into a canvas that keeps the form's picture between frames. The paint layer's view says what to
+// redraw and how; the banner is composed over the canvas where the paint layer puts it, as SDL has no layered
+// windows. The loop sleeps in SDL_WaitEvent; the form's timers run as SDL timers that post events to it.
 #include <cstdint>
-#include <vector>
+#include <map>
+#include <optional>
 
-#include "runtime/sdl/sdl_draw.h"
-#include "runtime/sdl/sdl_input.h"
+#include "desktop/sdl/sdl_draw.h"
 #include "ui/app.h"
+#include "ui/paint/view.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -39,41 +39,21 @@ class MainWindow {
   int run();
 
  private:
-  struct TimerSlot {
-    int control = -1;
-    uint64_t generation = 0;
-    int id = 0;  // SDL_TimerID, 0 = none
-  };
-  struct BannerLook {
-    bool visible = false;
-    Rect rect;
-    std::string picture;
-    bool operator==(const BannerLook&) const = default;
-  };
-
-  // Returns false when the window should close.
-  bool handle(const SDL_Event& event);
+  // The abstract event an SDL event stands for, if any (window moves and finished saves are handled here).
+  std::optional<paint::InputEvent> translate(const SDL_Event& event);
   void syncTimers();
-  void collectDamage();
+  void collect();
   void present();
-  BannerLook bannerLook() const;
-  void damageCanvas(const Rect& r);
-  void damageScreen(const Rect& r);
-  void updateCursor();
 
   App& app_;
-  Form& form_;
   Painter& painter_;
-  Pointer pointer_;
+  paint::View view_;
   SDL_Window* window_ = nullptr;
   SDL_Surface* canvas_ = nullptr;  // the form as last drawn, without the list popup and the banner
   SDL_Cursor* arrow_ = nullptr;
   SDL_Cursor* hand_ = nullptr;
-  bool handShown_ = false;
-  std::vector<TimerSlot> timers_;
-  std::vector<Rect> canvasDamage_;
-  std::vector<Rect> screenDamage_;
-  BannerLook banner_;
+  paint::Cursor cursor_ = paint::Cursor::Arrow;
+  std::map<int, int> timers_;  // timer control -> SDL_TimerID
   bool quit_ = false;
 };
 

@@ -12,11 +12,11 @@
 #include <memory>
 #include <thread>
 
-#include "runtime/sdl/sdl_audio.h"
-#include "runtime/sdl/sdl_draw.h"
-#include "runtime/sdl/sdl_fonts.h"
-#include "runtime/sdl/sdl_platform.h"
-#include "runtime/sdl/sdl_window.h"
+#include "desktop/sdl/sdl_audio.h"
+#include "desktop/sdl/sdl_draw.h"
+#include "desktop/sdl/sdl_fonts.h"
+#include "desktop/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
 
 namespace {

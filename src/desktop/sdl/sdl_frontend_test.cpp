@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "runtime/headless_platform.h"
-#include "runtime/sdl/sdl_audio.h"
-#include "runtime/sdl/sdl_draw.h"
-#include "runtime/sdl/sdl_fonts.h"
-#include "runtime/sdl/sdl_input.h"
-#include "runtime/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_audio.h"
+#include "desktop/sdl/sdl_draw.h"
+#include "desktop/sdl/sdl_fonts.h"
+#include "desktop/sdl/sdl_input.h"
+#include "desktop/sdl/sdl_platform.h"
 #include "ui/app.h"
 
 namespace mox::sdl {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/platform.h"
-#include "runtime/sdl/sdl_audio.h"
+#include "desktop/sdl/sdl_audio.h"
 
 struct SDL_Window;
 

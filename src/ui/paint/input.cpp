@@ -1,41 +1,8 @@
-#include "runtime/sdl/sdl_input.h"
+#include "ui/paint/input.h"
 
 #include <algorithm>
 
-namespace mox::sdl {
-
-Rect intersect(const Rect& a, const Rect& b) {
-  int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
-  int x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
-  if (x1 <= x0 || y1 <= y0) return {};
-  return {x0, y0, x1 - x0, y1 - y0};
-}
-
-Rect unite(const Rect& a, const Rect& b) {
-  if (empty(a)) return b;
-  if (empty(b)) return a;
-  int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
-  int x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
-  return {x0, y0, x1 - x0, y1 - y0};
-}
-
-Rect absoluteRect(const Form& form, int index) {
-  Rect r = form.at(index).rect;
-  for (int p = form.at(index).parent; p >= 0; p = form.at(p).parent) {
-    r.x += form.at(p).rect.x;
-    r.y += form.at(p).rect.y;
-  }
-  return r;
-}
-
-Rect visibleRect(const Form& form, int index) {
-  const WindowInfo& w = form.window();
-  Rect r = intersect(absoluteRect(form, index), {0, 0, w.clientWidth, w.clientHeight});
-  for (int p = form.at(index).parent; p >= 0 && !empty(r); p = form.at(p).parent) {
-    r = intersect(r, absoluteRect(form, p));
-  }
-  return r;
-}
+namespace mox::paint {
 
 bool catchesPointer(const Control& c) {
   switch (c.kind) {
@@ -55,14 +22,6 @@ int hitTest(const Form& form, int x, int y) {
     if (contains(visibleRect(form, i), x, y)) return i;
   }
   return -1;
-}
-
-const std::string& buttonPicture(const Form& form, int index, bool hovered, bool pressed) {
-  const Control& c = form.at(index);
-  if (!form.reachable(index)) return c.disabledPicture.empty() ? c.picture : c.disabledPicture;
-  if (hovered && pressed && !c.pressedPicture.empty()) return c.pressedPicture;
-  if (hovered && !c.hoverPicture.empty()) return c.hoverPicture;
-  return c.picture;
 }
 
 Rect Popup::rowRect(int item) const {
@@ -92,6 +51,35 @@ Popup placePopup(const Form& form, int list) {
   p.highlighted = std::max(c.selection, 0);
   p.first = std::clamp(p.highlighted - p.rows + 1, 0, std::max(0, static_cast<int>(c.items.size()) - p.rows));
   return p;
+}
+
+InputResult Pointer::handle(const InputEvent& event) {
+  InputResult out;
+  out.used = true;
+  if (const auto* e = std::get_if<PointerMove>(&event)) {
+    move(e->x, e->y);
+  } else if (const auto* e = std::get_if<PointerDown>(&event)) {
+    if (e->button == Button::Left) leftDown(e->x, e->y);
+    else move(e->x, e->y);
+  } else if (const auto* e = std::get_if<PointerUp>(&event)) {
+    if (e->button == Button::Left) out.clicked = leftUp(e->x, e->y);
+    else move(e->x, e->y);
+  } else if (const auto* e = std::get_if<Wheel>(&event)) {
+    wheel(e->x, e->y, e->steps);
+  } else if (const auto* e = std::get_if<KeyDown>(&event)) {
+    out.used = key(e->key);
+  } else if (std::holds_alternative<PointerLeave>(event)) {
+    leave();
+  } else if (std::holds_alternative<FocusLost>(event)) {
+    closePopup();
+  } else if (std::holds_alternative<Refresh>(event)) {
+    refresh();
+  } else {
+    out.used = false;
+  }
+  out.redraw = anyDamage() || form_.anyDirty();
+  out.cursor = cursor();
+  return out;
 }
 
 void Pointer::damage(int index) {
@@ -159,7 +147,7 @@ void Pointer::leftDown(int x, int y) {
   }
 }
 
-void Pointer::leftUp(int x, int y) {
+int Pointer::leftUp(int x, int y) {
   move(x, y);
   if (popup_) {
     int item = popup_->itemAt(x, y);
@@ -168,15 +156,15 @@ void Pointer::leftUp(int x, int y) {
       closePopup();
       choose(list, item);
     }
-    return;
+    return -1;
   }
-  if (pressed_ < 0) return;
+  if (pressed_ < 0) return -1;
   int p = pressed_;
   setPressed(-1);
-  if (hitTest(form_, x, y) == p && form_.reachable(p)) {
-    form_.dispatch(p, Event::Click);
-    refresh();
-  }
+  if (hitTest(form_, x, y) != p || !form_.reachable(p)) return -1;
+  form_.dispatch(p, Event::Click);
+  refresh();
+  return p;
 }
 
 void Pointer::wheel(int x, int y, int steps) {
@@ -235,9 +223,9 @@ void Pointer::refresh() {
   setHover(hit);
 }
 
-bool Pointer::handCursor() const {
-  if (popup_ && contains(popup_->rect, x_, y_)) return false;
-  return hover_ >= 0 && form_.at(hover_).handCursor;
+Cursor Pointer::cursor() const {
+  if (popup_ && contains(popup_->rect, x_, y_)) return Cursor::Arrow;
+  return hover_ >= 0 && form_.at(hover_).handCursor ? Cursor::Hand : Cursor::Arrow;
 }
 
 const std::string& Pointer::pictureOf(int index) const {
@@ -277,4 +265,4 @@ std::vector<Rect> Pointer::takeDamage() {
   return out;
 }
 
-}  // namespace mox::sdl
+}  // namespace mox::paint

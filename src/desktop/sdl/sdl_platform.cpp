@@ -1,4 +1,4 @@
-#include "runtime/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_platform.h"
 
 #include <SDL.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "runtime/sdl/sdl_fonts.h"
+#include "desktop/sdl/sdl_fonts.h"
 
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>

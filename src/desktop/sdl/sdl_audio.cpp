@@ -1,4 +1,4 @@
-#include "runtime/sdl/sdl_audio.h"
+#include "desktop/sdl/sdl_audio.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>

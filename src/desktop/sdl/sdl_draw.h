@@ -1,0 +1,64 @@
+#pragma once
+// Executing the paint layer's display lists onto SDL surfaces: pictures decoded from the embedded assets with
+// SDL2_image, text rendered with SDL2_ttf in the faces fontconfig finds, fills and lines. How anything looks is
+// decided by the paint layer; this only turns its commands into pixels.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "desktop/sdl/sdl_fonts.h"
+#include "ui/paint/display_list.h"
+
+struct SDL_Surface;
+
+namespace mox::sdl {
+
+// Embedded pictures decoded once and kept, by asset name; ARGB8888.
+class Pictures {
+ public:
+  Pictures() = default;
+  ~Pictures();
+  Pictures(const Pictures&) = delete;
+  Pictures& operator=(const Pictures&) = delete;
+
+  // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
+  SDL_Surface* get(const std::string& name);
+  // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
+  SDL_Surface* keyed(const std::string& name, uint32_t colour);
+
+ private:
+  std::map<std::string, SDL_Surface*> plain_;
+  std::map<std::pair<std::string, uint32_t>, SDL_Surface*> keyed_;
+};
+
+class Painter : public paint::TextMetrics {
+ public:
+  Painter(Pictures& pictures, FontCache& fonts) : pictures_(pictures), fonts_(fonts) {}
+  ~Painter() override;
+  Painter(const Painter&) = delete;
+  Painter& operator=(const Painter&) = delete;
+
+  // Draws every command onto `target`, in order, each cut to its clip and to the surface.
+  void execute(SDL_Surface* target, const paint::DisplayList& list);
+
+  int lineHeight(const Font& font) override;
+  int width(const Font& font, std::string_view text) override;
+
+  // Captions rendered since start-up are kept; the cache is emptied when it grows past this many.
+  static constexpr size_t kTextCacheLimit = 512;
+
+ private:
+  void draw(SDL_Surface* target, const paint::Fill& fill);
+  void draw(SDL_Surface* target, const paint::Picture& picture);
+  void draw(SDL_Surface* target, const paint::Text& text);
+  void draw(SDL_Surface* target, const paint::Line& line);
+  SDL_Surface* renderText(const Font& font, std::string_view text, uint32_t colour);
+
+  Pictures& pictures_;
+  FontCache& fonts_;
+  std::map<std::tuple<std::string, int, bool, bool, uint32_t, std::string>, SDL_Surface*> texts_;
+};
+
+}  // namespace mox::sdl

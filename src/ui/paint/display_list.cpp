@@ -1,0 +1,235 @@
+#include "ui/paint/display_list.h"
+
+#include <algorithm>
+
+#include "ui/paint/input.h"
+
+namespace mox::paint {
+
+namespace {
+
+constexpr uint32_t kWhite = rgb(255, 255, 255);
+constexpr uint32_t kBlack = rgb(0, 0, 0);
+constexpr uint32_t kShadow = rgb(0x80, 0x80, 0x80);
+constexpr uint32_t kBorder = rgb(0x7a, 0x7a, 0x7a);
+constexpr uint32_t kButtonFace = rgb(0xe1, 0xe1, 0xe1);
+constexpr uint32_t kPressedFace = rgb(0xcc, 0xcc, 0xcc);
+constexpr uint32_t kHighlight = rgb(0x00, 0x78, 0xd7);
+constexpr int kCheckBoxSize = 13;
+constexpr int kArrowWidth = 17;
+
+// Appends the drawing primitives of one window area, each cut to the clip the list was started with.
+class Pen {
+ public:
+  Pen(DisplayList& out, Rect clip) : out_(out), clip_(clip) {}
+
+  void fill(Rect r, uint32_t colour) {
+    r = intersect(r, clip_);
+    if (!empty(r)) out_.push_back(Fill{r, colour});
+  }
+  // A one-pixel outline just inside `r`.
+  void frame(Rect r, uint32_t colour) {
+    fill({r.x, r.y, r.w, 1}, colour);
+    fill({r.x, r.y + r.h - 1, r.w, 1}, colour);
+    fill({r.x, r.y, 1, r.h}, colour);
+    fill({r.x + r.w - 1, r.y, 1, r.h}, colour);
+  }
+  void picture(const std::string& asset, int x, int y, bool tile = false, std::optional<uint32_t> key = {}) {
+    if (asset.empty()) return;
+    out_.push_back(Picture{asset, x, y, clip_, 255, tile, key});
+  }
+  // One line of text inside `box`, cut to the box as well.
+  void text(const std::string& s, const Font& font, uint32_t colour, Rect box, Align align) {
+    if (s.empty()) return;
+    const Rect inner = intersect(clip_, box);
+    if (!empty(inner)) out_.push_back(Text{s, font, colour, align, box, inner});
+  }
+
+ private:
+  DisplayList& out_;
+  Rect clip_;
+};
+
+}  // namespace
+
+Rect intersect(const Rect& a, const Rect& b) {
+  int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+  int x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
+  if (x1 <= x0 || y1 <= y0) return {};
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+Rect unite(const Rect& a, const Rect& b) {
+  if (empty(a)) return b;
+  if (empty(b)) return a;
+  int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+  int x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+Rect absoluteRect(const Form& form, int index) {
+  Rect r = form.at(index).rect;
+  for (int p = form.at(index).parent; p >= 0; p = form.at(p).parent) {
+    r.x += form.at(p).rect.x;
+    r.y += form.at(p).rect.y;
+  }
+  return r;
+}
+
+Rect visibleRect(const Form& form, int index) {
+  const WindowInfo& w = form.window();
+  Rect r = intersect(absoluteRect(form, index), {0, 0, w.clientWidth, w.clientHeight});
+  for (int p = form.at(index).parent; p >= 0 && !empty(r); p = form.at(p).parent) {
+    r = intersect(r, absoluteRect(form, p));
+  }
+  return r;
+}
+
+void mergeDamage(std::vector<Rect>& rects, const Rect& client) {
+  for (Rect& r : rects) r = intersect(r, client);
+  std::erase_if(rects, [](const Rect& r) { return empty(r); });
+  if (rects.size() > 8) {
+    Rect all;
+    for (const Rect& r : rects) all = unite(all, r);
+    rects.assign(1, all);
+    return;
+  }
+  std::vector<Rect> kept;
+  for (size_t i = 0; i < rects.size(); ++i) {
+    bool covered = false;
+    for (size_t j = 0; j < rects.size() && !covered; ++j) {
+      if (i == j) continue;
+      // Drop a rectangle lying inside another (of two equal ones, keep the first).
+      covered = intersect(rects[i], rects[j]) == rects[i] && (!(rects[i] == rects[j]) || j < i);
+    }
+    if (!covered) kept.push_back(rects[i]);
+  }
+  rects.swap(kept);
+}
+
+const std::string& buttonPicture(const Form& form, int index, bool hovered, bool pressed) {
+  const Control& c = form.at(index);
+  if (!form.reachable(index)) return c.disabledPicture.empty() ? c.picture : c.disabledPicture;
+  if (hovered && pressed && !c.pressedPicture.empty()) return c.pressedPicture;
+  if (hovered && !c.hoverPicture.empty()) return c.hoverPicture;
+  return c.picture;
+}
+
+void paintForm(DisplayList& out, const Form& form, const PointerLook& pointer, Rect area, TextMetrics& metrics) {
+  const WindowInfo& w = form.window();
+  area = intersect(area, {0, 0, w.clientWidth, w.clientHeight});
+  if (empty(area)) return;
+  out.push_back(Fill{area, w.background});
+  for (int i = 0; i < form.size(); ++i) {
+    if (form.at(i).kind == Kind::Timer || !form.shown(i)) continue;
+    const Rect cut = intersect(visibleRect(form, i), area);
+    if (!empty(cut)) paintControl(out, form, i, pointer, cut, metrics);
+  }
+}
+
+void paintControl(DisplayList& out, const Form& form, int index, const PointerLook& pointer, Rect clip,
+                  TextMetrics& metrics) {
+  const Control& c = form.at(index);
+  const Rect r = absoluteRect(form, index);
+  Pen pen(out, clip);
+  switch (c.kind) {
+    case Kind::PictureBox:
+      pen.picture(c.picture, r.x, r.y);
+      break;
+
+    case Kind::PictureButton:
+      pen.picture(buttonPicture(form, index, pointer.hover == index, pointer.pressed == index), r.x, r.y, false,
+                  c.transparentColour);
+      break;
+
+    case Kind::Label:
+      if (!c.backgroundPicture.empty()) pen.picture(c.backgroundPicture, r.x, r.y, true);
+      else if (c.backColour) pen.fill(r, *c.backColour);
+      pen.text(c.caption, c.font, c.textColour, r, c.align);
+      break;
+
+    case Kind::TransparentLabel:
+      pen.text(c.caption, c.font, c.textColour, r, c.align);
+      break;
+
+    case Kind::GroupBox: {
+      if (c.backColour) pen.fill(r, *c.backColour);
+      // The frame's top edge runs through the middle of the caption, as an etched line: shadow, then light.
+      const int captionHeight = metrics.lineHeight(c.font);
+      const int top = r.y + captionHeight / 2;
+      const Rect box{r.x, top, r.w - 1, r.y + r.h - top - 1};
+      pen.frame({box.x + 1, box.y + 1, box.w, box.h}, kWhite);
+      pen.frame(box, kShadow);
+      if (!c.caption.empty()) {
+        const int width = metrics.width(c.font, c.caption);
+        const Rect captionBox{r.x + 8, r.y, width + 4, captionHeight};
+        pen.fill(captionBox, c.backColour.value_or(form.window().background));
+        pen.text(c.caption, c.font, c.textColour, {captionBox.x + 2, r.y, width, captionHeight}, Align::Left);
+      }
+      break;
+    }
+
+    case Kind::CheckBox: {
+      if (c.backColour) pen.fill(r, *c.backColour);
+      const Rect box{r.x, r.y + (r.h - kCheckBoxSize) / 2, kCheckBoxSize, kCheckBoxSize};
+      const bool held = pointer.pressed == index && pointer.hover == index;
+      pen.fill(box, held ? kPressedFace : kWhite);
+      pen.frame(box, kBorder);
+      if (c.checked) {
+        // The classic seven-pixel tick, three pixels thick.
+        static const int kTops[7] = {2, 3, 4, 3, 2, 1, 0};
+        for (int i = 0; i < 7; ++i) pen.fill({box.x + 3 + i, box.y + 3 + kTops[i], 1, 3}, kBlack);
+      }
+      pen.text(c.caption, c.font, c.textColour, {box.x + kCheckBoxSize + 4, r.y, r.w - kCheckBoxSize - 4, r.h},
+               Align::Left);
+      break;
+    }
+
+    case Kind::DropDown: {
+      pen.fill(r, c.backColour.value_or(kWhite));
+      pen.frame(r, kBorder);
+      const Rect arrow{r.x + r.w - kArrowWidth, r.y + 1, kArrowWidth - 1, r.h - 2};
+      pen.fill(arrow, pointer.openList == index ? kPressedFace : kButtonFace);
+      const int ax = arrow.x + (arrow.w - 7) / 2, ay = arrow.y + (arrow.h - 4) / 2;
+      for (int i = 0; i < 4; ++i) pen.fill({ax + i, ay + i, 7 - 2 * i, 1}, kBlack);
+      if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) {
+        pen.text(c.items[static_cast<size_t>(c.selection)].text, c.font, c.textColour,
+                 {r.x + 3, r.y + 2, r.w - kArrowWidth - 5, r.h - 4}, Align::Left);
+      }
+      break;
+    }
+
+    case Kind::Timer:
+      break;
+  }
+}
+
+void paintPopup(DisplayList& out, const Form& form, const Popup& popup, Rect area) {
+  const Rect cut = intersect(area, popup.rect);
+  if (empty(cut)) return;
+  const Control& c = form.at(popup.list);
+  Pen pen(out, cut);
+  pen.fill(popup.rect, kWhite);
+  pen.frame(popup.rect, kBlack);
+  for (int item = popup.first; item < popup.first + popup.rows && item < static_cast<int>(c.items.size()); ++item) {
+    const Rect row = popup.rowRect(item);
+    const bool lit = item == popup.highlighted;
+    if (lit) pen.fill(row, kHighlight);
+    pen.text(c.items[static_cast<size_t>(item)].text, c.font, lit ? kWhite : c.textColour,
+             {row.x + 2, row.y, row.w - 4, row.h}, Align::Left);
+  }
+}
+
+std::optional<Overlay> overlayOf(const Form& layered, const Form& under) {
+  const WindowInfo& b = layered.window();
+  const WindowInfo& m = under.window();
+  if (!b.visible || b.layerPicture.empty()) return std::nullopt;
+  return Overlay{b.layerPicture, {b.left - m.left, b.top - m.top, b.width, b.height}};
+}
+
+void paintOverlay(DisplayList& out, const Overlay& overlay, Rect area) {
+  const Rect cut = intersect(area, overlay.rect);
+  if (!empty(cut)) Pen(out, cut).picture(overlay.picture, overlay.rect.x, overlay.rect.y);
+}
+
+}  // namespace mox::paint
