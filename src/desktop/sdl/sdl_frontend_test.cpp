@@ -1,6 +1,5 @@
-// The desktop front end's parts that need no display: hit testing and pointer input driving the real
-// application, the drop-down list, drawing onto memory surfaces, font resolution, sound conversion and the
-// platform's small decisions.
+// The desktop front end's parts that need no display: display lists of the real application executed onto
+// memory surfaces, font resolution, sound conversion and the platform's small decisions.
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -15,9 +14,9 @@
 #include "desktop/sdl/sdl_audio.h"
 #include "desktop/sdl/sdl_draw.h"
 #include "desktop/sdl/sdl_fonts.h"
-#include "desktop/sdl/sdl_input.h"
 #include "desktop/sdl/sdl_platform.h"
 #include "ui/app.h"
+#include "ui/paint/view.h"
 
 namespace mox::sdl {
 namespace {
@@ -38,155 +37,23 @@ fs::path freshDir(const char* name) {
 }
 
 struct Running {
-  explicit Running(const char* name) : platform(freshDir(name)), app(platform), pointer(app.mainForm()) {
+  Running(const char* name, paint::TextMetrics& metrics) : platform(freshDir(name)), app(platform),
+                                                           view(app.mainForm(), metrics) {
     app.start();
   }
   Form& form() { return app.mainForm(); }
   int index(const char* name) { return form().indexOf(name); }
   void click(int x, int y) {
-    pointer.move(x, y);
-    pointer.leftDown(x, y);
-    pointer.leftUp(x, y);
+    view.handle(paint::PointerMove{x, y});
+    view.handle(paint::PointerDown{x, y});
+    view.handle(paint::PointerUp{x, y});
   }
   HeadlessPlatform platform;
   App app;
-  Pointer pointer;
+  paint::View view;
 };
 
-TEST(HitTest, FindsControlsAtTheirWindowPlaces) {
-  Running r("hit");
-  // The enhance button is a child of the bench picture at (0, 96).
-  EXPECT_EQ(absoluteRect(r.form(), r.index("图形按钮1")), (Rect{115, 443, 120, 51}));
-  EXPECT_EQ(hitTest(r.form(), 175, 468), r.index("图形按钮1"));
-  EXPECT_EQ(hitTest(r.form(), 578, 660), r.index("图形按钮2"));
-  // A count label lets the pointer through to its cell.
-  EXPECT_TRUE(contains(absoluteRect(r.form(), r.index("n1")), 520, 165));
-  EXPECT_EQ(hitTest(r.form(), 520, 165), r.index("a01"));
-  // Bare page, and beyond the client area where the picture store lies.
-  EXPECT_EQ(hitTest(r.form(), 448, 560), -1);
-  EXPECT_EQ(hitTest(r.form(), 950, 20), -1);
-}
-
-TEST(HitTest, HelpPanelCoversWhatLiesBeneathAndHiddenPanelsDoNot) {
-  Running r("cover");
-  EXPECT_EQ(hitTest(r.form(), 60, 200), r.index("图片框1"));  // the synthesis bench above it is hidden
-  r.click(60, 466);                                             // 强化说明 link
-  ASSERT_TRUE(r.form().shown(r.index("强化说明")));
-  EXPECT_EQ(hitTest(r.form(), 520, 165), r.index("强化说明"));
-  // Its close cross is a transparent label with a press handler.
-  EXPECT_EQ(hitTest(r.form(), 698, 100), r.index("关闭说明1"));
-  r.pointer.move(698, 100);
-  EXPECT_TRUE(r.pointer.handCursor());
-  r.pointer.leftDown(698, 100);
-  EXPECT_FALSE(r.form().shown(r.index("强化说明")));
-}
-
-TEST(Pointer, ClickNeedsPressAndReleaseOnTheSameControl) {
-  Running r("click");
-  const int balance = r.index("标签5");
-  r.pointer.move(578, 660);
-  r.pointer.leftDown(578, 660);
-  EXPECT_EQ(r.pointer.pictureOf(r.index("图形按钮2")), "small_topup_pressed");
-  r.pointer.move(300, 660);  // dragged off: the button no longer looks pressed
-  EXPECT_EQ(r.pointer.pictureOf(r.index("图形按钮2")), "small_topup_normal");
-  r.pointer.leftUp(300, 660);
-  EXPECT_EQ(r.form().at(balance).caption, "0 Q币");
-  r.click(578, 660);
-  EXPECT_EQ(r.form().at(balance).caption, "10 Q币");
-  EXPECT_EQ(r.platform.takeSounds().back(), "sound_purchase");
-}
-
-TEST(Pointer, HoverPictureFollowsThePointerAndReportsDamage) {
-  Running r("hover");
-  const int button = r.index("图形按钮1");
-  r.pointer.takeDamage();
-  r.pointer.move(175, 468);
-  EXPECT_EQ(r.pointer.pictureOf(button), "btn_enhance_hover");
-  EXPECT_TRUE(r.pointer.handCursor());
-  auto damage = r.pointer.takeDamage();
-  ASSERT_EQ(damage.size(), 1u);
-  EXPECT_EQ(damage[0], visibleRect(r.form(), button));
-  r.pointer.leave();
-  EXPECT_EQ(r.pointer.pictureOf(button), "btn_enhance_normal");
-  EXPECT_FALSE(r.pointer.handCursor());
-}
-
-TEST(Pointer, DisabledButtonShowsItsDisabledPictureAndIgnoresClicks) {
-  Running r("disabled");
-  const int view = r.index("强化显示按钮");
-  EXPECT_EQ(r.pointer.pictureOf(view), "small_enhance_disabled");
-  r.click(816, 602);
-  EXPECT_TRUE(r.form().at(view).disabled);
-  r.click(873, 602);  // to the synthesis view: now the enhancement button is the live one
-  EXPECT_TRUE(r.form().shown(r.index("合成框")));
-  EXPECT_EQ(r.pointer.pictureOf(view), "small_enhance_normal");
-}
-
-TEST(Pointer, CheckBoxIsTickedBeforeItsHandlerRuns) {
-  Running r("check");
-  r.click(100, 536);
-  EXPECT_TRUE(r.form().at(r.index("选择框1")).checked);
-  EXPECT_TRUE(r.form().shown(r.index("标签3")));
-  r.click(100, 536);
-  EXPECT_FALSE(r.form().at(r.index("选择框1")).checked);
-  EXPECT_FALSE(r.form().shown(r.index("标签3")));
-}
-
-TEST(DropDown, OpensUpwardsAtTheBottomAndSelectsWithTheMouse) {
-  Running r("list");
-  const int list = r.index("组合框1");
-  Popup p = placePopup(r.form(), list);
-  EXPECT_EQ(p.rect, (Rect{460, 649 - (5 * 16 + 2), 80, 5 * 16 + 2}));
-  r.pointer.move(500, 659);
-  r.pointer.leftDown(500, 659);
-  r.pointer.leftUp(500, 659);
-  ASSERT_TRUE(r.pointer.popup());
-  EXPECT_EQ(r.pointer.popup()->rect, p.rect);
-  // A press elsewhere while the list is open only closes it.
-  r.click(578, 660);
-  EXPECT_FALSE(r.pointer.popup());
-  EXPECT_EQ(r.form().at(r.index("标签5")).caption, "0 Q币");
-  r.click(500, 659);
-  r.click(500, p.rowRect(2).y + 8);
-  EXPECT_FALSE(r.pointer.popup());
-  EXPECT_EQ(r.form().at(list).selection, 2);
-  r.click(578, 660);
-  EXPECT_EQ(r.form().at(r.index("标签5")).caption, "100 Q币");
-}
-
-TEST(DropDown, KeyboardAndWheel) {
-  Running r("keys");
-  const int list = r.index("组合框3");
-  r.click(810, 659);
-  ASSERT_TRUE(r.pointer.popup());
-  EXPECT_TRUE(r.pointer.key(Key::Down));
-  EXPECT_TRUE(r.pointer.key(Key::Down));
-  EXPECT_TRUE(r.pointer.key(Key::Enter));
-  EXPECT_EQ(r.form().at(list).selection, 2);
-  // Escape closes an open list and leaves the window alone; with no list open it is the window's.
-  r.click(810, 659);
-  EXPECT_TRUE(r.pointer.key(Key::Escape));
-  EXPECT_FALSE(r.pointer.popup());
-  EXPECT_EQ(r.form().at(list).selection, 2);
-  // The arrows move the selection of the list last clicked; the wheel that of the list under the pointer.
-  EXPECT_TRUE(r.pointer.key(Key::Up));
-  EXPECT_EQ(r.form().at(list).selection, 1);
-  r.pointer.wheel(810, 659, -5);
-  EXPECT_EQ(r.form().at(list).selection, 3);
-  r.pointer.wheel(700, 659, 1);
-  EXPECT_EQ(r.form().at(r.index("组合框2")).selection, 0);
-  r.click(448, 560);
-  EXPECT_FALSE(r.pointer.key(Key::Escape));
-}
-
-TEST(Geometry, ChildrenAreCutToTheirParents) {
-  Running r("geometry");
-  // The header picture box is 900 wide although its picture is wider; the synthesis bench starts left of 0.
-  EXPECT_EQ(visibleRect(r.form(), r.index("合成框")), (Rect{0, 97, 441, 412}));
-  EXPECT_TRUE(empty(visibleRect(r.form(), r.index("x0图片"))));
-  EXPECT_EQ(unite({0, 0, 2, 2}, {4, 4, 1, 1}), (Rect{0, 0, 5, 5}));
-  EXPECT_TRUE(empty(intersect({0, 0, 2, 2}, {2, 2, 1, 1})));
-}
+constexpr Rect kAll{0, 0, 906, 682};
 
 class Drawing : public ::testing::Test {
  protected:
@@ -211,9 +78,9 @@ class Drawing : public ::testing::Test {
 };
 
 TEST_F(Drawing, PageColourShowsThroughTransparentPixelsOfButtons) {
-  Running r("draw");
+  Running r("draw", *painter);
   SDL_Surface* s = surface();
-  painter->paint(s, r.form(), &r.pointer, {0, 0, 906, 682});
+  painter->execute(s, r.view.paintForm(kAll));
   EXPECT_EQ(pixel(s, 448, 560), 0x27150Au);  // bare page
   // The picture's own corner is near but not exactly the page colour (JPEG); keyed, the page shows.
   SDL_Surface* plain = pictures.get("small_save_normal");
@@ -227,39 +94,43 @@ TEST_F(Drawing, PageColourShowsThroughTransparentPixelsOfButtons) {
 }
 
 TEST_F(Drawing, RedrawingOnlyTheChangedPartGivesTheWholePicture) {
-  Running r("partial");
+  Running r("partial", *painter);
   SDL_Surface* kept = surface();
   SDL_Surface* fresh = surface();
-  painter->paint(kept, r.form(), &r.pointer, {0, 0, 906, 682});
-  r.form().takeFullRedraw();
-  r.form().takeDirty();
+  painter->execute(kept, r.view.paintForm(kAll));
+  r.view.collect();
+  r.view.takeFormDamage();
   r.click(578, 660);  // top up: balance, money figures and the bag change
-  r.pointer.move(175, 468);  // and the enhance button is hovered
-  ASSERT_FALSE(r.form().takeFullRedraw());
-  for (int i : r.form().takeDirty()) painter->paint(kept, r.form(), &r.pointer, visibleRect(r.form(), i));
-  for (const Rect& d : r.pointer.takeDamage()) painter->paint(kept, r.form(), &r.pointer, d);
-  painter->paint(fresh, r.form(), &r.pointer, {0, 0, 906, 682});
+  r.view.handle(paint::PointerMove{175, 468});  // and the enhance button is hovered
+  r.view.collect();
+  const auto damage = r.view.takeFormDamage();
+  ASSERT_FALSE(damage.empty());
+  ASSERT_NE(damage[0], kAll);
+  for (const Rect& d : damage) painter->execute(kept, r.view.paintForm(d));
+  painter->execute(fresh, r.view.paintForm(kAll));
   EXPECT_TRUE(same(kept, fresh));
   // And the change is visible at all: the hovered button differs from a picture without the pointer.
-  painter->paint(fresh, r.form(), nullptr, {0, 0, 906, 682});
+  paint::DisplayList nobody;
+  paint::paintForm(nobody, r.form(), {}, kAll, *painter);
+  painter->execute(fresh, nobody);
   EXPECT_FALSE(same(kept, fresh));
   SDL_FreeSurface(kept);
   SDL_FreeSurface(fresh);
 }
 
 TEST_F(Drawing, HiddenParentHidesItsChildren) {
-  Running r("hidden");
+  Running r("hidden", *painter);
   SDL_Surface* a = surface();
   SDL_Surface* b = surface();
-  const Rect bench = visibleRect(r.form(), r.index("合成框"));
+  const Rect bench = paint::visibleRect(r.form(), r.index("合成框"));
   r.click(873, 602);  // there and back once, so the rate reads as the refresh writes it
   r.click(816, 602);
-  painter->paint(a, r.form(), &r.pointer, bench);
+  painter->execute(a, r.view.paintForm(bench));
   r.click(873, 602);  // synthesis view
-  painter->paint(b, r.form(), &r.pointer, bench);
+  painter->execute(b, r.view.paintForm(bench));
   EXPECT_FALSE(same(a, b));
   r.click(816, 602);  // and back: the same picture as before
-  painter->paint(b, r.form(), &r.pointer, bench);
+  painter->execute(b, r.view.paintForm(bench));
   EXPECT_TRUE(same(a, b));
   SDL_FreeSurface(a);
   SDL_FreeSurface(b);
@@ -271,7 +142,7 @@ TEST_F(Drawing, BannerIsComposedWithItsAlpha) {
   SDL_Surface* banner = pictures.get("banner_enhance_success");
   ASSERT_NE(banner, nullptr);
   ASSERT_EQ(banner->w, 908);
-  painter->paintLayer(s, "banner_enhance_success", 0, 280, {0, 0, 906, 682});
+  painter->execute(s, {paint::Picture{"banner_enhance_success", 0, 280, kAll}});
   int clear = 0, changed = 0;
   for (int x = 0; x < 906; ++x) {
     const uint32_t a = static_cast<uint32_t*>(banner->pixels)[60 * banner->pitch / 4 + x] >> 24;
@@ -282,6 +153,32 @@ TEST_F(Drawing, BannerIsComposedWithItsAlpha) {
   EXPECT_LT(clear, 1000) << "a fully transparent banner pixel covered the page";
   EXPECT_GT(changed, 0);
   EXPECT_EQ(pixel(s, 10, 279), 0x27150Au);  // nothing above the banner
+  SDL_FreeSurface(s);
+}
+
+TEST_F(Drawing, LinesTilesAndHalfTransparentPicturesKeepToTheirClips) {
+  SDL_Surface* s = surface();
+  SDL_FillRect(s, nullptr, 0);
+  const uint32_t white = rgb(255, 255, 255);
+  painter->execute(s, {paint::Line{10, 10, 20, 15, white, {0, 0, 15, 100}},
+                       paint::Line{30, 5, 30, 9, white, kAll},
+                       paint::Picture{"rate_texture", 100, 100, {150, 150, 40, 40}, 255, true},
+                       paint::Picture{"small_save_normal", 300, 300, kAll, 128}});
+  EXPECT_EQ(pixel(s, 10, 10), 0xFFFFFFu);
+  EXPECT_EQ(pixel(s, 14, 12), 0xFFFFFFu);
+  EXPECT_EQ(pixel(s, 20, 15), 0u);  // past the clip
+  EXPECT_EQ(pixel(s, 30, 9), 0xFFFFFFu);
+  EXPECT_EQ(pixel(s, 30, 10), 0u);
+  // The texture tiles the whole clip and nothing outside it.
+  EXPECT_NE(pixel(s, 189, 189), 0u);
+  EXPECT_EQ(pixel(s, 149, 150), 0u);
+  EXPECT_EQ(pixel(s, 190, 150), 0u);
+  // At half alpha over black, no channel reaches its picture's full value.
+  SDL_Surface* p = pictures.get("small_save_normal");
+  const uint32_t full = static_cast<uint32_t*>(p->pixels)[15 * p->pitch / 4 + 27] & 0xFFFFFF;
+  const uint32_t half = pixel(s, 327, 315);
+  EXPECT_NE(half, full);
+  EXPECT_LE(half & 0xFF, (full & 0xFF) / 2 + 1);
   SDL_FreeSurface(s);
 }
 

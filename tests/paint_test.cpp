@@ -1,0 +1,286 @@
+// The paint layer without any toolkit: the display list a form becomes, and abstract input turned into hover,
+// press, clicks and drop-down choices, driving the real application.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app_fixture.h"
+#include "ui/paint/view.h"
+
+namespace mox::paint {
+namespace {
+
+// Text as a fixed-width face would lay it out: every character (UTF-8 lead byte) half the height wide.
+struct FixedMetrics : TextMetrics {
+  int lineHeight(const Font& f) override { return f.height + 4; }
+  int width(const Font& f, std::string_view s) override {
+    return static_cast<int>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; })) *
+           f.height / 2;
+  }
+};
+
+template <class T>
+std::vector<T> all(const DisplayList& list) {
+  std::vector<T> out;
+  for (const Command& c : list) {
+    if (const T* t = std::get_if<T>(&c)) out.push_back(*t);
+  }
+  return out;
+}
+
+const Text* textOf(const std::vector<Text>& texts, std::string_view s) {
+  for (const Text& t : texts) {
+    if (t.text == s) return &t;
+  }
+  return nullptr;
+}
+
+bool hasFill(const DisplayList& list, Rect r, uint32_t colour) {
+  for (const Fill& f : all<Fill>(list)) {
+    if (f.rect == r && f.colour == colour) return true;
+  }
+  return false;
+}
+
+struct Running {
+  Form& form() { return program.form(); }
+  int index(const char* name) { return form().indexOf(name); }
+  const Pointer& pointer() { return view.pointer(); }
+  InputResult move(int x, int y) { return view.handle(PointerMove{x, y}); }
+  InputResult click(int x, int y) {
+    move(x, y);
+    view.handle(PointerDown{x, y});
+    return view.handle(PointerUp{x, y});
+  }
+  InputResult key(Key k) { return view.handle(KeyDown{k}); }
+  DisplayList whole() { return view.paintForm(view.client()); }
+  moxtest::Program program;
+  FixedMetrics metrics;
+  View view{program.start().form(), metrics};
+};
+
+TEST(HitTest, FindsControlsWhereTheyLieAndLetsThePointerThroughFrames) {
+  Running r;
+  // The enhance button is a child of the bench picture at (0, 96).
+  EXPECT_EQ(absoluteRect(r.form(), r.index("图形按钮1")), (Rect{115, 443, 120, 51}));
+  EXPECT_EQ(hitTest(r.form(), 175, 468), r.index("图形按钮1"));
+  // A count label lets the pointer through to its cell; bare page and beyond the client area hit nothing.
+  EXPECT_TRUE(contains(absoluteRect(r.form(), r.index("n1")), 520, 165));
+  EXPECT_EQ(hitTest(r.form(), 520, 165), r.index("a01"));
+  EXPECT_EQ(hitTest(r.form(), 448, 560), -1);
+  EXPECT_EQ(hitTest(r.form(), 950, 20), -1);
+  // The help panel covers what lies beneath; its close cross is a transparent label with a press handler.
+  r.click(60, 466);
+  ASSERT_TRUE(r.form().shown(r.index("强化说明")));
+  EXPECT_EQ(hitTest(r.form(), 520, 165), r.index("强化说明"));
+  EXPECT_EQ(r.move(698, 100).cursor, Cursor::Hand);
+  r.view.handle(PointerDown{698, 100});
+  EXPECT_FALSE(r.form().shown(r.index("强化说明")));
+  // Children are cut to their parents and to the window.
+  EXPECT_EQ(visibleRect(r.form(), r.index("合成框")), (Rect{0, 97, 441, 412}));
+  EXPECT_TRUE(empty(visibleRect(r.form(), r.index("x0图片"))));
+}
+
+TEST(Input, ClickNeedsPressAndReleaseOnTheSameControl) {
+  Running r;
+  const int topUp = r.index("图形按钮2");
+  r.move(578, 660);
+  r.view.handle(PointerDown{578, 660});
+  EXPECT_EQ(r.pointer().pictureOf(topUp), "small_topup_pressed");
+  r.move(300, 660);  // dragged off: the button no longer looks pressed, and letting go clicks nothing
+  EXPECT_EQ(r.pointer().pictureOf(topUp), "small_topup_normal");
+  EXPECT_EQ(r.view.handle(PointerUp{300, 660}).clicked, -1);
+  EXPECT_EQ(r.form().get("标签5").caption, "0 Q币");
+  // Other buttons neither press nor click.
+  r.view.handle(PointerDown{578, 660, Button::Right});
+  EXPECT_EQ(r.view.handle(PointerUp{578, 660, Button::Right}).clicked, -1);
+  const InputResult done = r.click(578, 660);
+  EXPECT_EQ(done.clicked, topUp);
+  EXPECT_TRUE(done.redraw);
+  EXPECT_EQ(r.form().get("标签5").caption, "10 Q币");
+  EXPECT_EQ(r.program.platform().takeSounds().back(), "sound_purchase");
+}
+
+TEST(Input, HoverAndPressLooksReachTheDisplayListAndReportDamage) {
+  Running r;
+  const int button = r.index("图形按钮1");
+  r.view.collect();
+  r.view.takeScreenDamage();
+  EXPECT_TRUE(r.move(175, 468).redraw);
+  r.view.collect();
+  EXPECT_EQ(r.view.takeFormDamage(), std::vector<Rect>{visibleRect(r.form(), button)});
+  auto pictures = all<Picture>(r.view.paintForm(visibleRect(r.form(), button)));
+  ASSERT_FALSE(pictures.empty());
+  EXPECT_EQ(pictures.back().asset, "btn_enhance_hover");
+  EXPECT_EQ(pictures.back().clip, visibleRect(r.form(), button));
+  r.view.handle(PointerLeave{});
+  EXPECT_EQ(r.pointer().pictureOf(button), "btn_enhance_normal");
+  EXPECT_EQ(r.pointer().cursor(), Cursor::Arrow);
+  // A disabled button shows its disabled picture and ignores clicks.
+  const int view = r.index("强化显示按钮");
+  EXPECT_EQ(r.pointer().pictureOf(view), "small_enhance_disabled");
+  EXPECT_EQ(r.click(816, 602).clicked, -1);
+  r.click(873, 602);  // to the synthesis view: now the enhancement button is the live one
+  EXPECT_EQ(r.pointer().pictureOf(view), "small_enhance_normal");
+}
+
+TEST(Input, CheckBoxLooksHeldThenTickedBeforeItsHandlerRuns) {
+  Running r;
+  const Rect box{41, 524 + (24 - 13) / 2, 13, 13};
+  r.move(100, 536);
+  r.view.handle(PointerDown{100, 536});
+  EXPECT_TRUE(hasFill(r.whole(), box, rgb(0xcc, 0xcc, 0xcc)));
+  r.view.handle(PointerUp{100, 536});
+  EXPECT_TRUE(r.form().get("选择框1").checked);
+  EXPECT_TRUE(r.form().shown(r.index("标签3")));
+  const DisplayList ticked = r.whole();
+  EXPECT_TRUE(hasFill(ticked, box, rgb(255, 255, 255)));
+  EXPECT_TRUE(hasFill(ticked, {box.x + 3, box.y + 5, 1, 3}, rgb(0, 0, 0)));  // the tick's first column
+  const auto texts = all<Text>(ticked);
+  const Text* caption = textOf(texts, "达人强化成功率加成");
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(caption->box, (Rect{41 + 17, 524, 142 - 17, 24}));
+  r.click(100, 536);
+  EXPECT_FALSE(r.form().get("选择框1").checked);
+  EXPECT_FALSE(r.form().shown(r.index("标签3")));
+}
+
+TEST(DropDown, OpensUpwardsAtTheBottomChoosesWithTheMouseAndPaintsOverTheForm) {
+  Running r;
+  const int list = r.index("组合框1");
+  const Popup placed = placePopup(r.form(), list);
+  EXPECT_EQ(placed.rect, (Rect{460, 649 - (5 * 16 + 2), 80, 5 * 16 + 2}));
+  r.click(500, 659);
+  ASSERT_TRUE(r.pointer().popup());
+  EXPECT_EQ(r.pointer().popup()->rect, placed.rect);
+  // The box's arrow looks pushed in; the list lies over the form with its chosen row lit.
+  EXPECT_TRUE(hasFill(r.whole(), {460 + 80 - 17, 650, 16, 18}, rgb(0xcc, 0xcc, 0xcc)));
+  const DisplayList top = r.view.paintTop(r.view.client());
+  EXPECT_TRUE(hasFill(top, placed.rowRect(0), rgb(0x00, 0x78, 0xd7)));
+  const auto rows = all<Text>(top);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0].colour, rgb(255, 255, 255));
+  EXPECT_TRUE(r.view.paintTop({0, 0, 10, 10}).empty());
+  // A press elsewhere while the list is open only closes it.
+  EXPECT_EQ(r.click(578, 660).clicked, -1);
+  EXPECT_FALSE(r.pointer().popup());
+  EXPECT_EQ(r.form().get("标签5").caption, "0 Q币");
+  r.click(500, 659);
+  r.click(500, placed.rowRect(2).y + 8);
+  EXPECT_FALSE(r.pointer().popup());
+  EXPECT_EQ(r.form().at(list).selection, 2);
+  r.click(578, 660);
+  EXPECT_EQ(r.form().get("标签5").caption, "100 Q币");
+}
+
+TEST(DropDown, KeyboardAndWheelClampToTheList) {
+  Running r;
+  const int list = r.index("组合框3");
+  const int items = static_cast<int>(r.form().at(list).items.size());
+  r.click(810, 659);
+  ASSERT_TRUE(r.pointer().popup());
+  EXPECT_TRUE(r.key(Key::Down).used);
+  r.key(Key::Down);
+  r.key(Key::Enter);
+  EXPECT_EQ(r.form().at(list).selection, 2);
+  // Escape closes an open list and leaves the window alone; focus loss closes it too.
+  r.click(810, 659);
+  const InputResult esc = r.key(Key::Escape);
+  EXPECT_TRUE(esc.used);
+  EXPECT_FALSE(esc.close);
+  r.click(810, 659);
+  r.view.handle(FocusLost{});
+  EXPECT_FALSE(r.pointer().popup());
+  EXPECT_EQ(r.form().at(list).selection, 2);
+  // The arrows move the selection of the list last clicked; the wheel that of the list under the pointer. Both
+  // stop at the ends.
+  r.key(Key::Up);
+  r.key(Key::Up);
+  r.key(Key::Up);
+  EXPECT_EQ(r.form().at(list).selection, 0);
+  r.view.handle(Wheel{810, 659, -50});
+  EXPECT_EQ(r.form().at(list).selection, items - 1);
+  r.view.handle(Wheel{700, 659, 1});
+  EXPECT_EQ(r.form().get("组合框2").selection, 0);
+  // On bare page, nothing has the keyboard: Esc is the window's, and the main window closes on it.
+  r.click(448, 560);
+  const InputResult close = r.key(Key::Escape);
+  EXPECT_EQ(close.close, r.form().window().escCloses);
+}
+
+TEST(View, TimersStartAndStopAndStaleTicksAreDropped) {
+  Running r;
+  const int timer = r.index("时钟1");
+  r.view.takeTimerChanges();
+  // A purchase with the bag's picture shows the banner, whose animation runs on the timer.
+  r.form().setInterval(timer, 30);
+  auto started = r.view.takeTimerChanges();
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0].control, timer);
+  EXPECT_EQ(started[0].interval, 30);
+  EXPECT_TRUE(r.view.takeTimerChanges().empty());
+  r.form().setInterval(timer, 0);
+  auto stopped = r.view.takeTimerChanges();
+  ASSERT_EQ(stopped.size(), 1u);
+  EXPECT_EQ(stopped[0].interval, 0);
+  EXPECT_FALSE(r.view.handle(TimerTick{timer, started[0].generation}).used);
+  EXPECT_FALSE(r.view.handle(TimerTick{r.form().size() + 3, 0}).used);
+  EXPECT_TRUE(r.view.handle(CloseRequest{}).close);
+}
+
+TEST(View, BannerIsComposedOverTheWindowWhereItsPositionPutsIt) {
+  Running r;
+  Form& banner = r.program.app().bannerForm();
+  EXPECT_FALSE(overlayOf(banner, r.form()));
+  banner.window().visible = true;
+  banner.window().layerPicture = "banner_enhance_success";
+  banner.window().left = r.form().window().left;
+  banner.window().top = r.form().window().top + 280;
+  const auto overlay = overlayOf(banner, r.form());
+  ASSERT_TRUE(overlay);
+  EXPECT_EQ(overlay->rect.y, 280);
+  r.view.collect(overlay);
+  const auto screen = r.view.takeScreenDamage();
+  ASSERT_FALSE(screen.empty());
+  const auto pictures = all<Picture>(r.view.paintTop({0, 300, 10, 10}));
+  ASSERT_EQ(pictures.size(), 1u);
+  EXPECT_EQ(pictures[0].asset, "banner_enhance_success");
+  EXPECT_EQ(pictures[0].clip, (Rect{0, 300, 10, 10}));
+}
+
+// The looks of kinds the main window holds only once, on a small form of their own.
+TEST(DisplayList, FramesTilesKeysAndHiddenParents) {
+  Form form(WindowInfo{.clientWidth = 200, .clientHeight = 100, .background = rgb(1, 2, 3)});
+  const int frame = form.add({.name = "f", .kind = Kind::GroupBox, .rect = {10, 10, 100, 50}, .caption = "信息",
+                              .backColour = rgb(9, 9, 9), .font = {.height = 12}});
+  form.add({.name = "l", .kind = Kind::Label, .parent = frame, .rect = {5, 20, 40, 20}, .caption = "x",
+            .backgroundPicture = "rate_texture"});
+  form.add({.name = "b", .kind = Kind::PictureButton, .rect = {150, 0, 40, 40}, .picture = "p",
+            .transparentColour = rgb(1, 2, 3)});
+  FixedMetrics metrics;
+  DisplayList list;
+  paintForm(list, form, {}, {0, 0, 500, 500}, metrics);
+  EXPECT_TRUE(hasFill(list, {0, 0, 200, 100}, rgb(1, 2, 3)));  // cut to the window
+  // The caption sits in a gap of the frame's top edge, which runs through the caption's middle (line height 16).
+  EXPECT_TRUE(hasFill(list, {18, 10, 2 * 6 + 4, 16}, rgb(9, 9, 9)));
+  EXPECT_TRUE(hasFill(list, {10, 18, 99, 1}, rgb(0x80, 0x80, 0x80)));
+  const auto pictures = all<Picture>(list);
+  ASSERT_EQ(pictures.size(), 2u);
+  EXPECT_TRUE(pictures[0].tile);
+  EXPECT_EQ(pictures[0].clip, (Rect{15, 30, 40, 20}));
+  EXPECT_EQ(pictures[1].key, rgb(1, 2, 3));
+  // Only what reaches into the area asked for, each command cut to it.
+  list.clear();
+  paintForm(list, form, {}, {0, 0, 12, 12}, metrics);
+  for (const Fill& f : all<Fill>(list)) EXPECT_EQ(intersect(f.rect, {0, 0, 12, 12}), f.rect);
+  EXPECT_TRUE(all<Picture>(list).empty());
+  // A hidden frame hides its children.
+  form.setVisible(frame, false);
+  list.clear();
+  paintForm(list, form, {}, {0, 0, 200, 100}, metrics);
+  EXPECT_EQ(all<Picture>(list).size(), 1u);
+  EXPECT_TRUE(all<Text>(list).empty());
+}
+
+}  // namespace
+}  // namespace mox::paint
