@@ -10,6 +10,8 @@ packages=(
   libfontconfig-dev fontconfig fonts-noto-cjk
   xvfb xdotool x11-utils imagemagick
   python3 python3-pil
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+  wine wine64 fonts-wine xcompmgr zip
 )
 
 missing=()

@@ -49,7 +49,7 @@ bool parseInt(const std::string& s, long long& out) {
 int main(int argc, char** argv) {
   std::filesystem::path dir = argc > 1 ? argv[1] : ".";
   if (!std::filesystem::is_directory(dir)) {
-    std::fprintf(stderr, "error: not a directory: %s\n", dir.c_str());
+    std::fprintf(stderr, "error: not a directory: %s\n", reinterpret_cast<const char*>(dir.u8string().c_str()));
     return 1;
   }
   mox::HeadlessPlatform platform(dir);
