@@ -11,7 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   python3 python3-pil
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xcompmgr zip
+  wine wine64 fonts-wine xcompmgr zip locales
 )
 
 missing=()
@@ -21,7 +21,10 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+# The Windows program is tested under Wine in a Chinese locale, as its players run it.
+need_locale() { ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; }
+
+if [ ${#missing[@]} -eq 0 ] && ! need_locale; then
   exit 0
 fi
 
@@ -31,7 +34,14 @@ else
   sudo=(sudo)
 fi
 
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q
-"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+if need_locale; then
+  "${sudo[@]}" sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo[@]}" locale-gen >/dev/null
+fi

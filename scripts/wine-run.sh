@@ -18,6 +18,8 @@ if [ ! -f "$prefix/.moxsim-ready" ]; then
 fi
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winepulse.drv=d"
+# A Chinese system, as the program's players have (code page 936, Chinese faces for Wine's own captions).
+if locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; fi
 [ -n "${MOX_WINE_KEEP_HOME:-}" ] || export HOME=$prefix.home
 mkdir -p "$HOME"
 # The server and Wine's helper processes must not hold the caller's output open (ctest waits for it to close):

@@ -1,0 +1,392 @@
+#include "desktop/win32/win32_draw.h"
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cwchar>
+
+#include "assets/assets.h"
+#include "runtime/wide.h"
+
+namespace mox::win32 {
+
+namespace {
+
+// Owns one COM interface pointer.
+template <typename T>
+class Com {
+ public:
+  Com() = default;
+  ~Com() {
+    if (p_) p_->Release();
+  }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  T** out() { return &p_; }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+IWICImagingFactory* wicFactory() {
+  // Created on first use and kept for the life of the process (the interface thread's COM stays initialised).
+  static IWICImagingFactory* factory = [] {
+    IWICImagingFactory* f = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&f)))) {
+      return static_cast<IWICImagingFactory*>(nullptr);
+    }
+    return f;
+  }();
+  return factory;
+}
+
+uint32_t opaque(uint32_t bgr) {
+  // 0x00BBGGRR to 0xFFRRGGBB.
+  return 0xFF000000u | ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+}
+
+bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+// The Chinese and English names of Windows' own Chinese faces: a system may list either.
+const std::vector<std::pair<std::wstring, std::wstring>>& faceAliases() {
+  static const std::vector<std::pair<std::wstring, std::wstring>> aliases = {
+      {L"宋体", L"SimSun"},   {L"黑体", L"SimHei"},   {L"新宋体", L"NSimSun"},
+      {L"微软雅黑", L"Microsoft YaHei"}, {L"楷体", L"KaiTi"}, {L"仿宋", L"FangSong"}};
+  return aliases;
+}
+
+int CALLBACK collectFace(const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM param) {
+  auto* faces = reinterpret_cast<std::vector<std::wstring>*>(param);
+  const std::wstring name = lf->lfFaceName;
+  // '@' names are the same faces turned for vertical writing.
+  if (!name.empty() && name[0] != L'@' &&
+      std::none_of(faces->begin(), faces->end(), [&](const std::wstring& f) { return sameIgnoringCase(f, name); })) {
+    faces->push_back(name);
+  }
+  return 1;
+}
+
+}  // namespace
+
+// ---- canvas ----
+
+Canvas::Canvas(int width, int height) : width_(width), height_(height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  dc_ = CreateCompatibleDC(nullptr);
+  bitmap_ = dc_ ? CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  if (!bitmap_) return;
+  old_ = SelectObject(dc_, bitmap_);
+  pixels_ = static_cast<uint32_t*>(bits);
+  SetBkMode(dc_, TRANSPARENT);
+}
+
+Canvas::~Canvas() {
+  if (dc_ && old_) SelectObject(dc_, old_);
+  if (bitmap_) DeleteObject(bitmap_);
+  if (dc_) DeleteDC(dc_);
+}
+
+void Canvas::copyFrom(const Canvas& other, Rect r) {
+  r = paint::intersect(r, {0, 0, std::min(width_, other.width_), std::min(height_, other.height_)});
+  if (paint::empty(r)) return;
+  GdiFlush();
+  for (int y = r.y; y < r.y + r.h; ++y) {
+    std::copy_n(other.pixels_ + static_cast<size_t>(y) * other.width_ + r.x, r.w, row(y) + r.x);
+  }
+}
+
+void fillRect(Canvas& target, Rect r, uint32_t bgr) {
+  r = paint::intersect(r, {0, 0, target.width(), target.height()});
+  if (paint::empty(r)) return;
+  const uint32_t p = opaque(bgr);
+  for (int y = r.y; y < r.y + r.h; ++y) std::fill_n(target.row(y) + r.x, r.w, p);
+}
+
+void blend(Canvas& target, const Image& image, int x, int y, Rect clip, uint8_t alpha) {
+  const Rect r = paint::intersect(paint::intersect(clip, {x, y, image.width, image.height}),
+                                  {0, 0, target.width(), target.height()});
+  if (paint::empty(r) || alpha == 0) return;
+  for (int ty = r.y; ty < r.y + r.h; ++ty) {
+    const uint32_t* src = image.pixels.data() + static_cast<size_t>(ty - y) * image.width + (r.x - x);
+    uint32_t* dst = target.row(ty) + r.x;
+    if (image.opaque && alpha == 255) {
+      std::copy_n(src, r.w, dst);
+      continue;
+    }
+    for (int i = 0; i < r.w; ++i) {
+      uint32_t s = src[i];
+      if (alpha != 255) {
+        // Premultiplied: every channel scales with the extra alpha.
+        uint32_t scaled = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+          scaled |= ((((s >> shift) & 0xFF) * alpha + 127) / 255) << shift;
+        }
+        s = scaled;
+      }
+      const uint32_t a = s >> 24;
+      if (a == 0) continue;
+      if (a == 255) {
+        dst[i] = s;
+        continue;
+      }
+      const uint32_t d = dst[i];
+      uint32_t out = 0xFF000000u;
+      for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t c = ((s >> shift) & 0xFF) + (((d >> shift) & 0xFF) * (255 - a) + 127) / 255;
+        out |= std::min<uint32_t>(c, 255) << shift;
+      }
+      dst[i] = out;
+    }
+  }
+}
+
+// ---- pictures ----
+
+std::optional<Image> decodeImage(std::span<const unsigned char> bytes) {
+  IWICImagingFactory* factory = wicFactory();
+  if (!factory || bytes.empty()) return std::nullopt;
+  Com<IWICStream> stream;
+  Com<IWICBitmapDecoder> decoder;
+  Com<IWICBitmapFrameDecode> frame;
+  Com<IWICFormatConverter> converter;
+  if (FAILED(factory->CreateStream(stream.out())) ||
+      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              decoder.out())) ||
+      FAILED(decoder->GetFrame(0, frame.out())) || FAILED(factory->CreateFormatConverter(converter.out())) ||
+      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0,
+                                   WICBitmapPaletteTypeCustom))) {
+    return std::nullopt;
+  }
+  UINT w = 0, h = 0;
+  if (FAILED(converter->GetSize(&w, &h)) || w == 0 || h == 0 || w > 16384 || h > 16384) return std::nullopt;
+  Image image;
+  image.width = static_cast<int>(w);
+  image.height = static_cast<int>(h);
+  image.pixels.resize(static_cast<size_t>(w) * h);
+  if (FAILED(converter->CopyPixels(nullptr, w * 4, static_cast<UINT>(image.pixels.size() * 4),
+                                   reinterpret_cast<BYTE*>(image.pixels.data())))) {
+    return std::nullopt;
+  }
+  image.opaque = std::all_of(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return (p >> 24) == 255; });
+  return image;
+}
+
+const Image* Pictures::get(const std::string& name) {
+  if (name.empty()) return nullptr;
+  auto it = plain_.find(name);
+  if (it == plain_.end()) {
+    std::optional<Image> image;
+    if (const assets::Asset* a = assets::find(name)) image = decodeImage(a->bytes);
+    it = plain_.emplace(name, std::move(image)).first;
+  }
+  return it->second ? &*it->second : nullptr;
+}
+
+const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
+  const auto key = std::make_pair(name, colour);
+  auto it = keyed_.find(key);
+  if (it == keyed_.end()) {
+    std::optional<Image> out;
+    if (const Image* plain = get(name)) {
+      out = *plain;
+      const int kr = colour & 0xFF, kg = (colour >> 8) & 0xFF, kb = (colour >> 16) & 0xFF;
+      constexpr int tolerance = paint::Picture::kKeyTolerance;
+      for (uint32_t& p : out->pixels) {
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+        if (std::abs(r - kr) <= tolerance && std::abs(g - kg) <= tolerance && std::abs(b - kb) <= tolerance) {
+          p = 0;  // premultiplied: see-through is all zero
+          out->opaque = false;
+        }
+      }
+    }
+    it = keyed_.emplace(key, std::move(out)).first;
+  }
+  return it->second ? &*it->second : nullptr;
+}
+
+// ---- fonts ----
+
+Fonts::Fonts() {
+  HDC dc = CreateCompatibleDC(nullptr);
+  LOGFONTW lf{};
+  lf.lfCharSet = GB2312_CHARSET;
+  EnumFontFamiliesExW(dc, &lf, collectFace, reinterpret_cast<LPARAM>(&chinese_), 0);
+  DeleteDC(dc);
+}
+
+Fonts::~Fonts() {
+  for (auto& [key, font] : fonts_) {
+    if (font) DeleteObject(font);
+  }
+}
+
+const std::wstring& Fonts::faceFor(const std::string& face) {
+  auto it = faces_.find(face);
+  if (it != faces_.end()) return it->second;
+  auto installed = [&](const std::wstring& name) -> const std::wstring* {
+    for (const std::wstring& f : chinese_) {
+      if (sameIgnoringCase(f, name)) return &f;
+    }
+    return nullptr;
+  };
+  std::vector<std::wstring> wanted;
+  if (!face.empty()) {
+    const std::wstring w = widen(face);
+    wanted.push_back(w);
+    for (const auto& [zh, en] : faceAliases()) {
+      if (sameIgnoringCase(w, zh)) wanted.push_back(en);
+      if (sameIgnoringCase(w, en)) wanted.push_back(zh);
+    }
+  }
+  // Stand-ins, the system's own Chinese interface faces first.
+  for (const wchar_t* f : {L"宋体", L"SimSun", L"微软雅黑", L"Microsoft YaHei", L"黑体", L"SimHei", L"新宋体",
+                           L"NSimSun", L"Noto Sans CJK SC", L"Noto Serif CJK SC", L"Source Han Sans SC"}) {
+    wanted.emplace_back(f);
+  }
+  std::wstring chosen;
+  for (const std::wstring& w : wanted) {
+    if (const std::wstring* f = installed(w)) {
+      chosen = *f;
+      break;
+    }
+  }
+  if (chosen.empty()) {
+    // Any face with the Chinese set, one made for simplified Chinese before the others.
+    for (const std::wstring& f : chinese_) {
+      if (f.find(L" SC") != std::wstring::npos || f.find(L"GB") != std::wstring::npos) {
+        chosen = f;
+        break;
+      }
+    }
+    if (chosen.empty() && !chinese_.empty()) chosen = chinese_.front();
+  }
+  // With no Chinese face at all, the system's own choice for the Chinese set is the best left.
+  return faces_.emplace(face, chosen).first->second;
+}
+
+HFONT Fonts::get(const Font& font) {
+  const auto key = std::make_tuple(font.face, font.height, font.bold, font.underline);
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  const std::wstring& face = faceFor(font.face);
+  // A negative height asks for the character (em) height in pixels, as the layout gives it.
+  HFONT f = CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, font.underline, FALSE,
+                        GB2312_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                        DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+  fonts_.emplace(key, f);
+  return f;
+}
+
+// ---- painter ----
+
+Painter::Painter(Pictures& pictures, Fonts& fonts)
+    : pictures_(pictures), fonts_(fonts), measure_(CreateCompatibleDC(nullptr)) {}
+
+Painter::~Painter() {
+  if (measure_) DeleteDC(measure_);
+}
+
+int Painter::lineHeight(const Font& font) {
+  const auto key = std::make_tuple(font.face, font.height, font.bold, font.underline);
+  if (auto it = lineHeights_.find(key); it != lineHeights_.end()) return it->second;
+  int height = font.height + 2;
+  if (HFONT f = fonts_.get(font)) {
+    HGDIOBJ old = SelectObject(measure_, f);
+    TEXTMETRICW tm{};
+    if (GetTextMetricsW(measure_, &tm)) height = tm.tmHeight;
+    SelectObject(measure_, old);
+  }
+  lineHeights_.emplace(key, height);
+  return height;
+}
+
+int Painter::width(const Font& font, std::string_view text) {
+  HFONT f = text.empty() ? nullptr : fonts_.get(font);
+  if (!f) return 0;
+  const std::wstring w = widen(text);
+  HGDIOBJ old = SelectObject(measure_, f);
+  SIZE size{};
+  GetTextExtentPoint32W(measure_, w.c_str(), static_cast<int>(w.size()), &size);
+  SelectObject(measure_, old);
+  return size.cx;
+}
+
+void Painter::execute(Canvas& target, const paint::DisplayList& list) {
+  for (const paint::Command& command : list) {
+    std::visit([&](const auto& c) { draw(target, c); }, command);
+  }
+  GdiFlush();
+}
+
+void Painter::draw(Canvas& target, const paint::Fill& f) { fillRect(target, f.rect, f.colour); }
+
+void Painter::draw(Canvas& target, const paint::Picture& p) {
+  const Image* image = p.key ? pictures_.keyed(p.asset, *p.key) : pictures_.get(p.asset);
+  if (!image || image->width <= 0 || image->height <= 0) return;
+  const Rect clip = paint::intersect(p.clip, {0, 0, target.width(), target.height()});
+  if (paint::empty(clip)) return;
+  if (!p.tile) {
+    blend(target, *image, p.x, p.y, clip, p.alpha);
+    return;
+  }
+  // Tiles from (x, y), starting with the first one that reaches into the clip.
+  const int x0 = clip.x > p.x ? p.x + (clip.x - p.x) / image->width * image->width : p.x;
+  const int y0 = clip.y > p.y ? p.y + (clip.y - p.y) / image->height * image->height : p.y;
+  for (int y = y0; y < clip.y + clip.h; y += image->height) {
+    for (int x = x0; x < clip.x + clip.w; x += image->width) blend(target, *image, x, y, clip, p.alpha);
+  }
+}
+
+void Painter::draw(Canvas& target, const paint::Text& t) {
+  HFONT f = fonts_.get(t.font);
+  const Rect clip = paint::intersect(t.clip, {0, 0, target.width(), target.height()});
+  if (!f || paint::empty(clip) || t.text.empty()) return;
+  const std::wstring w = widen(t.text);
+  HDC dc = target.dc();
+  HGDIOBJ old = SelectObject(dc, f);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+  int x = t.box.x;
+  if (t.align == Align::Centre) x = t.box.x + (t.box.w - size.cx) / 2;
+  if (t.align == Align::Right) x = t.box.x + t.box.w - size.cx;
+  const int y = t.box.y + (t.box.h - lineHeight(t.font)) / 2;
+  SetTextColor(dc, t.colour);  // the form's colours are already COLORREFs
+  SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  const RECT r{clip.x, clip.y, clip.x + clip.w, clip.y + clip.h};
+  ExtTextOutW(dc, x, y, ETO_CLIPPED, &r, w.c_str(), static_cast<UINT>(w.size()), nullptr);
+  SelectObject(dc, old);
+  // The pixels are touched directly next: GDI must have finished.
+  GdiFlush();
+}
+
+void Painter::draw(Canvas& target, const paint::Line& l) {
+  const Rect clip = paint::intersect(l.clip, {0, 0, target.width(), target.height()});
+  if (paint::empty(clip)) return;
+  // One pixel per step along the longer axis, the other coordinate rounded.
+  const int steps = std::max(std::abs(l.x1 - l.x0), std::abs(l.y1 - l.y0));
+  auto along = [steps](int from, int to, int i) {
+    return steps ? from + static_cast<int>(std::lround(static_cast<double>(to - from) * i / steps)) : from;
+  };
+  for (int i = 0; i <= steps; ++i) {
+    const int x = along(l.x0, l.x1, i), y = along(l.y0, l.y1, i);
+    if (paint::contains(clip, x, y)) fillRect(target, {x, y, 1, 1}, l.colour);
+  }
+}
+
+}  // namespace mox::win32

@@ -1,0 +1,123 @@
+#pragma once
+// Executing the paint layer's display lists on Windows: into 32-bit DIB sections, pictures decoded with WIC,
+// text drawn with GDI in a Chinese face. How anything looks is decided by the paint layer; this only turns its
+// commands into pixels.
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "ui/paint/display_list.h"
+
+namespace mox::win32 {
+
+// A top-down 32-bit DIB section with a memory DC selected on it: the canvas the program draws into and the frame
+// WM_PAINT presents. Pixels are 0xAARRGGBB; GDI ignores alpha when presenting.
+class Canvas {
+ public:
+  Canvas(int width, int height);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  bool ok() const { return pixels_ != nullptr; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  HDC dc() const { return dc_; }
+  HBITMAP bitmap() const { return bitmap_; }
+  uint32_t* row(int y) { return pixels_ + static_cast<size_t>(y) * static_cast<size_t>(width_); }
+  uint32_t pixel(int x, int y) const { return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + x]; }
+  // Copies `r` of another canvas of the same size.
+  void copyFrom(const Canvas& other, Rect r);
+
+ private:
+  int width_ = 0, height_ = 0;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  uint32_t* pixels_ = nullptr;
+};
+
+// A decoded picture: premultiplied 0xAARRGGBB, rows top to bottom.
+struct Image {
+  int width = 0, height = 0;
+  bool opaque = true;
+  std::vector<uint32_t> pixels;
+};
+
+// Decodes a picture file (JPEG, PNG, BMP, ICO ...) held in memory with WIC. COM must be initialised.
+std::optional<Image> decodeImage(std::span<const unsigned char> bytes);
+
+// Embedded pictures decoded once and kept, by asset name.
+class Pictures {
+ public:
+  // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
+  const Image* get(const std::string& name);
+  // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
+  const Image* keyed(const std::string& name, uint32_t colour);
+
+ private:
+  std::map<std::string, std::optional<Image>> plain_;
+  std::map<std::pair<std::string, uint32_t>, std::optional<Image>> keyed_;
+};
+
+// The layout's faces on this system. A named face is used when installed with the Chinese (GB2312) character
+// set; otherwise, and for the default face, an installed face that has that set stands in: Windows' own Chinese
+// faces first, then any, never one that would show boxes for Chinese text.
+class Fonts {
+ public:
+  Fonts();
+  ~Fonts();
+  Fonts(const Fonts&) = delete;
+  Fonts& operator=(const Fonts&) = delete;
+
+  // The installed face that draws text asked for in `face`.
+  const std::wstring& faceFor(const std::string& face);
+  HFONT get(const Font& font);
+  // Every installed face with the Chinese character set, as the system lists them.
+  const std::vector<std::wstring>& chineseFaces() const { return chinese_; }
+
+ private:
+  std::vector<std::wstring> chinese_;
+  std::map<std::string, std::wstring> faces_;
+  std::map<std::tuple<std::string, int, bool, bool>, HFONT> fonts_;
+};
+
+class Painter : public paint::TextMetrics {
+ public:
+  Painter(Pictures& pictures, Fonts& fonts);
+  ~Painter() override;
+  Painter(const Painter&) = delete;
+  Painter& operator=(const Painter&) = delete;
+
+  // Draws every command onto `target`, in order, each cut to its clip and to the canvas.
+  void execute(Canvas& target, const paint::DisplayList& list);
+
+  int lineHeight(const Font& font) override;
+  int width(const Font& font, std::string_view text) override;
+
+ private:
+  void draw(Canvas& target, const paint::Fill& fill);
+  void draw(Canvas& target, const paint::Picture& picture);
+  void draw(Canvas& target, const paint::Text& text);
+  void draw(Canvas& target, const paint::Line& line);
+
+  Pictures& pictures_;
+  Fonts& fonts_;
+  HDC measure_ = nullptr;  // a screen-compatible DC for text metrics
+  std::map<std::tuple<std::string, int, bool, bool>, int> lineHeights_;
+};
+
+// Fills `r` of the canvas, cut to the canvas.
+void fillRect(Canvas& target, Rect r, uint32_t bgr);
+// Composes a premultiplied image at (x, y) over the canvas inside `clip`, its alpha further scaled by `alpha`.
+void blend(Canvas& target, const Image& image, int x, int y, Rect clip, uint8_t alpha = 255);
+
+}  // namespace mox::win32

@@ -1,0 +1,224 @@
+// The Windows front end's parts that need no window: where the data file goes, timer ticks by elapsed time,
+// picture decoding, the display list executed into a DIB section, the Chinese faces, and sound without a device.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "assets/assets.h"
+#include "desktop/win32/win32_audio.h"
+#include "desktop/win32/win32_draw.h"
+#include "desktop/win32/win32_platform.h"
+#include "desktop/win32/win32_window.h"
+#include "runtime/headless_platform.h"
+#include "ui/app.h"
+#include "ui/paint/view.h"
+
+namespace mox::win32 {
+namespace {
+
+class ComScope : public ::testing::Environment {
+ public:
+  void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  void TearDown() override { CoUninitialize(); }
+};
+const auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComScope);
+
+std::filesystem::path freshDir(const char* name) {
+  auto dir = std::filesystem::temp_directory_path() /
+             (std::string("moxwin32-") + name + "-" + std::to_string(GetCurrentProcessId()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+uint32_t rgbOf(const Canvas& c, int x, int y) { return c.pixel(x, y) & 0xFFFFFF; }  // 0xRRGGBB
+
+TEST(DataDir, BesideTheProgramWhenWritableElseUnderAppData) {
+  const auto dir = freshDir("data");
+  const auto appData = dir / "AppData";
+  EXPECT_EQ(chooseDataDir(dir, appData), dir);
+  // The probe leaves nothing behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 0);
+  // A folder that cannot be written (here: one that does not exist) sends the file to %APPDATA%\moxsim.
+  const auto locked = dir / "missing";
+  EXPECT_FALSE(directoryWritable(locked));
+  EXPECT_EQ(chooseDataDir(locked, appData), appData / "moxsim");
+  EXPECT_TRUE(std::filesystem::is_directory(appData / "moxsim"));
+  EXPECT_EQ(chooseDataDir(locked, {}), locked);
+  EXPECT_FALSE(appDataDirectory().empty());
+  std::filesystem::remove_all(dir);
+}
+
+TEST(DataDir, ASaveWithoutAWindowIsWrittenAtOnceAndReadBack) {
+  const auto dir = freshDir("save");
+  WaveOut audio;
+  Win32Platform platform(dir, audio);
+  bool result = false;
+  platform.replaceFileLater("MOXdata", "abc", [&](bool ok) { result = ok; });
+  EXPECT_TRUE(result);
+  EXPECT_EQ(platform.readFile("MOXdata", 100), "abc");
+  EXPECT_TRUE(platform.fileExists("MOX*"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "MOXdata.saving"));
+  EXPECT_FALSE(platform.readFile("MOXdata", 2));  // larger than the limit
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Timers, TicksFollowElapsedTimeNotTheTimerRate) {
+  EXPECT_EQ(ticksOwed(95, 10, 0), 9u);
+  EXPECT_EQ(ticksOwed(100, 10, 7), 3u);  // a slow timer's message catches up
+  EXPECT_EQ(ticksOwed(100, 10, 10), 0u);
+  EXPECT_EQ(ticksOwed(60'000, 10, 0), kMaxCatchUp);  // a stall jumps ahead
+  EXPECT_EQ(ticksOwed(100, 0, 0), 0u);
+}
+
+TEST(Boxes, TheLogicsFlagsAreTheSystemsAndItsCodesStartAtZero) {
+  EXPECT_EQ(boxStyle(MB_YESNO | MB_ICONQUESTION) & ~static_cast<UINT>(MB_SETFOREGROUND),
+            static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+  EXPECT_EQ(boxResult(IDOK, MB_OK), kBoxOk);
+  EXPECT_EQ(boxResult(IDNO, MB_YESNO), kBoxNo);
+  EXPECT_EQ(boxResult(IDCANCEL, MB_OKCANCEL), kBoxCancel);
+  EXPECT_EQ(boxResult(0, MB_YESNO), kBoxYes);  // the box could not be shown
+}
+
+TEST(Pictures, EveryEmbeddedPictureDecodesAndKeyingMakesThePageShow) {
+  Pictures pictures;
+  int decoded = 0;
+  for (const assets::Asset& a : assets::all()) {
+    if (a.name.starts_with("sound")) continue;
+    const Image* image = pictures.get(std::string(a.name));
+    ASSERT_NE(image, nullptr) << a.name;
+    EXPECT_GT(image->width, 0);
+    ++decoded;
+  }
+  EXPECT_GT(decoded, 50);
+  EXPECT_FALSE(pictures.get("banner_saved")->opaque);  // the banners carry their own alpha
+  EXPECT_TRUE(pictures.get("header")->opaque);
+  EXPECT_EQ(pictures.get("no such picture"), nullptr);
+  const Image* plain = pictures.get("small_save_normal");
+  const Image* keyed = pictures.keyed("small_save_normal", rgb(0x27, 0x15, 0x0a));
+  ASSERT_TRUE(plain && keyed);
+  EXPECT_NE(plain->pixels[0] & 0xFFFFFF, 0u);  // near the page colour, not exactly it (JPEG)
+  EXPECT_EQ(keyed->pixels[0], 0u);
+  EXPECT_EQ(keyed->pixels[static_cast<size_t>(15 * keyed->width + 27)] >> 24, 255u);
+}
+
+class Drawing : public ::testing::Test {
+ protected:
+  Pictures pictures;
+  Fonts fonts;
+  Painter painter{pictures, fonts};
+  Canvas canvas{906, 682};
+};
+
+TEST_F(Drawing, CommandsStayInsideTheirClips) {
+  ASSERT_TRUE(canvas.ok());
+  paint::DisplayList list;
+  list.push_back(paint::Fill{{0, 0, 906, 682}, rgb(1, 2, 3)});
+  list.push_back(paint::Fill{{10, 10, 5, 5}, rgb(255, 0, 0)});
+  list.push_back(paint::Picture{"header", 100, 100, {120, 110, 10, 10}});
+  list.push_back(paint::Text{"芯片强化", Font{16, true, false, "宋体"}, rgb(0, 255, 0), Align::Left,
+                             {300, 300, 200, 30}, {300, 300, 30, 30}});
+  list.push_back(paint::Line{400, 400, 410, 405, rgb(0, 0, 255), {400, 400, 5, 10}});
+  painter.execute(canvas, list);
+  EXPECT_EQ(rgbOf(canvas, 12, 12), 0xFF0000u);
+  EXPECT_EQ(rgbOf(canvas, 15, 15), 0x010203u);
+  EXPECT_NE(rgbOf(canvas, 125, 115), 0x010203u);  // picture inside its clip
+  EXPECT_EQ(rgbOf(canvas, 119, 115), 0x010203u);
+  EXPECT_EQ(rgbOf(canvas, 125, 120), 0x010203u);
+  int inside = 0, outside = 0;
+  for (int y = 290; y < 340; ++y) {
+    for (int x = 290; x < 500; ++x) {
+      if (rgbOf(canvas, x, y) == 0x010203u) continue;
+      (x >= 300 && x < 330 && y >= 300 && y < 330 ? inside : outside)++;
+    }
+  }
+  EXPECT_GT(inside, 20);
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(rgbOf(canvas, 400, 400), 0x0000FFu);
+  EXPECT_EQ(rgbOf(canvas, 404, 402), 0x0000FFu);
+  EXPECT_EQ(rgbOf(canvas, 406, 403), 0x010203u);  // past the clip
+}
+
+TEST_F(Drawing, HalfAlphaBlendsHalfway) {
+  Image white{2, 1, true, {0xFFFFFFFFu, 0xFFFFFFFFu}};
+  fillRect(canvas, {0, 0, 2, 1}, rgb(0, 0, 0));
+  blend(canvas, white, 0, 0, {0, 0, 1, 1}, 128);
+  EXPECT_EQ(rgbOf(canvas, 0, 0), 0x808080u);
+  EXPECT_EQ(rgbOf(canvas, 1, 0), 0u);
+}
+
+TEST_F(Drawing, TheWholeFormThroughTheViewShowsPageAndPictures) {
+  HeadlessPlatform platform(freshDir("form"));
+  App app(platform);
+  app.start();
+  paint::View view(app.mainForm(), painter);
+  painter.execute(canvas, view.paintForm(view.client()));
+  EXPECT_EQ(rgbOf(canvas, 448, 560), 0x27150Au);  // bare page
+  EXPECT_EQ(rgbOf(canvas, 731, 586), 0x27150Au);  // a keyed button's corner shows the page
+  std::filesystem::remove_all(platform.dataDir());
+}
+
+TEST(Fonts, EveryLayoutFaceGetsAnInstalledChineseFace) {
+  Fonts fonts;
+  ASSERT_FALSE(fonts.chineseFaces().empty()) << "no face with the Chinese character set is installed";
+  for (const char* face : {"宋体", "黑体", "", "Arial", "No Such Face"}) {
+    const std::wstring& chosen = fonts.faceFor(face);
+    EXPECT_NE(std::find(fonts.chineseFaces().begin(), fonts.chineseFaces().end(), chosen),
+              fonts.chineseFaces().end())
+        << face;
+    EXPECT_NE(chosen[0], L'@');
+  }
+}
+
+TEST(Fonts, ChineseCharactersDrawAsDifferentGlyphsNotBoxes) {
+  Pictures pictures;
+  Fonts fonts;
+  Painter painter(pictures, fonts);
+  // Missing glyphs all draw as the same box: two different characters drawing alike means boxes.
+  auto draw = [&](const char* text) {
+    Canvas c(40, 40);
+    fillRect(c, {0, 0, 40, 40}, rgb(255, 255, 255));
+    painter.execute(c, {paint::Text{text, Font{24, false, false, "宋体"}, 0, Align::Left, {0, 0, 40, 40},
+                                    {0, 0, 40, 40}}});
+    std::vector<uint32_t> pixels;
+    int ink = 0;
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < 40; ++x) {
+        pixels.push_back(rgbOf(c, x, y));
+        ink += rgbOf(c, x, y) != 0xFFFFFFu;
+      }
+    }
+    EXPECT_GT(ink, 30) << text;
+    return pixels;
+  };
+  const auto chip = draw("芯"), piece = draw("片"), strong = draw("强");
+  EXPECT_NE(chip, piece);
+  EXPECT_NE(piece, strong);
+  EXPECT_GT(painter.width(Font{12, false, false, "宋体"}, "强化"), 16);
+  EXPECT_GE(painter.lineHeight(Font{12, false, false, "宋体"}), 12);
+}
+
+TEST(Sound, AFormatTheDeviceRefusesIsSilentAndNothingIsLeftOpen) {
+  WaveOut audio;
+  const unsigned char samples[64] = {};
+  WaveFormat bogus{0x1234, 2, 44100, 44100 * 4, 4, 16};
+  EXPECT_FALSE(audio.play(bogus, samples));
+  EXPECT_EQ(audio.playing(), 0u);
+  const assets::Asset* click = assets::find("sound_click");
+  ASSERT_NE(click, nullptr);
+  // With a device the sound starts (and overlaps a second one); without one it is silently not heard.
+  HeadlessPlatform recorder;
+  EXPECT_TRUE(playSound(recorder, "sound_click", click->bytes));
+  const bool device = waveOutGetNumDevs() > 0;
+  WaveFormat pcm{1, 2, 44100, 44100 * 4, 4, 16};
+  const auto data = click->bytes.subspan(44);
+  EXPECT_EQ(audio.play(pcm, data), device);
+  EXPECT_EQ(audio.play(pcm, data), device);
+  EXPECT_EQ(audio.playing(), device ? 2u : 0u);
+}
+
+}  // namespace
+}  // namespace mox::win32

@@ -1,0 +1,44 @@
+// moxsim.exe: the desktop program on Windows. Start-up in the order the program's frame asks for: the program's
+// folder made current, the forms built, the creation handler and then the moved and resized handlers run before
+// the window is first shown; then the message loop until the close box or Esc, and exit code 0.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdlib>
+
+#include "desktop/win32/win32_audio.h"
+#include "desktop/win32/win32_draw.h"
+#include "desktop/win32/win32_platform.h"
+#include "desktop/win32/win32_window.h"
+#include "ui/app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  const std::filesystem::path programDir = mox::win32::programDirectory();
+  // The save file is opened by its bare name: the program's own folder is the current one.
+  SetCurrentDirectoryW(programDir.c_str());
+  // WIC lives in COM.
+  const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+
+  int exitCode = 0;
+  {
+    mox::win32::WaveOut audio;
+    mox::win32::Win32Platform platform(
+        mox::win32::chooseDataDir(programDir, mox::win32::appDataDirectory()), audio);
+    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
+    mox::App app(platform);
+    app.start();
+    mox::win32::Pictures pictures;
+    mox::win32::Fonts fonts;
+    mox::win32::Painter painter(pictures, fonts);
+    mox::win32::MainWindow window(app, painter, pictures);
+    if (!window.create() || !window.prepare()) platform.fatal("载入启动窗口失败");
+    platform.setWindow(window.handle());
+    if (!window.show()) platform.fatal("载入启动窗口失败");
+    // For the start-up benchmark: end once the first frame is on the screen.
+    const char* bench = std::getenv("MOXSIM_BENCH_T0");
+    exitCode = window.run(bench && *bench);
+    platform.setWindow(nullptr);
+  }
+  if (com) CoUninitialize();
+  return exitCode;
+}

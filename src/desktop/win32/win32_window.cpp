@@ -1,0 +1,368 @@
+#include "desktop/win32/win32_window.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "desktop/win32/win32_platform.h"
+#include "runtime/wide.h"
+
+namespace mox::win32 {
+
+namespace {
+constexpr wchar_t kMainClass[] = L"moxsim.main";
+constexpr wchar_t kLayerClass[] = L"moxsim.banner";
+constexpr int kIconResource = 1;
+
+RECT toRect(const Rect& r) { return {r.x, r.y, r.x + r.w, r.y + r.h}; }
+}  // namespace
+
+uint64_t ticksOwed(uint64_t elapsedMs, int intervalMs, uint64_t done) {
+  if (intervalMs <= 0) return 0;
+  const uint64_t due = elapsedMs / static_cast<uint64_t>(intervalMs);
+  return due > done ? std::min(due - done, kMaxCatchUp) : 0;
+}
+
+uint64_t nowMs() {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+// ---- the layered banner window ----
+
+LayeredWindow::~LayeredWindow() {
+  if (window_) DestroyWindow(window_);
+}
+
+bool LayeredWindow::create(HWND owner) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kLayerClass;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  RegisterClassExW(&wc);
+  // Owned by the main window, so it stays above it; clicks pass through it to whatever lies beneath; it never
+  // takes the focus or a place in the task bar.
+  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kLayerClass,
+                            L"", WS_POPUP, 0, 0, 1, 1, owner, nullptr, wc.hInstance, nullptr);
+  return window_ != nullptr;
+}
+
+void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT origin) {
+  if (!window_) return;
+  if (overlay == shown_ && origin.x == origin_.x && origin.y == origin_.y) return;
+  const bool wasShown = shown_.has_value();
+  shown_ = overlay;
+  origin_ = origin;
+  if (!overlay) {
+    if (wasShown) ShowWindow(window_, SW_HIDE);
+    return;
+  }
+  POINT at{origin.x + overlay->rect.x, origin.y + overlay->rect.y};
+  if (overlay->picture != picture_) {
+    const Image* image = pictures_.get(overlay->picture);
+    if (!image) return;
+    Canvas layer(image->width, image->height);
+    if (!layer.ok()) return;
+    for (int y = 0; y < image->height; ++y) {
+      std::copy_n(image->pixels.data() + static_cast<size_t>(y) * image->width, image->width, layer.row(y));
+    }
+    SIZE size{image->width, image->height};
+    POINT zero{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    HDC screen = GetDC(nullptr);
+    UpdateLayeredWindow(window_, screen, &at, &size, layer.dc(), &zero, 0, &blend, ULW_ALPHA);
+    ReleaseDC(nullptr, screen);
+    picture_ = overlay->picture;
+  } else {
+    SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (!wasShown) ShowWindow(window_, SW_SHOWNOACTIVATE);
+}
+
+// ---- the main window ----
+
+MainWindow::MainWindow(App& app, Painter& painter, Pictures& pictures)
+    : app_(app), painter_(painter), view_(app.mainForm(), painter), banner_(pictures) {}
+
+MainWindow::~MainWindow() {
+  if (window_) {
+    for (auto& [control, clock] : clocks_) KillTimer(window_, clock.id);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+}
+
+bool MainWindow::prepare() {
+  const Rect all = view_.client();
+  if (!canvas_) canvas_ = std::make_unique<Canvas>(all.w, all.h);
+  if (!frame_) frame_ = std::make_unique<Canvas>(all.w, all.h);
+  if (!canvas_->ok() || !frame_->ok()) return false;
+  view_.form().takeFullRedraw();
+  view_.form().takeDirty();
+  painter_.execute(*canvas_, view_.paintForm(all));
+  return true;
+}
+
+bool MainWindow::create() {
+  const WindowInfo& w = view_.form().window();
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kMainClass;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  wc.hCursor = nullptr;  // chosen on every WM_SETCURSOR
+  RegisterClassExW(&wc);
+  arrow_ = LoadCursorW(nullptr, IDC_ARROW);
+  hand_ = LoadCursorW(nullptr, IDC_HAND);
+
+  // Not resizable: the layout is drawn at its own size.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  RECT frame{0, 0, w.clientWidth, w.clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, 0);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + std::max(0, (static_cast<int>(work.right - work.left) - width) / 2);
+  const int y = work.top + std::max(0, (static_cast<int>(work.bottom - work.top) - height) / 2);
+  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), style, x, y, width, height, nullptr, nullptr,
+                            instance, this);
+  if (!window_) return false;
+  banner_.create(window_);
+  return true;
+}
+
+POINT MainWindow::clientOrigin() const {
+  POINT p{0, 0};
+  ClientToScreen(window_, &p);
+  return p;
+}
+
+bool MainWindow::show() {
+  if (!canvas_ && !prepare()) return false;
+  ShowWindow(window_, SW_SHOWNORMAL);
+  // The system may have placed the window elsewhere than asked: the banner follows the real position.
+  const POINT origin = clientOrigin();
+  const WindowInfo& w = view_.form().window();
+  if (origin.x != w.left || origin.y != w.top) app_.mainWindowMoved(origin.x, origin.y);
+  view_.exposeAll();
+  update();
+  UpdateWindow(window_);
+  return true;
+}
+
+int MainWindow::run(bool stopAfterFirstFrame) {
+  stopAfterFirstFrame_ = stopAfterFirstFrame;
+  if (stopAfterFirstFrame_ && painted_) return 0;
+  MSG msg;
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got < 0) return 1;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+LRESULT CALLBACK MainWindow::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window_, &ps);
+      const RECT& r = ps.rcPaint;
+      BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
+      EndPaint(window_, &ps);
+      if (!painted_) {
+        painted_ = true;
+        if (stopAfterFirstFrame_) PostQuitMessage(0);
+      }
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // every pixel comes from the frame
+    case WM_MOVE:
+      // The client area's new screen position: the banner keeps its place over it.
+      app_.mainWindowMoved(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      update();
+      return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT) {
+        SetCursor(cursor_ == paint::Cursor::Hand ? hand_ : arrow_);
+        return TRUE;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      if (!tracking_) {
+        TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, window_, 0};
+        tracking_ = TrackMouseEvent(&t) != 0;
+      }
+      feed(paint::PointerMove{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_MOUSELEAVE:
+      tracking_ = false;
+      feed(paint::PointerLeave{});
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+      // The press keeps the pointer until the release, even outside the window.
+      SetCapture(window_);
+      const paint::Button b = message == WM_LBUTTONDOWN   ? paint::Button::Left
+                              : message == WM_RBUTTONDOWN ? paint::Button::Right
+                                                          : paint::Button::Middle;
+      feed(paint::PointerDown{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
+      return 0;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+      if (!(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
+      const paint::Button b = message == WM_LBUTTONUP   ? paint::Button::Left
+                              : message == WM_RBUTTONUP ? paint::Button::Right
+                                                        : paint::Button::Middle;
+      feed(paint::PointerUp{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
+      return 0;
+    }
+    case WM_MOUSEWHEEL: {
+      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates for the wheel
+      ScreenToClient(window_, &p);
+      wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
+      const int steps = wheelRest_ / WHEEL_DELTA;
+      wheelRest_ -= steps * WHEEL_DELTA;
+      if (steps != 0) feed(paint::Wheel{p.x, p.y, steps});
+      return 0;
+    }
+    case WM_KEYDOWN: {
+      std::optional<paint::Key> key;
+      switch (wParam) {
+        case VK_ESCAPE: key = paint::Key::Escape; break;
+        case VK_UP: key = paint::Key::Up; break;
+        case VK_DOWN: key = paint::Key::Down; break;
+        case VK_RETURN: key = paint::Key::Enter; break;
+        default: break;
+      }
+      if (key) {
+        feed(paint::KeyDown{*key});
+        return 0;
+      }
+      break;
+    }
+    case WM_KILLFOCUS:
+      feed(paint::FocusLost{});
+      return 0;
+    case WM_TIMER:
+      tick(wParam);
+      return 0;
+    case kDiskMessage:
+      runCompletion(lParam);
+      feed(paint::Refresh{});
+      return 0;
+    case WM_CLOSE:
+      feed(paint::CloseRequest{});
+      return 0;
+    case WM_DESTROY:
+      for (auto& [control, clock] : clocks_) KillTimer(window_, clock.id);
+      clocks_.clear();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void MainWindow::feed(const paint::InputEvent& event) {
+  if (closing_) return;
+  const paint::InputResult result = view_.handle(event);
+  if (result.close) {
+    closing_ = true;
+    DestroyWindow(window_);
+    return;
+  }
+  update();
+}
+
+void MainWindow::tick(UINT_PTR id) {
+  for (auto& [control, clock] : clocks_) {
+    if (clock.id != id) continue;
+    const uint64_t elapsed = nowMs() - clock.start;
+    const uint64_t owed = ticksOwed(elapsed, clock.interval, clock.done);
+    // Ticks beyond the catch-up limit are given up, not owed.
+    clock.done = std::max(clock.done, elapsed / static_cast<uint64_t>(clock.interval));
+    const int index = control;
+    const uint64_t generation = clock.generation;
+    for (uint64_t i = 0; i < owed && !closing_; ++i) {
+      // A tick may stop or restart this very timer: the view then drops the rest.
+      view_.handle(paint::TimerTick{index, generation});
+    }
+    update();
+    return;
+  }
+}
+
+void MainWindow::syncTimers() {
+  for (const paint::TimerChange& t : view_.takeTimerChanges()) {
+    if (auto it = clocks_.find(t.control); it != clocks_.end()) {
+      KillTimer(window_, it->second.id);
+      clocks_.erase(it);
+    }
+    if (t.interval <= 0) continue;
+    Clock clock;
+    clock.id = static_cast<UINT_PTR>(t.control) + 1;
+    clock.interval = t.interval;
+    clock.generation = t.generation;
+    clock.start = nowMs();
+    if (SetTimer(window_, clock.id, static_cast<UINT>(t.interval), nullptr)) clocks_[t.control] = clock;
+  }
+}
+
+void MainWindow::update() {
+  if (!window_ || closing_) return;
+  syncTimers();
+  // The banner's own form is shown by the layered window, not drawn into this one.
+  Form& banner = app_.bannerForm();
+  banner.takeFullRedraw();
+  banner.takeDirty();
+  view_.collect();
+  banner_.show(paint::overlayOf(banner, view_.form()), clientOrigin());
+  const paint::Cursor cursor = view_.pointer().cursor();
+  if (cursor != cursor_) {
+    cursor_ = cursor;
+    // Shown at once when the pointer is over the client area, not at its next move.
+    POINT p;
+    RECT client;
+    if (GetCursorPos(&p) && ScreenToClient(window_, &p) && GetClientRect(window_, &client) && PtInRect(&client, p)) {
+      SetCursor(cursor_ == paint::Cursor::Hand ? hand_ : arrow_);
+    }
+  }
+  present();
+}
+
+void MainWindow::present() {
+  for (const Rect& r : view_.takeFormDamage()) painter_.execute(*canvas_, view_.paintForm(r));
+  for (const Rect& r : view_.takeScreenDamage()) {
+    frame_->copyFrom(*canvas_, r);
+    painter_.execute(*frame_, view_.paintTop(r));
+    const RECT rect = toRect(r);
+    InvalidateRect(window_, &rect, FALSE);
+  }
+}
+
+}  // namespace mox::win32

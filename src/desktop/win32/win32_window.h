@@ -1,0 +1,103 @@
+#pragma once
+// The main window on Windows: a fixed-size window whose client area is the layout's coordinate space. The form is
+// drawn into a DIB section canvas that keeps its picture between frames; each frame copies what changed into a
+// second DIB with the open list on top, which WM_PAINT presents. The banner is a real layered window of its own,
+// composed by the system with its per-pixel alpha and moved with the main window. The form's timers run as
+// SetTimer timers, and their ticks are counted by elapsed time, since timer rates differ between systems.
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "desktop/win32/win32_draw.h"
+#include "ui/app.h"
+#include "ui/paint/view.h"
+
+namespace mox::win32 {
+
+// Ticks a timer owes after `elapsedMs` since its start at `intervalMs`, when `done` were already given. At most
+// kMaxCatchUp at once: after a long stall (a modal box, a suspended machine) an animation jumps ahead rather
+// than replaying every missed step.
+constexpr uint64_t kMaxCatchUp = 25;
+uint64_t ticksOwed(uint64_t elapsedMs, int intervalMs, uint64_t done);
+
+// Milliseconds on a steady clock.
+uint64_t nowMs();
+
+// A layered top-level window owned by the main window, showing one picture with its own alpha.
+class LayeredWindow {
+ public:
+  explicit LayeredWindow(Pictures& pictures) : pictures_(pictures) {}
+  ~LayeredWindow();
+  LayeredWindow(const LayeredWindow&) = delete;
+  LayeredWindow& operator=(const LayeredWindow&) = delete;
+
+  bool create(HWND owner);
+  HWND handle() const { return window_; }
+  // Shows `picture` with its top-left corner at the screen point (x, y); nothing hides the window.
+  void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin);
+
+ private:
+  Pictures& pictures_;
+  HWND window_ = nullptr;
+  std::optional<paint::Overlay> shown_;
+  POINT origin_{};
+  std::string picture_;  // the picture the window holds
+};
+
+class MainWindow {
+ public:
+  MainWindow(App& app, Painter& painter, Pictures& pictures);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Draws the whole form into the canvas.
+  bool prepare();
+  // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon.
+  bool create();
+  HWND handle() const { return window_; }
+  // Shows the window and presents the first whole frame; `firstFrame` runs once it is on the screen.
+  bool show();
+  // Runs until the window is closed; returns the exit code. With `stopAfterFirstFrame` it ends as soon as the
+  // first frame has been presented (for start-up benchmarks).
+  int run(bool stopAfterFirstFrame = false);
+
+ private:
+  struct Clock {
+    UINT_PTR id = 0;
+    int interval = 0;
+    uint64_t generation = 0;
+    uint64_t start = 0;
+    uint64_t done = 0;
+  };
+  static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void feed(const paint::InputEvent& event);
+  void tick(UINT_PTR id);
+  // After every batch of events: timers, damage, the banner, the cursor, and a frame when something changed.
+  void update();
+  void syncTimers();
+  void present();
+  POINT clientOrigin() const;
+
+  App& app_;
+  Painter& painter_;
+  paint::View view_;
+  LayeredWindow banner_;
+  HWND window_ = nullptr;
+  std::unique_ptr<Canvas> canvas_;  // the form as last drawn
+  std::unique_ptr<Canvas> frame_;   // the canvas with the open list on top: what WM_PAINT presents
+  HCURSOR arrow_ = nullptr, hand_ = nullptr;
+  paint::Cursor cursor_ = paint::Cursor::Arrow;
+  std::map<int, Clock> clocks_;  // by timer control
+  bool tracking_ = false;        // a WM_MOUSELEAVE is asked for
+  int wheelRest_ = 0;            // wheel movement short of a whole step
+  bool painted_ = false;
+  bool stopAfterFirstFrame_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace mox::win32
