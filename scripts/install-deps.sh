@@ -11,7 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   python3 python3-pil
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xcompmgr zip locales
+  wine wine64 fonts-wine xcompmgr locales
 )
 
 missing=()
