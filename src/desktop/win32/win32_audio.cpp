@@ -6,7 +6,11 @@ namespace {
 constexpr wchar_t kClass[] = L"moxsim.sound";
 }
 
-WaveOut::WaveOut() {
+WaveOut::WaveOut() = default;
+
+bool WaveOut::ensureWindow() {
+  if (window_) return true;
+  // Made at the first sound, not at start-up: creating a window is the slowest step before the first frame.
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = notify;
@@ -15,6 +19,7 @@ WaveOut::WaveOut() {
   RegisterClassExW(&wc);
   window_ = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
   if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  return window_ != nullptr;
 }
 
 WaveOut::~WaveOut() {
@@ -24,7 +29,7 @@ WaveOut::~WaveOut() {
 }
 
 bool WaveOut::play(const WaveFormat& format, std::span<const unsigned char> samples) {
-  if (!window_ || samples.empty() || voices_.size() >= kMaxVoices || waveOutGetNumDevs() == 0) return false;
+  if (samples.empty() || voices_.size() >= kMaxVoices || waveOutGetNumDevs() == 0 || !ensureWindow()) return false;
   WAVEFORMATEX wfx{};
   wfx.wFormatTag = format.formatTag;
   wfx.nChannels = format.channels;

@@ -34,6 +34,7 @@ class WaveOut {
     WAVEHDR header{};
     std::vector<unsigned char> samples;
   };
+  bool ensureWindow();
   static LRESULT CALLBACK notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void finished(HWAVEOUT handle);
   void close(Voice& voice);

@@ -222,7 +222,11 @@ const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
 
 // ---- fonts ----
 
-Fonts::Fonts() {
+Fonts::Fonts() = default;
+
+void Fonts::enumerate() {
+  if (enumerated_) return;
+  enumerated_ = true;
   HDC dc = CreateCompatibleDC(nullptr);
   LOGFONTW lf{};
   lf.lfCharSet = GB2312_CHARSET;
@@ -236,9 +240,15 @@ Fonts::~Fonts() {
   }
 }
 
+const std::vector<std::wstring>& Fonts::chineseFaces() {
+  enumerate();
+  return chinese_;
+}
+
 const std::wstring& Fonts::faceFor(const std::string& face) {
   auto it = faces_.find(face);
   if (it != faces_.end()) return it->second;
+  enumerate();
   auto installed = [&](const std::wstring& name) -> const std::wstring* {
     for (const std::wstring& f : chinese_) {
       if (sameIgnoringCase(f, name)) return &f;

@@ -82,9 +82,14 @@ class Fonts {
   const std::wstring& faceFor(const std::string& face);
   HFONT get(const Font& font);
   // Every installed face with the Chinese character set, as the system lists them.
-  const std::vector<std::wstring>& chineseFaces() const { return chinese_; }
+  const std::vector<std::wstring>& chineseFaces();
 
  private:
+  // Listing the faces wakes the system's whole font machinery: done at the first use, which start-up makes on
+  // the thread that draws the first frame, beside the window's creation.
+  void enumerate();
+
+  bool enumerated_ = false;
   std::vector<std::wstring> chinese_;
   std::map<std::string, std::wstring> faces_;
   std::map<std::tuple<std::string, int, bool, bool>, HFONT> fonts_;

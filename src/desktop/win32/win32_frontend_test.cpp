@@ -165,7 +165,7 @@ TEST(Fonts, EveryLayoutFaceGetsAnInstalledChineseFace) {
   Fonts fonts;
   ASSERT_FALSE(fonts.chineseFaces().empty()) << "no face with the Chinese character set is installed";
   for (const char* face : {"宋体", "黑体", "", "Arial", "No Such Face"}) {
-    const std::wstring& chosen = fonts.faceFor(face);
+    const std::wstring chosen = fonts.faceFor(face);
     EXPECT_NE(std::find(fonts.chineseFaces().begin(), fonts.chineseFaces().end(), chosen),
               fonts.chineseFaces().end())
         << face;

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "desktop/win32/win32_audio.h"
 #include "desktop/win32/win32_draw.h"
@@ -16,8 +17,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::filesystem::path programDir = mox::win32::programDirectory();
   // The save file is opened by its bare name: the program's own folder is the current one.
   SetCurrentDirectoryW(programDir.c_str());
-  // WIC lives in COM.
-  const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 
   int exitCode = 0;
   {
@@ -31,14 +30,26 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mox::win32::Fonts fonts;
     mox::win32::Painter painter(pictures, fonts);
     mox::win32::MainWindow window(app, painter, pictures);
-    if (!window.create() || !window.prepare()) platform.fatal("载入启动窗口失败");
+    // Bringing up COM (which WIC lives in), decoding the pictures and drawing the first frame take about as long
+    // as connecting to the display and creating the window: they overlap. The pictures are decoded in the
+    // multithreaded apartment, which this thread joins afterwards (WIC's objects work from any thread of it).
+    bool prepared = false;
+    std::thread preparer([&] {
+      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+      prepared = com && window.prepare();
+      if (com) CoUninitialize();
+    });
+    const bool created = window.create();
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    preparer.join();
+    if (!created || !prepared) platform.fatal("载入启动窗口失败");
     platform.setWindow(window.handle());
     if (!window.show()) platform.fatal("载入启动窗口失败");
     // For the start-up benchmark: end once the first frame is on the screen.
     const char* bench = std::getenv("MOXSIM_BENCH_T0");
     exitCode = window.run(bench && *bench);
     platform.setWindow(nullptr);
+    if (com) CoUninitialize();
   }
-  if (com) CoUninitialize();
   return exitCode;
 }

@@ -37,6 +37,7 @@ LayeredWindow::~LayeredWindow() {
 }
 
 bool LayeredWindow::create(HWND owner) {
+  if (window_) return true;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = DefWindowProcW;
@@ -52,15 +53,17 @@ bool LayeredWindow::create(HWND owner) {
 }
 
 void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT origin) {
-  if (!window_) return;
   if (overlay == shown_ && origin.x == origin_.x && origin.y == origin_.y) return;
   const bool wasShown = shown_.has_value();
   shown_ = overlay;
   origin_ = origin;
   if (!overlay) {
-    if (wasShown) ShowWindow(window_, SW_HIDE);
+    if (wasShown && window_) ShowWindow(window_, SW_HIDE);
     return;
   }
+  // Made when the first banner shows, not at start-up: creating a window is the slowest step before the first
+  // frame.
+  if (!create(owner_)) return;
   POINT at{origin.x + overlay->rect.x, origin.y + overlay->rect.y};
   if (overlay->picture != picture_) {
     const Image* image = pictures_.get(overlay->picture);
@@ -135,7 +138,7 @@ bool MainWindow::create() {
   window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), style, x, y, width, height, nullptr, nullptr,
                             instance, this);
   if (!window_) return false;
-  banner_.create(window_);
+  banner_.setOwner(window_);
   return true;
 }
 

@@ -34,13 +34,16 @@ class LayeredWindow {
   LayeredWindow(const LayeredWindow&) = delete;
   LayeredWindow& operator=(const LayeredWindow&) = delete;
 
-  bool create(HWND owner);
+  void setOwner(HWND owner) { owner_ = owner; }
   HWND handle() const { return window_; }
   // Shows `picture` with its top-left corner at the screen point (x, y); nothing hides the window.
   void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin);
 
  private:
+  bool create(HWND owner);
+
   Pictures& pictures_;
+  HWND owner_ = nullptr;
   HWND window_ = nullptr;
   std::optional<paint::Overlay> shown_;
   POINT origin_{};
@@ -54,7 +57,8 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Draws the whole form into the canvas.
+  // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create() runs
+  // on this one (start-up does both at once); nothing else may use the form meanwhile.
   bool prepare();
   // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon.
   bool create();
