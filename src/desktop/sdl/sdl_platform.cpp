@@ -105,46 +105,17 @@ void runDiskCompletion(void* data1) {
   if (completion && *completion) (*completion)();
 }
 
-SdlPlatform::~SdlPlatform() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  if (writer_.joinable()) writer_.join();
-}
+SdlPlatform::SdlPlatform(std::filesystem::path dataDir, SdlAudio& audio)
+    : dir_(std::move(dataDir)), audio_(audio), writer_([](std::function<void()> completion) {
+        SDL_Event e{};
+        e.type = diskEventType();
+        e.user.data1 = new std::function<void()>(std::move(completion));
+        // The queue is rarely full; wait for room rather than drop the result of a save.
+        for (int tries = 0; SDL_PushEvent(&e) < 0 && tries < 200; ++tries) SDL_Delay(5);
+      }) {}
 
 void SdlPlatform::replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) {
-  {
-    std::lock_guard lock(mutex_);
-    jobs_.push_back({dir_ / name, std::move(bytes), std::move(done)});
-    if (!writer_.joinable()) writer_ = std::thread([this] { writerLoop(); });
-  }
-  wake_.notify_one();
-}
-
-void SdlPlatform::writerLoop() {
-  const uint32_t eventType = diskEventType();
-  for (;;) {
-    WriteJob job;
-    {
-      std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-      if (jobs_.empty()) return;
-      job = std::move(jobs_.front());
-      jobs_.pop_front();
-    }
-    const bool ok = replaceDataFile(job.path, job.bytes);
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) continue;  // the window is gone: nobody is left to tell
-    }
-    SDL_Event e{};
-    e.type = eventType;
-    e.user.data1 = new std::function<void()>([done = std::move(job.done), ok] { done(ok); });
-    // The queue is rarely full; wait for room rather than drop the result of a save.
-    for (int tries = 0; SDL_PushEvent(&e) < 0 && tries < 200; ++tries) SDL_Delay(5);
-  }
+  writer_.replace(dir_ / name, std::move(bytes), std::move(done));
 }
 
 void SdlPlatform::playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) {

@@ -1,15 +1,12 @@
 #pragma once
 // The platform the desktop program runs on: SDL's clock and message boxes, the data file in the program's data
 // directory, sound through SdlAudio, and the fatal-error box that ends the process.
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <string>
 #include <vector>
 
+#include "runtime/background_writer.h"
 #include "runtime/platform.h"
 #include "desktop/sdl/sdl_audio.h"
 
@@ -40,9 +37,9 @@ void runDiskCompletion(void* data1);
 
 class SdlPlatform : public Platform {
  public:
-  SdlPlatform(std::filesystem::path dataDir, SdlAudio& audio) : dir_(std::move(dataDir)), audio_(audio) {}
-  // Finishes any write still queued, so a save the user asked for is never lost at exit.
-  ~SdlPlatform() override;
+  SdlPlatform(std::filesystem::path dataDir, SdlAudio& audio);
+  // Finishes any write still queued (the writer does), so a save the user asked for is never lost at exit.
+  ~SdlPlatform() override = default;
 
   // Boxes are shown over this window once it exists.
   void setWindow(SDL_Window* window) { window_ = window; }
@@ -61,19 +58,8 @@ class SdlPlatform : public Platform {
   std::filesystem::path dir_;
   SdlAudio& audio_;
   SDL_Window* window_ = nullptr;
-
-  // One writer thread takes the disk work off the interface thread, in the order the saves were asked for.
-  struct WriteJob {
-    std::filesystem::path path;
-    std::string bytes;
-    std::function<void(bool)> done;
-  };
-  void writerLoop();
-  std::thread writer_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<WriteJob> jobs_;
-  bool stopping_ = false;
+  // Takes the disk work off the interface thread; results come back as SDL events.
+  BackgroundWriter writer_;
 };
 
 }  // namespace mox::sdl
