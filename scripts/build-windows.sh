@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs into build-win/ with mingw-w64 and packs dist/moxsim-windows-x64.zip: moxsim.exe
-# (stripped, statically linked: no DLL beside it but the system's) and 使用说明.txt.
+# and moxsim-plan.exe (stripped, statically linked: no DLL beside them but the system's) and 使用说明.txt.
 #   scripts/build-windows.sh            build and pack
 #   scripts/build-windows.sh --test     also run the unit and front end tests under Wine
 set -euo pipefail
@@ -9,15 +9,14 @@ scripts/install-deps.sh
 jobs=$(nproc)
 
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-targets=(moxsim moxsim-script)
-grep -q '^moxsim-plan:' <(cmake --build build-win --target help | sed 's/^\.\.\. //;s/ .*//;s/$/:/') &&
-  targets+=(moxsim-plan)
+targets=(moxsim moxsim-script moxsim-plan)
 cmake --build build-win -j"$jobs" --target "${targets[@]}"
 
 mkdir -p dist
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 x86_64-w64-mingw32-strip -o "$stage/moxsim.exe" build-win/moxsim.exe
+x86_64-w64-mingw32-strip -o "$stage/moxsim-plan.exe" build-win/moxsim-plan.exe
 cp packaging/windows/使用说明.txt "$stage/"
 # Python's zip marks the Chinese file name as UTF-8, which Windows' own zip folders read.
 python3 - "$stage" dist/moxsim-windows-x64.zip <<'PY'
@@ -25,7 +24,7 @@ import sys, zipfile
 from pathlib import Path
 stage, out = Path(sys.argv[1]), Path(sys.argv[2])
 with zipfile.ZipFile(out.with_suffix(".tmp"), "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
-    for name in ("moxsim.exe", "使用说明.txt"):
+    for name in ("moxsim.exe", "moxsim-plan.exe", "使用说明.txt"):
         z.write(stage / name, name)
 out.with_suffix(".tmp").replace(out)
 PY

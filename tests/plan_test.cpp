@@ -1,6 +1,5 @@
 // The planner: exact odds against the draw and the window's rates, climbs solved by hand, a Monte Carlo through
 // the real simulation, the optimisers' promises, and the command line.
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +9,7 @@
 #include <tuple>
 
 #include "app_fixture.h"
+#include "run_program.h"
 #include "plan/planner.h"
 #include "sim/items.h"
 
@@ -57,19 +57,8 @@ void expectWithinSampling(double sampled, double exact, double sd, int n, const 
   EXPECT_NEAR(sampled, exact, 4 * sd / std::sqrt(n)) << what;
 }
 
-struct Output {
-  int code;
-  std::string out;
-};
-Output runPlan(const std::string& args) {
-  const std::string cmd = std::string(MOX_BINARY_DIR) + "/moxsim-plan " + args + " 2>&1";
-  FILE* f = popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[512];
-  while (f && std::fgets(buf, sizeof buf, f)) out += buf;
-  const int status = f ? pclose(f) : -1;
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using Output = moxtest::Run;
+Output runPlan(const std::string& args) { return moxtest::runProgram("moxsim-plan", args); }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 #include "runtime/files.h"
 #include "store/cipher.h"
+#include "run_program.h"
 
 
 using moxtest::Program;
@@ -300,4 +301,77 @@ TEST(Files, ReadTextStopsAtNulAndEndOfFileMarks) {
   EXPECT_TRUE(files.fileExists("ne*"));
   EXPECT_FALSE(files.fileExists("zz*"));
   std::filesystem::remove_all(dir);
+}
+
+// Several items going back to a stock near the count limit: all of them go, or none does and nothing moves.
+TEST(SaveFile, ABenchGoesBackWholeOrNotAtAll) {
+  Program p;
+  p.withStock({0, 2147483643, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  p.start();
+  p.place(2);
+  p.place(2);
+  p.topUp(1);
+  p.buy(1, 1);
+  ASSERT_EQ(p.count(2), 2147483646);
+  p.sounds();
+  p.click("合成显示按钮");  // room for one crystal, not two: refused
+  EXPECT_FALSE(p.shown("合成框"));
+  EXPECT_EQ(p.tag("晶体位0"), "2");
+  EXPECT_EQ(p.tag("晶体位1"), "2");
+  EXPECT_EQ(p.count(2), 2147483646);
+  EXPECT_EQ(p.sounds(), (std::vector<std::string>{"sound_refusal"}));
+  p.click("保存数据");  // the save keeps both on the bench and writes the stock as it is
+  EXPECT_EQ(p.tag("晶体位1"), "2");
+  EXPECT_EQ(unscrambleIndependently(moxtest::readFile(p.dir() / "MOXdata")).substr(0, 13), "0|2147483646|");
+}
+
+namespace {
+// A disk that keeps the data file in memory, so that a thousand saves cost no thousand flushes.
+struct MemoryDisk : mox::HeadlessPlatform {
+  using HeadlessPlatform::HeadlessPlatform;
+  std::optional<std::string> file;
+  bool fileExists(const std::string&) override { return file.has_value(); }
+  std::optional<std::string> readFile(const std::string&, size_t) override { return file; }
+  bool replaceFile(const std::string&, std::string_view bytes) override {
+    file = std::string(bytes);
+    return true;
+  }
+};
+}  // namespace
+
+TEST(SaveFile, SavesAndLoadsLeaveNoFileOpen) {
+  MemoryDisk platform(std::filesystem::temp_directory_path());
+  platform.file = moxtest::scrambleWithFiller("3|0|0|0|0|0|0|0|0|0|0|0|0|0|0|");
+  mox::App app(platform);
+  app.start();
+  EXPECT_EQ(app.sim().itemCount(1), 3);
+  EXPECT_EQ(app.files().openCount(), 0u);
+  for (int i = 0; i < 1000; ++i) app.click("保存数据");
+  EXPECT_EQ(app.files().openCount(), 0u);
+  EXPECT_EQ(app.takeBanners().size(), 1000u);
+}
+
+// A choice outside a list never reaches the shop: the balance, the totals and the stock stay as they were.
+TEST(Shop, ChoicesOutsideTheListsAreRefused) {
+  Program p;
+  p.start();
+  p.topUp(0);
+  for (const char* list : {"组合框1", "组合框2", "组合框3"}) {
+    for (int index : {-1, -2, 99}) {
+      p.select(list, index);
+      EXPECT_EQ(p.form().get(list).selection, 0) << list << " " << index;
+    }
+  }
+  p.click("图形按钮3");
+  p.click("图形按钮2");
+  EXPECT_EQ(p.count(1), 1);
+  EXPECT_EQ(p.state().qCoinBalance, 100);
+  EXPECT_EQ(p.state().spendTotal, 100);
+
+  const moxtest::Run run = moxtest::runProgram("moxsim-script", moxtest::quoted(p.dir()),
+                                               "select 组合框3 -1\nselect 组合框1 7\n");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out,
+            "error: line 1: item index -1 is outside the list of 组合框3\n"
+            "error: line 2: item index 7 is outside the list of 组合框1\n");
 }
