@@ -187,15 +187,57 @@ std::optional<Image> decodeImage(std::span<const unsigned char> bytes) {
   return image;
 }
 
+namespace {
+std::optional<Image> decodeAsset(const std::string& name) {
+  const assets::Asset* a = assets::find(name);
+  return a ? decodeImage(a->bytes) : std::nullopt;
+}
+}  // namespace
+
 const Image* Pictures::get(const std::string& name) {
   if (name.empty()) return nullptr;
+  std::unique_lock lock(mutex_);
   auto it = plain_.find(name);
+  while (it == plain_.end() && pending_.contains(name)) {
+    decoded_.wait(lock);
+    it = plain_.find(name);
+  }
   if (it == plain_.end()) {
-    std::optional<Image> image;
-    if (const assets::Asset* a = assets::find(name)) image = decodeImage(a->bytes);
+    lock.unlock();
+    std::optional<Image> image = decodeAsset(name);
+    lock.lock();
     it = plain_.emplace(name, std::move(image)).first;
   }
+  // Entries are never removed or replaced: the pointer stays valid while another thread adds more.
   return it->second ? &*it->second : nullptr;
+}
+
+void Pictures::announce(const paint::DisplayList& list) {
+  std::lock_guard lock(mutex_);
+  if (announced_) return;
+  announced_ = true;
+  for (const paint::Command& command : list) {
+    const auto* p = std::get_if<paint::Picture>(&command);
+    if (!p || p->asset.empty() || plain_.contains(p->asset) || !pending_.insert(p->asset).second) continue;
+    ahead_.push_back(p->asset);
+  }
+  decoded_.notify_all();
+}
+
+void Pictures::decodeAnnounced() {
+  // Bringing up the decoders takes about as long as building the display list that names the pictures.
+  wicFactory();
+  std::unique_lock lock(mutex_);
+  decoded_.wait(lock, [&] { return announced_; });
+  const std::vector<std::string> names = std::move(ahead_);
+  for (const std::string& name : names) {
+    lock.unlock();
+    std::optional<Image> image = decodeAsset(name);
+    lock.lock();
+    plain_.emplace(name, std::move(image));
+    pending_.erase(name);
+    decoded_.notify_all();
+  }
 }
 
 const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
@@ -238,6 +280,7 @@ Fonts::~Fonts() {
   for (auto& [key, font] : fonts_) {
     if (font) DeleteObject(font);
   }
+  if (probe_) DeleteDC(probe_);
 }
 
 const std::vector<std::wstring>& Fonts::chineseFaces() {
@@ -245,39 +288,67 @@ const std::vector<std::wstring>& Fonts::chineseFaces() {
   return chinese_;
 }
 
+namespace {
+
+// Whether `a` and `b` name the same face: equal, or the Chinese and English names of one of Windows' faces.
+bool sameFace(const std::wstring& a, const std::wstring& b) {
+  if (sameIgnoringCase(a, b)) return true;
+  return std::any_of(faceAliases().begin(), faceAliases().end(), [&](const auto& alias) {
+    return (sameIgnoringCase(a, alias.first) && sameIgnoringCase(b, alias.second)) ||
+           (sameIgnoringCase(a, alias.second) && sameIgnoringCase(b, alias.first));
+  });
+}
+
+}  // namespace
+
+Fonts::Mapped Fonts::map(const std::wstring& name) {
+  if (!probe_) probe_ = CreateCompatibleDC(nullptr);
+  Mapped out;
+  HFONT f = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_TT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+  if (!f || !probe_) {
+    if (f) DeleteObject(f);
+    return out;
+  }
+  HGDIOBJ old = SelectObject(probe_, f);
+  wchar_t got[LF_FACESIZE] = {};
+  if (GetTextFaceW(probe_, LF_FACESIZE, got) > 0) out.face = got;
+  FONTSIGNATURE signature{};
+  const int charset = GetTextCharsetInfo(probe_, &signature, 0);
+  out.chinese = !out.face.empty() && out.face[0] != L'@' &&
+                (charset == GB2312_CHARSET || (signature.fsCsb[0] & FS_CHINESESIMP) != 0);
+  SelectObject(probe_, old);
+  DeleteObject(f);
+  return out;
+}
+
 const std::wstring& Fonts::faceFor(const std::string& face) {
   auto it = faces_.find(face);
   if (it != faces_.end()) return it->second;
-  enumerate();
-  auto installed = [&](const std::wstring& name) -> const std::wstring* {
-    for (const std::wstring& f : chinese_) {
-      if (sameIgnoringCase(f, name)) return &f;
-    }
-    return nullptr;
-  };
+  // Asking the system's font mapper for each candidate by name costs a millisecond; listing every installed face
+  // wakes the system's whole font machinery and costs a large part of start-up, so it is the last resort.
   std::vector<std::wstring> wanted;
-  if (!face.empty()) {
-    const std::wstring w = widen(face);
-    wanted.push_back(w);
-    for (const auto& [zh, en] : faceAliases()) {
-      if (sameIgnoringCase(w, zh)) wanted.push_back(en);
-      if (sameIgnoringCase(w, en)) wanted.push_back(zh);
-    }
-  }
+  if (!face.empty()) wanted.push_back(widen(face));
   // Stand-ins, the system's own Chinese interface faces first.
-  for (const wchar_t* f : {L"宋体", L"SimSun", L"微软雅黑", L"Microsoft YaHei", L"黑体", L"SimHei", L"新宋体",
-                           L"NSimSun", L"Noto Sans CJK SC", L"Noto Serif CJK SC", L"Source Han Sans SC"}) {
+  for (const wchar_t* f : {L"宋体", L"微软雅黑", L"黑体", L"新宋体", L"Noto Sans CJK SC", L"Noto Serif CJK SC",
+                           L"Source Han Sans SC"}) {
     wanted.emplace_back(f);
   }
   std::wstring chosen;
+  std::optional<Mapped> asked;  // what the mapper gives for the face as named
   for (const std::wstring& w : wanted) {
-    if (const std::wstring* f = installed(w)) {
-      chosen = *f;
+    const Mapped m = map(w);
+    if (!asked) asked = m;
+    if (m.chinese && sameFace(m.face, w)) {
+      chosen = m.face;
       break;
     }
   }
+  // None of them is installed: the mapper's own choice for the Chinese set, when it can show Chinese.
+  if (chosen.empty() && asked && asked->chinese) chosen = asked->face;
   if (chosen.empty()) {
-    // Any face with the Chinese set, one made for simplified Chinese before the others.
+    // Any listed face with the Chinese set, one made for simplified Chinese before the others.
+    enumerate();
     for (const std::wstring& f : chinese_) {
       if (f.find(L" SC") != std::wstring::npos || f.find(L"GB") != std::wstring::npos) {
         chosen = f;
@@ -305,8 +376,14 @@ HFONT Fonts::get(const Font& font) {
 
 // ---- painter ----
 
-Painter::Painter(Pictures& pictures, Fonts& fonts)
-    : pictures_(pictures), fonts_(fonts), measure_(CreateCompatibleDC(nullptr)) {}
+Painter::Painter(Pictures& pictures, Fonts& fonts) : pictures_(pictures), fonts_(fonts) {}
+
+HDC Painter::measureDc() {
+  // Not made with the painter: the first DC of a process brings up GDI, which start-up does on the thread that
+  // draws the first frame while another one creates the window.
+  if (!measure_) measure_ = CreateCompatibleDC(nullptr);
+  return measure_;
+}
 
 Painter::~Painter() {
   if (measure_) DeleteDC(measure_);
@@ -317,10 +394,11 @@ int Painter::lineHeight(const Font& font) {
   if (auto it = lineHeights_.find(key); it != lineHeights_.end()) return it->second;
   int height = font.height + 2;
   if (HFONT f = fonts_.get(font)) {
-    HGDIOBJ old = SelectObject(measure_, f);
+    HDC dc = measureDc();
+    HGDIOBJ old = SelectObject(dc, f);
     TEXTMETRICW tm{};
-    if (GetTextMetricsW(measure_, &tm)) height = tm.tmHeight;
-    SelectObject(measure_, old);
+    if (GetTextMetricsW(dc, &tm)) height = tm.tmHeight;
+    SelectObject(dc, old);
   }
   lineHeights_.emplace(key, height);
   return height;
@@ -330,10 +408,11 @@ int Painter::width(const Font& font, std::string_view text) {
   HFONT f = text.empty() ? nullptr : fonts_.get(font);
   if (!f) return 0;
   const std::wstring w = widen(text);
-  HGDIOBJ old = SelectObject(measure_, f);
+  HDC dc = measureDc();
+  HGDIOBJ old = SelectObject(dc, f);
   SIZE size{};
-  GetTextExtentPoint32W(measure_, w.c_str(), static_cast<int>(w.size()), &size);
-  SelectObject(measure_, old);
+  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+  SelectObject(dc, old);
   return size.cx;
 }
 

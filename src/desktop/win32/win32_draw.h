@@ -4,10 +4,13 @@
 // commands into pixels.
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <tuple>
@@ -55,7 +58,9 @@ struct Image {
 // Decodes a picture file (JPEG, PNG, BMP, ICO ...) held in memory with WIC. COM must be initialised.
 std::optional<Image> decodeImage(std::span<const unsigned char> bytes);
 
-// Embedded pictures decoded once and kept, by asset name.
+// Embedded pictures decoded once and kept, by asset name. Decoding may run ahead on another thread: the thread
+// that draws announces the pictures a display list needs, a second one decodes them meanwhile (decodeAnnounced),
+// and get() waits for an announced picture rather than decoding it twice. Otherwise one thread at a time.
 class Pictures {
  public:
   // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
@@ -63,14 +68,25 @@ class Pictures {
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   const Image* keyed(const std::string& name, uint32_t colour);
 
+  // The pictures `list` draws, to be decoded by decodeAnnounced. Only the first call counts; call it with an
+  // empty list to release a decodeAnnounced that waits.
+  void announce(const paint::DisplayList& list);
+  // Waits for announce(), then decodes what it named, in its order. COM must be initialised on this thread.
+  void decodeAnnounced();
+
  private:
+  std::mutex mutex_;
+  std::condition_variable decoded_;
+  bool announced_ = false;
+  std::vector<std::string> ahead_;  // announced, in drawing order
+  std::set<std::string> pending_;   // announced and not yet decoded
   std::map<std::string, std::optional<Image>> plain_;
   std::map<std::pair<std::string, uint32_t>, std::optional<Image>> keyed_;
 };
 
-// The layout's faces on this system. A named face is used when installed with the Chinese (GB2312) character
-// set; otherwise, and for the default face, an installed face that has that set stands in: Windows' own Chinese
-// faces first, then any, never one that would show boxes for Chinese text.
+// The layout's faces on this system. A named face is used when the system has it with the Chinese (GB2312)
+// character set; otherwise, and for the default face, an installed face that has that set stands in: Windows' own
+// Chinese faces first, then the system's own choice for the set, never one that would show boxes for Chinese text.
 class Fonts {
  public:
   Fonts();
@@ -85,10 +101,15 @@ class Fonts {
   const std::vector<std::wstring>& chineseFaces();
 
  private:
-  // Listing the faces wakes the system's whole font machinery: done at the first use, which start-up makes on
-  // the thread that draws the first frame, beside the window's creation.
+  // What the system's font mapper gives for `name` asked with the Chinese set, and whether it shows Chinese.
+  struct Mapped {
+    std::wstring face;
+    bool chinese = false;
+  };
+  Mapped map(const std::wstring& name);
   void enumerate();
 
+  HDC probe_ = nullptr;
   bool enumerated_ = false;
   std::vector<std::wstring> chinese_;
   std::map<std::string, std::wstring> faces_;
@@ -115,8 +136,10 @@ class Painter : public paint::TextMetrics {
   void draw(Canvas& target, const paint::Line& line);
 
   Pictures& pictures_;
+  HDC measureDc();
+
   Fonts& fonts_;
-  HDC measure_ = nullptr;  // a screen-compatible DC for text metrics
+  HDC measure_ = nullptr;  // a screen-compatible DC for text metrics, made at the first measurement
   std::map<std::tuple<std::string, int, bool, bool>, int> lineHeights_;
 };
 

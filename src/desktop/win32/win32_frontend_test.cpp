@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "assets/assets.h"
 #include "desktop/win32/win32_audio.h"
@@ -39,15 +40,21 @@ uint32_t rgbOf(const Canvas& c, int x, int y) { return c.pixel(x, y) & 0xFFFFFF;
 TEST(DataDir, BesideTheProgramWhenWritableElseUnderAppData) {
   const auto dir = freshDir("data");
   const auto appData = dir / "AppData";
-  EXPECT_EQ(chooseDataDir(dir, appData), dir);
+  // The roaming folder is not even looked up when the program's own folder will do.
+  int asked = 0;
+  EXPECT_EQ(chooseDataDir(dir, [&] {
+    ++asked;
+    return appData;
+  }), dir);
+  EXPECT_EQ(asked, 0);
   // The probe leaves nothing behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 0);
   // A folder that cannot be written (here: one that does not exist) sends the file to %APPDATA%\moxsim.
   const auto locked = dir / "missing";
   EXPECT_FALSE(directoryWritable(locked));
-  EXPECT_EQ(chooseDataDir(locked, appData), appData / "moxsim");
+  EXPECT_EQ(chooseDataDir(locked, [&] { return appData; }), appData / "moxsim");
   EXPECT_TRUE(std::filesystem::is_directory(appData / "moxsim"));
-  EXPECT_EQ(chooseDataDir(locked, {}), locked);
+  EXPECT_EQ(chooseDataDir(locked, [] { return std::filesystem::path(); }), locked);
   EXPECT_FALSE(appDataDirectory().empty());
   std::filesystem::remove_all(dir);
 }
@@ -103,6 +110,32 @@ TEST(Pictures, EveryEmbeddedPictureDecodesAndKeyingMakesThePageShow) {
   EXPECT_NE(plain->pixels[0] & 0xFFFFFF, 0u);  // near the page colour, not exactly it (JPEG)
   EXPECT_EQ(keyed->pixels[0], 0u);
   EXPECT_EQ(keyed->pixels[static_cast<size_t>(15 * keyed->width + 27)] >> 24, 255u);
+}
+
+TEST(Pictures, DecodedAheadOnAnotherThreadAsWhenAskedForDirectly) {
+  Pictures ahead, direct;
+  std::thread decoder([&] {
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    ahead.decodeAnnounced();
+    if (com) CoUninitialize();
+  });
+  paint::DisplayList list;
+  for (const char* name : {"header", "bag", "header", "no such picture", "cell_empty"}) {
+    list.push_back(paint::Picture{name, 0, 0, {0, 0, 10, 10}});
+  }
+  list.push_back(paint::Fill{{0, 0, 5, 5}, 0});
+  ahead.announce(list);
+  ahead.announce({});  // only the first announcement counts
+  // Asked for while the other thread may still be at it: the same picture, decoded once.
+  const Image* bag = ahead.get("bag");
+  decoder.join();
+  ASSERT_NE(bag, nullptr);
+  EXPECT_EQ(bag, ahead.get("bag"));
+  EXPECT_EQ(bag->pixels, direct.get("bag")->pixels);
+  EXPECT_EQ(ahead.get("cell_empty")->pixels, direct.get("cell_empty")->pixels);
+  EXPECT_EQ(ahead.get("no such picture"), nullptr);
+  // Pictures nobody announced are decoded when asked for.
+  EXPECT_NE(ahead.get("small_save_normal"), nullptr);
 }
 
 class Drawing : public ::testing::Test {

@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   {
     mox::win32::WaveOut audio;
     mox::win32::Win32Platform platform(
-        mox::win32::chooseDataDir(programDir, mox::win32::appDataDirectory()), audio);
+        mox::win32::chooseDataDir(programDir, mox::win32::appDataDirectory), audio);
     // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
     app.start();
@@ -30,19 +30,31 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mox::win32::Fonts fonts;
     mox::win32::Painter painter(pictures, fonts);
     mox::win32::MainWindow window(app, painter, pictures);
-    // Bringing up COM (which WIC lives in), decoding the pictures and drawing the first frame take about as long
-    // as connecting to the display and creating the window: they overlap. The pictures are decoded in the
-    // multithreaded apartment, which this thread joins afterwards (WIC's objects work from any thread of it).
+    // Bringing up COM and WIC, decoding the pictures and drawing the first frame take longer than connecting to
+    // the display and creating the window: they overlap, on two threads of their own, one drawing and one
+    // decoding the pictures the drawing announces. Both work in the multithreaded apartment, which this thread
+    // joins afterwards (WIC's objects work from any thread of it).
+    bool decoding = false;
+    std::thread decoder([&] {
+      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+      decoding = com;
+      // Runs even without COM: the drawing waits for the pictures it announced, which then fail at once.
+      pictures.decodeAnnounced();
+      if (com) CoUninitialize();
+    });
     bool prepared = false;
     std::thread preparer([&] {
       const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
       prepared = com && window.prepare();
+      // Releases the decoder should drawing have failed before naming its pictures.
+      pictures.announce({});
       if (com) CoUninitialize();
     });
     const bool created = window.create();
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     preparer.join();
-    if (!created || !prepared) platform.fatal("载入启动窗口失败");
+    decoder.join();
+    if (!created || !prepared || !decoding) platform.fatal("载入启动窗口失败");
     platform.setWindow(window.handle());
     if (!window.show()) platform.fatal("载入启动窗口失败");
     // For the start-up benchmark: end once the first frame is on the screen.

@@ -41,8 +41,11 @@ bool directoryWritable(const std::filesystem::path& dir) {
   return true;
 }
 
-std::filesystem::path chooseDataDir(const std::filesystem::path& programDir, const std::filesystem::path& appData) {
-  if (directoryWritable(programDir) || appData.empty()) return programDir;
+std::filesystem::path chooseDataDir(const std::filesystem::path& programDir,
+                                    const std::function<std::filesystem::path()>& appDataDir) {
+  if (directoryWritable(programDir)) return programDir;
+  const std::filesystem::path appData = appDataDir();
+  if (appData.empty()) return programDir;
   const std::filesystem::path dir = appData / L"moxsim";
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);

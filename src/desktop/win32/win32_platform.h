@@ -20,9 +20,10 @@ std::filesystem::path programDirectory();
 std::filesystem::path appDataDirectory();
 // True when a file can be created in `dir` (tried for real: folder permissions on Windows are not a mode word).
 bool directoryWritable(const std::filesystem::path& dir);
-// Where "MOXdata" lives: `programDir` when writable, else `appData`\moxsim (created when missing), else
-// `programDir` all the same (saving will then say it failed).
-std::filesystem::path chooseDataDir(const std::filesystem::path& programDir, const std::filesystem::path& appData);
+// Where "MOXdata" lives: `programDir` when writable, else `appData()`\moxsim (created when missing), else
+// `programDir` all the same (saving will then say it failed). `appData` is asked only when needed.
+std::filesystem::path chooseDataDir(const std::filesystem::path& programDir,
+                                    const std::function<std::filesystem::path()>& appData);
 
 // The logic's box flags are the system's MB_ flags; its button codes run from 0 where the system's IDs run from 1.
 UINT boxStyle(int flags);

@@ -89,7 +89,7 @@ void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT ori
 // ---- the main window ----
 
 MainWindow::MainWindow(App& app, Painter& painter, Pictures& pictures)
-    : app_(app), painter_(painter), view_(app.mainForm(), painter), banner_(pictures) {}
+    : app_(app), painter_(painter), pictures_(pictures), view_(app.mainForm(), painter), banner_(pictures) {}
 
 MainWindow::~MainWindow() {
   if (window_) {
@@ -101,12 +101,14 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::prepare() {
   const Rect all = view_.client();
+  view_.form().takeFullRedraw();
+  view_.form().takeDirty();
+  const paint::DisplayList list = view_.paintForm(all);
+  pictures_.announce(list);
   if (!canvas_) canvas_ = std::make_unique<Canvas>(all.w, all.h);
   if (!frame_) frame_ = std::make_unique<Canvas>(all.w, all.h);
   if (!canvas_->ok() || !frame_->ok()) return false;
-  view_.form().takeFullRedraw();
-  view_.form().takeDirty();
-  painter_.execute(*canvas_, view_.paintForm(all));
+  painter_.execute(*canvas_, list);
   return true;
 }
 

@@ -57,8 +57,9 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create() runs
-  // on this one (start-up does both at once); nothing else may use the form meanwhile.
+  // Draws the whole form into the canvas, announcing its pictures first (Pictures::announce). Touches no window,
+  // so it may run on another thread while create() runs on this one (start-up does both at once); nothing else
+  // may use the form meanwhile.
   bool prepare();
   // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon.
   bool create();
@@ -89,6 +90,7 @@ class MainWindow {
 
   App& app_;
   Painter& painter_;
+  Pictures& pictures_;
   paint::View view_;
   LayeredWindow banner_;
   HWND window_ = nullptr;
