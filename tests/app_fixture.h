@@ -74,6 +74,12 @@ class Program {
     return *this;
   }
 
+  // Ends the program and starts it again on the same directory.
+  Program& restart() {
+    app_.reset();
+    return start();
+  }
+
   mox::App& app() { return *app_; }
   mox::Form& form() { return app_->mainForm(); }
   mox::HeadlessPlatform& platform() { return platform_; }
