@@ -49,10 +49,10 @@ std::vector<std::string> controlsWith(const std::string& handlerPrefix) {
 
 class Monkey {
  public:
-  Monkey(uint32_t seed, bool nearLimits) : rng_(seed) {
+  Monkey(uint32_t seed, bool nearLimits) : rng_(seed), nearLimits_(nearLimits) {
     if (nearLimits) {
-      // Counts a purchase or two below the limit, so that returns and purchases meet it.
-      for (int32_t& c : saved_) c = kMax - static_cast<int32_t>(rng_() % 40);
+      // Counts a few items below the limit, so that items going back and single purchases meet it.
+      for (int32_t& c : saved_) c = kMax - static_cast<int32_t>(rng_() % 6);
       p_.withStock(saved_);
     }
     p_.start();
@@ -89,7 +89,7 @@ class Monkey {
     } else if (roll < 16) {
       what = pick(buyers_);
       p_.select("组合框2", static_cast<int>(rng_() % 6));
-      p_.select("组合框3", static_cast<int>(rng_() % 4));
+      p_.select("组合框3", nearLimits_ && rng_() % 4 ? 0 : static_cast<int>(rng_() % 4));
       p_.app().click(what);
     } else if (roll < 42) {
       // Mostly the cells that show items; now and then an empty one.
@@ -220,6 +220,7 @@ class Monkey {
   }
 
   std::mt19937 rng_;
+  bool nearLimits_;
   Program p_;
   std::array<int32_t, 15> saved_{};  // the counts the data file holds
   const std::vector<std::string> attempts_ = [] {
