@@ -12,6 +12,8 @@ packages=(
   python3 python3-pil
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xcompmgr locales
+  dpkg-dev lintian appstream
+  clang libclang-rt-14-dev
 )
 
 missing=()

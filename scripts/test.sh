@@ -10,6 +10,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+# The Debian package from the same build: metadata, files, lintian, and the program started from it.
+scripts/package.sh build >/dev/null
+python3 tests/package_test.py dist/moxsim_"$(sed -n 's/^project(moxsim VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"_amd64.deb
+
 cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DMOX_SANITIZE=ON >/dev/null
 cmake --build build-san -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -82,17 +82,23 @@ class Xvfb:
 
 
 class Program:
-    def __init__(self, program: Path, display: str, workdir: Path):
+    def __init__(self, program: Path, display: str, workdir: Path, command=None, env=None, user=None):
+        """Starts a copy of `program` in workdir/app; or, given `command`, that command as it stands (an
+        installed program), with `env` added to its environment and as `user` when given."""
         self.dir = workdir / "app"
-        self.dir.mkdir()
-        self.exe = self.dir / "moxsim"
-        shutil.copy2(program, self.exe)
-        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_DATA_HOME")}
-        env.update(DISPLAY=display, HOME=str(workdir))
-        self.env = env
+        if command is None:
+            self.dir.mkdir()
+            self.exe = self.dir / "moxsim"
+            shutil.copy2(program, self.exe)
+            command = [str(self.exe)]
+        base = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_DATA_HOME")}
+        base.update(DISPLAY=display, HOME=str(workdir), **(env or {}))
+        self.env = base
         self.stderr = open(workdir / "stderr.txt", "w+")
+        if user:
+            command = ["setpriv", "--reuid=" + user, "--regid=" + user, "--clear-groups", "--"] + command
         # Started from elsewhere: the program must still write beside itself.
-        self.proc = subprocess.Popen([str(self.exe)], cwd=str(workdir), env=env, stdout=subprocess.DEVNULL,
+        self.proc = subprocess.Popen(command, cwd=str(workdir), env=base, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr)
         self.window = self._find_window()
         geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
