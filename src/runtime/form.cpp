@@ -46,6 +46,8 @@ const Control& Form::get(std::string_view name) const { return controls_[static_
 int Form::findControlByTag(int32_t tag) const {
   for (size_t i = 0; i < controls_.size(); ++i) {
     const std::string& t = controls_[i].tag;
+    // Start-up looks up a hundred tags among a few hundred controls: a tag whose last digit differs cannot match.
+    if (tag >= 0 && (t.empty() || t.back() != '0' + tag % 10)) continue;
     int32_t value = 0;
     const char* begin = t.data();
     if (!t.empty() && (*begin == '+')) ++begin;
