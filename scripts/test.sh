@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build under Wine.
+# UndefinedBehaviorSanitizer, and the Windows build under Wine; builds and checks the Debian package; and fuzzes
+# each input parser briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -28,3 +29,6 @@ MOX_WINESERVER_LINGER=600 scripts/wine-run.sh --prefix build-win/wine cmd /c exi
 ctest --test-dir build-win --output-on-failure -j"$jobs"
 python3 tests/e2e/cross_save_test.py --linux build/moxsim-script --windows build-win/moxsim-script.exe \
   --prefix build-win/wine
+
+# A short pass of each fuzzer (bench/fuzz.sh without an argument runs a million executions each).
+bench/fuzz.sh 10000
