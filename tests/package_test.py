@@ -61,8 +61,12 @@ def check_metadata(deb: Path, build: Path):
                 "/usr/share/doc/moxsim/changelog.gz", "/usr/share/man/man6/moxsim.6.gz",
                 "/usr/share/man/man6/moxsim-script.6.gz"}
     expected |= {"/usr/share/icons/hicolor/%dx%d/apps/moxsim.png" % (n, n) for n in (16, 24, 32, 48, 64)}
-    if (build / "moxsim-plan").exists():
-        expected.add("/usr/bin/moxsim-plan")
+    # Programs that join the build join the package, with their man page where they have one.
+    for program in ("moxsim-plan",):
+        if (build / program).exists():
+            expected.add("/usr/bin/" + program)
+            if (SOURCE / "packaging" / (program + ".6")).exists():
+                expected.add("/usr/share/man/man6/%s.6.gz" % program)
     if files != expected:
         fail("file list: missing %s, unexpected %s" % (sorted(expected - files), sorted(files - expected)))
     for line in listing:
