@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Fuzzes the program's inputs that anyone can hand it: RUNS executions (default 1,000,000) of each libFuzzer
-# target in fuzz/, built with clang under AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz/. Starts
-# from the committed seed corpus (a copy: the seeds stay as committed) and prints, per target, the executions,
-# executions per second and coverage. A finding stops the run with exit code 1 and leaves the input in
-# build-fuzz/findings/.
+# target in fuzz/, or of the TARGETs named (save_file, script_lines, plan_arguments), built with clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz/. Starts from the committed seed corpus (a copy:
+# the seeds stay as committed) and prints, per target, the executions, executions per second and coverage. A
+# finding makes the exit code 1 and leaves the input in build-fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1000000}
+shift || true
+targets=("$@")
 build=build-fuzz
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -DMOX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -14,8 +16,11 @@ fi
 cmake --build "$build" -j"$(nproc)" >/dev/null
 mkdir -p "$build/findings"
 status=0
-for exe in "$build"/fuzz/fuzz_*; do
-  target=${exe##*/fuzz_}
+if [ ${#targets[@]} -eq 0 ]; then
+  for exe in "$build"/fuzz/fuzz_*; do targets+=("${exe##*/fuzz_}"); done
+fi
+for target in "${targets[@]}"; do
+  exe=$build/fuzz/fuzz_$target
   corpus=$(mktemp -d)
   cp -r "fuzz/corpus/$target/." "$corpus/"
   options=(-runs="$runs" -print_final_stats=1 -artifact_prefix="$build/findings/$target-" -timeout=10)

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "plan-cli/arguments.h"
 #include "plan/planner.h"
 
 namespace {
@@ -18,6 +19,10 @@ namespace {
 using mox::plan::PlanError;
 using nlohmann::json;
 namespace plan = mox::plan;
+using mox::plancli::Arguments;
+using mox::plancli::parseArguments;
+using mox::plancli::parseLevel;
+using mox::plancli::parseMoney;
 
 constexpr const char* kUsage =
     "usage: moxsim-plan odds LEVEL RECIPE [--expert] [--lab] [--json]\n"
@@ -25,76 +30,6 @@ constexpr const char* kUsage =
     "       moxsim-plan budget FROM TO Q [--expert] [--lab] [--json]\n"
     "       moxsim-plan route TO [--expert] [--lab] [--json]\n"
     "RECIPE: 1 to 4 crystal letters (s small, b big, m magic), then optionally +c (catalyst) and +p (protectant).\n";
-
-struct Arguments {
-  std::string command;
-  std::vector<std::string> positional;
-  std::vector<std::string> recipes;  // LEVEL=RECIPE
-  std::optional<std::string> budget;
-  plan::Bonuses bonuses;
-  bool json = false;
-  bool best = false;
-};
-
-Arguments parseArguments(int argc, char** argv) {
-  Arguments a;
-  if (argc < 2) throw PlanError("missing command (odds, climb, budget or route)");
-  a.command = argv[1];
-  for (int i = 2; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::optional<std::string> value;
-    if (arg.starts_with("--") && arg.find('=') != std::string::npos) {
-      value = arg.substr(arg.find('=') + 1);
-      arg = arg.substr(0, arg.find('='));
-    }
-    auto takeValue = [&]() -> std::string {
-      if (value) return *value;
-      if (i + 1 >= argc) throw PlanError("option " + arg + " needs a value");
-      return argv[++i];
-    };
-    auto flag = [&](bool& target) {
-      if (value) throw PlanError("option " + arg + " takes no value");
-      target = true;
-    };
-    if (arg == "--expert") {
-      flag(a.bonuses.expert);
-    } else if (arg == "--lab") {
-      flag(a.bonuses.lab);
-    } else if (arg == "--json") {
-      flag(a.json);
-    } else if (arg == "--best" && a.command == "climb") {
-      flag(a.best);
-    } else if (arg == "--recipe" && a.command == "climb") {
-      a.recipes.push_back(takeValue());
-    } else if (arg == "--budget" && a.command == "climb") {
-      a.budget = takeValue();
-    } else if (arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]))) {
-      throw PlanError("unknown option " + arg + " for " + a.command);
-    } else {
-      a.positional.push_back(arg);
-    }
-  }
-  return a;
-}
-
-int parseLevel(const std::string& text, std::string_view what, int low, int high) {
-  int v = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high) {
-    throw PlanError(std::string(what) + " '" + text + "' is not a level from " + std::to_string(low) + " to " +
-                    std::to_string(high));
-  }
-  return v;
-}
-
-double parseMoney(const std::string& text) {
-  char* end = nullptr;
-  const double v = text.empty() ? NAN : std::strtod(text.c_str(), &end);
-  if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(v) || v < 0) {
-    throw PlanError("budget '" + text + "' is not an amount of Q币 of 0 or more");
-  }
-  return v;
-}
 
 void expectPositional(const Arguments& a, size_t count, const char* names) {
   if (a.positional.size() != count) throw PlanError(a.command + " takes " + names);

@@ -43,18 +43,32 @@ int Form::indexOfOrDie(std::string_view name) const {
 
 const Control& Form::get(std::string_view name) const { return controls_[static_cast<size_t>(indexOfOrDie(name))]; }
 
-int Form::findControlByTag(int32_t tag) const {
-  for (size_t i = 0; i < controls_.size(); ++i) {
+int Form::findControlByTag(int32_t tag) const { return findControlsByTag(tag, 1)[0]; }
+
+std::vector<int> Form::findControlsByTag(int32_t first, int32_t count) const {
+  std::vector<int> found(static_cast<size_t>(count), -1);
+  int32_t missing = count;
+  for (size_t i = 0; i < controls_.size() && missing > 0; ++i) {
     const std::string& t = controls_[i].tag;
-    // Start-up looks up a hundred tags among a few hundred controls: a tag whose last digit differs cannot match.
-    if (tag >= 0 && (t.empty() || t.back() != '0' + tag % 10)) continue;
     int32_t value = 0;
     const char* begin = t.data();
     if (!t.empty() && (*begin == '+')) ++begin;
     auto [ptr, ec] = std::from_chars(begin, t.data() + t.size(), value);
-    if (ec == std::errc() && ptr == t.data() + t.size() && value == tag) return static_cast<int>(i);
+    if (ec != std::errc() || ptr != t.data() + t.size()) continue;
+    const int64_t slot = static_cast<int64_t>(value) - first;
+    if (slot < 0 || slot >= count || found[static_cast<size_t>(slot)] >= 0) continue;
+    found[static_cast<size_t>(slot)] = static_cast<int>(i);
+    --missing;
   }
-  fatalError("未找到指定标记的组件");
+  if (missing > 0) fatalError("未找到指定标记的组件");
+  return found;
+}
+
+void Form::reserve(size_t controls) {
+  controls_.reserve(controls);
+  timerGeneration_.reserve(controls);
+  dirty_.reserve(controls);
+  byName_.reserve(controls);
 }
 
 int32_t Form::comboItemData(std::string_view name, int index) const {

@@ -95,6 +95,8 @@ class Form {
 
   // Adds a control in creation order and returns its index.
   int add(Control control);
+  // Room for this many controls, so that building a window moves none of them.
+  void reserve(size_t controls);
 
   const std::vector<Control>& controls() const { return controls_; }
   const Control& at(int index) const { return controls_.at(static_cast<size_t>(index)); }
@@ -108,6 +110,8 @@ class Form {
 
   // The first control in creation order whose tag, read as a decimal integer, equals `tag`. None is fatal.
   int findControlByTag(int32_t tag) const;
+  // The same for each of the tags first .. first + count - 1, in one pass over the controls.
+  std::vector<int> findControlsByTag(int32_t first, int32_t count) const;
   // The value of item `index` of a drop-down list, or -1 when the index is out of range.
   int32_t comboItemData(std::string_view name, int index) const;
 

@@ -34,9 +34,10 @@ void Simulator::createWindow(const std::function<void()>& prepareBanner) {
   showMoney();
 
   const std::string emptyCell = form_.get("空图片").picture;
+  const std::vector<int> labels = form_.findControlsByTag(1, 36), cells = form_.findControlsByTag(37, 36);
   for (int i = 1; i <= 36; ++i) {
-    int label = form_.findControlByTag(i);
-    int cell = form_.findControlByTag(36 + i);
+    int label = at1(labels, i);
+    int cell = at1(cells, i);
     if (form_.at(label).kind != Kind::TransparentLabel || form_.at(cell).kind != Kind::PictureButton) {
       fatalError("组件类型不符");
     }
@@ -45,9 +46,10 @@ void Simulator::createWindow(const std::function<void()>& prepareBanner) {
     at1(s_.cellButton, i) = cell;
     form_.setPicture(cell, emptyCell);
   }
+  const std::vector<int> stock = form_.findControlsByTag(101, 15), slot = form_.findControlsByTag(201, 15);
   for (int i = 1; i <= 15; ++i) {
-    at1(s_.stockPicture, i) = form_.findControlByTag(100 + i);
-    at1(s_.slotPicture, i) = form_.findControlByTag(200 + i);
+    at1(s_.stockPicture, i) = at1(stock, i);
+    at1(s_.slotPicture, i) = at1(slot, i);
   }
 
   form_.setDisabled("强化显示按钮", true);

@@ -304,6 +304,7 @@ std::vector<HandlerBinding> handlerBindings(const WindowLayout& layout) {
 
 void buildForm(const WindowLayout& layout, Form& form) {
   form.window() = layout.window;
+  form.reserve(layout.rows.size());
   for (const ControlRow& r : layout.rows) {
     Control c;
     c.name = r.name;

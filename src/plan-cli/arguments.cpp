@@ -1,0 +1,72 @@
+#include "plan-cli/arguments.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace mox::plancli {
+
+using plan::PlanError;
+
+Arguments parseArguments(int argc, char** argv) {
+  Arguments a;
+  if (argc < 2) throw PlanError("missing command (odds, climb, budget or route)");
+  a.command = argv[1];
+  for (int i = 2; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::optional<std::string> value;
+    if (arg.starts_with("--") && arg.find('=') != std::string::npos) {
+      value = arg.substr(arg.find('=') + 1);
+      arg = arg.substr(0, arg.find('='));
+    }
+    auto takeValue = [&]() -> std::string {
+      if (value) return *value;
+      if (i + 1 >= argc) throw PlanError("option " + arg + " needs a value");
+      return argv[++i];
+    };
+    auto flag = [&](bool& target) {
+      if (value) throw PlanError("option " + arg + " takes no value");
+      target = true;
+    };
+    if (arg == "--expert") {
+      flag(a.bonuses.expert);
+    } else if (arg == "--lab") {
+      flag(a.bonuses.lab);
+    } else if (arg == "--json") {
+      flag(a.json);
+    } else if (arg == "--best" && a.command == "climb") {
+      flag(a.best);
+    } else if (arg == "--recipe" && a.command == "climb") {
+      a.recipes.push_back(takeValue());
+    } else if (arg == "--budget" && a.command == "climb") {
+      a.budget = takeValue();
+    } else if (arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]))) {
+      throw PlanError("unknown option " + arg + " for " + a.command);
+    } else {
+      a.positional.push_back(arg);
+    }
+  }
+  return a;
+}
+
+int parseLevel(const std::string& text, std::string_view what, int low, int high) {
+  int v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high) {
+    throw PlanError(std::string(what) + " '" + text + "' is not a level from " + std::to_string(low) + " to " +
+                    std::to_string(high));
+  }
+  return v;
+}
+
+double parseMoney(const std::string& text) {
+  char* end = nullptr;
+  const double v = text.empty() ? NAN : std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(v) || v < 0) {
+    throw PlanError("budget '" + text + "' is not an amount of Q币 of 0 or more");
+  }
+  return v;
+}
+
+}  // namespace mox::plancli
