@@ -69,7 +69,8 @@ fuse a chip. Nothing real is spent: the stock is kept in a small file in
 the user's data directory.
 
 The package also holds moxsim-script, which runs the simulator without a
-screen from a script of clicks and queries.")
+screen from a script of clicks and queries, and moxsim-plan, which figures
+the exact odds and cost of enhancing a chip from one level to another.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The games section is for programs in /usr/games; this one is installed in /usr/bin like any desktop program.
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)

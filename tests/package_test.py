@@ -86,16 +86,18 @@ def desktop_command(root: Path):
     return re.search(r"^Exec=(.*)$", entry, re.M).group(1).split()
 
 
-def first_frame_then_esc(xvfb, work: Path, command, env, user=None, save=False):
-    """Starts the command to its first frame (a window showing more than a blank), optionally saves, and closes
-    it with Esc; the exit code must be 0."""
+def first_frame_then_esc(work: Path, command, env, user=None, save=False):
+    """Starts the command on a display of its own to its first frame (a screen showing more than a blank),
+    optionally saves, and closes it with Esc; the exit code must be 0."""
     work.mkdir(parents=True, exist_ok=True)
     if user:
         os.chown(work, int(user), int(user))
+    xvfb = Xvfb()
     p = Program(None, xvfb.display, work, command=command, env=env, user=user)
     try:
+        # The whole screen: the program's windows come and go (the banner window is one of them), the screen stays.
         shot = work / "first.png"
-        p.screenshot(shot)
+        run("import", "-window", "root", "png:%s" % shot, env=p.env).check_returncode()
         colours = int(run("identify", "-format", "%k", shot).stdout.strip() or 0)
         if colours < 16:
             fail("the first frame shows %d colours only" % colours)
@@ -106,6 +108,7 @@ def first_frame_then_esc(xvfb, work: Path, command, env, user=None, save=False):
     finally:
         if p.proc.poll() is None:
             p.proc.kill()
+        xvfb.close()
     if code != 0:
         p.stderr.seek(0)
         fail("exit code %d after Esc; stderr: %s" % (code, p.stderr.read()))
@@ -122,7 +125,6 @@ def main():
 
     work = Path(tempfile.mkdtemp(prefix="moxsim-pkg-"))
     work.chmod(0o755)  # the ordinary user below reaches a home inside it
-    xvfb = Xvfb()
     try:
         root = work / "root"
         run("dpkg-deb", "-x", deb, root).check_returncode()
@@ -134,7 +136,7 @@ def main():
 
         command = desktop_command(root)
         path = "%s:%s" % (root / "usr/bin", os.environ.get("PATH", "/usr/bin:/bin"))
-        colours = first_frame_then_esc(xvfb, work / "unpacked", command, {"PATH": path})
+        colours = first_frame_then_esc(work / "unpacked", command, {"PATH": path})
         ok("unpacked: %s starts to its first frame (%d colours) and Esc ends it" % (" ".join(command), colours))
 
         if os.geteuid() != 0:
@@ -148,11 +150,11 @@ def main():
             fail("dpkg -i:\n" + r.stdout + r.stderr)
         try:
             installed = [Path(f) for f in run("dpkg", "-L", "moxsim").stdout.split()]
-            first_frame_then_esc(xvfb, work / "installed", command, {})
+            first_frame_then_esc(work / "installed", command, {})
             ok("installed: %s starts from the desktop entry's command and Esc ends it" % command[0])
             # An ordinary user cannot write in /usr/bin: the save goes to the user's data directory.
             home = work / "user"
-            first_frame_then_esc(xvfb, home, ["/usr/bin/moxsim"], {}, user=NOBODY, save=True)
+            first_frame_then_esc(home, ["/usr/bin/moxsim"], {}, user=NOBODY, save=True)
             if not (home / ".local/share/moxsim/MOXdata").is_file():
                 fail("an ordinary user's save is not in ~/.local/share/moxsim")
             if Path("/usr/bin/MOXdata").exists():
@@ -168,7 +170,6 @@ def main():
             fail("left behind after removal: %s" % left)
         ok("removed: none of its %d paths is left" % len(installed))
     finally:
-        xvfb.close()
         shutil.rmtree(work, ignore_errors=True)
 
 
