@@ -22,16 +22,17 @@ fi
 for target in "${targets[@]}"; do
   exe=$build/fuzz/fuzz_$target
   corpus=$(mktemp -d)
+  data=$(mktemp -d -p "$([ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")")
   cp -r "fuzz/corpus/$target/." "$corpus/"
   options=(-runs="$runs" -print_final_stats=1 -artifact_prefix="$build/findings/$target-" -timeout=10)
   if [ -f "fuzz/$target.dict" ]; then options+=(-dict="fuzz/$target.dict"); fi
   log="$build/fuzz-$target.log"
-  if ! "$exe" "${options[@]}" "$corpus" >"$log" 2>&1; then
+  if ! MOX_FUZZ_DIR=$data "$exe" "${options[@]}" "$corpus" >"$log" 2>&1; then
     echo "$target: FINDING, see $log and $build/findings/"
     tail -30 "$log"
     status=1
   fi
-  rm -rf "$corpus"
+  rm -rf "$corpus" "$data"
   executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
   last=$(grep -E '^#[0-9]+' "$log" | tail -1)
