@@ -237,6 +237,8 @@ TEST(Platform, DataDirectoryBesideTheProgramOrTheUsersDataDirectory) {
   EXPECT_EQ(chooseDataDir(unwritable, "relative/path", home.c_str()), home / ".local" / "share" / "moxsim");
   EXPECT_TRUE(fs::is_directory(home / ".local" / "share" / "moxsim"));
   EXPECT_EQ(chooseDataDir(unwritable, "", ""), unwritable);
+  // Installed by the system: the user's data directory, even where the program's directory can be written.
+  EXPECT_EQ(chooseDataDir("/usr/bin", xdg.c_str(), nullptr), xdg / "moxsim");
   fs::remove_all(dir);
 }
 

@@ -14,7 +14,11 @@ namespace mox::sdl {
 
 std::filesystem::path chooseDataDir(const std::filesystem::path& programDir, const char* xdgDataHome,
                                     const char* home) {
-  if (::access(programDir.c_str(), W_OK) == 0) return programDir;
+  // A program installed by the system (under /usr or /opt) keeps no data beside itself, even for root, who can
+  // write there: that would leave a file the package manager does not know about.
+  const std::string where = programDir.lexically_normal().string();
+  const bool systemInstalled = where.starts_with("/usr/") || where.starts_with("/opt/");
+  if (!systemInstalled && ::access(programDir.c_str(), W_OK) == 0) return programDir;
   std::filesystem::path base;
   // A relative XDG_DATA_HOME is invalid and is ignored, as the base directory rules say.
   if (xdgDataHome && *xdgDataHome == '/') {

@@ -14,7 +14,8 @@ struct SDL_Window;
 
 namespace mox::sdl {
 
-// Where "MOXdata" lives: beside the program when its directory is writable (run from a folder the user owns),
+// Where "MOXdata" lives: beside the program when its directory is writable (run from a folder the user owns)
+// and not the system's own (/usr, /opt),
 // otherwise in the user's data directory ($XDG_DATA_HOME/moxsim, by default ~/.local/share/moxsim), created
 // when missing. Null or empty variables count as unset.
 std::filesystem::path chooseDataDir(const std::filesystem::path& programDir, const char* xdgDataHome,
