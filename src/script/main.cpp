@@ -1,10 +1,13 @@
 // moxsim-script: the program's behaviour as seen from outside. Runs start-up with a directory as the program's
 // directory, reads one command per line and prints one line per query.
 //
-//   events:  click NAME | press NAME | move NAME | select NAME INDEX | tick [N] | clock MS
+//   events:  click NAME | press NAME | move NAME | select NAME INDEX | scroll NAME ROWS | tick [N] | clock MS |
+//            escape [WINDOW] | wait
 //   queries: caption NAME | tag NAME | shown NAME | enabled NAME | checked NAME | selected NAME | colour NAME |
-//            picture NAME | stock | used | money | rates | sounds | banners | boxes
+//            picture NAME | rows NAME | stock | used | money | rates | sounds | banners | boxes | history
 //   quit
+// Controls of every window are named alike (the names are unique across the windows). `wait` lets figuring
+// under way finish and shows its results; `history` prints the record of attempts as its CSV export holds it.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -14,6 +17,7 @@
 #include "runtime/headless_platform.h"
 #include "sim/simulator.h"
 #include "ui/app.h"
+#include "ui/history.h"
 
 namespace {
 
@@ -57,7 +61,6 @@ int main(int argc, char** argv) {
   try {
     mox::App app(platform);
     app.start();
-    mox::Form& form = app.mainForm();
     const mox::SimState& state = app.sim().state();
 
     std::string line;
@@ -79,7 +82,7 @@ int main(int argc, char** argv) {
           fail(cmd + " needs a control name");
           return nullptr;
         }
-        const mox::Control* c = form.find(name);
+        const mox::Control* c = app.find(name);
         if (!c) fail("no control named " + name);
         return c;
       };
@@ -103,6 +106,23 @@ int main(int argc, char** argv) {
           continue;
         }
         app.select(name, static_cast<int>(index));
+      } else if (cmd == "scroll") {
+        long long rows;
+        if (!control()) continue;
+        if (!parseInt(extra, rows)) {
+          fail("scroll needs a number of rows");
+          continue;
+        }
+        app.scroll(name, static_cast<int>(rows));
+      } else if (cmd == "escape") {
+        mox::Form& window = name.empty() || name == app.mainForm().window().name ? app.mainForm() : app.plannerForm();
+        if (!name.empty() && &window == &app.plannerForm() && name != window.window().name) {
+          fail("no window named " + name);
+          continue;
+        }
+        if (app.escape(window)) break;
+      } else if (cmd == "wait") {
+        app.settle();
       } else if (cmd == "tick") {
         long long n = 1;
         if (!name.empty() && (!parseInt(name, n) || n < 0)) {
@@ -121,6 +141,7 @@ int main(int argc, char** argv) {
                  cmd == "selected" || cmd == "colour" || cmd == "picture") {
         const mox::Control* c = control();
         if (!c) continue;
+        mox::Form& form = *app.formOf(name);
         int index = form.indexOf(name);
         if (cmd == "caption") std::cout << c->caption;
         else if (cmd == "tag") std::cout << c->tag;
@@ -131,6 +152,14 @@ int main(int argc, char** argv) {
         else if (cmd == "colour") std::cout << hexColour(c->textColour);
         else std::cout << (c->picture.empty() ? "-" : c->picture);
         std::cout << "\n";
+      } else if (cmd == "rows") {
+        const mox::Control* c = control();
+        if (!c) continue;
+        for (const mox::ListItem& item : c->items) std::cout << item.text << "\n";
+        std::cout << "-\n";
+      } else if (cmd == "history") {
+        std::cout << mox::History::csvHeader() << "\n";
+        for (const mox::HistoryEntry& e : app.history().entries()) std::cout << mox::History::csvLine(e) << "\n";
       } else if (cmd == "stock") {
         std::cout << numbers(state.itemCount) << "\n";
       } else if (cmd == "used") {
