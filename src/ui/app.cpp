@@ -33,15 +33,16 @@ Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& bann
   if (name == "toggleExpertBonus") return [s] { s->toggleExpertBonus(); };
   if (name == "toggleLabBonus") return [s] { s->toggleLabBonus(); };
   if (name == "saveStock") return [s] { s->saveStock(); };
-  if (name == "showSynthesisView") return [s] { s->showSynthesisView(); };
-  if (name == "showEnhanceView") return [s] { s->showEnhanceView(); };
+  // Switching benches shows the other bench after its refresh: the planner looks again.
+  PlannerWindow* p = &planner;
+  if (name == "showSynthesisView") return [s, p] { s->showSynthesisView(); p->benchChanged(); };
+  if (name == "showEnhanceView") return [s, p] { s->showEnhanceView(); p->benchChanged(); };
   if (name == "showEnhanceHelp") return [s] { s->showEnhanceHelp(); };
   if (name == "hideEnhanceHelp") return [s] { s->hideEnhanceHelp(); };
   if (name == "showSynthesisHelp") return [s] { s->showSynthesisHelp(); };
   if (name == "hideSynthesisHelp") return [s] { s->hideSynthesisHelp(); };
   if (name == "clearUsage") return [s] { s->clearUsage(); };
   if (name == "bannerTick") return [b = &banner] { b->tick(); };
-  PlannerWindow* p = &planner;
   if (name == "openPlanner") return [p] { p->open(); };
   if (name == "planInputsChanged") return [p] { p->inputsChanged(); };
   if (name == "toggleAutoRun") return [p] { p->toggleAutoRun(); };

@@ -52,12 +52,18 @@ std::array<const char*, 6> recipeIcons(const plan::Recipe& r) {
   return out;
 }
 
-std::string q(double qCoins) {
-  char buf[32];
+}  // namespace
+
+std::string qCoinFigure(double qCoins) {
+  char buf[48];
   if (qCoins >= 10000) std::snprintf(buf, sizeof buf, "%.0f Q币", qCoins);
   else std::snprintf(buf, sizeof buf, "%.1f Q币", qCoins);
   return buf;
 }
+
+namespace {
+
+std::string q(double qCoins) { return qCoinFigure(qCoins); }
 
 std::string optQ(const std::optional<double>& v) { return v ? q(*v) : "够不着"; }
 
@@ -231,7 +237,7 @@ void PlannerWindow::showOdds() {
     } else {
       try {
         const plan::Odds o = plan::odds(level, r, b);
-        line = "强化 " + lvl(level) + "→" + lvl(level + 1) + "：显示 " + o.shown + " · 实际 " + percentText(o.success);
+        line = "强化 " + lvl(level) + "→" + lvl(level + 1) + "：显示 " + main_.get("标签2").caption + " · 实际 " + percentText(o.success);
         colour = kWhite;
         detail = (o.drop > 0 ? "失败降一级的几率 " + percentText(o.drop) : std::string("失败不会降级")) +
                  " · 每次花费 " + q(plan::toQ(o.cost));

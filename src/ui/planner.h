@@ -64,6 +64,9 @@ struct LuckOutcome {
   std::optional<double> alreadyThere;  // not up yet: P(cost <= yours) of the next level
 };
 
+// An amount of Q币 as the window writes it: "43.5 Q币", whole above 10000.
+std::string qCoinFigure(double qCoins);
+
 // Figures a plan and the luck (pure functions of their inputs; run on a worker thread).
 PlanOutcome figurePlan(const PlanInputs& in);
 LuckOutcome figureLuck(const LuckInputs& in);
