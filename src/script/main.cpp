@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
           fail("select needs an item index");
           continue;
         }
-        const mox::Control* c = form.find(name);
+        const mox::Control* c = app.find(name);
         if (c->kind == mox::Kind::DropDown && (index < 0 || index >= static_cast<long long>(c->items.size()))) {
           fail("item index " + extra + " is outside the list of " + name);
           continue;
