@@ -367,8 +367,8 @@ WindowLayout buildPlanner() {
   rows.push_back(group("配方框", {456, 4, 436, 292}, "每一级的最佳配方与路线"));
   rows.push_back(text("配方表头等级", "配方框", {8, 18, 64, 18}, "等级", kYellow));
   rows.push_back(text("配方表头配方", "配方框", {76, 18, 156, 18}, "配方（每次放上强化台）", kYellow));
-  rows.push_back(text("配方表头花费", "配方框", {236, 18, 90, 18}, "这一级平均", kYellow));
-  rows.push_back(text("配方表头路线", "配方框", {330, 18, 100, 18}, "最省的路线", kYellow));
+  rows.push_back(text("配方表头花费", "配方框", {236, 18, 90, 18}, "每次花费", kYellow));
+  rows.push_back(text("配方表头路线", "配方框", {330, 18, 100, 18}, "做一枚最省", kYellow));
   // clang-format on
   for (int i = 0; i < 9; ++i) {
     const int y = 38 + 28 * i;

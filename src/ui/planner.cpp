@@ -361,7 +361,7 @@ void PlannerWindow::applyPlan(const PlanOutcome& p) {
       } else {
         way = "强化";
       }
-      if (s.expectedCost) way += " ≈" + std::to_string(static_cast<long long>(std::llround(*s.expectedCost)));
+      if (s.expectedCost) way += " 约" + std::to_string(static_cast<long long>(std::llround(*s.expectedCost)));
     }
     window_.setCaption("路线" + n, ok ? way : "");
     window_.setTextColour("路线" + n, needed ? kGrey : kDim);
@@ -413,8 +413,9 @@ void PlannerWindow::showClimbState() {
     luck = "已花 " + spent + "，计算中…";
     if (luck_ && luck_->inputs.cost == c.cost && luck_->inputs.level == c.level) {
       if (luck_->moreThanYou) {
-        luck = "花费少于 " + percentText(*luck_->moreThanYou, 0) + " 的玩家";
-        why = "用同样配方从 " + lvl(c.startLevel) + " 升到 " + lvl(c.level) + " 的玩家里，有这么多花得比你的 " + spent +
+        const std::string share = percentText(*luck_->moreThanYou, 0);
+        luck = "花费少于 " + share + " 的玩家";
+        why = "用同样配方从 " + lvl(c.startLevel) + " 升到 " + lvl(c.level) + " 的玩家里，" + share + " 花得比你的 " + spent +
               " 多";
       } else if (luck_->alreadyThere) {
         luck = "还在 " + lvl(c.level) + "：已花 " + spent;
