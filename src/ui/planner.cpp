@@ -268,8 +268,10 @@ void PlannerWindow::showOdds() {
   }
   window_.setCaption("合成几率标签", synth);
 
-  const std::string from = lvl(currentInputs().from);
-  window_.setCaption("起始等级标签", level >= 0 ? "起始：" + from + "（强化台上的芯片）" : "起始：+0（强化台上没有芯片）");
+  const int from = currentInputs().from;
+  std::string start = "起始：+0（强化台上没有芯片）";
+  if (level >= 0) start = "起始：" + lvl(from) + (from == level ? "（强化台上的芯片）" : "（这次的起点，现 " + lvl(level) + "）");
+  window_.setCaption("起始等级标签", start);
   window_.setCaption("加成标签", std::string("加成跟随主窗口：达人加成 ") + (b.expert ? "开" : "关") + " · 实验室加成 " +
                                      (b.lab ? "开" : "关"));
 }
@@ -357,7 +359,7 @@ void PlannerWindow::applyPlan(const PlanOutcome& p) {
     for (const plan::RouteStep& s : p.route) {
       if (s.level != i + 1) continue;
       if (s.how == plan::RouteStep::How::Fuse) {
-        way = "合成 " + lvl(s.a) + "+" + lvl(s.b) + (s.protectant ? " 防护" : "");
+        way = (s.a == s.b ? "合成两枚" + lvl(s.a) : "合成" + lvl(s.a) + "与" + lvl(s.b)) + (s.protectant ? "(防护)" : "");
       } else {
         way = "强化";
       }
@@ -513,14 +515,26 @@ void PlannerWindow::autoRunTick() {
   }
   fast_ = window_.get("快速").checked;
   window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
-  const int n = fast_ ? kFastBatch : 1;
   std::string why;
-  for (int i = 0; i < n && running_; ++i) {
-    if (!step(why)) stopAutoRun(why);
+  if (fast_ && clock_) {
+    // Ticks that queued up while the last slice ran are dropped, so the window gets its frame between slices.
+    const uint64_t start = clock_();
+    if (start - lastTickEnd_ < 1000) return;
+    for (int i = 0; running_; ++i) {
+      if (i % 16 == 0 && clock_() - start >= static_cast<uint64_t>(kFastSliceUs)) break;
+      if (!step(why)) stopAutoRun(why);
+    }
+    lastTickEnd_ = clock_();
+  } else {
+    const int n = fast_ ? kFastBatch : 1;
+    for (int i = 0; i < n && running_; ++i) {
+      if (!step(why)) stopAutoRun(why);
+    }
   }
   if (!running_) return;
   showAutoRun();
-  if (fast_) {
+  // The rest of the window follows a fast run a few times a second: its record and luck take longer to redo.
+  if (fast_ && ++fastTicks_ % kFullUpdateTicks == 0) {
     showOdds();
     showHistory();
     showClimbState();

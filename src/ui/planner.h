@@ -73,10 +73,14 @@ LuckOutcome figureLuck(const LuckInputs& in);
 
 class PlannerWindow {
  public:
-  static constexpr int kFastBatch = 250;     // attempts per tick of a fast run
-  static constexpr int kFastIntervalMs = 15;
+  static constexpr int kFastBatch = 250;     // attempts per tick of a fast run without a clock (headless)
+  // With a clock: attempts for this long each tick, then a frame. Ten frames a second keep both windows current
+  // without drowning the display server in pictures.
+  static constexpr int kFastIntervalMs = 100;
+  static constexpr int kFastSliceUs = 80000;
   static constexpr int kSlowIntervalMs = 250;  // about four attempts a second, as a player watching would
   static constexpr int kResultIntervalMs = 30;
+  static constexpr int kFullUpdateTicks = 3;
   static constexpr size_t kListRows = 500;
 
   PlannerWindow(Form& main, Form& window, Simulator& sim, Platform& platform, History& history, PlannerInput input);
@@ -102,6 +106,10 @@ class PlannerWindow {
   bool stopOnEscape();
 
   bool autoRunning() const { return running_; }
+  // A microsecond clock: fast runs then fill each tick with attempts for a fixed time, so the machine's speed
+  // sets the pace while the windows still show several frames a second. Without one (headless, tests) a tick
+  // makes a fixed number of attempts, and runs are the same every time.
+  void setClock(std::function<uint64_t()> micros) { clock_ = std::move(micros); }
   // Blocks until figuring under way is done and its results are shown (for tests and scripts).
   void settle();
 
@@ -149,6 +157,9 @@ class PlannerWindow {
   int32_t runStartRecharge_ = 0;
   std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
   bool historyStale_ = false;
+  std::function<uint64_t()> clock_;
+  uint64_t lastTickEnd_ = 0;
+  int fastTicks_ = 0;
   int lastBenchLevel_ = -1;
   mutable std::unordered_map<uint64_t, double> chanceCache_;
   std::shared_ptr<bool> alive_;  // read by a finished export that outlives the window
