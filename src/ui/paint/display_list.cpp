@@ -132,8 +132,9 @@ void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics)
   pen.line(lastX, lastY, right, lastY, kCurve);
   pen.line(lastX, lastY - 1, right, lastY - 1, kCurve);
 
-  // Marks: a vertical line and its label above the plot, alternating rows so neighbours do not collide.
-  int row = 0;
+  // Marks: a vertical line and its label above the plot, in the first of two rows where it clears the labels
+  // already there.
+  int rowEnd[2] = {r.x, r.x};
   for (const ChartMark& m : d->marks) {
     const int xx = px(m.x);
     if (m.dashed) {
@@ -144,8 +145,9 @@ void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics)
     const std::string label = m.label + " " + number(std::round(m.x));
     const int w = metrics.width(c.font, label);
     const int lx = std::clamp(xx - w / 2, r.x + 2, r.x + r.w - 2 - w);
+    const int row = lx > rowEnd[0] + 6 ? 0 : lx > rowEnd[1] + 6 ? 1 : (rowEnd[0] <= rowEnd[1] ? 0 : 1);
+    rowEnd[row] = lx + w;
     pen.text(label, c.font, m.colour, {lx, r.y + 3 + row * lineHeight, w + 2, lineHeight}, Align::Left);
-    row = 1 - row;
   }
 }
 
