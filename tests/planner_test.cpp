@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+#include <sys/wait.h>
+
 #include "app_fixture.h"
 #include "plan/planner.h"
 #include "ui/history.h"
@@ -313,4 +315,23 @@ TEST(History, LuckComparesTheClimbWithTheExactDistribution) {
   const double more = 1 - (spent < c.cdf.size() ? c.cdf[spent] : c.cdf.back());
   EXPECT_EQ(p.caption("运气标签"), "花费少于 " + percentText(more, 0) + " 的玩家");
   EXPECT_NE(p.caption("运气说明").find("从 +0 升到 +" + std::to_string(climb.level)), std::string::npos);
+}
+
+TEST(History, TheScriptDriverPrintsTheRecordAndReachesThePlannerByName) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 4}}));
+  const std::string script = std::string(MOX_BINARY_DIR) + "/moxsim-script " + p.dir().string() +
+                             " 2>&1 <<'END'\n"
+                             "click 规划按钮\nwait\nshown 目标等级\nclick a01\nclick a01\nclick a01\nclick a01\n"
+                             "click a01\nclick 图形按钮1\nhistory\nescape 规划窗口\nshown 目标等级\nescape 别的窗口\n"
+                             "escape\ncaption 标签5\nEND";
+  FILE* out = ::popen(script.c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  char buffer[512];
+  std::string text;
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
+  EXPECT_EQ(WEXITSTATUS(::pclose(out)), 1);  // the unknown window
+  const std::string exact = percentText(plan::odds(0, {.big = 4}, {}).success);
+  EXPECT_EQ(text, "1\n" + History::csvHeader() + "\n" + "2026-01-01 00:00:00,强化,+0,+1,100%," + exact +
+                      ",大晶体×4,40,强化成功\n0\nerror: line 13: no window named 别的窗口\n");
 }

@@ -2,7 +2,7 @@
 // directory, reads one command per line and prints one line per query.
 //
 //   events:  click NAME | press NAME | move NAME | select NAME INDEX | scroll NAME ROWS | tick [N] | clock MS |
-//            escape [WINDOW] | wait
+//            escape [WINDOW: 主窗口 (default) or 规划窗口] | wait
 //   queries: caption NAME | tag NAME | shown NAME | enabled NAME | checked NAME | selected NAME | colour NAME |
 //            picture NAME | rows NAME | stock | used | money | rates | sounds | banners | boxes | history
 //   quit
@@ -115,12 +115,15 @@ int main(int argc, char** argv) {
         }
         app.scroll(name, static_cast<int>(rows));
       } else if (cmd == "escape") {
-        mox::Form& window = name.empty() || name == app.mainForm().window().name ? app.mainForm() : app.plannerForm();
-        if (!name.empty() && &window == &app.plannerForm() && name != window.window().name) {
+        mox::Form* window = name.empty() || name == app.mainForm().window().name ? &app.mainForm()
+                            : name == app.plannerForm().window().name           ? &app.plannerForm()
+                                                                                : nullptr;
+        if (!window) {
           fail("no window named " + name);
           continue;
         }
-        if (app.escape(window)) break;
+        // Esc that closes the main window ends the session, as it ends the program.
+        if (app.escape(*window)) break;
       } else if (cmd == "wait") {
         app.settle();
       } else if (cmd == "tick") {
