@@ -175,7 +175,8 @@ void PlannerWindow::benchChanged() {
     if (level < 0) history_.startClimb(-1);
   }
   lastBenchLevel_ = level;
-  if (quiet()) return;
+  // A closed window catches up when it opens; a fast run updates it a few times a second.
+  if (quiet() || !isOpen()) return;
   showOdds();
   showClimbState();
   startWork();
@@ -185,8 +186,7 @@ void PlannerWindow::attempted(const AttemptRecord& record) {
   HistoryEntry e{.time = platform_.timeText(), .attempt = record, .exactChance = exactChance(record),
                  .cost = history_.costOf(record)};
   history_.add(std::move(e));
-  historyStale_ = true;
-  if (quiet()) return;
+  if (quiet() || !isOpen()) return;
   showHistory();
   showClimbState();
   startWork();
@@ -431,8 +431,7 @@ void PlannerWindow::showClimbState() {
 }
 
 void PlannerWindow::showHistory() {
-  if (!isOpen() && !historyStale_) return;
-  historyStale_ = false;
+  if (!isOpen()) return;
   const auto& entries = history_.entries();
   std::vector<ListItem> rows;
   rows.reserve(std::min(entries.size(), kListRows));

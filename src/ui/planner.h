@@ -156,7 +156,6 @@ class PlannerWindow {
   int32_t runStartSpend_ = 0;
   int32_t runStartRecharge_ = 0;
   std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
-  bool historyStale_ = false;
   std::function<uint64_t()> clock_;
   uint64_t lastTickEnd_ = 0;
   int fastTicks_ = 0;
