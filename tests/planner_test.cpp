@@ -4,9 +4,8 @@
 #include <cmath>
 #include <numeric>
 
-#include <sys/wait.h>
-
 #include "app_fixture.h"
+#include "run_program.h"
 #include "plan/planner.h"
 #include "ui/history.h"
 #include "ui/planner.h"
@@ -320,18 +319,12 @@ TEST(History, LuckComparesTheClimbWithTheExactDistribution) {
 TEST(History, TheScriptDriverPrintsTheRecordAndReachesThePlannerByName) {
   Program p;
   p.withStock(stock({{kChip0, 1}, {kBigCrystal, 4}}));
-  const std::string script = std::string(MOX_BINARY_DIR) + "/moxsim-script " + p.dir().string() +
-                             " 2>&1 <<'END'\n"
-                             "click 规划按钮\nwait\nshown 目标等级\nclick a01\nclick a01\nclick a01\nclick a01\n"
-                             "click a01\nclick 图形按钮1\nhistory\nescape 规划窗口\nshown 目标等级\nescape 别的窗口\n"
-                             "escape\ncaption 标签5\nEND";
-  FILE* out = ::popen(script.c_str(), "r");
-  ASSERT_NE(out, nullptr);
-  char buffer[512];
-  std::string text;
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
-  EXPECT_EQ(WEXITSTATUS(::pclose(out)), 1);  // the unknown window
+  const moxtest::Run run = moxtest::runProgram(
+      "moxsim-script", moxtest::quoted(p.dir()),
+      "click 规划按钮\nwait\nshown 目标等级\nclick a01\nclick a01\nclick a01\nclick a01\nclick a01\n"
+      "click 图形按钮1\nhistory\nescape 规划窗口\nshown 目标等级\nescape 别的窗口\nescape\ncaption 标签5\n");
+  EXPECT_EQ(run.code, 1);  // the unknown window
   const std::string exact = percentText(plan::odds(0, {.big = 4}, {}).success);
-  EXPECT_EQ(text, "1\n" + History::csvHeader() + "\n" + "2026-01-01 00:00:00,强化,+0,+1,100%," + exact +
+  EXPECT_EQ(run.out, "1\n" + History::csvHeader() + "\n" + "2026-01-01 00:00:00,强化,+0,+1,100%," + exact +
                       ",大晶体×4,40,强化成功\n0\nerror: line 13: no window named 别的窗口\n");
 }
