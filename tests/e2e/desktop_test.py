@@ -208,7 +208,10 @@ class Checker:
 
     def check(self, name: str, window=None, masks=()):
         shot = self.out / (name + ".png")
-        self.program.screenshot(shot, window)
+        if window:
+            self.program.screenshot(shot, window)
+        else:
+            self.program.screenshot(shot)
         golden = self.golden_dir / (name + ".png")
         if self.update:
             self.golden_dir.mkdir(exist_ok=True)
