@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 
 #include <unistd.h>
@@ -90,11 +91,20 @@ class Program {
   void click(const std::string& name) { ASSERT_TRUE(app_->click(name)) << name; }
   void press(const std::string& name) { ASSERT_TRUE(app_->press(name)) << name; }
   void select(const std::string& name, int index) { ASSERT_TRUE(app_->select(name, index)) << name; }
-  std::string caption(const std::string& name) { return form().get(name).caption; }
-  std::string tag(const std::string& name) { return form().get(name).tag; }
-  bool shown(const std::string& name) { return form().shown(form().indexOf(name)); }
-  bool enabled(const std::string& name) { return !form().get(name).disabled; }
-  uint32_t colour(const std::string& name) { return form().get(name).textColour; }
+  // Any window's control, by its name.
+  const mox::Control& control(const std::string& name) {
+    mox::Form* f = app_->formOf(name);
+    if (!f) throw std::runtime_error("no control named " + name);
+    return f->get(name);
+  }
+  std::string caption(const std::string& name) { return control(name).caption; }
+  std::string tag(const std::string& name) { return control(name).tag; }
+  bool shown(const std::string& name) {
+    mox::Form* f = app_->formOf(name);
+    return f && f->shown(f->indexOf(name));
+  }
+  bool enabled(const std::string& name) { return !control(name).disabled; }
+  uint32_t colour(const std::string& name) { return control(name).textColour; }
   int32_t count(int code) { return state().itemCount[static_cast<size_t>(code - 1)]; }
   std::vector<std::string> sounds() { return platform_.takeSounds(); }
   std::vector<std::string> banners() { return app_->takeBanners(); }

@@ -39,7 +39,10 @@ std::vector<Expected> expectedAssets() {
   for (const char* s : {"normal", "hover", "pressed", "disabled"}) {
     jpeg(std::string("btn_enhance_") + s, 120, 51);
     jpeg(std::string("btn_synth_") + s, 125, 56);
-    for (const char* b : {"save", "enhance", "synth", "topup", "buy"}) jpeg(std::string("small_") + b + "_" + s, 55, 31);
+    for (const char* b : {"save", "enhance", "synth", "topup", "buy", "plan"}) {
+      jpeg(std::string("small_") + b + "_" + s, 55, 31);
+    }
+    for (const char* b : {"autorun", "stop", "export"}) jpeg(std::string("wide_") + b + "_" + s, 87, 31);
   }
   for (const char* s : {"normal", "hover", "pressed"}) {
     jpeg(std::string("link_enhance_help_") + s, 90, 28);
@@ -54,6 +57,7 @@ std::vector<Expected> expectedAssets() {
     jpeg(std::string("bag_") + item, 52, 52);
     bool shield = std::string(item) == "protectant";
     jpeg(std::string("slot_") + item, shield ? 63 : 61, shield ? 65 : 63);
+    jpeg(std::string("icon_") + item, 24, 24);
   }
   e.push_back({"icon", Kind::Ico});
   for (const char* b : {"enhance_success", "enhance_fail_down", "enhance_fail_same", "max_level", "need_chip",
@@ -169,7 +173,7 @@ TEST(Assets, EveryExpectedAssetIsEmbeddedAndNoOther) {
   std::set<std::string> expected, embedded;
   for (const Expected& e : expectedAssets()) expected.insert(e.name);
   for (const mox::assets::Asset& a : mox::assets::all()) embedded.insert(std::string(a.name));
-  EXPECT_EQ(expected.size(), 90u);
+  EXPECT_EQ(expected.size(), 111u);
   for (const std::string& n : expected) EXPECT_TRUE(embedded.count(n)) << "missing " << n;
   for (const std::string& n : embedded) EXPECT_TRUE(expected.count(n)) << "unexpected " << n;
 }

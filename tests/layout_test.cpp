@@ -25,15 +25,24 @@ std::pair<int, int> jpegSize(std::span<const unsigned char> b) {
 }
 }  // namespace
 
-TEST(Layout, NamesAreUniqueAndParentsComeFirst) {
+// The windows whose controls are reached by name.
+const WindowLayout* const kWindows[] = {&mainWindowLayout(), &plannerWindowLayout()};
+
+TEST(Layout, NamesAreUniqueAcrossTheWindowsAndParentsComeFirst) {
   std::set<std::string> names;
-  for (const ControlRow& row : mainWindowLayout().rows) {
-    EXPECT_TRUE(names.insert(row.name).second) << row.name;
-    if (*row.parent) {
-      EXPECT_TRUE(names.count(row.parent)) << row.name << " before its parent " << row.parent;
+  size_t rows = 0;
+  for (const WindowLayout* w : kWindows) {
+    std::set<std::string> own;
+    for (const ControlRow& row : w->rows) {
+      EXPECT_TRUE(names.insert(row.name).second) << row.name;
+      own.insert(row.name);
+      if (*row.parent) {
+        EXPECT_TRUE(own.count(row.parent)) << row.name << " before its parent " << row.parent;
+      }
     }
+    rows += w->rows.size();
   }
-  EXPECT_EQ(names.size(), mainWindowLayout().rows.size());
+  EXPECT_EQ(names.size(), rows);
 }
 
 TEST(Layout, EveryTagTheLogicLooksUpExistsOnce) {
@@ -50,30 +59,41 @@ TEST(Layout, EveryTagTheLogicLooksUpExistsOnce) {
 }
 
 TEST(Layout, EveryPictureIsEmbeddedAtTheSizeOfItsControl) {
-  for (const ControlRow& row : mainWindowLayout().rows) {
+  for (const WindowLayout* w : kWindows) {
+  for (const ControlRow& row : w->rows) {
     for (const char* picture : {row.picture, row.hoverPicture, row.pressedPicture, row.disabledPicture,
                                 row.backgroundPicture}) {
       if (!*picture) continue;
       const assets::Asset* asset = assets::find(picture);
       ASSERT_NE(asset, nullptr) << row.name << " names " << picture;
-      auto [w, h] = jpegSize(asset->bytes);
+      auto [width, height] = jpegSize(asset->bytes);
       if (picture == row.backgroundPicture) continue;  // tiled
       // Buttons and cells show their picture whole; panels may crop a larger picture.
+      const std::string p = picture;
+      const int margin = p.rfind("small_", 0) == 0 || p.rfind("wide_", 0) == 0 ? 1 : 0;
       if (row.kind == Kind::PictureButton && std::string(row.name) != "q5") {
-        EXPECT_EQ(w, row.rect.w - (std::string(picture).rfind("small_", 0) == 0 ? 1 : 0)) << row.name;
-        EXPECT_EQ(h, row.rect.h - (std::string(picture).rfind("small_", 0) == 0 ? 1 : 0)) << row.name;
+        EXPECT_EQ(width, row.rect.w - margin) << row.name;
+        EXPECT_EQ(height, row.rect.h - margin) << row.name;
       } else {
-        EXPECT_GT(w * h, 0) << row.name;  // panels show their picture from the corner, cropped or not
+        EXPECT_GT(width * height, 0) << row.name;  // panels show their picture from the corner, cropped or not
       }
     }
   }
-  EXPECT_NE(assets::find(mainWindowLayout().window.icon), nullptr);
+  EXPECT_NE(assets::find(w->window.icon), nullptr);
+  }
+  // The recipe table's pictures are set by the logic: each at the size of its 24 px box.
+  for (const char* item : {"small_crystal", "big_crystal", "magic_crystal", "catalyst", "protectant"}) {
+    const assets::Asset* a = assets::find(std::string("icon_") + item);
+    ASSERT_NE(a, nullptr) << item;
+    EXPECT_EQ(jpegSize(a->bytes), std::make_pair(24, 24)) << item;
+  }
 }
 
 TEST(Layout, EveryShownControlFitsTheClientAreaExceptThePictureStore) {
   HeadlessPlatform platform;
   App app(platform);
-  const Form& form = app.mainForm();
+  for (const Form* f : {&app.mainForm(), &app.plannerForm()}) {
+  const Form& form = *f;
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
     if (c.kind == Kind::Timer) continue;
@@ -89,15 +109,25 @@ TEST(Layout, EveryShownControlFitsTheClientAreaExceptThePictureStore) {
     }
     EXPECT_LE(x + c.rect.w, form.window().clientWidth) << c.name;
     EXPECT_LE(y + c.rect.h, form.window().clientHeight) << c.name;
+    // A child lies within its parent.
+    if (c.parent >= 0) {
+      EXPECT_LE(c.rect.x + c.rect.w, form.at(c.parent).rect.w) << c.name;
+      EXPECT_LE(c.rect.y + c.rect.h, form.at(c.parent).rect.h) << c.name;
+    }
+  }
   }
 }
 
 TEST(Layout, HandlersAreBoundWhereTheLayoutNamesThem) {
   HeadlessPlatform platform;
   App app(platform);
-  for (const HandlerBinding& b : handlerBindings(mainWindowLayout())) {
-    EXPECT_TRUE(app.mainForm().get(b.control).handler(b.event)) << b.control << " " << b.handler;
+  for (const WindowLayout* w : kWindows) {
+    for (const HandlerBinding& b : handlerBindings(*w)) {
+      EXPECT_TRUE(app.formOf(b.control)->get(b.control).handler(b.event)) << b.control << " " << b.handler;
+    }
   }
+  EXPECT_EQ(plannerWindowLayout().window.title, "强化规划");
+  EXPECT_TRUE(plannerWindowLayout().window.escCloses);
   EXPECT_TRUE(app.mainForm().get("a15").onClick);
   EXPECT_FALSE(app.mainForm().get("a16").onClick);
   EXPECT_EQ(mainWindowLayout().window.title, "MOX 芯片强化模拟器 V1.21 By Ravel 【鸣谢：Lumo / Tarn】");

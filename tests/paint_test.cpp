@@ -284,3 +284,69 @@ TEST(DisplayList, FramesTilesKeysAndHiddenParents) {
 
 }  // namespace
 }  // namespace mox::paint
+
+namespace mox::paint {
+namespace {
+
+TEST(PlannerWindow, ChartAndRecordAreDrawnFromDataAndListsScrollAndChange) {
+  moxtest::Program program;
+  program.withStock({1, 0, 80});  // a chip +0 and big crystals
+  program.start();
+  FixedMetrics metrics;
+  program.click("规划按钮");
+  program.place(1);
+  for (int i = 0; i < 4; ++i) program.place(3);
+  for (int i = 0; i < 14; ++i) program.click("图形按钮1");
+  program.app().settle();
+  Form& form = program.app().plannerForm();
+  View view(form, metrics);
+  const DisplayList whole = view.paintForm(view.client());
+  const auto texts = all<Text>(whole);
+
+  // The chart: its axes in % and Q币, its marks labelled with their amounts, and the curve inside the plot.
+  const int chart = form.indexOf("花费分布图");
+  const Rect box = absoluteRect(form, chart);
+  const ChartData& data = *form.at(chart).chart;
+  EXPECT_TRUE(textOf(texts, "0%") && textOf(texts, "100%"));
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const Text& t) { return t.text.ends_with(" Q币"); }));
+  for (const ChartMark& m : data.marks) {
+    EXPECT_TRUE(textOf(texts, m.label + " " + std::to_string(std::lround(m.x)))) << m.label;
+  }
+  int curve = 0;
+  for (const Line& l : all<Line>(whole)) {
+    if (l.colour != rgb(0xff, 0xd2, 0x64)) continue;
+    ++curve;
+    EXPECT_TRUE(contains(box, l.x0, l.y0) && contains(box, l.x1, l.y1));
+  }
+  EXPECT_GT(curve, 10);
+
+  // The record: newest first, as many rows as fit; the wheel scrolls it three rows a step.
+  const int list = form.indexOf("记录列表");
+  const Control& rows = form.at(list);
+  ASSERT_EQ(rows.items.size(), 14u);
+  EXPECT_TRUE(textOf(texts, rows.items[0].text));
+  EXPECT_FALSE(textOf(texts, rows.items[13].text));
+  const Rect listBox = absoluteRect(form, list);
+  view.handle(Wheel{listBox.x + 20, listBox.y + 20, -1});
+  EXPECT_EQ(form.at(list).topRow, 3);
+  view.handle(Wheel{listBox.x + 20, listBox.y + 20, -10});
+  EXPECT_EQ(form.at(list).topRow, 14 - form.visibleRows(list));
+  EXPECT_TRUE(textOf(all<Text>(view.paintForm(view.client())), rows.items[13].text));
+
+  // A target chosen from the open list starts the plan again.
+  const int target = form.indexOf("目标等级");
+  const Rect t = absoluteRect(form, target);
+  view.handle(PointerDown{t.x + 10, t.y + 10});
+  view.handle(PointerUp{t.x + 10, t.y + 10});
+  ASSERT_TRUE(view.pointer().popup());
+  const Rect row = view.pointer().popup()->rowRect(7);
+  view.handle(PointerDown{row.x + 5, row.y + 5});
+  view.handle(PointerUp{row.x + 5, row.y + 5});
+  EXPECT_EQ(form.at(target).selection, 7);
+  EXPECT_EQ(form.get("计算状态标签").caption, "计算中…");
+  program.app().settle();
+  EXPECT_EQ(form.get("计算状态标签").caption, "");
+}
+
+}  // namespace
+}  // namespace mox::paint

@@ -548,15 +548,15 @@ BUTTON_STATES = {
 }
 
 
-def small_button(word, state):
+def small_button(word, state, w=55):
     st = BUTTON_STATES[state]
-    c = Canvas(55, 31, PAGE + (0,))
-    b = (2, 2, 52, 28)
+    c = Canvas(w, 31, PAGE + (0,))
+    b = (2, 2, w - 3, 28)
     off = 1 if state == "pressed" else 0
     c.rrect(b, 6, fill=OUTLINE + (255,))
     c.grad("rrect", inset(b, 1.2), st["face"], r=5)
     c.rrect(inset(b, 2.2), 4, outline=(255, 255, 235, 120 if state != "disabled" else 60), width=0.7)
-    c.text((27.5 + off, 15.5 + off), word, 14, st["text"],
+    c.text((w / 2 + off, 15.5 + off), word, 14, st["text"],
            shadow=(0.6, 0.8, (255, 240, 190, 140)) if state != "disabled" else None)
     return c
 
@@ -920,6 +920,11 @@ def items():
         # the protectant's button is 63 x 63: its picture's lowest two rows are cut off
         fn(c, w / 2, 31.5, 23)
         save_jpeg(f"slot_{name}", c.final_rgb())
+    # 24 px pictures for the planner's recipe table
+    for name, fn in ITEMS.items():
+        c = Canvas(24, 24, PAGE + (0,))
+        fn(c, 12, 12, 9)
+        save_keyed(f"icon_{name}", c)
 
 
 def slot_tile(w, h):
@@ -935,8 +940,12 @@ def buttons():
                                                       ((255, 150, 60), (214, 70, 20), (120, 24, 6))))
         save_keyed(f"btn_synth_{state}", big_button(125, 56, "合成", state,
                                                     ((170, 120, 255), (110, 60, 210), (52, 20, 120))))
-        for key, word in (("save", "保存"), ("enhance", "强化"), ("synth", "合成"), ("topup", "充值"), ("buy", "购买")):
+        for key, word in (("save", "保存"), ("enhance", "强化"), ("synth", "合成"), ("topup", "充值"), ("buy", "购买"),
+                          ("plan", "规划")):
             save_keyed(f"small_{key}_{state}", small_button(word, state))
+        # the planner window's buttons: the same look, wide enough for four characters
+        for key, word in (("autorun", "自动强化"), ("stop", "停止"), ("export", "导出记录")):
+            save_keyed(f"wide_{key}_{state}", small_button(word, state, w=87))
     for state in ("normal", "hover", "pressed"):
         save_jpeg(f"link_enhance_help_{state}", link_button(90, 28, "强化说明", state).final_rgb())
         save_jpeg(f"link_synth_help_{state}", link_button(92, 27, "合成说明", state).final_rgb())

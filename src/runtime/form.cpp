@@ -1,5 +1,6 @@
 #include "runtime/form.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "runtime/fatal.h"
@@ -12,9 +13,11 @@ const Handler& Control::handler(Event e) const {
     case Event::MouseMove: return onMouseMove;
     case Event::LeftDown: return onLeftDown;
     case Event::Tick: return onTick;
+    case Event::Change: return onChange;
   }
   return onClick;
 }
+
 
 int Form::add(Control control) {
   int index = size();
@@ -141,6 +144,19 @@ void Form::setPicture(int index, std::string asset) {
   markDirty(index);
 }
 
+void Form::setButtonPictures(int index, std::string normal, std::string hover, std::string pressed,
+                             std::string disabled) {
+  Control& c = mut(index);
+  if (c.picture == normal && c.hoverPicture == hover && c.pressedPicture == pressed && c.disabledPicture == disabled) {
+    return;
+  }
+  c.picture = std::move(normal);
+  c.hoverPicture = std::move(hover);
+  c.pressedPicture = std::move(pressed);
+  c.disabledPicture = std::move(disabled);
+  markDirty(index);
+}
+
 void Form::setCaption(int index, std::string text) {
   if (mut(index).caption == text) return;
   mut(index).caption = std::move(text);
@@ -167,6 +183,39 @@ void Form::setSelection(int index, int selection) {
   markDirty(index);
 }
 
+void Form::setItems(int index, std::vector<ListItem> items) {
+  Control& c = mut(index);
+  if (c.items.size() == items.size() &&
+      std::equal(items.begin(), items.end(), c.items.begin(),
+                 [](const ListItem& a, const ListItem& b) { return a.text == b.text && a.value == b.value; })) {
+    return;
+  }
+  c.items = std::move(items);
+  if (c.selection >= static_cast<int>(c.items.size())) c.selection = -1;
+  markDirty(index);
+  setTopRow(index, c.topRow);
+}
+
+int Form::visibleRows(int index) const {
+  const Control& c = at(index);
+  return std::max(1, c.rect.h / listRowHeight(c.font));
+}
+
+void Form::setTopRow(int index, int row) {
+  Control& c = mut(index);
+  row = std::clamp(row, 0, std::max(0, static_cast<int>(c.items.size()) - visibleRows(index)));
+  if (c.topRow == row) return;
+  c.topRow = row;
+  markDirty(index);
+}
+
+void Form::setChart(int index, ChartData chart) {
+  Control& c = mut(index);
+  if (c.chart && *c.chart == chart) return;
+  c.chart = std::make_shared<const ChartData>(std::move(chart));
+  markDirty(index);
+}
+
 void Form::setInterval(int index, int ms) {
   if (ms < 0) ms = 0;
   Control& c = mut(index);
@@ -182,6 +231,7 @@ void Form::setHandler(std::string_view name, Event event, Handler handler) {
     case Event::MouseMove: c.onMouseMove = std::move(handler); break;
     case Event::LeftDown: c.onLeftDown = std::move(handler); break;
     case Event::Tick: c.onTick = std::move(handler); break;
+    case Event::Change: c.onChange = std::move(handler); break;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +14,11 @@
 
 namespace mox {
 
-enum class Kind { PictureBox, PictureButton, TransparentLabel, Label, GroupBox, CheckBox, DropDown, Timer };
+// Chart: a curve drawn from data; List: rows of text that scroll.
+enum class Kind { PictureBox, PictureButton, TransparentLabel, Label, GroupBox, CheckBox, DropDown, Timer, Chart, List };
 enum class Align { Left, Centre, Right };
-enum class Event { Click, MouseMove, LeftDown, Tick };
+// Change: a drop-down list's chosen item changed by the user.
+enum class Event { Click, MouseMove, LeftDown, Tick, Change };
 
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;
@@ -38,6 +41,26 @@ struct ListItem {
 constexpr uint32_t rgb(uint8_t r, uint8_t g, uint8_t b) { return r | (g << 8) | (static_cast<uint32_t>(b) << 16); }
 
 using Handler = std::function<void()>;
+
+// What a chart shows: a rising curve of y (0..1) over x, and vertical marks. The front end scales both axes to
+// the control and labels them with the units.
+struct ChartMark {
+  double x = 0;
+  std::string label;  // UTF-8, drawn beside the line
+  uint32_t colour = 0;
+  bool dashed = false;
+  bool operator==(const ChartMark&) const = default;
+};
+struct ChartData {
+  std::vector<std::pair<double, double>> points;  // by rising x
+  std::vector<ChartMark> marks;
+  std::string xUnit, yUnit;
+  std::string empty;  // shown instead when there are no points
+  bool operator==(const ChartData&) const = default;
+};
+
+// The height of one row of a list in the font given: the text and a little air.
+constexpr int listRowHeight(const Font& f) { return f.height + 6; }
 
 struct Control {
   std::string name;
@@ -62,7 +85,9 @@ struct Control {
   std::vector<ListItem> items;
   int selection = -1;
   int interval = 0;  // timers: milliseconds, 0 = stopped
-  Handler onClick, onMouseMove, onLeftDown, onTick;
+  int topRow = 0;    // lists: the first row shown
+  std::shared_ptr<const ChartData> chart;  // charts: what to draw (never changed in place)
+  Handler onClick, onMouseMove, onLeftDown, onTick, onChange;
 
   const Handler& handler(Event e) const;
 };
@@ -129,6 +154,9 @@ class Form {
   void setTag(int index, std::string tag);
   void setPicture(std::string_view name, std::string asset) { setPicture(indexOfOrDie(name), std::move(asset)); }
   void setPicture(int index, std::string asset);
+  // A button's four looks at once.
+  void setButtonPictures(int index, std::string normal, std::string hover, std::string pressed,
+                         std::string disabled);
   void setCaption(std::string_view name, std::string text) { setCaption(indexOfOrDie(name), std::move(text)); }
   void setCaption(int index, std::string text);
   void setTextColour(std::string_view name, uint32_t colour) { setTextColour(indexOfOrDie(name), colour); }
@@ -137,6 +165,12 @@ class Form {
   void setChecked(int index, bool checked);
   void setSelection(std::string_view name, int selection) { setSelection(indexOfOrDie(name), selection); }
   void setSelection(int index, int selection);
+  // Lists: the rows, and the first row shown (kept within the rows).
+  void setItems(int index, std::vector<ListItem> items);
+  void setTopRow(int index, int row);
+  // The number of whole rows a list shows at once.
+  int visibleRows(int index) const;
+  void setChart(int index, ChartData chart);
   // Timers: a negative value counts as 0; writing the current value does nothing; any other value stops the
   // timer and restarts it with the new period when above 0.
   void setInterval(std::string_view name, int ms) { setInterval(indexOfOrDie(name), ms); }

@@ -32,6 +32,10 @@ class HeadlessPlatform : public Platform {
   std::optional<std::string> readFile(const std::string& name, size_t limit) override;
   bool replaceFile(const std::string& name, std::string_view bytes) override;
   void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) override;
+  std::string filePath(const std::string& name) override { return (dir_ / name).string(); }
+  // A fixed day whose clock is the tick count, so records are the same on every run.
+  std::string timeText() override { return formatTime(kEpoch + ticks_ / 1000, false); }
+  static constexpr int64_t kEpoch = 1767225600;  // 2026-01-01 00:00:00 UTC
 
   // What happened since the last take: sound roles, message box texts.
   std::vector<std::string> takeSounds() { return std::exchange(sounds_, {}); }

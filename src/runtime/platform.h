@@ -11,6 +11,9 @@
 
 namespace mox {
 
+// Seconds since 1970 as "YYYY-MM-DD HH:MM:SS", in local time or in UTC.
+std::string formatTime(int64_t seconds, bool local);
+
 // The message box's button codes as the logic sees them.
 enum MessageBoxResult { kBoxOk = 0, kBoxCancel = 1, kBoxAbort = 2, kBoxRetry = 3, kBoxIgnore = 4, kBoxYes = 5,
                         kBoxNo = 6 };
@@ -49,6 +52,12 @@ class Platform {
   virtual void replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) {
     done(replaceFile(name, bytes));
   }
+
+  // Where the named data file lives, as a user would look for it (for telling them where something was written).
+  virtual std::string filePath(const std::string& name) { return name; }
+
+  // The local date and time now, "YYYY-MM-DD HH:MM:SS", for records a user reads.
+  virtual std::string timeText();
 
   // Plays validated PCM sample data asynchronously, overlapping any sound still playing. `role` names the
   // sound (its asset name) for whoever records what was played.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "sim/simulator.h"
+#include "ui/history.h"
 
 namespace mox::script {
 
@@ -61,14 +62,13 @@ void Driver::fail(long lineNumber, const std::string& why) {
 bool Driver::run(const Line& line, long lineNumber) {
   const std::string& cmd = line.command;
   const std::string& name = line.name;
-  Form& form = app_.mainForm();
   const SimState& state = app_.sim().state();
   auto control = [&]() -> const Control* {
     if (name.empty()) {
       fail(lineNumber, cmd + " needs a control name");
       return nullptr;
     }
-    const Control* c = form.find(name);
+    const Control* c = app_.find(name);
     if (!c) fail(lineNumber, "no control named " + name);
     return c;
   };
@@ -92,6 +92,26 @@ bool Driver::run(const Line& line, long lineNumber) {
       return true;
     }
     app_.select(name, static_cast<int>(*index));
+  } else if (cmd == "scroll") {
+    if (!control()) return true;
+    const std::optional<long long> rows = parseInteger(line.argument);
+    if (!rows || *rows < -0x7FFFFFFF || *rows > 0x7FFFFFFF) {
+      fail(lineNumber, "scroll needs a number of rows");
+      return true;
+    }
+    app_.scroll(name, static_cast<int>(*rows));
+  } else if (cmd == "escape") {
+    Form* window = name.empty() || name == app_.mainForm().window().name ? &app_.mainForm()
+                   : name == app_.plannerForm().window().name            ? &app_.plannerForm()
+                                                                         : nullptr;
+    if (!window) {
+      fail(lineNumber, "no window named " + name);
+      return true;
+    }
+    // Esc that closes the main window ends the session, as it ends the program.
+    if (app_.escape(*window)) return false;
+  } else if (cmd == "wait") {
+    app_.settle();
   } else if (cmd == "tick") {
     std::optional<long long> n = 1;
     if (!name.empty()) n = parseInteger(name);
@@ -111,6 +131,7 @@ bool Driver::run(const Line& line, long lineNumber) {
              cmd == "selected" || cmd == "colour" || cmd == "picture") {
     const Control* c = control();
     if (!c) return true;
+    Form& form = *app_.formOf(name);
     const int index = form.indexOf(name);
     if (cmd == "caption") out_ << c->caption;
     else if (cmd == "tag") out_ << c->tag;
@@ -121,6 +142,14 @@ bool Driver::run(const Line& line, long lineNumber) {
     else if (cmd == "colour") out_ << hexColour(c->textColour);
     else out_ << (c->picture.empty() ? "-" : c->picture);
     out_ << "\n";
+  } else if (cmd == "rows") {
+    const Control* c = control();
+    if (!c) return true;
+    for (const ListItem& item : c->items) out_ << item.text << "\n";
+    out_ << "-\n";
+  } else if (cmd == "history") {
+    out_ << History::csvHeader() << "\n";
+    for (const HistoryEntry& e : app_.history().entries()) out_ << History::csvLine(e) << "\n";
   } else if (cmd == "stock") {
     out_ << numbers(state.itemCount) << "\n";
   } else if (cmd == "used") {

@@ -32,11 +32,18 @@ void Simulator::enhanceAttempt() {
     return;
   }
 
+  AttemptRecord record{.levelBefore = slotLevel("芯片位"), .shownRate = s_.enhanceRate,
+                       .catalyst = truncToInt(slotCode("催化位")), .protectant = truncToInt(slotCode("防护位")),
+                       .expertBonus = form_.get("选择框1").checked, .labBonus = form_.get("选择框2").checked};
+  for (int i = 0; i < 4; ++i) record.crystals[static_cast<size_t>(i)] = truncToInt(slotCode(kCrystalSlots[i]));
+
   random_.seedRandom();
   int32_t r = random_.randomInt(kFirstDraw.low, kFirstDraw.high);
   form_.setDisabled("图形按钮1", true);
   s_.enhanceRate = labRate(s_.enhanceRate, form_.get("选择框2").checked);
   const int32_t threshold = drawThreshold(s_.enhanceRate);
+  record.threshold = threshold;
+  record.secondDraw = form_.get("芯片位").tag == "14";
   // A chip +8 must pass a second, harder draw as well.
   if (form_.get("芯片位").tag == "14" && r <= threshold) {
     random_.seedRandom();
@@ -44,26 +51,34 @@ void Simulator::enhanceAttempt() {
   }
 
   auto setChip = [&](int32_t code) { fillSlot("芯片位", code); };
+  auto result = [&](const char* word) {
+    record.outcome = word;
+    showResult(word);
+  };
   if (r <= threshold) {
     setChip(v == kChip0 ? kChip1 : v + 1);
-    showResult("强化成功");
+    result("强化成功");
     playSound(kSuccessSound);
   } else {
     const bool protectedChip = form_.get("防护位").tag == "6";
     int32_t lowered = 0;
     if (!protectedChip && failureLowers(chipLevel(v))) lowered = v - 1;
     if (lowered) {
-      showResult("升级失败降低");
+      result("升级失败降低");
       setChip(lowered);
     } else {
-      showResult("升级失败没变");
+      result("升级失败没变");
     }
     playSound(kFailureSound);
   }
 
+  record.levelAfter = slotLevel("芯片位");
   consumeAndReload();
   refreshAll();
+  if (hooks_.attempted) hooks_.attempted(record);
 }
+
+int32_t Simulator::slotLevel(std::string_view slot) const { return chipLevel(truncToInt(slotCode(slot))); }
 
 // Uses up the crystals, catalyst and protectant of an attempt, counts them, and lays the same kinds again from
 // the stock where the stock still has them.

@@ -68,6 +68,7 @@ void Simulator::refreshAll() {
     form_.setCaption(label, synthesisRateText(s_.synthesisRate));
   }
   form_.setDisabled("图形按钮5", false);
+  if (hooks_.refreshed) hooks_.refreshed();
 }
 
 }  // namespace mox

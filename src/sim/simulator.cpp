@@ -24,6 +24,14 @@ std::string bannerPictureFor(std::string_view statusWord) {
   return {};
 }
 
+std::string itemName(int32_t code) {
+  static constexpr const char* kConsumables[5] = {"小晶体", "大晶体", "魔晶体", "催化剂", "防护剂"};
+  if (code == kChip0) return "+0芯片";
+  if (code >= kSmallCrystal && code <= kProtectant) return kConsumables[code - kSmallCrystal];
+  if (code >= kChip1 && code <= kChip9) return "+" + std::to_string(code - kChip1 + 1) + "芯片";
+  return {};
+}
+
 Simulator::Simulator(Form& form, Platform& platform, Random& random, Files& files, SimHooks hooks)
     : form_(form), platform_(platform), random_(random), files_(files), hooks_(std::move(hooks)) {}
 
@@ -77,6 +85,7 @@ void Simulator::emptySlot(std::string_view slot) {
 }
 
 void Simulator::playSound(std::string_view role) {
+  if (hooks_.quiet && hooks_.quiet()) return;
   const assets::Asset* sound = assets::find(role);
   if (sound) {
     mox::playSound(platform_, role, sound->bytes);
@@ -88,6 +97,7 @@ void Simulator::playSound(std::string_view role) {
 
 void Simulator::showResult(const std::string& statusWord) {
   if (hooks_.resultShown) hooks_.resultShown(statusWord);
+  if (hooks_.quiet && hooks_.quiet()) return;
   if (hooks_.showBanner) hooks_.showBanner(bannerPictureFor(statusWord));
 }
 

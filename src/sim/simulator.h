@@ -26,6 +26,9 @@ inline constexpr std::string_view kPurchaseSound = "sound_purchase";
 inline constexpr std::string_view kSuccessSound = "sound_success";
 inline constexpr std::string_view kFailureSound = "sound_failure";
 
+// A short name of an item code for records ("大晶体", "+5芯片"); "" for a code that is no item.
+std::string itemName(int32_t code);
+
 // The banner picture of a status word, or "" for a word that is not one of the eleven.
 std::string bannerPictureFor(std::string_view statusWord);
 
@@ -45,11 +48,32 @@ struct SimState {
   int32_t synthesisLevel = 0;
 };
 
+// One enhancement or synthesis attempt as it happened, for whoever keeps a record. Levels are 0..9; chips are
+// given by level, consumables by item code (0 = none).
+struct AttemptRecord {
+  bool synthesis = false;
+  int32_t levelBefore = 0;         // the chip on the enhancement bench, or the first synthesis chip
+  int32_t otherLevelBefore = -1;   // synthesis: the second chip
+  int32_t levelAfter = -1;         // the chip on the bench afterwards; -1 when none is left
+  int32_t shownRate = 0;           // thousandths of a percent, as the window showed it
+  int32_t threshold = 0;           // the first draw succeeds at or below this (1..1000)
+  bool secondDraw = false;         // a chip +8 must also pass the second draw
+  std::array<int32_t, 4> crystals{};
+  int32_t catalyst = 0;
+  int32_t protectant = 0;
+  bool expertBonus = false;
+  bool labBonus = false;
+  std::string outcome;             // the status word shown
+};
+
 // What the simulation needs from the window around it.
 struct SimHooks {
   std::function<void(const std::string& picture)> showBanner;  // "" keeps the picture shown last
   std::function<void()> hideBanner;
   std::function<void(const std::string& statusWord)> resultShown;  // for whoever records results
+  std::function<void(const AttemptRecord&)> attempted;              // after every attempt, its refresh done
+  std::function<void()> refreshed;                                   // after every refreshAll
+  std::function<bool()> quiet;                                       // true: no sounds and no banners
 };
 
 class Simulator {
@@ -109,6 +133,7 @@ class Simulator {
   void addToStock(int32_t code, int32_t amount);
   void takeFromStock(int32_t code);
   void consumeAndReload();
+  int32_t slotLevel(std::string_view slot) const;  // the level of the chip in a slot, -1 for none
 
   Form& form_;
   Platform& platform_;

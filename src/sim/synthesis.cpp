@@ -1,4 +1,5 @@
 // One synthesis attempt: two chips fused into one of a higher level.
+#include <algorithm>
 #include <limits>
 
 #include "runtime/fatal.h"
@@ -20,23 +21,30 @@ void Simulator::synthesize() {
     return;
   }
 
+  AttemptRecord record{.synthesis = true, .levelBefore = slotLevel("合成芯片位1"),
+                       .otherLevelBefore = slotLevel("合成芯片位2"), .shownRate = s_.synthesisRate,
+                       .protectant = code("合成防护位"), .expertBonus = form_.get("选择框1").checked};
+
   random_.seedRandom();
   const int32_t r = random_.randomInt(kFirstDraw.low, kFirstDraw.high);
   form_.setDisabled("图形按钮5", true);
   const int32_t threshold = drawThreshold(s_.synthesisRate);
+  record.threshold = threshold;
 
   if (r <= threshold) {
     emptySlot("合成芯片位2");
     emptySlot("合成芯片位1");
     fillSlot("合成芯片位", s_.synthesisLevel + 6);
-    showResult("合成成功");
+    record.outcome = "合成成功";
+    showResult(record.outcome);
     playSound(kSuccessSound);
   } else {
     // Without a protectant the lower chip is destroyed (the second one when both are equal).
     const bool protectedBench = form_.get("合成防护位").tag == "6";
     if (code("合成芯片位1") >= code("合成芯片位2") && !protectedBench) emptySlot("合成芯片位2");
     if (code("合成芯片位1") < code("合成芯片位2") && !protectedBench) emptySlot("合成芯片位1");
-    showResult("合成失败");
+    record.outcome = "合成失败";
+    showResult(record.outcome);
     playSound(kFailureSound);
   }
 
@@ -50,7 +58,11 @@ void Simulator::synthesize() {
       fillSlot("合成防护位", k);
     }
   }
+  // What is left of the fused pair: the new chip, or the chip a failure spared.
+  record.levelAfter = slotLevel("合成芯片位");
+  if (record.levelAfter < 0) record.levelAfter = std::max(slotLevel("合成芯片位1"), slotLevel("合成芯片位2"));
   refreshAll();
+  if (hooks_.attempted) hooks_.attempted(record);
 }
 
 }  // namespace mox

@@ -5,14 +5,17 @@
 #include "runtime/fatal.h"
 #include "sim/simulator.h"
 #include "ui/banner.h"
+#include "ui/history.h"
 #include "ui/layout.h"
+#include "ui/planner.h"
 
 namespace mox {
 
 namespace {
 
 // Binds a layout handler name ("placeFromCell 3") to the simulation. Unknown names are a broken layout.
-Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& banner, const std::string& control) {
+Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& banner, PlannerWindow& planner,
+                    const std::string& control) {
   std::string name = id;
   int arg = 0;
   if (size_t space = id.find(' '); space != std::string::npos) {
@@ -30,14 +33,22 @@ Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& bann
   if (name == "toggleExpertBonus") return [s] { s->toggleExpertBonus(); };
   if (name == "toggleLabBonus") return [s] { s->toggleLabBonus(); };
   if (name == "saveStock") return [s] { s->saveStock(); };
-  if (name == "showSynthesisView") return [s] { s->showSynthesisView(); };
-  if (name == "showEnhanceView") return [s] { s->showEnhanceView(); };
+  // Switching benches shows the other bench after its refresh: the planner looks again.
+  PlannerWindow* p = &planner;
+  if (name == "showSynthesisView") return [s, p] { s->showSynthesisView(); p->benchChanged(); };
+  if (name == "showEnhanceView") return [s, p] { s->showEnhanceView(); p->benchChanged(); };
   if (name == "showEnhanceHelp") return [s] { s->showEnhanceHelp(); };
   if (name == "hideEnhanceHelp") return [s] { s->hideEnhanceHelp(); };
   if (name == "showSynthesisHelp") return [s] { s->showSynthesisHelp(); };
   if (name == "hideSynthesisHelp") return [s] { s->hideSynthesisHelp(); };
   if (name == "clearUsage") return [s] { s->clearUsage(); };
   if (name == "bannerTick") return [b = &banner] { b->tick(); };
+  if (name == "openPlanner") return [p] { p->open(); };
+  if (name == "planInputsChanged") return [p] { p->inputsChanged(); };
+  if (name == "toggleAutoRun") return [p] { p->toggleAutoRun(); };
+  if (name == "autoRunTick") return [p] { p->autoRunTick(); };
+  if (name == "exportHistory") return [p] { p->exportHistory(); };
+  if (name == "planTick") return [p] { p->resultTick(); };
   return {};
 }
 
@@ -48,16 +59,32 @@ App::App(Platform& platform)
   setFatalHandler([&platform](const std::string& message) { platform.fatal(message); });
   buildForm(mainWindowLayout(), main_);
   buildForm(bannerWindowLayout(), banner_);
+  buildForm(plannerWindowLayout(), planner_);
   bannerAnimation_ = std::make_unique<BannerAnimation>(main_, banner_);
   SimHooks hooks;
   hooks.showBanner = [this](const std::string& picture) { bannerAnimation_->showBanner(picture); };
   hooks.hideBanner = [this] { bannerAnimation_->hide(); };
-  hooks.resultShown = [this](const std::string& word) { banners_.push_back(word); };
+  hooks.resultShown = [this](const std::string& word) {
+    // Only the latest results are kept: a long fast auto-run must not grow this without end.
+    if (banners_.size() >= kMaxBanners) banners_.erase(banners_.begin(), banners_.begin() + kMaxBanners / 2);
+    banners_.push_back(word);
+  };
+  hooks.attempted = [this](const AttemptRecord& r) { plannerWindow_->attempted(r); };
+  hooks.refreshed = [this] {
+    if (plannerWindow_) plannerWindow_->benchChanged();
+  };
+  hooks.quiet = [this] { return plannerWindow_ && plannerWindow_->quiet(); };
   sim_ = std::make_unique<Simulator>(main_, platform_, random_, files_, std::move(hooks));
-  for (const HandlerBinding& b : handlerBindings(mainWindowLayout())) {
-    Handler h = bindHandler(b.handler, *sim_, *bannerAnimation_, b.control);
-    if (!h) fatalError("未知的事件处理：" + b.handler);
-    main_.setHandler(b.control, b.event, std::move(h));
+  history_ = std::make_unique<History>();
+  PlannerInput input{.click = [this](std::string_view n) { return click(n); },
+                     .select = [this](std::string_view n, int i) { return select(n, i); }};
+  plannerWindow_ = std::make_unique<PlannerWindow>(main_, planner_, *sim_, platform_, *history_, std::move(input));
+  for (auto [layout, form] : {std::pair{&mainWindowLayout(), &main_}, std::pair{&plannerWindowLayout(), &planner_}}) {
+    for (const HandlerBinding& b : handlerBindings(*layout)) {
+      Handler h = bindHandler(b.handler, *sim_, *bannerAnimation_, *plannerWindow_, b.control);
+      if (!h) fatalError("未知的事件处理：" + b.handler);
+      form->setHandler(b.control, b.event, std::move(h));
+    }
   }
 }
 
@@ -70,10 +97,18 @@ void App::start() {
   bannerAnimation_->followMainWindow();
 }
 
+Form* App::formOf(std::string_view name) {
+  for (Form* f : {&main_, &planner_}) {
+    if (f->indexOf(name) >= 0) return f;
+  }
+  return nullptr;
+}
+
 bool App::fire(std::string_view name, Event event) {
-  int i = main_.indexOf(name);
-  if (i < 0) return false;
-  if (main_.reachable(i)) main_.dispatch(i, event);
+  Form* f = formOf(name);
+  if (!f) return false;
+  const int i = f->indexOf(name);
+  if (f->reachable(i)) f->dispatch(i, event);
   return true;
 }
 
@@ -82,22 +117,47 @@ bool App::press(std::string_view name) { return fire(name, Event::LeftDown); }
 bool App::move(std::string_view name) { return fire(name, Event::MouseMove); }
 
 bool App::select(std::string_view name, int index) {
-  int i = main_.indexOf(name);
-  if (i < 0) return false;
-  const Control& c = main_.at(i);
+  Form* f = formOf(name);
+  if (!f) return false;
+  const int i = f->indexOf(name);
+  const Control& c = f->at(i);
   // Only an item of the list can be chosen; anything else never reaches the handlers.
   if (index < 0 || index >= static_cast<int>(c.items.size())) return true;
-  if (main_.reachable(i) && c.kind == Kind::DropDown) main_.setSelection(i, index);
+  if (f->reachable(i) && c.kind == Kind::DropDown && index != c.selection) {
+    f->setSelection(i, index);
+    f->dispatch(i, Event::Change);
+  }
   return true;
+}
+
+bool App::scroll(std::string_view name, int rows) {
+  Form* f = formOf(name);
+  if (!f) return false;
+  const int i = f->indexOf(name);
+  if (f->reachable(i) && f->at(i).kind == Kind::List) f->setTopRow(i, f->at(i).topRow + rows);
+  return true;
+}
+
+bool App::escape(Form& window) {
+  if (plannerWindow_->stopOnEscape()) return false;
+  if (&window == &planner_) {
+    plannerWindow_->close();
+    return false;
+  }
+  return window.window().escCloses;
 }
 
 void App::tickTimers(int count) {
   for (int n = 0; n < count; ++n) {
-    for (int i = 0; i < main_.size(); ++i) {
-      if (main_.at(i).kind == Kind::Timer && main_.at(i).interval > 0) main_.dispatch(i, Event::Tick);
+    for (Form* f : {&main_, &planner_}) {
+      for (int i = 0; i < f->size(); ++i) {
+        if (f->at(i).kind == Kind::Timer && f->at(i).interval > 0) f->dispatch(i, Event::Tick);
+      }
     }
   }
 }
+
+void App::settle() { plannerWindow_->settle(); }
 
 void App::mainWindowMoved(int left, int top) {
   main_.window().left = left;

@@ -17,6 +17,8 @@ namespace mox {
 
 class Simulator;
 class BannerAnimation;
+class History;
+class PlannerWindow;
 
 class App {
  public:
@@ -30,6 +32,12 @@ class App {
 
   Form& mainForm() { return main_; }
   Form& bannerForm() { return banner_; }
+  Form& plannerForm() { return planner_; }
+  PlannerWindow& planner() { return *plannerWindow_; }
+  History& history() { return *history_; }
+  // The window that holds a control of this name (names are unique across the windows), or null.
+  Form* formOf(std::string_view name);
+  const Control* find(std::string_view name) { Form* f = formOf(name); return f ? f->find(name) : nullptr; }
   Simulator& sim() { return *sim_; }
   BannerAnimation& bannerAnimation() { return *bannerAnimation_; }
   Random& random() { return random_; }
@@ -42,8 +50,15 @@ class App {
   bool press(std::string_view name);  // left button pressed
   bool move(std::string_view name);   // mouse moved over it
   bool select(std::string_view name, int index);
-  // One tick of every running timer of both windows.
+  // Scrolls a list by whole rows (positive: towards the end).
+  bool scroll(std::string_view name, int rows);
+  // Esc in a window: stops an auto-run first; otherwise closes the window if it closes on Esc. Returns whether
+  // the window should close (the front end ends the program for the main window).
+  bool escape(Form& window);
+  // One tick of every running timer of every window.
   void tickTimers(int count = 1);
+  // Waits for figuring under way (the planner's) and shows its results: scripts and tests stay deterministic.
+  void settle();
 
   // The front end reports the main window's new screen position (outer frame); runs the moved handler.
   void mainWindowMoved(int left, int top);
@@ -53,14 +68,18 @@ class App {
 
  private:
   bool fire(std::string_view name, Event event);
+  static constexpr size_t kMaxBanners = 4096;
 
   Platform& platform_;
   Random random_;
   Files files_;
   Form main_;
   Form banner_;
+  Form planner_;
   std::unique_ptr<BannerAnimation> bannerAnimation_;
   std::unique_ptr<Simulator> sim_;
+  std::unique_ptr<History> history_;
+  std::unique_ptr<PlannerWindow> plannerWindow_;
   std::vector<std::string> banners_;
 };
 

@@ -37,6 +37,7 @@ struct ControlRow {
   const char* onMouseMove = "";
   const char* onLeftDown = "";
   const char* onTick = "";
+  const char* onChange = "";
 };
 
 struct WindowLayout {
@@ -48,6 +49,9 @@ constexpr uint32_t kPageColour = rgb(0x27, 0x15, 0x0a);
 
 const WindowLayout& mainWindowLayout();
 const WindowLayout& bannerWindowLayout();
+// The planner: the true odds of the benches, the plan to a target level, its cost curve, auto-run and the record.
+const WindowLayout& plannerWindowLayout();
+inline constexpr const char* kPlannerWindow = "规划窗口";
 
 // The layout's handler names and the control each is bound to, for wiring and for checks.
 struct HandlerBinding {

@@ -4,11 +4,14 @@
 Starts the real moxsim, copied into a fresh directory, on a private Xvfb display; clicks real mouse events at
 the layout's coordinates (top up, buy a chip and big crystals through the real drop-down lists, place them from
 the bag, enhance, switch to synthesis and back, save); compares screenshots at the key points with the golden
-images in golden/; checks that the "MOXdata" file written beside the program holds the expected stock; and
-closes the window with Esc, which must end the program with exit code 0.
+images in golden/; checks that the "MOXdata" file written beside the program holds the expected stock; opens
+the planner window, runs a fast auto-run with auto-supply to +5 and exports the record, which must arrive as
+"MOXhistory.csv" beside the program; closes the planner with Esc, then the main window with Esc, which must end
+the program with exit code 0.
 
 Two big crystals beside a chip +0 make a rate of 100 %, so the enhancement succeeds whatever the draw and
-every screenshot is the same on every run.
+every screenshot is the same on every run. The auto-run's draws are not: its screenshot is compared with the
+parts that depend on them (the odds, the run's figures, the record, the luck, the curve's marks) masked.
 
   desktop_test.py --program build/moxsim        run the test
   MOX_UPDATE_GOLDEN=1 desktop_test.py ...        write the screenshots as the new golden images
@@ -149,14 +152,41 @@ class Program:
         self.point(448, 560)
         self.settle(0.15)
 
-    def screenshot(self, path: Path):
-        subprocess.run(["import", "-window", self.window, "png:" + str(path)], env=self.env, check=True,
+    def screenshot(self, path: Path, window=None):
+        subprocess.run(["import", "-window", window or self.window, "png:" + str(path)], env=self.env, check=True,
                        timeout=20)
 
+    def windows(self):
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)], env=self.env,
+                           capture_output=True, text=True)
+        return r.stdout.split()
 
-def compare(shot: Path, golden: Path, diff_out: Path, pixel_share=PIXEL_SHARE):
+    def other_window(self, timeout=5.0):
+        """The program's visible window that is not the main one (the planner), or None."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            others = [w for w in self.windows() if w != self.window]
+            if others:
+                return others[0]
+            time.sleep(0.05)
+        return None
+
+
+def masked(path: Path, masks, out: Path) -> Path:
+    """A copy of the picture with the rectangles (x, y, w, h) painted black."""
+    draw = []
+    for x, y, w, h in masks:
+        draw += ["-draw", "rectangle %d,%d %d,%d" % (x, y, x + w - 1, y + h - 1)]
+    subprocess.run(["convert", str(path), "-fill", "black", *draw, str(out)], check=True, timeout=20)
+    return out
+
+
+def compare(shot: Path, golden: Path, diff_out: Path, pixel_share=PIXEL_SHARE, masks=()):
     """None when the screenshot matches, else a description of the difference (ImageMagick's compare counts
-    the pixels further apart than the fuzz distance)."""
+    the pixels further apart than the fuzz distance). Masked rectangles are left out on both sides."""
+    if masks:
+        shot = masked(shot, masks, diff_out.with_name(diff_out.stem + "-shot-masked.png"))
+        golden = masked(golden, masks, diff_out.with_name(diff_out.stem + "-golden-masked.png"))
     size = lambda path: subprocess.run(["identify", "-format", "%wx%h", str(path)], capture_output=True,
                                        text=True).stdout.strip()
     if size(shot) != size(golden):
@@ -182,9 +212,12 @@ class Checker:
         self.moving_share = pixel_share
         self.failures = []
 
-    def check(self, name: str):
+    def check(self, name: str, window=None, masks=()):
         shot = self.out / (name + ".png")
-        self.program.screenshot(shot)
+        if window:
+            self.program.screenshot(shot, window)
+        else:
+            self.program.screenshot(shot)
         golden = self.golden_dir / (name + ".png")
         if self.update:
             self.golden_dir.mkdir(exist_ok=True)
@@ -194,7 +227,7 @@ class Checker:
         if not golden.exists():
             self.failures.append("%s: no golden image %s (run with MOX_UPDATE_GOLDEN=1)" % (name, golden))
             return
-        problem = compare(shot, golden, self.out / (name + "-diff.png"), self.pixel_share)
+        problem = compare(shot, golden, self.out / (name + "-diff.png"), self.pixel_share, masks)
         if problem:
             self.failures.append("%s: %s (screenshot %s)" % (name, problem, shot))
         else:
@@ -233,10 +266,11 @@ def select_from_list(p: Program, box_x, box_y, box_h, item, count):
     p.click(box_x + 20, top + 1 + item * ROW + ROW // 2)
 
 
-def play_scenario(p, c):
+def play_scenario(p, c, before_exit=None):
     """The user's session, the same on every system: top up, buy through the lists, place, enhance at 100 %,
-    switch benches and back (which saves), hover; then the save file beside the program and Esc. `p` clicks and
-    photographs the program, `c` checks the screenshots; problems are collected in c.failures."""
+    switch benches and back (which saves), hover; then the save file beside the program, `before_exit(p, c)`
+    when given, and Esc. `p` clicks and photographs the program, `c` checks the screenshots; problems are
+    collected in c.failures."""
     p.rest_pointer()
     c.check("01-start")
 
@@ -295,6 +329,8 @@ def play_scenario(p, c):
         else:
             print("ok   MOXdata " + record)
 
+    if before_exit:
+        before_exit(p, c)
     p.key("Escape", wait=0)
     try:
         code = p.proc.wait(10)
@@ -303,6 +339,85 @@ def play_scenario(p, c):
         code = None
     if code not in (None, 0):
         c.failures.append("exit code %s after Esc, expected 0" % code)
+
+
+# The planner window's controls, in its client coordinates (group box origin plus the control's place in it).
+PLANNER_SIZE = (900, 640)
+FAST = (456 + 10 + 6, 300 + 58 + 10)
+SUPPLY = (456 + 74 + 6, 300 + 58 + 10)
+AUTORUN = (456 + 10 + 44, 300 + 22 + 16)
+EXPORT = (456 + 8 + 44, 388 + 210 + 16)
+# What depends on the auto-run's draws or on the clock: the odds of the bench left behind, the run's status and
+# money, the record, the luck, the chart (its spent mark) and the export's message (it names a temporary folder).
+PLANNER_MASKS = [(10, 20, 432, 84), (456 + 106, 300 + 18, 328, 44), (456 + 8, 388 + 18, 420, 186),
+                 (10, 574 + 16, 432, 44), (8, 288, 436, 262), (456 + 100, 388 + 208, 330, 36), (456, 388, 436, 18)]
+
+
+def planner_run(p: Program, c: Checker):
+    """The planner window: opened from the main window, a fast auto-run with auto-supply from +1 to +5 (the
+    default target), the record exported beside the program, closed with Esc."""
+    # The chip +1 and the three big crystals left in the bag go on the bench.
+    for _ in range(4):
+        p.click(517, 146)
+    p.click(702, 602, wait=0)
+    planner = p.other_window()
+    if not planner:
+        c.failures.append("the planner button opened no window")
+        return
+    p.settle(1.0)  # the plan is figured off the interface thread
+    geometry = dict(line.split("=", 1) for line in p.xdotool("getwindowgeometry", "--shell", planner).split())
+    left, top = int(geometry["X"]), int(geometry["Y"])
+    if (int(geometry["WIDTH"]), int(geometry["HEIGHT"])) != PLANNER_SIZE:
+        c.failures.append("planner window %sx%s, expected %dx%d" % (geometry["WIDTH"], geometry["HEIGHT"],
+                                                                    *PLANNER_SIZE))
+
+    def click(x, y, wait=0.3):
+        p.xdotool("mousemove", "--sync", left + x, top + y)
+        p.xdotool("click", "1")
+        p.settle(wait)
+
+    def rest():
+        p.xdotool("mousemove", "--sync", left + 448, top + 636)
+        p.settle(0.2)
+
+    rest()
+    # The record's single row names the time of the first enhancement: masked.
+    c.check("10-planner", planner, masks=[(456 + 8, 388 + 18, 420, 186)])
+    click(*FAST)
+    click(*SUPPLY)
+    click(*AUTORUN, wait=3.0)
+    click(*EXPORT, wait=1.0)
+    rest()
+    c.check("11-planner-after", planner, masks=PLANNER_MASKS)
+
+    history = p.dir / "MOXhistory.csv"
+    if not history.exists():
+        c.failures.append("no MOXhistory.csv beside the program in %s" % p.dir)
+    else:
+        data = history.read_bytes()
+        lines = data.decode("utf-8-sig").split("\r\n")
+        rows = [line.split(",") for line in lines[1:] if line]
+        problems = []
+        if not data.startswith(b"\xef\xbb\xbf"):
+            problems.append("no byte-order mark")
+        if lines[0] != "时间,操作,之前等级,之后等级,显示成功率,实际成功率,使用物品,花费(Q币),结果":
+            problems.append("header %r" % lines[0])
+        if any(len(r) != 9 for r in rows):
+            problems.append("a row without nine fields")
+        if len(rows) < 5 or rows[0][1:4] != ["强化", "+0", "+1"]:
+            problems.append("%d rows, the first %r" % (len(rows), rows[:1]))
+        elif rows[-1][3] != "+5" or rows[-1][8] != "强化成功":
+            problems.append("the last row %r does not reach +5" % rows[-1])
+        if problems:
+            c.failures.append("MOXhistory.csv: " + "; ".join(problems))
+        else:
+            print("ok   MOXhistory.csv: %d attempts, the last %s" % (len(rows), ",".join(rows[-1][1:4])))
+
+    # Esc closes the planner (nothing runs any more); the main window is left.
+    p.key("Escape", wait=0.5)
+    if p.other_window(timeout=0.5):
+        c.failures.append("Esc did not close the planner window")
+    p.rest_pointer()
 
 
 def run(args):
@@ -317,7 +432,7 @@ def run(args):
         if (p.width, p.height) != (906, 682):
             fail("client area %dx%d, expected 906x682" % (p.width, p.height))
         c = Checker(p, out, update)
-        play_scenario(p, c)
+        play_scenario(p, c, before_exit=planner_run)
         if c.failures:
             p.stderr.seek(0)
             print("program's stderr:\n" + p.stderr.read(), file=sys.stderr)

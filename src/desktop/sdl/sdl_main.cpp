@@ -18,6 +18,7 @@
 #include "desktop/sdl/sdl_platform.h"
 #include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
+#include "ui/planner.h"
 
 namespace {
 
@@ -74,10 +75,16 @@ int main() {
     // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
     app.start();
+    app.planner().setClock([] {
+      return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       std::chrono::steady_clock::now().time_since_epoch())
+                                       .count());
+    });
     mox::sdl::Pictures pictures;
     mox::sdl::FontCache fonts;
     mox::sdl::Painter painter(pictures, fonts);
-    mox::sdl::MainWindow window(app, painter);
+    mox::sdl::Desktop desktop(app, painter);
+    mox::sdl::Window& window = desktop.main();
     // Finding fonts, decoding pictures and drawing the first frame take about as long as connecting to the
     // display and creating the window: on two cores they overlap.
     bool prepared = false;
@@ -96,7 +103,7 @@ int main() {
         reportFirstFrame();
       } else {
         audio.start();
-        exitCode = window.run();
+        exitCode = desktop.run();
       }
     }
   }

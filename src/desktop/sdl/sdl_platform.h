@@ -45,6 +45,7 @@ class SdlPlatform : public Platform {
   // Boxes are shown over this window once it exists.
   void setWindow(SDL_Window* window) { window_ = window; }
   const std::filesystem::path& dataDir() const { return dir_; }
+  std::string filePath(const std::string& name) override { return (dir_ / name).string(); }
 
   uint32_t tickCount() override;
   int messageBox(const std::string& text, int flags, const std::string& caption) override;

@@ -5,9 +5,16 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "assets/assets.h"
+#include "ui/history.h"
+#include "ui/planner.h"
 
 namespace mox::sdl {
 
@@ -15,26 +22,30 @@ namespace {
 
 Uint32 gTimerEvent = 0;
 
-// Runs on SDL's timer thread: it only posts an event naming the timer control and the start it belongs to, so a
-// tick from a timer the logic has since stopped or restarted is recognised and dropped on the interface thread.
+// Runs on SDL's timer thread: it only posts an event naming the window, the timer control and the start it
+// belongs to (packed into the parameter: control in bits 0-15, window in 16-19, start above), so a tick from a
+// timer the logic has since stopped or restarted is recognised and dropped on the interface thread.
 Uint32 postTick(Uint32 interval, void* param) {
   const auto packed = reinterpret_cast<uintptr_t>(param);
   SDL_Event e{};
   e.type = gTimerEvent;
-  e.user.code = static_cast<Sint32>(packed & 0xFFFF);
-  e.user.data1 = reinterpret_cast<void*>(packed >> 16);
+  e.user.code = static_cast<Sint32>(packed & 0xFFFFF);
+  e.user.data1 = reinterpret_cast<void*>(packed >> 20);
   SDL_PushEvent(&e);
   return interval;
 }
 
 SDL_Rect toSdl(const Rect& r) { return {r.x, r.y, r.w, r.h}; }
 
+// The pointer's shape is one for the whole program: the window under the pointer sets it.
+paint::Cursor gCursor = paint::Cursor::Arrow;
+
 }  // namespace
 
-MainWindow::MainWindow(App& app, Painter& painter)
-    : app_(app), painter_(painter), view_(app.mainForm(), painter) {}
+Window::Window(App& app, Form& form, Painter& painter, int slot)
+    : app_(app), painter_(painter), view_(form, painter), slot_(slot) {}
 
-MainWindow::~MainWindow() {
+Window::~Window() {
   for (auto& [control, id] : timers_) SDL_RemoveTimer(id);
   if (canvas_) SDL_FreeSurface(canvas_);
   if (hand_) SDL_FreeCursor(hand_);
@@ -42,7 +53,7 @@ MainWindow::~MainWindow() {
   if (window_) SDL_DestroyWindow(window_);
 }
 
-bool MainWindow::prepare() {
+bool Window::prepare() {
   const Rect all = view_.client();
   if (!canvas_) canvas_ = SDL_CreateRGBSurfaceWithFormat(0, all.w, all.h, 32, SDL_PIXELFORMAT_RGB888);
   if (!canvas_) return false;
@@ -52,7 +63,7 @@ bool MainWindow::prepare() {
   return true;
 }
 
-bool MainWindow::create() {
+bool Window::create() {
   if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
   const WindowInfo& w = view_.form().window();
   // Not resizable: the layout is drawn at its own size, and the window manager keeps the frame fixed.
@@ -72,45 +83,42 @@ bool MainWindow::create() {
   return true;
 }
 
-void MainWindow::position(int& left, int& top) const { SDL_GetWindowPosition(window_, &left, &top); }
+uint32_t Window::id() const { return window_ ? SDL_GetWindowID(window_) : 0; }
 
-bool MainWindow::show() {
-  const WindowInfo& w = view_.form().window();
+void Window::position(int& left, int& top) const { SDL_GetWindowPosition(window_, &left, &top); }
+
+bool Window::show() {
   SDL_ShowWindow(window_);
-  // The window manager may have placed it elsewhere than asked: the banner follows the real position.
-  int left = 0, top = 0;
-  position(left, top);
-  if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
+  SDL_RaiseWindow(window_);
+  shown_ = true;
+  if (slot_ == 0) {
+    // The window manager may have placed it elsewhere than asked: the banner follows the real position.
+    const WindowInfo& w = view_.form().window();
+    int left = 0, top = 0;
+    position(left, top);
+    if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
+  }
   if (!canvas_ && !prepare()) return false;
   syncTimers();
-  collect();
+  view_.collect();
   view_.exposeAll();
   present();
   return SDL_GetWindowSurface(window_) != nullptr;
 }
 
-int MainWindow::run() {
-  SDL_Event e;
-  while (!quit_) {
-    if (!SDL_WaitEvent(&e)) return 1;
-    do {
-      if (auto event = translate(e)) quit_ = view_.handle(*event).close || quit_;
-    } while (!quit_ && SDL_PollEvent(&e));
-    syncTimers();
-    collect();
-    present();
-  }
-  return 0;
+void Window::hide() {
+  if (window_) SDL_HideWindow(window_);
+  shown_ = false;
 }
 
-std::optional<paint::InputEvent> MainWindow::translate(const SDL_Event& e) {
+std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
   switch (e.type) {
-    case SDL_QUIT:
-      return paint::CloseRequest{};
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: return paint::CloseRequest{};
-        case SDL_WINDOWEVENT_MOVED: app_.mainWindowMoved(e.window.data1, e.window.data2); break;
+        case SDL_WINDOWEVENT_MOVED:
+          if (slot_ == 0) app_.mainWindowMoved(e.window.data1, e.window.data2);
+          break;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED: view_.exposeAll(); break;
         case SDL_WINDOWEVENT_LEAVE: return paint::PointerLeave{};
@@ -143,45 +151,42 @@ std::optional<paint::InputEvent> MainWindow::translate(const SDL_Event& e) {
       return paint::Wheel{x, y, e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y};
     }
     default:
-      if (e.type == diskEventType()) {
-        runDiskCompletion(e.user.data1);
-        return paint::Refresh{};
-      }
       if (e.type == gTimerEvent) {
-        return paint::TimerTick{e.user.code, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(e.user.data1))};
+        return paint::TimerTick{e.user.code & 0xFFFF, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(e.user.data1))};
       }
       return std::nullopt;
   }
 }
 
-void MainWindow::syncTimers() {
+void Window::syncTimers() {
+  if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
   for (const paint::TimerChange& t : view_.takeTimerChanges()) {
     if (auto it = timers_.find(t.control); it != timers_.end()) {
       SDL_RemoveTimer(it->second);
       timers_.erase(it);
     }
     if (t.interval <= 0) continue;
-    const uintptr_t packed = (static_cast<uintptr_t>(t.generation) << 16) | static_cast<uintptr_t>(t.control);
+    const uintptr_t packed = static_cast<uintptr_t>(t.generation) << 20 | static_cast<uintptr_t>(slot_) << 16 |
+                             static_cast<uintptr_t>(t.control);
     if (SDL_TimerID id = SDL_AddTimer(static_cast<Uint32>(t.interval), postTick, reinterpret_cast<void*>(packed))) {
       timers_[t.control] = id;
     }
   }
 }
 
-void MainWindow::collect() {
-  // The banner's own form is never drawn as a window here: its picture is composed over this one.
-  Form& banner = app_.bannerForm();
-  banner.takeFullRedraw();
-  banner.takeDirty();
-  view_.collect(paint::overlayOf(banner, view_.form()));
-  const paint::Cursor cursor = view_.pointer().cursor();
-  if (cursor != cursor_) {
-    cursor_ = cursor;
-    SDL_SetCursor(cursor == paint::Cursor::Hand ? hand_ : arrow_);
+void Window::update(const std::optional<paint::Overlay>& overlay) {
+  view_.collect(overlay);
+  if (SDL_GetMouseFocus() == window_) {
+    const paint::Cursor cursor = view_.pointer().cursor();
+    if (cursor != gCursor) {
+      gCursor = cursor;
+      SDL_SetCursor(cursor == paint::Cursor::Hand ? hand_ : arrow_);
+    }
   }
+  present();
 }
 
-void MainWindow::present() {
+void Window::present() {
   for (const Rect& r : view_.takeFormDamage()) painter_.execute(canvas_, view_.paintForm(r));
   const std::vector<Rect> damage = view_.takeScreenDamage();
   if (damage.empty()) return;
@@ -196,6 +201,117 @@ void MainWindow::present() {
     rects.push_back(s);
   }
   SDL_UpdateWindowSurfaceRects(window_, rects.data(), static_cast<int>(rects.size()));
+  ++frames_;
+}
+
+Desktop::Desktop(App& app, Painter& painter)
+    : app_(app), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1) {}
+
+Window* Desktop::windowOf(const SDL_Event& e) {
+  uint32_t id = 0;
+  switch (e.type) {
+    case SDL_WINDOWEVENT: id = e.window.windowID; break;
+    case SDL_KEYDOWN: id = e.key.windowID; break;
+    case SDL_MOUSEMOTION: id = e.motion.windowID; break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: id = e.button.windowID; break;
+    case SDL_MOUSEWHEEL: id = e.wheel.windowID; break;
+    default:
+      if (e.type == gTimerEvent) return (e.user.code >> 16) == 1 ? &planner_ : &main_;
+      return nullptr;
+  }
+  if (id != 0 && id == planner_.id()) return &planner_;
+  return id == main_.id() ? &main_ : nullptr;
+}
+
+bool Desktop::handle(const SDL_Event& e) {
+  if (e.type == SDL_QUIT) return false;
+  if (e.type == diskEventType()) {
+    runDiskCompletion(e.user.data1);
+    main_.view().handle(paint::Refresh{});
+    planner_.view().handle(paint::Refresh{});
+    return true;
+  }
+  Window* w = windowOf(e);
+  if (!w) return true;
+  const std::optional<paint::InputEvent> event = w->translate(e);
+  if (!event) return true;
+  if (!w->view().handle(*event).close) return true;
+  // Esc first stops an auto-run; the close box closes the planner window and ends the program at the main one.
+  const bool escape = std::holds_alternative<paint::KeyDown>(*event);
+  if (w == &planner_) {
+    if (escape) app_.escape(planner_.form());
+    else app_.planner().close();
+    return true;
+  }
+  if (!escape) return false;
+  return !app_.escape(main_.form());
+}
+
+void Desktop::followPlanner() {
+  const bool wanted = planner_.form().window().visible;
+  if (wanted && !planner_.shown()) {
+    if (!planner_.handle() && !(planner_.create() && planner_.prepare())) return;
+    planner_.show();
+  } else if (!wanted && planner_.shown()) {
+    planner_.hide();
+    // The keyboard goes back to the main window (without a window manager nobody else would hand it over).
+    SDL_RaiseWindow(main_.handle());
+    SDL_SetWindowInputFocus(main_.handle());
+  }
+}
+
+void Desktop::updateAll() {
+  followPlanner();
+  main_.syncTimers();
+  planner_.syncTimers();
+  // The banner's own form is never drawn as a window here: its picture is composed over the main window.
+  Form& banner = app_.bannerForm();
+  banner.takeFullRedraw();
+  banner.takeDirty();
+  main_.update(paint::overlayOf(banner, main_.form()));
+  if (planner_.shown()) planner_.update(std::nullopt);
+}
+
+int Desktop::run() {
+  // For bench/planner.py: how long a click on the planner button takes to show the window, and how many frames
+  // the planner window presented in all.
+  const bool bench = std::getenv("MOXSIM_BENCH_PLANNER") != nullptr;
+  bool wasRunning = false;
+  // The planner window is made and drawn once, hidden, right after start-up, so its fonts and pictures are ready
+  // when the user opens it.
+  if (planner_.create()) {
+    WindowInfo& w = planner_.form().window();
+    const bool visible = std::exchange(w.visible, true);
+    planner_.prepare();
+    w.visible = visible;
+  }
+  SDL_Event e;
+  bool running = true;
+  while (running) {
+    if (!SDL_WaitEvent(&e)) return 1;
+    const auto start = std::chrono::steady_clock::now();
+    const bool wasShown = planner_.shown();
+    do {
+      running = handle(e) && running;
+    } while (running && SDL_PollEvent(&e));
+    updateAll();
+    if (bench && app_.planner().autoRunning() != wasRunning) {
+      // Auto-run started or stopped in this batch: the time and the attempts recorded so far.
+      wasRunning = !wasRunning;
+      std::printf("autorun-%s %.3f %llu\n", wasRunning ? "start" : "stop",
+                  std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(),
+                  static_cast<unsigned long long>(app_.history().total()));
+      std::fflush(stdout);
+    }
+    if (bench && planner_.shown() && !wasShown) {
+      std::printf("planner-open-ms %.2f\n",
+                  std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      std::fflush(stdout);
+    }
+  }
+  if (bench) std::printf("planner-frames %ld\n", planner_.frames());
+  return 0;
 }
 
 }  // namespace mox::sdl

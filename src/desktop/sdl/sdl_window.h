@@ -1,10 +1,13 @@
 #pragma once
-// The main window on SDL: a fixed-size window whose client area is the layout's coordinate space, drawn in
-// software into a canvas that keeps the form's picture between frames. The paint layer's view says what to
-// redraw and how; the banner is composed over the canvas where the paint layer puts it, as SDL has no layered
-// windows. The loop sleeps in SDL_WaitEvent; the form's timers run as SDL timers that post events to it.
+// The program's windows on SDL: each a fixed-size window whose client area is its layout's coordinate space,
+// drawn in software into a canvas that keeps the form's picture between frames. The paint layer's view says what
+// to redraw and how; the banner is composed over the main window's canvas where the paint layer puts it, as SDL
+// has no layered windows. One loop serves every window: it sleeps in SDL_WaitEvent, hands each event to the
+// window it belongs to, and the forms' timers run as SDL timers that post events to it.
+#include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "desktop/sdl/sdl_draw.h"
@@ -18,12 +21,13 @@ union SDL_Event;
 
 namespace mox::sdl {
 
-class MainWindow {
+class Window {
  public:
-  MainWindow(App& app, Painter& painter);
-  ~MainWindow();
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+  // `slot` tells this window's timer events from the others'.
+  Window(App& app, Form& form, Painter& painter, int slot);
+  ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
 
   // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create()
   // runs on this one (start-up does both at once); nothing else may use the form meanwhile.
@@ -31,30 +35,60 @@ class MainWindow {
   // Creates the window hidden, centred, at the layout's client size, titled and with its icon.
   bool create();
   SDL_Window* handle() const { return window_; }
-  // The client area's screen position, as the banner placement wants it.
+  uint32_t id() const;
   void position(int& left, int& top) const;
-  // Shows the window and presents the first whole frame.
+  // Shows the window and presents a whole frame; hides it.
   bool show();
-  // Runs until the window is closed; returns the exit code.
-  int run();
+  void hide();
+  bool shown() const { return shown_; }
+  long frames() const { return frames_; }  // frames presented so far
 
- private:
-  // The abstract event an SDL event stands for, if any (window moves and finished saves are handled here).
+  Form& form() { return view_.form(); }
+  paint::View& view() { return view_; }
+  // The abstract event an SDL event meant for this window stands for, if any.
   std::optional<paint::InputEvent> translate(const SDL_Event& event);
   void syncTimers();
-  void collect();
+  // Gathers and presents what changed; `overlay` is composed over the window.
+  void update(const std::optional<paint::Overlay>& overlay);
+
+ private:
   void present();
 
   App& app_;
   Painter& painter_;
   paint::View view_;
+  int slot_;
   SDL_Window* window_ = nullptr;
   SDL_Surface* canvas_ = nullptr;  // the form as last drawn, without the list popup and the banner
   SDL_Cursor* arrow_ = nullptr;
   SDL_Cursor* hand_ = nullptr;
   paint::Cursor cursor_ = paint::Cursor::Arrow;
   std::map<int, int> timers_;  // timer control -> SDL_TimerID
-  bool quit_ = false;
+  bool shown_ = false;
+  long frames_ = 0;
+};
+
+// The main window and the planner window, and the loop that serves both.
+class Desktop {
+ public:
+  Desktop(App& app, Painter& painter);
+
+  Window& main() { return main_; }
+  Window& planner() { return planner_; }
+  // Runs until the main window is closed; returns the exit code.
+  int run();
+  // Brings the planner window on screen or off it as its form says (created at its first showing).
+  void followPlanner();
+
+ private:
+  Window* windowOf(const SDL_Event& e);
+  // Returns false when the program should end.
+  bool handle(const SDL_Event& e);
+  void updateAll();
+
+  App& app_;
+  Window main_;
+  Window planner_;
 };
 
 }  // namespace mox::sdl

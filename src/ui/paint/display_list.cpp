@@ -1,6 +1,8 @@
 #include "ui/paint/display_list.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "ui/paint/input.h"
 
@@ -44,11 +46,110 @@ class Pen {
     const Rect inner = intersect(clip_, box);
     if (!empty(inner)) out_.push_back(Text{s, font, colour, align, box, inner});
   }
+  void line(int x0, int y0, int x1, int y1, uint32_t colour) { out_.push_back(Line{x0, y0, x1, y1, colour, clip_}); }
 
  private:
   DisplayList& out_;
   Rect clip_;
 };
+
+constexpr int kScrollWidth = 10;
+constexpr uint32_t kListStripe = rgb(0x26, 0x17, 0x0c);
+constexpr uint32_t kListGood = rgb(0x9c, 0xe0, 0x6c);
+constexpr uint32_t kScrollTrack = rgb(0x3a, 0x26, 0x16);
+constexpr uint32_t kScrollThumb = rgb(0x9a, 0x78, 0x50);
+constexpr uint32_t kCurve = rgb(0xff, 0xd2, 0x64);
+constexpr uint32_t kGrid = rgb(0x3a, 0x28, 0x1a);
+
+// A round step for about `parts` axis divisions of `span`: 1, 2, 2.5 or 5 times a power of ten.
+double niceStep(double span, int parts) {
+  const double raw = span / parts;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 2.5, 5.0}) {
+    if (m * power >= raw) return m * power;
+  }
+  return 10 * power;
+}
+
+std::string number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, v == std::floor(v) ? "%.0f" : "%.1f", v);
+  return buf;
+}
+
+// A rising curve of y over x with its axes, grid and marks. The x axis runs from 0 to a round number at or past
+// the last point; the y axis from 0 to 100 %.
+void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) {
+  if (c.backColour) pen.fill(r, *c.backColour);
+  pen.frame(r, kBorder);
+  const ChartData* d = c.chart.get();
+  if (!d || d->points.empty()) {
+    pen.text(d ? d->empty : std::string(), c.font, c.textColour, r, Align::Centre);
+    return;
+  }
+  const int lineHeight = metrics.lineHeight(c.font);
+  const int left = r.x + metrics.width(c.font, "100" + d->yUnit) + 8;
+  const int top = r.y + 2 * lineHeight + 6;  // two rows of mark labels above the plot
+  const int right = r.x + r.w - 14;
+  const int bottom = r.y + r.h - lineHeight - 8;
+  if (right - left < 20 || bottom - top < 20) return;
+  double xMax = d->points.back().first;
+  for (const ChartMark& m : d->marks) xMax = std::max(xMax, m.x);
+  const double step = niceStep(std::max(xMax, 1.0), 5);
+  xMax = std::ceil(std::max(xMax, 1.0) / step) * step;
+  auto px = [&](double x) { return left + static_cast<int>(std::lround((right - left) * x / xMax)); };
+  auto py = [&](double y) { return bottom - static_cast<int>(std::lround((bottom - top) * y)); };
+
+  // Grid and the y axis in quarters.
+  for (int q = 0; q <= 4; ++q) {
+    const int y = py(q / 4.0);
+    pen.line(left, y, right, y, q == 0 ? c.textColour : kGrid);
+    pen.text(std::to_string(q * 25) + d->yUnit, c.font, c.textColour,
+             {r.x + 2, y - lineHeight / 2, left - r.x - 6, lineHeight}, Align::Right);
+  }
+  pen.line(left, top, left, bottom, c.textColour);
+  // The x axis in round steps, the unit after the last figure.
+  for (double x = 0; x <= xMax + step / 2; x += step) {
+    const int xx = px(x);
+    pen.line(xx, bottom, xx, bottom + 3, c.textColour);
+    if (x > 0) pen.line(xx, top, xx, bottom - 1, kGrid);
+    const std::string label = x + step / 2 > xMax ? number(x) + " " + d->xUnit : number(x);
+    const int w = metrics.width(c.font, label);
+    const int lx = std::min(xx - w / 2, r.x + r.w - 2 - w);
+    pen.text(label, c.font, c.textColour, {lx, bottom + 5, w + 2, lineHeight}, Align::Left);
+  }
+
+  // The curve, two pixels thick.
+  int lastX = px(0), lastY = py(0);
+  for (const auto& [x, y] : d->points) {
+    const int xx = px(x), yy = py(y);
+    pen.line(lastX, lastY, xx, lastY, kCurve);  // the money steps: flat until the next amount
+    pen.line(xx, lastY, xx, yy, kCurve);
+    pen.line(lastX, lastY - 1, xx, lastY - 1, kCurve);
+    lastX = xx;
+    lastY = yy;
+  }
+  pen.line(lastX, lastY, right, lastY, kCurve);
+  pen.line(lastX, lastY - 1, right, lastY - 1, kCurve);
+
+  // Marks: a vertical line and its label above the plot, in the first of two rows where it clears the labels
+  // already there.
+  int rowEnd[2] = {r.x, r.x};
+  for (const ChartMark& m : d->marks) {
+    const int xx = px(m.x);
+    if (m.dashed) {
+      for (int y = top; y < bottom; y += 7) pen.line(xx, y, xx, std::min(y + 3, bottom - 1), m.colour);
+    } else {
+      pen.line(xx, top, xx, bottom - 1, m.colour);
+    }
+    const std::string label = m.label + " " + number(std::round(m.x));
+    const int w = metrics.width(c.font, label);
+    const int lx = std::clamp(xx - w / 2, r.x + 2, r.x + r.w - 2 - w);
+    const int row = lx > rowEnd[0] + 6 ? 0 : lx > rowEnd[1] + 6 ? 1 : (rowEnd[0] <= rowEnd[1] ? 0 : 1);
+    rowEnd[row] = lx + w;
+    pen.text(label, c.font, m.colour, {lx, r.y + 3 + row * lineHeight, w + 2, lineHeight}, Align::Left);
+  }
+}
 
 }  // namespace
 
@@ -195,6 +296,36 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
       if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) {
         pen.text(c.items[static_cast<size_t>(c.selection)].text, c.font, c.textColour,
                  {r.x + 3, r.y + 2, r.w - kArrowWidth - 5, r.h - 4}, Align::Left);
+      }
+      break;
+    }
+
+    case Kind::Chart:
+      paintChart(pen, c, r, metrics);
+      break;
+
+    case Kind::List: {
+      if (c.backColour) pen.fill(r, *c.backColour);
+      pen.frame(r, kBorder);
+      const int rowHeight = listRowHeight(c.font);
+      const int rows = form.visibleRows(index);
+      const int total = static_cast<int>(c.items.size());
+      const bool scrolls = total > rows;
+      const int textWidth = r.w - 8 - (scrolls ? kScrollWidth : 0);
+      for (int k = 0; k < rows && c.topRow + k < total; ++k) {
+        const ListItem& item = c.items[static_cast<size_t>(c.topRow + k)];
+        const Rect row{r.x + 4, r.y + 2 + k * rowHeight, textWidth, rowHeight};
+        // Odd rows a shade lighter, so a long record reads line by line.
+        if ((c.topRow + k) % 2) pen.fill({r.x + 1, row.y, r.w - 2 - (scrolls ? kScrollWidth : 0), rowHeight}, kListStripe);
+        pen.text(item.text, c.font, item.value ? kListGood : c.textColour, row, Align::Left);
+      }
+      if (scrolls) {
+        // The scroll bar: where the rows shown lie among all of them (the wheel scrolls).
+        const Rect track{r.x + r.w - kScrollWidth - 1, r.y + 1, kScrollWidth, r.h - 2};
+        pen.fill(track, kScrollTrack);
+        const int thumbHeight = std::max(12, track.h * rows / total);
+        const int thumbTop = track.y + (track.h - thumbHeight) * c.topRow / std::max(1, total - rows);
+        pen.fill({track.x + 1, thumbTop, track.w - 2, thumbHeight}, kScrollThumb);
       }
       break;
     }

@@ -175,6 +175,11 @@ void Pointer::wheel(int x, int y, int steps) {
   }
   int list = -1;
   int hit = hitTest(form_, x, y);
+  if (hit >= 0 && form_.at(hit).kind == Kind::List) {
+    // A list of rows scrolls three rows a step, as desktop lists do.
+    if (form_.reachable(hit)) form_.setTopRow(hit, form_.at(hit).topRow - 3 * steps);
+    return;
+  }
   if (hit >= 0 && form_.at(hit).kind == Kind::DropDown) list = hit;
   else if (focus_ >= 0) list = focus_;
   if (list < 0 || !form_.reachable(list)) return;
@@ -245,7 +250,9 @@ void Pointer::closePopup() {
 }
 
 void Pointer::choose(int list, int item) {
+  if (form_.at(list).selection == item) return;
   form_.setSelection(list, item);
+  form_.dispatch(list, Event::Change);
 }
 
 void Pointer::highlight(int item) {

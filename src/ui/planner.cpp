@@ -1,0 +1,654 @@
+#include "ui/planner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "runtime/value.h"
+
+namespace mox {
+
+namespace {
+
+const char* const kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3"};
+// The enhancement bench apart from the chip: what an attempt uses up, in the order auto-supply refills it.
+const char* const kBenchSlots[6] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"};
+
+constexpr uint32_t kWhite = rgb(255, 255, 255);
+constexpr uint32_t kRed = rgb(255, 110, 90);
+constexpr uint32_t kGreen = rgb(0x9c, 0xe0, 0x6c);
+constexpr uint32_t kGrey = rgb(0xc8, 0xbc, 0xac);
+constexpr uint32_t kDim = rgb(0x7a, 0x66, 0x52);
+constexpr uint32_t kMedianColour = rgb(0x6c, 0xc0, 0xff);
+constexpr uint32_t kNinetyColour = rgb(0xff, 0xa0, 0x40);
+constexpr uint32_t kBudgetColour = rgb(0x9c, 0xe0, 0x6c);
+constexpr uint32_t kSpentColour = rgb(0xff, 0x60, 0xa0);
+
+int32_t tagCode(const Form& f, const char* slot) { return truncToInt(toNumber(f.get(slot).tag)); }
+
+plan::Recipe planRecipe(const std::array<int32_t, 4>& crystals, bool catalyst, bool protectant) {
+  plan::Recipe r;
+  for (int32_t c : crystals) {
+    r.small += c == kSmallCrystal;
+    r.big += c == kBigCrystal;
+    r.magic += c == kMagicCrystal;
+  }
+  r.catalyst = catalyst;
+  r.protectant = protectant;
+  return r;
+}
+
+// The pictures of a recipe, crystals first: at most six.
+std::array<const char*, 6> recipeIcons(const plan::Recipe& r) {
+  std::array<const char*, 6> out{"", "", "", "", "", ""};
+  size_t i = 0;
+  for (int n = 0; n < r.small && i < 4; ++n) out[i++] = "icon_small_crystal";
+  for (int n = 0; n < r.big && i < 4; ++n) out[i++] = "icon_big_crystal";
+  for (int n = 0; n < r.magic && i < 4; ++n) out[i++] = "icon_magic_crystal";
+  i = 4;
+  if (r.catalyst) out[i++] = "icon_catalyst";
+  if (r.protectant) out[i] = "icon_protectant";
+  return out;
+}
+
+}  // namespace
+
+std::string qCoinFigure(double qCoins) {
+  char buf[48];
+  if (qCoins >= 10000) std::snprintf(buf, sizeof buf, "%.0f Q币", qCoins);
+  else std::snprintf(buf, sizeof buf, "%.1f Q币", qCoins);
+  return buf;
+}
+
+namespace {
+
+std::string q(double qCoins) { return qCoinFigure(qCoins); }
+
+std::string optQ(const std::optional<double>& v) { return v ? q(*v) : "够不着"; }
+
+std::string lvl(int level) { return "+" + std::to_string(level); }
+
+}  // namespace
+
+// ---- figuring (worker thread) ----
+
+PlanOutcome figurePlan(const PlanInputs& in) {
+  PlanOutcome out;
+  out.inputs = in;
+  if (in.to <= in.from) {
+    out.error = "目标等级要高于起始等级 " + lvl(in.from);
+    return out;
+  }
+  try {
+    plan::ClimbRequest req{.from = in.from, .to = in.to, .recipes = plan::bestRecipes(in.bonuses),
+                           .bonuses = in.bonuses, .budget = in.budget};
+    out.climb = plan::climb(req);
+    if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
+    out.route = plan::route(in.to, in.bonuses);
+  } catch (const plan::PlanError& e) {
+    out.error = e.what();
+  }
+  return out;
+}
+
+LuckOutcome figureLuck(const LuckInputs& in) {
+  LuckOutcome out;
+  out.inputs = in;
+  if (in.from < 0 || in.level < 0 || in.from >= plan::kTopLevel) return out;
+  try {
+    // A level the climb never used a recipe at (it may still drop there) takes the best recipe.
+    plan::RecipePlan recipes = in.recipes;
+    const plan::RecipePlan best = plan::bestRecipes(in.bonuses);
+    for (size_t i = 0; i < recipes.size(); ++i) {
+      if (!recipes[i]) recipes[i] = best[i];
+    }
+    const bool up = in.level > in.from;
+    const plan::Climb c = plan::climb({.from = in.from, .to = up ? in.level : in.from + 1, .recipes = recipes,
+                                       .bonuses = in.bonuses});
+    const size_t spent = static_cast<size_t>(in.cost / 5);  // tenths of a Q币 in 0.5 Q币 steps
+    const double atMost = spent < c.cdf.size() ? c.cdf[spent] : (c.cdf.empty() ? 0.0 : c.cdf.back());
+    if (up) out.moreThanYou = 1.0 - atMost;
+    else out.alreadyThere = atMost;
+  } catch (const plan::PlanError&) {
+  }
+  return out;
+}
+
+// ---- the window ----
+
+PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform& platform, History& history,
+                             PlannerInput input)
+    : main_(main), window_(window), sim_(sim), platform_(platform), history_(history), input_(std::move(input)),
+      alive_(std::make_shared<bool>(true)) {
+  window_.setSelection("目标等级", 5);
+  window_.setSelection("预算列表", 2);
+}
+
+PlannerWindow::~PlannerWindow() {
+  *alive_ = false;
+  if (planWork_.valid()) planWork_.wait();
+  if (luckWork_.valid()) luckWork_.wait();
+}
+
+void PlannerWindow::open() {
+  window_.window().visible = true;
+  window_.redrawAll();
+  showOdds();
+  showClimbState();
+  showHistory();
+  startWork();
+}
+
+void PlannerWindow::close() {
+  window_.window().visible = false;
+  window_.redrawAll();
+}
+
+plan::Bonuses PlannerWindow::bonuses() const {
+  return {main_.get("选择框1").checked, main_.get("选择框2").checked};
+}
+
+int PlannerWindow::benchLevel() const {
+  if (main_.get("合成框").visible) return -1;
+  return chipLevel(tagCode(main_, "芯片位"));
+}
+
+PlanInputs PlannerWindow::currentInputs() const {
+  PlanInputs in;
+  const int level = benchLevel();
+  const Climb& climb = history_.climb();
+  // During a climb the plan is the climb's, from where it started, so the money spent has a place on its curve.
+  in.from = level < 0 ? 0 : (climb.startLevel >= 0 ? climb.startLevel : level);
+  in.to = std::max(window_.get("目标等级").selection, 0);
+  in.bonuses = bonuses();
+  in.budgetGoal = window_.get("规划目标").selection == 1;
+  in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
+  return in;
+}
+
+void PlannerWindow::benchChanged() {
+  // A chip laid on the bench starts a climb; one taken off ends it.
+  const int level = benchLevel();
+  if (level != lastBenchLevel_) {
+    if (lastBenchLevel_ < 0 && level >= 0) history_.startClimb(level);
+    if (level < 0) history_.startClimb(-1);
+  }
+  lastBenchLevel_ = level;
+  // A closed window catches up when it opens; a fast run updates it a few times a second.
+  if (quiet() || !isOpen()) return;
+  showOdds();
+  showClimbState();
+  startWork();
+}
+
+void PlannerWindow::attempted(const AttemptRecord& record) {
+  HistoryEntry e{.time = platform_.timeText(), .attempt = record, .exactChance = exactChance(record),
+                 .cost = history_.costOf(record)};
+  history_.add(std::move(e));
+  if (quiet() || !isOpen()) return;
+  showHistory();
+  showClimbState();
+  startWork();
+}
+
+double PlannerWindow::exactChance(const AttemptRecord& a) const {
+  // Figured once per bench: a fast run asks for the same few attempts thousands of times.
+  uint64_t key = static_cast<uint64_t>(a.synthesis) | static_cast<uint64_t>(a.levelBefore & 15) << 1 |
+                 static_cast<uint64_t>(a.otherLevelBefore & 15) << 5 | static_cast<uint64_t>(a.catalyst > 0) << 9 |
+                 static_cast<uint64_t>(a.protectant > 0) << 10 | static_cast<uint64_t>(a.expertBonus) << 11 |
+                 static_cast<uint64_t>(a.labBonus) << 12;
+  for (size_t i = 0; i < 4; ++i) key |= static_cast<uint64_t>(a.crystals[i] & 7) << (13 + 3 * i);
+  if (auto it = chanceCache_.find(key); it != chanceCache_.end()) return it->second;
+  double chance = -1;
+  try {
+    if (a.synthesis) {
+      chance = plan::fusion(std::max(a.levelBefore, a.otherLevelBefore), std::min(a.levelBefore, a.otherLevelBefore),
+                            a.protectant > 0, {a.expertBonus, false})
+                   .success;
+    } else {
+      chance = plan::odds(a.levelBefore, planRecipe(a.crystals, a.catalyst > 0, a.protectant > 0),
+                          {a.expertBonus, a.labBonus})
+                   .success;
+    }
+  } catch (const plan::PlanError&) {
+  }
+  chanceCache_.emplace(key, chance);
+  return chance;
+}
+
+void PlannerWindow::showOdds() {
+  const plan::Bonuses b = bonuses();
+  // Enhancement.
+  std::string line = "强化：强化台上没有芯片", detail;
+  uint32_t colour = kGrey;
+  const int level = benchLevel();
+  if (main_.get("合成框").visible) {
+    line = "强化：强化台未打开";
+  } else if (level == plan::kTopLevel) {
+    line = "强化：芯片已是最高等级 +9";
+  } else if (level >= 0) {
+    std::array<int32_t, 4> crystals{};
+    for (size_t i = 0; i < 4; ++i) crystals[i] = tagCode(main_, kCrystalSlots[i]);
+    const plan::Recipe r = planRecipe(crystals, tagCode(main_, "催化位") == kCatalyst,
+                                      tagCode(main_, "防护位") == kProtectant);
+    if (r.crystals() == 0) {
+      line = "强化 " + lvl(level) + "：放上晶体后显示几率";
+    } else {
+      try {
+        const plan::Odds o = plan::odds(level, r, b);
+        line = "强化 " + lvl(level) + "→" + lvl(level + 1) + "：显示 " + main_.get("标签2").caption + " · 实际 " + percentText(o.success);
+        colour = kWhite;
+        detail = (o.drop > 0 ? "失败降一级的几率 " + percentText(o.drop) : std::string("失败不会降级")) +
+                 " · 每次花费 " + q(plan::toQ(o.cost));
+      } catch (const plan::PlanError&) {
+        line = "强化 " + lvl(level) + "：这套晶体不能用在这一级";
+      }
+    }
+  }
+  window_.setCaption("强化几率标签", line);
+  window_.setTextColour("强化几率标签", colour);
+  window_.setCaption("降级几率标签", detail);
+
+  // Synthesis.
+  std::string synth = "合成：合成台未打开";
+  if (main_.get("合成框").visible) {
+    const int a = chipLevel(tagCode(main_, "合成芯片位1")), c = chipLevel(tagCode(main_, "合成芯片位2"));
+    synth = "合成：放上两枚芯片后显示几率";
+    if (a >= 1 && c >= 1) {
+      const bool prot = tagCode(main_, "合成防护位") == kProtectant;
+      const plan::Fusion f = plan::fusion(std::max(a, c), std::min(a, c), prot, b);
+      if (f.result > 0) {
+        synth = "合成 " + lvl(a) + "/" + lvl(c) + "→" + lvl(f.result) + "：显示 " + synthesisRateShown() +
+                " · 实际 " + percentText(f.success) + (prot ? " · 每次 50 Q币防护剂" : " · 失败毁一枚");
+      } else {
+        synth = "合成 " + lvl(a) + "/" + lvl(c) + "：这两枚不能合成";
+      }
+    }
+  }
+  window_.setCaption("合成几率标签", synth);
+
+  const int from = currentInputs().from;
+  std::string start = "起始：+0（强化台上没有芯片）";
+  if (level >= 0) start = "起始：" + lvl(from) + (from == level ? "（强化台上的芯片）" : "（这次的起点，现 " + lvl(level) + "）");
+  window_.setCaption("起始等级标签", start);
+  window_.setCaption("加成标签", std::string("加成跟随主窗口：达人加成 ") + (b.expert ? "开" : "关") + " · 实验室加成 " +
+                                     (b.lab ? "开" : "关"));
+}
+
+std::string PlannerWindow::synthesisRateShown() const { return main_.get("成功率结").caption; }
+
+void PlannerWindow::inputsChanged() {
+  showOdds();
+  startWork();
+}
+
+void PlannerWindow::startWork() {
+  if (!isOpen()) return;
+  if (!planWork_.valid()) {
+    const PlanInputs in = currentInputs();
+    if (!plan_ || !(plan_->inputs == in)) {
+      planAsked_ = in;
+      planWork_ = std::async(std::launch::async, figurePlan, in);
+    }
+  }
+  if (!luckWork_.valid()) {
+    const Climb& c = history_.climb();
+    if (c.attempts > 0 && c.startLevel >= 0) {
+      LuckInputs in{.from = c.startLevel, .level = c.level, .cost = c.cost, .bonuses = bonuses()};
+      for (size_t i = 0; i < in.recipes.size(); ++i) {
+        if (c.recipes[i]) in.recipes[i] = planRecipe(c.recipes[i]->crystals, c.recipes[i]->catalyst,
+                                                     c.recipes[i]->protectant);
+      }
+      if (!luck_ || !(luck_->inputs == in)) {
+        luckAsked_ = in;
+        luckWork_ = std::async(std::launch::async, figureLuck, in);
+      }
+    }
+  }
+  const bool busy = planWork_.valid() || luckWork_.valid();
+  window_.setInterval("规划时钟", busy ? kResultIntervalMs : 0);
+  window_.setCaption("计算状态标签", planWork_.valid() ? "计算中…" : "");
+}
+
+void PlannerWindow::resultTick() {
+  using namespace std::chrono_literals;
+  if (planWork_.valid() && planWork_.wait_for(0s) == std::future_status::ready) applyPlan(planWork_.get());
+  if (luckWork_.valid() && luckWork_.wait_for(0s) == std::future_status::ready) applyLuck(luckWork_.get());
+  startWork();
+}
+
+void PlannerWindow::settle() {
+  while (planWork_.valid() || luckWork_.valid()) {
+    if (planWork_.valid()) applyPlan(planWork_.get());
+    if (luckWork_.valid()) applyLuck(luckWork_.get());
+    startWork();
+  }
+}
+
+void PlannerWindow::applyPlan(const PlanOutcome& p) {
+  plan_ = p;
+  const bool ok = p.error.empty();
+  const plan::Climb& c = p.climb;
+  window_.setCaption("期望花费标签", ok ? "平均 " + optQ(c.expectedCost) : p.error);
+  window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
+  window_.setCaption("中位花费标签", ok ? "一半玩家 ≤ " + optQ(c.percentiles[0].cost) : "");
+  window_.setCaption("九成花费标签", ok ? "九成玩家 ≤ " + optQ(c.percentiles[1].cost) : "");
+  window_.setCaption("极端花费标签", ok ? "99% 玩家 ≤ " + optQ(c.percentiles[2].cost) : "");
+  std::string budget;
+  if (ok && p.budgetPlan) {
+    budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
+  } else if (ok && c.withinBudget) {
+    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*c.withinBudget, 1);
+  }
+  window_.setCaption("预算成功率标签", budget);
+
+  // The recipe per level, then the cheapest way to hold a chip of each level.
+  for (int i = 0; i < plan::kTopLevel; ++i) {
+    const std::string n = std::to_string(i);
+    std::optional<plan::Recipe> r;
+    const bool needed = ok && i >= c.lowest && i < p.inputs.to;
+    if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
+    const auto icons = r ? recipeIcons(*r) : std::array<const char*, 6>{"", "", "", "", "", ""};
+    for (size_t k = 0; k < 6; ++k) window_.setPicture("配方" + n + "物品" + std::to_string(k), icons[k]);
+    window_.setTextColour("配方等级" + n, needed ? kWhite : kDim);
+    std::string each;
+    if (r) each = q(plan::toQ(plan::recipeCost(*r))) + "/次";
+    window_.setCaption("配方花费" + n, each);
+    std::string way;
+    for (const plan::RouteStep& s : p.route) {
+      if (s.level != i + 1) continue;
+      if (s.how == plan::RouteStep::How::Fuse) {
+        way = (s.a == s.b ? "合成两枚" + lvl(s.a) : "合成" + lvl(s.a) + "与" + lvl(s.b)) + (s.protectant ? "(防护)" : "");
+      } else {
+        way = "强化";
+      }
+      if (s.expectedCost) way += " 约" + std::to_string(static_cast<long long>(std::llround(*s.expectedCost)));
+    }
+    window_.setCaption("路线" + n, ok ? way : "");
+    window_.setTextColour("路线" + n, needed ? kGrey : kDim);
+  }
+  drawChart();
+}
+
+void PlannerWindow::drawChart() {
+  ChartData d;
+  d.xUnit = "Q币";
+  d.yUnit = "%";
+  if (!plan_ || !plan_->error.empty() || plan_->climb.cdf.empty()) {
+    d.empty = plan_ && !plan_->error.empty() ? plan_->error : "计算中…";
+    window_.setChart(window_.indexOf("花费分布图"), std::move(d));
+    return;
+  }
+  const plan::Climb& c = plan_->climb;
+  const std::vector<double>& cdf = c.cdf;
+  // Show up to the 99th percentile, the budget and the money spent, whichever lies furthest.
+  double right = c.percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
+  right = std::max(right, plan_->inputs.budget);
+  const Climb& climb = history_.climb();
+  const bool climbing = climb.attempts > 0 && climb.startLevel == plan_->inputs.from;
+  if (climbing) right = std::max(right, climb.cost / 10.0);
+  right = std::min(right * 1.05, plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
+  const size_t last = std::min(cdf.size() - 1, static_cast<size_t>(right / plan::kQPerStep));
+  const size_t step = std::max<size_t>(1, last / 400);
+  for (size_t i = 0; i <= last; i += step) d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(i)), cdf[i]);
+  if (d.points.back().first < plan::toQ(static_cast<plan::Steps>(last))) {
+    d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(last)), cdf[last]);
+  }
+  if (c.percentiles[0].cost) d.marks.push_back({*c.percentiles[0].cost, "一半", kMedianColour, true});
+  if (c.percentiles[1].cost) d.marks.push_back({*c.percentiles[1].cost, "九成", kNinetyColour, true});
+  d.marks.push_back({plan_->inputs.budget, "预算", kBudgetColour, false});
+  if (climbing) d.marks.push_back({climb.cost / 10.0, "已花", kSpentColour, false});
+  window_.setChart(window_.indexOf("花费分布图"), std::move(d));
+}
+
+void PlannerWindow::applyLuck(const LuckOutcome& l) {
+  luck_ = l;
+  showClimbState();
+}
+
+void PlannerWindow::showClimbState() {
+  const Climb& c = history_.climb();
+  std::string luck = "还没有强化", why = "放上芯片或开始自动强化后，这里比较你和其他玩家的花费";
+  if (c.startLevel >= 0 && c.attempts > 0) {
+    const std::string spent = qCoinText(c.cost) + " Q币";
+    luck = "已花 " + spent + "，计算中…";
+    if (luck_ && luck_->inputs.cost == c.cost && luck_->inputs.level == c.level) {
+      if (luck_->moreThanYou) {
+        const std::string share = percentText(*luck_->moreThanYou, 0);
+        luck = "花费少于 " + share + " 的玩家";
+        why = "用同样配方从 " + lvl(c.startLevel) + " 升到 " + lvl(c.level) + " 的玩家里，" + share + " 花得比你的 " + spent +
+              " 多";
+      } else if (luck_->alreadyThere) {
+        luck = "还在 " + lvl(c.level) + "：已花 " + spent;
+        why = percentText(*luck_->alreadyThere, 0) + " 的玩家花这么多时已经升到 " + lvl(c.startLevel + 1);
+      }
+    }
+  }
+  window_.setCaption("运气标签", luck);
+  window_.setCaption("运气说明", why);
+  if (plan_) drawChart();
+}
+
+void PlannerWindow::showHistory() {
+  if (!isOpen()) return;
+  const auto& entries = history_.entries();
+  std::vector<ListItem> rows;
+  rows.reserve(std::min(entries.size(), kListRows));
+  for (auto it = entries.rbegin(); it != entries.rend() && rows.size() < kListRows; ++it) {
+    rows.push_back({History::listLine(*it), it->attempt.outcome == "强化成功" || it->attempt.outcome == "合成成功"});
+  }
+  window_.setItems(window_.indexOf("记录列表"), std::move(rows));
+  window_.setTopRow(window_.indexOf("记录列表"), 0);
+  window_.setCaption("记录框", "强化记录（共 " + std::to_string(history_.total()) + " 次，最新在上）");
+}
+
+void PlannerWindow::exportHistory() {
+  const std::string where = platform_.filePath(History::kFileName);
+  const size_t n = history_.entries().size();
+  window_.setCaption("导出结果标签", "正在导出…");
+  std::weak_ptr<bool> alive = alive_;
+  platform_.replaceFileLater(History::kFileName, history_.csv(), [this, alive, where, n](bool ok) {
+    if (alive.expired() || !*alive.lock()) return;
+    window_.setCaption("导出结果标签", ok ? "已导出 " + std::to_string(n) + " 条到 " + where
+                                          : "导出失败：写不进 " + where + "，记录仍保留，可以再试");
+    window_.setTextColour("导出结果标签", ok ? kGreen : kRed);
+  });
+}
+
+// ---- auto-run ----
+
+bool PlannerWindow::stopOnEscape() {
+  if (!running_) return false;
+  stopAutoRun("按了 Esc");
+  return true;
+}
+
+void PlannerWindow::toggleAutoRun() {
+  if (running_) {
+    stopAutoRun("按了停止");
+    return;
+  }
+  const int level = benchLevel();
+  target_ = std::max(window_.get("目标等级").selection, 0);
+  std::string refusal;
+  bool anyCrystal = false;
+  for (size_t i = 0; i < 6; ++i) {
+    recipeKinds_[i] = tagCode(main_, kBenchSlots[i]);
+    if (i < 4) anyCrystal = anyCrystal || recipeKinds_[i] > 0;
+  }
+  if (main_.get("合成框").visible) refusal = "先切换到强化台";
+  else if (level < 0) refusal = "先把芯片放上强化台";
+  else if (level >= target_) refusal = "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
+  else if (!anyCrystal) refusal = "先放好晶体：自动补给会照这套配方买";
+  if (!refusal.empty()) {
+    window_.setCaption("自动状态标签", refusal);
+    window_.setTextColour("自动状态标签", kRed);
+    return;
+  }
+  running_ = true;
+  fast_ = window_.get("快速").checked;
+  runAttempts_ = 0;
+  runStartSpend_ = sim_.state().spendTotal;
+  runStartRecharge_ = sim_.state().rechargeTotal;
+  history_.startClimb(level);
+  window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
+  window_.setCaption("自动强化按钮", "停止");
+  setButtonLook(true);
+  window_.setTextColour("自动状态标签", kWhite);
+  showAutoRun();
+  showClimbState();
+  startWork();
+}
+
+void PlannerWindow::setButtonLook(bool running) {
+  const std::string base = running ? "wide_stop_" : "wide_autorun_";
+  const int i = window_.indexOf("自动强化按钮");
+  window_.setButtonPictures(i, base + "normal", base + "hover", base + "pressed", base + "disabled");
+}
+
+void PlannerWindow::autoRunTick() {
+  if (!running_) {
+    window_.setInterval("自动强化时钟", 0);
+    return;
+  }
+  fast_ = window_.get("快速").checked;
+  window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
+  std::string why;
+  if (fast_ && clock_) {
+    // Ticks that queued up while the last slice ran are dropped, so the window gets its frame between slices.
+    const uint64_t start = clock_();
+    if (start - lastTickEnd_ < 1000) return;
+    for (int i = 0; running_; ++i) {
+      if (i % 16 == 0 && clock_() - start >= static_cast<uint64_t>(kFastSliceUs)) break;
+      if (!step(why)) stopAutoRun(why);
+    }
+    lastTickEnd_ = clock_();
+  } else {
+    const int n = fast_ ? kFastBatch : 1;
+    for (int i = 0; i < n && running_; ++i) {
+      if (!step(why)) stopAutoRun(why);
+    }
+  }
+  if (!running_) return;
+  showAutoRun();
+  // The rest of the window follows a fast run a few times a second: its record and luck take longer to redo.
+  if (fast_ && ++fastTicks_ % kFullUpdateTicks == 0) {
+    showOdds();
+    showHistory();
+    showClimbState();
+    startWork();
+  }
+}
+
+bool PlannerWindow::step(std::string& why) {
+  const int level = benchLevel();
+  if (level < 0) {
+    why = main_.get("合成框").visible ? "强化台已关闭" : "强化台上没有芯片了";
+    return false;
+  }
+  if (level >= target_) {
+    why = "已达到目标 " + lvl(target_);
+    return false;
+  }
+  if (window_.get("自动补给").checked && !supply(why)) return false;
+  if (sim_.state().enhanceRate <= 0) {
+    why = "强化台上的晶体用完了";
+    return false;
+  }
+  input_.click("图形按钮1");
+  ++runAttempts_;
+  if (benchLevel() >= target_) {
+    why = "已达到目标 " + lvl(target_);
+    return false;
+  }
+  return true;
+}
+
+// Lays again every kind the run's bench held and the stock has run out of, buying it first.
+bool PlannerWindow::supply(std::string& why) {
+  const int32_t chip = tagCode(main_, "芯片位");
+  for (size_t i = 0; i < 6; ++i) {
+    const int32_t kind = recipeKinds_[i];
+    if (kind <= 0 || tagCode(main_, kBenchSlots[i]) != 0) continue;
+    // The bench's own rules: no small crystal beside a chip of +7 or more, no magic crystal below it.
+    if (kind == kSmallCrystal && chip >= kChip7) continue;
+    if (kind == kMagicCrystal && chip < kChip7) continue;
+    if (sim_.itemCount(kind) <= 0 && !buy(kind, why)) return false;
+    const int32_t before = sim_.itemCount(kind);
+    for (int n = 1; n <= 15; ++n) {
+      if (sim_.state().cellItem[static_cast<size_t>(n - 1)] != kind) continue;
+      char cell[8];
+      std::snprintf(cell, sizeof cell, "a%02d", n);
+      input_.click(cell);
+      break;
+    }
+    if (sim_.itemCount(kind) == before) {
+      why = "没能把" + itemName(kind) + "放上强化台";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Buys one of an item through the shop, topping up 10元 at a time while the balance is short; the shop lists
+// are left as the user set them.
+bool PlannerWindow::buy(int32_t code, std::string& why) {
+  const int amount = main_.get("组合框1").selection, goods = main_.get("组合框2").selection,
+            quantity = main_.get("组合框3").selection;
+  const int32_t price = shopPrice(code);
+  int entry = 0;
+  while (entry < static_cast<int>(kShopGoods.size()) - 1 && kShopGoods[static_cast<size_t>(entry)].code != code) ++entry;
+  bool ok = true;
+  input_.select("组合框1", 0);
+  while (ok && sim_.state().qCoinBalance < price) {
+    const int32_t before = sim_.state().qCoinBalance;
+    input_.click("图形按钮2");
+    if (sim_.state().qCoinBalance == before) {
+      why = "无法再充值";
+      ok = false;
+    }
+  }
+  if (ok) {
+    const int32_t before = sim_.itemCount(code);
+    input_.select("组合框2", entry);
+    input_.select("组合框3", 0);
+    input_.click("图形按钮3");
+    if (sim_.itemCount(code) == before) {
+      why = "买不到" + itemName(code);
+      ok = false;
+    }
+  }
+  input_.select("组合框1", amount);
+  input_.select("组合框2", goods);
+  input_.select("组合框3", quantity);
+  return ok;
+}
+
+void PlannerWindow::stopAutoRun(const std::string& why) {
+  running_ = false;
+  window_.setInterval("自动强化时钟", 0);
+  window_.setCaption("自动强化按钮", "自动强化");
+  setButtonLook(false);
+  window_.setCaption("自动状态标签", "已停止（" + why + "），共强化 " + std::to_string(runAttempts_) + " 次");
+  window_.setTextColour("自动状态标签", kGrey);
+  showAutoRun();
+  showOdds();
+  showHistory();
+  showClimbState();
+  startWork();
+}
+
+void PlannerWindow::showAutoRun() {
+  const SimState& s = sim_.state();
+  if (running_) {
+    const int level = benchLevel();
+    window_.setCaption("自动状态标签", "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) +
+                                          " 次，芯片 " + (level >= 0 ? lvl(level) : std::string("-")));
+  }
+  std::string money = "这次花了 " + qCoinText(s.spendTotal - runStartSpend_) + " Q币";
+  if (s.rechargeTotal > runStartRecharge_) money += "，自动充值 " + qCoinText(s.rechargeTotal - runStartRecharge_) + " 元";
+  window_.setCaption("自动花费标签", runAttempts_ > 0 || running_ ? money : "");
+}
+
+}  // namespace mox

@@ -1,0 +1,167 @@
+#pragma once
+// The planner window's logic: the true odds of the benches, the plan to a target level (figured on a worker
+// thread and delivered through the window's timer), the cost curve, the luck of the climb under way, the record
+// of attempts and its export, and auto-run. Auto-run repeats exactly what a click on the enhance button does,
+// advanced by the window's timer, so the headless program steps it tick by tick.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "plan/planner.h"
+#include "runtime/form.h"
+#include "runtime/platform.h"
+#include "sim/simulator.h"
+#include "ui/history.h"
+
+namespace mox {
+
+// What the window does through the program, by control name, as a user would.
+struct PlannerInput {
+  std::function<bool(std::string_view)> click;
+  std::function<bool(std::string_view, int)> select;
+};
+
+// The inputs of a plan; a change starts a new figuring.
+struct PlanInputs {
+  int from = 0, to = 1;
+  plan::Bonuses bonuses;
+  bool budgetGoal = false;
+  double budget = 0;  // Q币
+  bool operator==(const PlanInputs& o) const {
+    return from == o.from && to == o.to && bonuses.expert == o.bonuses.expert && bonuses.lab == o.bonuses.lab &&
+           budgetGoal == o.budgetGoal && budget == o.budget;
+  }
+};
+
+struct PlanOutcome {
+  PlanInputs inputs;
+  std::string error;  // not empty: what went wrong instead
+  plan::Climb climb;  // the climb with the best recipes
+  std::optional<plan::BudgetPlan> budgetPlan;
+  std::vector<plan::RouteStep> route;
+};
+
+// The luck of a climb: the share of players who spent more on the same climb with the same recipes.
+struct LuckInputs {
+  int from = -1, level = -1;
+  int64_t cost = 0;  // tenths of a Q币
+  plan::RecipePlan recipes;
+  plan::Bonuses bonuses;
+  bool operator==(const LuckInputs& o) const {
+    return from == o.from && level == o.level && cost == o.cost && recipes == o.recipes &&
+           bonuses.expert == o.bonuses.expert && bonuses.lab == o.bonuses.lab;
+  }
+};
+struct LuckOutcome {
+  LuckInputs inputs;
+  std::optional<double> moreThanYou;  // P(cost > yours) for the climb made
+  std::optional<double> alreadyThere;  // not up yet: P(cost <= yours) of the next level
+};
+
+// An amount of Q币 as the window writes it: "43.5 Q币", whole above 10000.
+std::string qCoinFigure(double qCoins);
+
+// Figures a plan and the luck (pure functions of their inputs; run on a worker thread).
+PlanOutcome figurePlan(const PlanInputs& in);
+LuckOutcome figureLuck(const LuckInputs& in);
+
+class PlannerWindow {
+ public:
+  static constexpr int kFastBatch = 250;     // attempts per tick of a fast run without a clock (headless)
+  // With a clock: attempts for this long each tick, then a frame. Ten frames a second keep both windows current
+  // without drowning the display server in pictures.
+  static constexpr int kFastIntervalMs = 100;
+  static constexpr int kFastSliceUs = 80000;
+  static constexpr int kSlowIntervalMs = 250;  // about four attempts a second, as a player watching would
+  static constexpr int kResultIntervalMs = 30;
+  static constexpr int kFullUpdateTicks = 3;
+  static constexpr size_t kListRows = 500;
+
+  PlannerWindow(Form& main, Form& window, Simulator& sim, Platform& platform, History& history, PlannerInput input);
+  ~PlannerWindow();
+
+  void open();
+  void close();
+  bool isOpen() const { return window_.window().visible; }
+
+  // From the simulation: the benches or the switches changed; an attempt happened.
+  void benchChanged();
+  void attempted(const AttemptRecord& record);
+  // True while a fast auto-run is under way: no sounds and no banners.
+  bool quiet() const { return running_ && fast_; }
+
+  // Handlers.
+  void inputsChanged();
+  void toggleAutoRun();
+  void autoRunTick();
+  void exportHistory();
+  void resultTick();
+  // Esc: stops an auto-run; returns whether it did.
+  bool stopOnEscape();
+
+  bool autoRunning() const { return running_; }
+  // A microsecond clock: fast runs then fill each tick with attempts for a fixed time, so the machine's speed
+  // sets the pace while the windows still show several frames a second. Without one (headless, tests) a tick
+  // makes a fixed number of attempts, and runs are the same every time.
+  void setClock(std::function<uint64_t()> micros) { clock_ = std::move(micros); }
+  // Blocks until figuring under way is done and its results are shown (for tests and scripts).
+  void settle();
+
+  double exactChance(const AttemptRecord& record) const;
+
+ private:
+  struct Slots;
+  PlanInputs currentInputs() const;
+  plan::Bonuses bonuses() const;
+  int benchLevel() const;
+  void showOdds();
+  void showClimbState();
+  void showHistory();
+  void startWork();
+  void applyPlan(const PlanOutcome& p);
+  void applyLuck(const LuckOutcome& l);
+  void drawChart();
+  void stopAutoRun(const std::string& why);
+  bool step(std::string& why);
+  bool supply(std::string& why);
+  bool buy(int32_t code, std::string& why);
+  void showAutoRun();
+  void setButtonLook(bool running);
+  std::string synthesisRateShown() const;
+
+  Form& main_;
+  Form& window_;
+  Simulator& sim_;
+  Platform& platform_;
+  History& history_;
+  PlannerInput input_;
+
+  std::optional<PlanOutcome> plan_;
+  std::future<PlanOutcome> planWork_;
+  std::optional<PlanInputs> planAsked_;  // what the work under way figures
+  std::optional<LuckOutcome> luck_;
+  std::future<LuckOutcome> luckWork_;
+  std::optional<LuckInputs> luckAsked_;
+
+  bool running_ = false;
+  bool fast_ = false;
+  int target_ = 0;
+  int runAttempts_ = 0;
+  int32_t runStartSpend_ = 0;
+  int32_t runStartRecharge_ = 0;
+  std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
+  std::function<uint64_t()> clock_;
+  uint64_t lastTickEnd_ = 0;
+  int fastTicks_ = 0;
+  int lastBenchLevel_ = -1;
+  mutable std::unordered_map<uint64_t, double> chanceCache_;
+  std::shared_ptr<bool> alive_;  // read by a finished export that outlives the window
+};
+
+}  // namespace mox

@@ -1,0 +1,330 @@
+// The planner window through its controls: the true odds of the benches, the plan's figures against the planner
+// library, auto-run (supply, stopping, a long fast run checked against the exact odds), the record of attempts
+// and its export.
+#include <cmath>
+#include <numeric>
+
+#include "app_fixture.h"
+#include "run_program.h"
+#include "plan/planner.h"
+#include "ui/history.h"
+#include "ui/planner.h"
+
+using moxtest::Program;
+using namespace mox;
+
+namespace {
+
+// Stock counts by item code (1-based).
+std::array<int32_t, 15> stock(std::initializer_list<std::pair<int, int32_t>> counts) {
+  std::array<int32_t, 15> a{};
+  for (auto [code, n] : counts) a[static_cast<size_t>(code - 1)] = n;
+  return a;
+}
+
+void tickUntilStopped(Program& p, int limit) {
+  for (int i = 0; i < limit && p.app().planner().autoRunning(); ++i) p.app().tickTimers(1);
+}
+
+int64_t historyCost(Program& p) {
+  int64_t sum = 0;
+  for (const HistoryEntry& e : p.app().history().entries()) sum += e.cost;
+  return sum;
+}
+
+// Items on the enhancement bench plus the stock.
+int64_t itemsHeld(Program& p) {
+  int64_t n = 0;
+  for (int k = 1; k <= 15; ++k) n += p.count(k);
+  for (const char* slot : {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"}) n += p.tag(slot) != "0";
+  return n;
+}
+
+}  // namespace
+
+TEST(Planner, TrueOddsFollowTheBenches) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 8}, {kCatalyst, 2}, {kChip1 + 3, 2}, {kChip1 + 4, 1},
+                     {kProtectant, 1}}));
+  p.start();
+  p.click("规划按钮");
+  EXPECT_TRUE(p.shown("目标等级"));
+  EXPECT_EQ(p.caption("强化几率标签"), "强化：强化台上没有芯片");
+  p.place(kChip0);
+  EXPECT_EQ(p.caption("强化几率标签"), "强化 +0：放上晶体后显示几率");
+
+  auto expectOdds = [&](int level, const plan::Recipe& r, bool lab) {
+    const plan::Odds o = plan::odds(level, r, {false, lab});
+    EXPECT_EQ(o.shown, p.caption("标签2"));
+    EXPECT_EQ(p.caption("强化几率标签"), "强化 +" + std::to_string(level) + "→+" + std::to_string(level + 1) +
+                                             "：显示 " + p.caption("标签2") + " · 实际 " + percentText(o.success));
+    const std::string drop = o.drop > 0 ? "失败降一级的几率 " + percentText(o.drop) : "失败不会降级";
+    EXPECT_EQ(p.caption("降级几率标签"), drop + " · 每次花费 " + qCoinFigure(plan::toQ(o.cost)));
+  };
+  p.place(kBigCrystal);
+  p.place(kBigCrystal);
+  expectOdds(0, {.big = 2}, false);
+  p.place(kCatalyst);
+  expectOdds(0, {.big = 2, .catalyst = true}, false);
+  p.click("选择框2");
+  expectOdds(0, {.big = 2, .catalyst = true}, true);
+  EXPECT_NE(p.caption("加成标签").find("实验室加成 开"), std::string::npos);
+
+  // A chip +5 can drop: the chance of that is shown too.
+  p.click("芯片位");
+  p.place(kChip1 + 4);
+  expectOdds(5, {.big = 2, .catalyst = true}, true);
+  EXPECT_GT(plan::odds(5, {.big = 2, .catalyst = true}, {false, true}).drop, 0);
+
+  p.click("合成显示按钮");
+  EXPECT_EQ(p.caption("强化几率标签"), "强化：强化台未打开");
+  EXPECT_EQ(p.caption("合成几率标签"), "合成：放上两枚芯片后显示几率");
+  p.place(kChip1 + 3);
+  p.place(kChip1 + 3);
+  const plan::Fusion f = plan::fusion(4, 4, false, {false, true});
+  EXPECT_EQ(p.caption("合成几率标签"), "合成 +4/+4→+" + std::to_string(f.result) + "：显示 " + p.caption("成功率结") +
+                                           " · 实际 " + percentText(f.success) + " · 失败毁一枚");
+}
+
+TEST(Planner, PlanFiguresAreTheLibrarysAndArriveThroughTheTimer) {
+  Program p;
+  p.withStock(stock({{kChip1 + 1, 1}}));
+  p.start();
+  p.place(kChip1 + 1);
+  p.click("规划按钮");
+  p.select("目标等级", 6);
+  EXPECT_EQ(p.caption("计算状态标签"), "计算中…");
+  p.app().settle();
+  EXPECT_EQ(p.caption("计算状态标签"), "");
+  EXPECT_EQ(p.control("规划时钟").interval, 0);
+
+  const plan::Bonuses b{};
+  const plan::RecipePlan best = plan::bestRecipes(b);
+  const plan::Climb c = plan::climb({.from = 2, .to = 6, .recipes = best, .bonuses = b, .budget = 500.0});
+  EXPECT_EQ(p.caption("起始等级标签"), "起始：+2（强化台上的芯片）");
+  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("中位花费标签"), "一半玩家 ≤ " + qCoinFigure(*c.percentiles[0].cost));
+  EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*c.percentiles[1].cost));
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内成功 " + percentText(*c.withinBudget, 1));
+  // The recipe of a level the climb uses is shown by its pictures; a level it never visits is blank.
+  const int first = best[2]->small ? kSmallCrystal : best[2]->big ? kBigCrystal : kMagicCrystal;
+  EXPECT_EQ(p.control("配方2物品0").picture, "icon_" + std::string(first == kSmallCrystal ? "small_crystal"
+                                                                   : first == kBigCrystal ? "big_crystal"
+                                                                                          : "magic_crystal"));
+  EXPECT_EQ(p.control("配方7物品0").picture, "");
+  // The chart is the library's distribution, marked at its median and 90th percentile and at the budget.
+  const auto& chart = p.control("花费分布图").chart;
+  ASSERT_TRUE(chart && !chart->points.empty());
+  for (auto [x, y] : chart->points) EXPECT_DOUBLE_EQ(y, c.cdf[static_cast<size_t>(x / plan::kQPerStep)]);
+  ASSERT_GE(chart->marks.size(), 3u);
+  EXPECT_EQ(chart->marks[0].x, *c.percentiles[0].cost);
+  EXPECT_EQ(chart->marks[1].x, *c.percentiles[1].cost);
+  EXPECT_EQ(chart->marks[2].x, 500.0);
+
+  p.select("规划目标", 1);
+  p.select("预算列表", 3);
+  p.app().settle();
+  const plan::BudgetPlan bp = plan::bestWithinBudget(2, 6, 1000.0, b);
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(1000) + " 内最高成功率 " + percentText(bp.chance, 1));
+
+  p.select("目标等级", 1);
+  p.app().settle();
+  EXPECT_EQ(p.caption("期望花费标签"), "目标等级要高于起始等级 +2");
+}
+
+TEST(AutoRun, SupplyFromAnEmptyStockReachesTheTargetAndTheMoneyAddsUp) {
+  Program p;
+  p.start();
+  p.topUp(1);  // 50元: a chip and four big crystals
+  p.select("组合框3", 0);
+  p.select("组合框2", 0);
+  p.click("图形按钮3");
+  p.select("组合框2", 2);
+  for (int i = 0; i < 4; ++i) p.click("图形按钮3");
+  p.place(kChip0);
+  for (int i = 0; i < 4; ++i) p.place(kBigCrystal);
+  ASSERT_EQ(p.state().qCoinBalance, 0);
+  for (int k = 1; k <= 15; ++k) ASSERT_EQ(p.count(k), 0);
+  p.sounds();
+
+  p.click("规划按钮");
+  p.click("快速");
+  p.click("自动补给");
+  p.select("目标等级", 5);
+  p.click("自动强化按钮");
+  EXPECT_EQ(p.caption("自动强化按钮"), "停止");
+  tickUntilStopped(p, 1000);
+  EXPECT_EQ(p.tag("芯片位"), std::to_string(kChip1 + 4));
+  EXPECT_EQ(p.caption("自动状态标签").rfind("已停止（已达到目标 +5）", 0), 0u) << p.caption("自动状态标签");
+  EXPECT_EQ(p.caption("自动强化按钮"), "自动强化");
+  // What the climb cost is exactly what the record says the attempts used up, plus the chip.
+  const SimState& s = p.state();
+  EXPECT_EQ(s.spendTotal, historyCost(p) + 100);
+  EXPECT_EQ(s.rechargeTotal - s.spendTotal, s.qCoinBalance);
+  EXPECT_EQ(s.rechargeTotal % 100, 0);  // topped up in 10元 steps
+  EXPECT_LT(s.qCoinBalance, 100);
+  EXPECT_GT(p.app().history().entries().size(), 4u);
+  // Fast: no sounds, no banner; the shop lists are as the user left them.
+  EXPECT_TRUE(p.sounds().empty());
+  EXPECT_FALSE(p.app().bannerForm().window().visible);
+  EXPECT_EQ(p.form().get("组合框2").selection, 2);
+}
+
+TEST(AutoRun, SlowRunsOneAttemptATickAndStopsByButtonOrEscKeepingEveryItem) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 40}, {kCatalyst, 10}}));
+  p.start();
+  const int64_t held = itemsHeld(p);
+  p.place(kChip0);
+  for (int i = 0; i < 4; ++i) p.place(kBigCrystal);
+  p.place(kCatalyst);
+  p.click("规划按钮");
+  p.select("目标等级", 9);
+  p.click("自动强化按钮");
+  EXPECT_EQ(p.control("自动强化时钟").interval, PlannerWindow::kSlowIntervalMs);
+  p.sounds();
+  for (int i = 1; i <= 3; ++i) {
+    p.app().tickTimers(1);
+    EXPECT_EQ(p.app().history().total(), static_cast<uint64_t>(i));
+  }
+  // Slow runs play as a click does.
+  EXPECT_EQ(p.sounds().size(), 3u);
+  EXPECT_EQ(p.banners().size(), 3u);
+  p.click("自动强化按钮");
+  EXPECT_FALSE(p.app().planner().autoRunning());
+  EXPECT_EQ(p.control("自动强化时钟").interval, 0);
+  EXPECT_EQ(p.control("自动强化按钮").picture, "wide_autorun_normal");
+  p.app().tickTimers(5);
+  EXPECT_EQ(p.app().history().total(), 3u);
+
+  // Esc stops a run first, and closes the window only when nothing runs.
+  p.click("自动强化按钮");
+  p.app().tickTimers(2);
+  EXPECT_FALSE(p.app().escape(p.app().plannerForm()));
+  EXPECT_FALSE(p.app().planner().autoRunning());
+  EXPECT_TRUE(p.shown("目标等级"));
+  EXPECT_FALSE(p.app().escape(p.app().plannerForm()));
+  EXPECT_FALSE(p.shown("目标等级"));
+  EXPECT_TRUE(p.app().click("自动强化按钮"));  // a closed window's controls take no clicks
+  EXPECT_FALSE(p.app().planner().autoRunning());
+
+  // Nothing appeared or vanished: what is held is what there was less what the attempts used up.
+  const int64_t used = std::accumulate(p.state().usedCount.begin(), p.state().usedCount.end(), int64_t{0});
+  EXPECT_EQ(used, 5 * 5);
+  EXPECT_EQ(itemsHeld(p), held - used);
+}
+
+TEST(AutoRun, TenThousandFastAttemptsMatchTheExactOdds) {
+  Program p;
+  p.withStock(stock({{kChip1 + 3, 1}, {kSmallCrystal, 20000}}));
+  p.start();
+  p.place(kChip1 + 3);
+  p.place(kSmallCrystal);
+  p.click("规划按钮");
+  p.click("快速");
+  p.select("目标等级", 9);
+  p.click("自动强化按钮");
+  p.app().tickTimers(10000 / PlannerWindow::kFastBatch);
+  ASSERT_TRUE(p.app().planner().autoRunning()) << p.caption("自动状态标签");
+  p.click("自动强化按钮");
+  ASSERT_EQ(p.app().history().total(), 10000u);
+  EXPECT_EQ(p.state().usedCount[0], 10000);
+  EXPECT_EQ(itemsHeld(p), 1 + 20000 - 10000);
+  EXPECT_EQ(p.control("记录列表").items.size(), PlannerWindow::kListRows);
+
+  // Successes per level against the exact chance of the recipe: within four standard deviations.
+  std::array<int, 10> tries{}, ups{};
+  for (const HistoryEntry& e : p.app().history().entries()) {
+    const size_t l = static_cast<size_t>(e.attempt.levelBefore);
+    ++tries[l];
+    ups[l] += e.attempt.outcome == "强化成功";
+    EXPECT_DOUBLE_EQ(e.exactChance, plan::odds(e.attempt.levelBefore, {.small = 1}, {}).success);
+  }
+  for (int l = 4; l <= 6; ++l) {
+    if (tries[l] < 500) continue;
+    const double chance = plan::odds(l, {.small = 1}, {}).success;
+    const double sd = std::sqrt(tries[l] * chance * (1 - chance));
+    EXPECT_NEAR(ups[l], tries[l] * chance, 4 * sd + 1) << "+" << l;
+  }
+}
+
+TEST(History, EveryAttemptIsRecordedAndExportsAsCsv) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 8}, {kChip1 + 2, 2}}));
+  p.start();
+  p.place(kChip0);
+  for (int i = 0; i < 4; ++i) p.place(kBigCrystal);
+  p.platform().setTicks(61000);
+  p.scriptDraws([](int first, int) { return first <= 500; });
+  p.click("图形按钮1");
+  p.click("合成显示按钮");
+  p.place(kChip1 + 2);
+  p.place(kChip1 + 2);
+  p.click("图形按钮5");
+  ASSERT_EQ(p.app().history().entries().size(), 2u);
+
+  const HistoryEntry& first = p.app().history().entries()[0];
+  const std::string exact = percentText(plan::odds(0, {.big = 4}, {}).success);
+  EXPECT_EQ(History::csvLine(first).substr(0, 11), "2026-01-01 ");
+  EXPECT_EQ(History::csvLine(first).substr(19), ",强化,+0,+1,100%," + exact + ",大晶体×4,40,强化成功");
+  const HistoryEntry& fused = p.app().history().entries()[1];
+  EXPECT_TRUE(fused.attempt.synthesis);
+  EXPECT_EQ(History::csvLine(fused).find(",合成,+3/+3,"), 19u);
+
+  // Export: the file is the record, with a byte-order mark and CRLF lines; the window says where it went.
+  p.click("规划按钮");
+  p.click("导出按钮");
+  const std::string path = (p.dir() / History::kFileName).string();
+  EXPECT_EQ(p.caption("导出结果标签"), "已导出 2 条到 " + path);
+  const std::string bytes = moxtest::readFile(path);
+  EXPECT_EQ(bytes, "\xEF\xBB\xBF" + History::csvHeader() + "\r\n" + History::csvLine(first) + "\r\n" +
+                       History::csvLine(fused) + "\r\n");
+
+  // A file that cannot be written: the window says so, the record and the old file stay.
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  p.click("导出按钮");
+  EXPECT_EQ(p.caption("导出结果标签").rfind("导出失败", 0), 0u);
+  EXPECT_NE(p.caption("导出结果标签").find(path), std::string::npos);
+  EXPECT_EQ(p.app().history().entries().size(), 2u);
+  std::filesystem::remove(path);
+  p.click("导出按钮");
+  EXPECT_EQ(moxtest::readFile(path), bytes);
+}
+
+TEST(History, LuckComparesTheClimbWithTheExactDistribution) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 40}}));
+  p.start();
+  p.click("规划按钮");
+  p.place(kChip0);
+  for (int i = 0; i < 4; ++i) p.place(kBigCrystal);
+  for (int i = 0; i < 6; ++i) {
+    p.scriptDraws([](int first, int) { return first <= 100; });
+    p.click("图形按钮1");
+  }
+  p.app().settle();
+  const Climb& climb = p.app().history().climb();
+  ASSERT_EQ(climb.startLevel, 0);
+  ASSERT_GT(climb.level, 0);
+  plan::RecipePlan recipes = plan::bestRecipes({});
+  for (int l = 0; l < climb.level; ++l) recipes[static_cast<size_t>(l)] = plan::Recipe{.big = 4};
+  const plan::Climb c = plan::climb({.from = 0, .to = climb.level, .recipes = recipes});
+  const size_t spent = static_cast<size_t>(climb.cost / 5);
+  const double more = 1 - (spent < c.cdf.size() ? c.cdf[spent] : c.cdf.back());
+  EXPECT_EQ(p.caption("运气标签"), "花费少于 " + percentText(more, 0) + " 的玩家");
+  EXPECT_NE(p.caption("运气说明").find("从 +0 升到 +" + std::to_string(climb.level)), std::string::npos);
+}
+
+TEST(History, TheScriptDriverPrintsTheRecordAndReachesThePlannerByName) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 4}}));
+  const moxtest::Run run = moxtest::runProgram(
+      "moxsim-script", moxtest::quoted(p.dir()),
+      "click 规划按钮\nwait\nshown 目标等级\nclick a01\nclick a01\nclick a01\nclick a01\nclick a01\n"
+      "click 图形按钮1\nhistory\nescape 规划窗口\nshown 目标等级\nescape 别的窗口\nescape\ncaption 标签5\n");
+  EXPECT_EQ(run.code, 1);  // the unknown window
+  const std::string exact = percentText(plan::odds(0, {.big = 4}, {}).success);
+  EXPECT_EQ(run.out, "1\n" + History::csvHeader() + "\n" + "2026-01-01 00:00:00,强化,+0,+1,100%," + exact +
+                      ",大晶体×4,40,强化成功\n0\nerror: line 13: no window named 别的窗口\n");
+}
