@@ -156,6 +156,11 @@ class Program:
         subprocess.run(["import", "-window", window or self.window, "png:" + str(path)], env=self.env, check=True,
                        timeout=20)
 
+    def client_rect(self, window):
+        """A window's client area on the screen: x, y, width, height."""
+        geometry = dict(line.split("=", 1) for line in self.xdotool("getwindowgeometry", "--shell", window).split())
+        return tuple(int(geometry[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
     def windows(self):
         r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)], env=self.env,
                            capture_output=True, text=True)
@@ -365,11 +370,9 @@ def planner_run(p: Program, c: Checker):
         c.failures.append("the planner button opened no window")
         return
     p.settle(1.0)  # the plan is figured off the interface thread
-    geometry = dict(line.split("=", 1) for line in p.xdotool("getwindowgeometry", "--shell", planner).split())
-    left, top = int(geometry["X"]), int(geometry["Y"])
-    if (int(geometry["WIDTH"]), int(geometry["HEIGHT"])) != PLANNER_SIZE:
-        c.failures.append("planner window %sx%s, expected %dx%d" % (geometry["WIDTH"], geometry["HEIGHT"],
-                                                                    *PLANNER_SIZE))
+    left, top, width, height = p.client_rect(planner)
+    if (width, height) != PLANNER_SIZE:
+        c.failures.append("planner window %dx%d, expected %dx%d" % (width, height, *PLANNER_SIZE))
 
     def click(x, y, wait=0.3):
         p.xdotool("mousemove", "--sync", left + x, top + y)

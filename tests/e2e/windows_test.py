@@ -2,7 +2,7 @@
 """The Windows program from outside, under Wine, as a user meets it.
 
 The same session as desktop_test.py (top up, buy through the lists, place, enhance at 100 %, switch benches,
-save, Esc) with real clicks on moxsim.exe, copied into a fresh folder and run by Wine in a copy of a prepared
+save; the planner window opened, a fast auto-run, the record exported, Esc; Esc) with real clicks on moxsim.exe, copied into a fresh folder and run by Wine in a copy of a prepared
 prefix, in a Chinese locale, on a private Xvfb display with a compositor (xcompmgr) so the layered banner
 window shows its per-pixel alpha. Screenshots of the client area (the banner window included, as the screen
 shows it) are compared with golden images taken under Wine, and kept with --out for review; MOXdata beside
@@ -22,13 +22,14 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import desktop_test  # noqa: E402
-from desktop_test import Checker, Xvfb, fail, play_scenario  # noqa: E402
+from desktop_test import Checker, Xvfb, fail, planner_run, play_scenario  # noqa: E402
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
 GOLDEN = HERE / "golden-win"
 WINE_RUN = ROOT / "scripts" / "wine-run.sh"
 TITLE = "^MOX"
+PLANNER_TITLE = "^强化规划$"
 # Wine's text rendering and picture decoding do not change between runs; the same room as the Linux test.
 PIXEL_SHARE = desktop_test.PIXEL_SHARE
 # The banner slides by elapsed time, and on a busy machine under Wine a screenshot (0.1 to 0.6 s) can catch it a
@@ -59,6 +60,7 @@ class WineProgram:
         border = (w - 906) // 2
         self.left, self.top = x + border, y + h - 682 - border
         self.width, self.height = w - 2 * border, h - (self.top - y) - border
+        self.border, self.caption = border, self.top - y
 
     def xdotool(self, *args):
         r = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True, timeout=20)
@@ -99,9 +101,29 @@ class WineProgram:
         self.point(448, 560)
         self.settle(0.15)
 
-    def screenshot(self, path: Path):
-        # The screen as the user sees it: the main window's client area with the banner window over it.
-        subprocess.run(["import", "-window", "root", "-crop", "906x682+%d+%d" % (self.left, self.top), "+repage",
+    def client_rect(self, window):
+        """A window's client area on the screen: x, y, width, height (every window has the main one's frame)."""
+        geometry = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in geometry.split())
+        x, y, w, h = (int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+        return x + self.border, y + self.caption, w - 2 * self.border, h - self.caption - self.border
+
+    def other_window(self, timeout=5.0):
+        """The planner window when it is on the screen, else None."""
+        deadline = time.monotonic() + timeout
+        while True:
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", PLANNER_TITLE], env=self.env,
+                               capture_output=True, text=True)
+            if r.stdout.split():
+                return r.stdout.split()[0]
+            if time.monotonic() >= deadline:
+                return None
+            time.sleep(0.05)
+
+    def screenshot(self, path: Path, window=None):
+        # The screen as the user sees it: the window's client area, the banner window over the main one.
+        x, y, w, h = self.client_rect(window) if window else (self.left, self.top, 906, 682)
+        subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
                         "png:" + str(path)], env=self.env, check=True, timeout=20)
 
 
@@ -126,7 +148,7 @@ def run(args):
             fail("client area %dx%d, expected 906x682" % (p.width, p.height))
         c = Checker(p, out, update, GOLDEN, PIXEL_SHARE)
         c.moving_share = MOVING_SHARE
-        play_scenario(p, c)
+        play_scenario(p, c, before_exit=planner_run)
         if c.failures:
             p.stderr.seek(0)
             print("program's stderr:\n" + p.stderr.read(), file=sys.stderr)

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "desktop/win32/win32_platform.h"
 #include "desktop/win32/win32_window.h"
 #include "ui/app.h"
+#include "ui/planner.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::filesystem::path programDir = mox::win32::programDirectory();
@@ -26,10 +28,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
     app.start();
+    // Fast auto-runs fill each timer tick with attempts for a fixed time, by this clock.
+    app.planner().setClock([] {
+      return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       std::chrono::steady_clock::now().time_since_epoch())
+                                       .count());
+    });
     mox::win32::Pictures pictures;
     mox::win32::Fonts fonts;
     mox::win32::Painter painter(pictures, fonts);
-    mox::win32::MainWindow window(app, painter, pictures);
+    mox::win32::Desktop desktop(app, painter, pictures);
+    mox::win32::Window& window = desktop.main();
     // Bringing up COM and WIC, decoding the pictures and drawing the first frame take longer than connecting to
     // the display and creating the window: they overlap, on two threads of their own, one drawing and one
     // decoding the pictures the drawing announces. Both work in the multithreaded apartment, which this thread
@@ -56,10 +65,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     decoder.join();
     if (!created || !prepared || !decoding) platform.fatal("载入启动窗口失败");
     platform.setWindow(window.handle());
-    if (!window.show()) platform.fatal("载入启动窗口失败");
+    if (!desktop.show()) platform.fatal("载入启动窗口失败");
     // For the start-up benchmark: end once the first frame is on the screen.
     const char* bench = std::getenv("MOXSIM_BENCH_T0");
-    exitCode = window.run(bench && *bench);
+    exitCode = desktop.run(bench && *bench);
     platform.setWindow(nullptr);
     if (com) CoUninitialize();
   }

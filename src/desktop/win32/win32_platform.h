@@ -11,6 +11,7 @@
 #include "desktop/win32/win32_audio.h"
 #include "runtime/background_writer.h"
 #include "runtime/platform.h"
+#include "runtime/wide.h"
 
 namespace mox::win32 {
 
@@ -42,6 +43,7 @@ class Win32Platform : public Platform {
   // Boxes are owned by this window, and finished saves are posted to it, once it exists.
   void setWindow(HWND window) { window_ = window; }
   const std::filesystem::path& dataDir() const { return dir_; }
+  std::string filePath(const std::string& name) override { return narrow((dir_ / widen(name)).wstring()); }
 
   uint32_t tickCount() override;
   int messageBox(const std::string& text, int flags, const std::string& caption) override;

@@ -7,6 +7,7 @@
 
 #include "desktop/win32/win32_platform.h"
 #include "runtime/wide.h"
+#include "ui/planner.h"
 
 namespace mox::win32 {
 
@@ -86,12 +87,12 @@ void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT ori
   if (!wasShown) ShowWindow(window_, SW_SHOWNOACTIVATE);
 }
 
-// ---- the main window ----
+// ---- a window ----
 
-MainWindow::MainWindow(App& app, Painter& painter, Pictures& pictures)
-    : app_(app), painter_(painter), pictures_(pictures), view_(app.mainForm(), painter), banner_(pictures) {}
+Window::Window(Desktop& desktop, Form& form, Painter& painter, Pictures& pictures)
+    : desktop_(desktop), painter_(painter), pictures_(pictures), view_(form, painter) {}
 
-MainWindow::~MainWindow() {
+Window::~Window() {
   if (window_) {
     for (auto& [control, clock] : clocks_) KillTimer(window_, clock.id);
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -99,7 +100,7 @@ MainWindow::~MainWindow() {
   }
 }
 
-bool MainWindow::prepare() {
+bool Window::prepare() {
   const Rect all = view_.client();
   view_.form().takeFullRedraw();
   view_.form().takeDirty();
@@ -112,19 +113,23 @@ bool MainWindow::prepare() {
   return true;
 }
 
-bool MainWindow::create() {
+bool Window::create(HWND owner) {
+  if (window_) return true;
   const WindowInfo& w = view_.form().window();
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = instance;
-  wc.lpszClassName = kMainClass;
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = nullptr;  // chosen on every WM_SETCURSOR
-  RegisterClassExW(&wc);
+  static const bool registered = [instance] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kMainClass;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = nullptr;  // chosen on every WM_SETCURSOR
+    return RegisterClassExW(&wc) != 0;
+  }();
+  (void)registered;
   arrow_ = LoadCursorW(nullptr, IDC_ARROW);
   hand_ = LoadCursorW(nullptr, IDC_HAND);
 
@@ -137,66 +142,63 @@ bool MainWindow::create() {
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = work.left + std::max(0, (static_cast<int>(work.right - work.left) - width) / 2);
   const int y = work.top + std::max(0, (static_cast<int>(work.bottom - work.top) - height) / 2);
-  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), style, x, y, width, height, nullptr, nullptr,
+  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), style, x, y, width, height, owner, nullptr,
                             instance, this);
-  if (!window_) return false;
-  banner_.setOwner(window_);
-  return true;
+  return window_ != nullptr;
 }
 
-POINT MainWindow::clientOrigin() const {
+POINT Window::clientOrigin() const {
   POINT p{0, 0};
   ClientToScreen(window_, &p);
   return p;
 }
 
-bool MainWindow::show() {
-  if (!canvas_ && !prepare()) return false;
+bool Window::show() {
+  if (!window_ || (!canvas_ && !prepare())) return false;
   ShowWindow(window_, SW_SHOWNORMAL);
-  // The system may have placed the window elsewhere than asked: the banner follows the real position.
-  const POINT origin = clientOrigin();
-  const WindowInfo& w = view_.form().window();
-  if (origin.x != w.left || origin.y != w.top) app_.mainWindowMoved(origin.x, origin.y);
+  SetForegroundWindow(window_);
+  shown_ = true;
   view_.exposeAll();
-  update();
-  UpdateWindow(window_);
   return true;
 }
 
-int MainWindow::run(bool stopAfterFirstFrame) {
-  stopAfterFirstFrame_ = stopAfterFirstFrame;
-  if (stopAfterFirstFrame_ && painted_) return 0;
-  MSG msg;
-  for (;;) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(msg.wParam);
-    if (got < 0) return 1;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+void Window::hide() {
+  if (window_) ShowWindow(window_, SW_HIDE);
+  shown_ = false;
+  // A hidden window's pointer state would otherwise linger until it shows again.
+  view_.handle(paint::PointerLeave{});
 }
 
-LRESULT CALLBACK MainWindow::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Window::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self && message == WM_NCDESTROY) {
+    // Owned windows go with their owner: nothing may use this handle afterwards.
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    self->clocks_.clear();
+    self->shown_ = false;
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
   return self ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  const bool isMain = this == &desktop_.main();
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window_, &ps);
       const RECT& r = ps.rcPaint;
-      BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
+      if (frame_) BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
       EndPaint(window_, &ps);
       if (!painted_) {
         painted_ = true;
-        if (stopAfterFirstFrame_) PostQuitMessage(0);
+        if (isMain) desktop_.firstPaint();
       }
       return 0;
     }
@@ -204,8 +206,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;  // every pixel comes from the frame
     case WM_MOVE:
       // The client area's new screen position: the banner keeps its place over it.
-      app_.mainWindowMoved(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      update();
+      if (isMain) desktop_.mainMoved(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT) {
@@ -218,11 +219,11 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, window_, 0};
         tracking_ = TrackMouseEvent(&t) != 0;
       }
-      feed(paint::PointerMove{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      desktop_.feed(*this, paint::PointerMove{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_MOUSELEAVE:
       tracking_ = false;
-      feed(paint::PointerLeave{});
+      desktop_.feed(*this, paint::PointerLeave{});
       return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -232,7 +233,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const paint::Button b = message == WM_LBUTTONDOWN   ? paint::Button::Left
                               : message == WM_RBUTTONDOWN ? paint::Button::Right
                                                           : paint::Button::Middle;
-      feed(paint::PointerDown{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
+      desktop_.feed(*this, paint::PointerDown{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
       return 0;
     }
     case WM_LBUTTONUP:
@@ -242,7 +243,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const paint::Button b = message == WM_LBUTTONUP   ? paint::Button::Left
                               : message == WM_RBUTTONUP ? paint::Button::Right
                                                         : paint::Button::Middle;
-      feed(paint::PointerUp{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
+      desktop_.feed(*this, paint::PointerUp{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
       return 0;
     }
     case WM_MOUSEWHEEL: {
@@ -251,7 +252,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
       const int steps = wheelRest_ / WHEEL_DELTA;
       wheelRest_ -= steps * WHEEL_DELTA;
-      if (steps != 0) feed(paint::Wheel{p.x, p.y, steps});
+      if (steps != 0) desktop_.feed(*this, paint::Wheel{p.x, p.y, steps});
       return 0;
     }
     case WM_KEYDOWN: {
@@ -264,28 +265,27 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default: break;
       }
       if (key) {
-        feed(paint::KeyDown{*key});
+        desktop_.feed(*this, paint::KeyDown{*key});
         return 0;
       }
       break;
     }
     case WM_KILLFOCUS:
-      feed(paint::FocusLost{});
+      desktop_.feed(*this, paint::FocusLost{});
       return 0;
     case WM_TIMER:
       tick(wParam);
       return 0;
     case kDiskMessage:
-      runCompletion(lParam);
-      feed(paint::Refresh{});
+      desktop_.diskDone(lParam);
       return 0;
     case WM_CLOSE:
-      feed(paint::CloseRequest{});
+      desktop_.feed(*this, paint::CloseRequest{});
       return 0;
     case WM_DESTROY:
       for (auto& [control, clock] : clocks_) KillTimer(window_, clock.id);
       clocks_.clear();
-      PostQuitMessage(0);
+      if (isMain) PostQuitMessage(0);
       return 0;
     default:
       break;
@@ -293,18 +293,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void MainWindow::feed(const paint::InputEvent& event) {
-  if (closing_) return;
-  const paint::InputResult result = view_.handle(event);
-  if (result.close) {
-    closing_ = true;
-    DestroyWindow(window_);
-    return;
-  }
-  update();
-}
-
-void MainWindow::tick(UINT_PTR id) {
+void Window::tick(UINT_PTR id) {
   for (auto& [control, clock] : clocks_) {
     if (clock.id != id) continue;
     const uint64_t elapsed = nowMs() - clock.start;
@@ -313,16 +302,16 @@ void MainWindow::tick(UINT_PTR id) {
     clock.done = std::max(clock.done, elapsed / static_cast<uint64_t>(clock.interval));
     const int index = control;
     const uint64_t generation = clock.generation;
-    for (uint64_t i = 0; i < owed && !closing_; ++i) {
+    for (uint64_t i = 0; i < owed && !desktop_.closing(); ++i) {
       // A tick may stop or restart this very timer: the view then drops the rest.
       view_.handle(paint::TimerTick{index, generation});
     }
-    update();
+    desktop_.updateAll();
     return;
   }
 }
 
-void MainWindow::syncTimers() {
+void Window::syncTimers() {
   for (const paint::TimerChange& t : view_.takeTimerChanges()) {
     if (auto it = clocks_.find(t.control); it != clocks_.end()) {
       KillTimer(window_, it->second.id);
@@ -338,29 +327,25 @@ void MainWindow::syncTimers() {
   }
 }
 
-void MainWindow::update() {
-  if (!window_ || closing_) return;
+void Window::update() {
+  if (!window_) return;
   syncTimers();
-  // The banner's own form is shown by the layered window, not drawn into this one.
-  Form& banner = app_.bannerForm();
-  banner.takeFullRedraw();
-  banner.takeDirty();
   view_.collect();
-  banner_.show(paint::overlayOf(banner, view_.form()), clientOrigin());
   const paint::Cursor cursor = view_.pointer().cursor();
   if (cursor != cursor_) {
     cursor_ = cursor;
     // Shown at once when the pointer is over the client area, not at its next move.
     POINT p;
     RECT client;
-    if (GetCursorPos(&p) && ScreenToClient(window_, &p) && GetClientRect(window_, &client) && PtInRect(&client, p)) {
+    if (GetCursorPos(&p) && WindowFromPoint(p) == window_ && ScreenToClient(window_, &p) &&
+        GetClientRect(window_, &client) && PtInRect(&client, p)) {
       SetCursor(cursor_ == paint::Cursor::Hand ? hand_ : arrow_);
     }
   }
-  present();
+  if (shown_) present();
 }
 
-void MainWindow::present() {
+void Window::present() {
   for (const Rect& r : view_.takeFormDamage()) painter_.execute(*canvas_, view_.paintForm(r));
   for (const Rect& r : view_.takeScreenDamage()) {
     frame_->copyFrom(*canvas_, r);
@@ -368,6 +353,99 @@ void MainWindow::present() {
     const RECT rect = toRect(r);
     InvalidateRect(window_, &rect, FALSE);
   }
+}
+
+// ---- the program's windows ----
+
+Desktop::Desktop(App& app, Painter& painter, Pictures& pictures)
+    : app_(app),
+      main_(*this, app.mainForm(), painter, pictures),
+      planner_(*this, app.plannerForm(), painter, pictures),
+      banner_(pictures) {}
+
+bool Desktop::show() {
+  if (!main_.show()) return false;
+  banner_.setOwner(main_.handle());
+  // The system may have placed the window elsewhere than asked: the banner follows the real position.
+  const POINT origin = main_.clientOrigin();
+  const WindowInfo& w = main_.form().window();
+  if (origin.x != w.left || origin.y != w.top) app_.mainWindowMoved(origin.x, origin.y);
+  updateAll();
+  UpdateWindow(main_.handle());
+  return true;
+}
+
+int Desktop::run(bool stopAfterFirstFrame) {
+  stopAfterFirstFrame_ = stopAfterFirstFrame;
+  if (stopAfterFirstFrame_ && main_.painted()) return 0;
+  // The planner window is made and drawn once, hidden, right after the first frame, so its fonts and pictures
+  // are ready when the user opens it.
+  if (!stopAfterFirstFrame_ && planner_.create()) planner_.prepare();
+  MSG msg;
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got < 0) return 1;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void Desktop::feed(Window& window, const paint::InputEvent& event) {
+  if (closing_) return;
+  const paint::InputResult result = window.view().handle(event);
+  if (result.close) {
+    // Esc first stops an auto-run; the close box closes the planner window and ends the program at the main one.
+    const bool escape = std::holds_alternative<paint::KeyDown>(event);
+    if (&window == &planner_) {
+      if (escape) app_.escape(planner_.form());
+      else app_.planner().close();
+    } else if (!escape || app_.escape(main_.form())) {
+      closing_ = true;
+      DestroyWindow(main_.handle());
+      return;
+    }
+  }
+  updateAll();
+}
+
+void Desktop::mainMoved(int left, int top) {
+  app_.mainWindowMoved(left, top);
+  updateAll();
+}
+
+void Desktop::firstPaint() {
+  if (stopAfterFirstFrame_) PostQuitMessage(0);
+}
+
+void Desktop::diskDone(LPARAM completion) {
+  runCompletion(completion);
+  main_.view().handle(paint::Refresh{});
+  planner_.view().handle(paint::Refresh{});
+  updateAll();
+}
+
+void Desktop::followPlanner() {
+  const bool wanted = planner_.form().window().visible;
+  if (wanted && !planner_.shown()) {
+    if (planner_.create()) planner_.show();
+  } else if (!wanted && planner_.shown()) {
+    planner_.hide();
+    // The keyboard goes back to the main window.
+    SetForegroundWindow(main_.handle());
+  }
+}
+
+void Desktop::updateAll() {
+  if (closing_ || !main_.handle()) return;
+  followPlanner();
+  // The banner's own form is shown by the layered window, not drawn into the main one.
+  Form& banner = app_.bannerForm();
+  banner.takeFullRedraw();
+  banner.takeDirty();
+  main_.update();
+  banner_.show(paint::overlayOf(banner, main_.form()), main_.clientOrigin());
+  planner_.update();
 }
 
 }  // namespace mox::win32

@@ -1,9 +1,10 @@
 #pragma once
-// The main window on Windows: a fixed-size window whose client area is the layout's coordinate space. The form is
-// drawn into a DIB section canvas that keeps its picture between frames; each frame copies what changed into a
-// second DIB with the open list on top, which WM_PAINT presents. The banner is a real layered window of its own,
-// composed by the system with its per-pixel alpha and moved with the main window. The form's timers run as
-// SetTimer timers, and their ticks are counted by elapsed time, since timer rates differ between systems.
+// The program's windows on Windows: each a fixed-size window whose client area is its layout's coordinate space.
+// A form is drawn into a DIB section canvas that keeps its picture between frames; each frame copies what changed
+// into a second DIB with the open list on top, which WM_PAINT presents. The banner is a real layered window of
+// its own, composed by the system with its per-pixel alpha and moved with the main window. The forms' timers run
+// as SetTimer timers of their windows, and their ticks are counted by elapsed time, since timer rates differ
+// between systems.
 #include <windows.h>
 
 #include <cstdint>
@@ -50,25 +51,35 @@ class LayeredWindow {
   std::string picture_;  // the picture the window holds
 };
 
-class MainWindow {
+class Desktop;
+
+// One of the program's top-level windows, showing one form.
+class Window {
  public:
-  MainWindow(App& app, Painter& painter, Pictures& pictures);
-  ~MainWindow();
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+  Window(Desktop& desktop, Form& form, Painter& painter, Pictures& pictures);
+  ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
 
   // Draws the whole form into the canvas, announcing its pictures first (Pictures::announce). Touches no window,
   // so it may run on another thread while create() runs on this one (start-up does both at once); nothing else
   // may use the form meanwhile.
   bool prepare();
-  // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon.
-  bool create();
+  // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon;
+  // owned by `owner` when given (it then stays above it and has no task bar button of its own).
+  bool create(HWND owner = nullptr);
   HWND handle() const { return window_; }
-  // Shows the window and presents the first whole frame; `firstFrame` runs once it is on the screen.
+  // Shows the window, takes the keyboard and presents a whole frame; hides it.
   bool show();
-  // Runs until the window is closed; returns the exit code. With `stopAfterFirstFrame` it ends as soon as the
-  // first frame has been presented (for start-up benchmarks).
-  int run(bool stopAfterFirstFrame = false);
+  void hide();
+  bool shown() const { return shown_; }
+  bool painted() const { return painted_; }
+
+  Form& form() { return view_.form(); }
+  paint::View& view() { return view_; }
+  POINT clientOrigin() const;
+  // Timers, damage, the cursor, and a frame when something changed.
+  void update();
 
  private:
   struct Clock {
@@ -80,19 +91,14 @@ class MainWindow {
   };
   static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-  void feed(const paint::InputEvent& event);
   void tick(UINT_PTR id);
-  // After every batch of events: timers, damage, the banner, the cursor, and a frame when something changed.
-  void update();
   void syncTimers();
   void present();
-  POINT clientOrigin() const;
 
-  App& app_;
+  Desktop& desktop_;
   Painter& painter_;
   Pictures& pictures_;
   paint::View view_;
-  LayeredWindow banner_;
   HWND window_ = nullptr;
   std::unique_ptr<Canvas> canvas_;  // the form as last drawn
   std::unique_ptr<Canvas> frame_;   // the canvas with the open list on top: what WM_PAINT presents
@@ -101,7 +107,40 @@ class MainWindow {
   std::map<int, Clock> clocks_;  // by timer control
   bool tracking_ = false;        // a WM_MOUSELEAVE is asked for
   int wheelRest_ = 0;            // wheel movement short of a whole step
+  bool shown_ = false;
   bool painted_ = false;
+};
+
+// The main window with its banner, and the planner window: input to the window it is meant for, and after every
+// event both windows brought up to date, since what happens in one often changes the other.
+class Desktop {
+ public:
+  Desktop(App& app, Painter& painter, Pictures& pictures);
+
+  Window& main() { return main_; }
+  Window& planner() { return planner_; }
+  // Shows the main window and presents its first whole frame.
+  bool show();
+  // Runs until the main window is closed; returns the exit code. With `stopAfterFirstFrame` it ends as soon as
+  // the first frame has been presented (for start-up benchmarks).
+  int run(bool stopAfterFirstFrame = false);
+
+  // From the windows.
+  void feed(Window& window, const paint::InputEvent& event);
+  void mainMoved(int left, int top);
+  void firstPaint();
+  void diskDone(LPARAM completion);
+  void updateAll();
+  bool closing() const { return closing_; }
+
+ private:
+  // Brings the planner window on screen or off it as its form says (created at its first showing).
+  void followPlanner();
+
+  App& app_;
+  Window main_;
+  Window planner_;
+  LayeredWindow banner_;
   bool stopAfterFirstFrame_ = false;
   bool closing_ = false;
 };
