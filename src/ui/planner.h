@@ -4,6 +4,7 @@
 // of attempts and its export, and auto-run. Auto-run repeats exactly what a click on the enhance button does,
 // advanced by the window's timer, so the headless program steps it tick by tick.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -110,6 +111,14 @@ class PlannerWindow {
   // sets the pace while the windows still show several frames a second. Without one (headless, tests) a tick
   // makes a fixed number of attempts, and runs are the same every time.
   void setClock(std::function<uint64_t()> micros) { clock_ = std::move(micros); }
+  // The desktop programs' clock: the system's steady clock in microseconds.
+  void useSteadyClock() {
+    setClock([] {
+      return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       std::chrono::steady_clock::now().time_since_epoch())
+                                       .count());
+    });
+  }
   // Blocks until figuring under way is done and its results are shown (for tests and scripts).
   void settle();
 

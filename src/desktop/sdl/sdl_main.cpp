@@ -75,11 +75,7 @@ int main() {
     // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
     app.start();
-    app.planner().setClock([] {
-      return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                       std::chrono::steady_clock::now().time_since_epoch())
-                                       .count());
-    });
+      app.planner().useSteadyClock();
     mox::sdl::Pictures pictures;
     mox::sdl::FontCache fonts;
     mox::sdl::Painter painter(pictures, fonts);

@@ -29,11 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mox::App app(platform);
     app.start();
     // Fast auto-runs fill each timer tick with attempts for a fixed time, by this clock.
-    app.planner().setClock([] {
-      return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                       std::chrono::steady_clock::now().time_since_epoch())
-                                       .count());
-    });
+      app.planner().useSteadyClock();
     mox::win32::Pictures pictures;
     mox::win32::Fonts fonts;
     mox::win32::Painter painter(pictures, fonts);
