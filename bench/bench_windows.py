@@ -2,10 +2,11 @@
 """Start-up and idle CPU of moxsim.exe under Wine beside the floor (a bare Win32 window of the same size), on a
 private Xvfb with a warm Wine server.
 
-  start-up  launch to the first presented frame: each program ends right after its first WM_PAINT when
-            MOXSIM_BENCH_T0 is set, and the launcher times the whole run; the median of several runs, the two
-            programs taking turns. Both pay the same Wine process start and exit, so the ratio compares what each
-            does before its first frame.
+  start-up  launch to the first presented frame, as each program reports it (MOXSIM_BENCH_T0 holds the launch
+            time on the wall clock; each program ends right after its first WM_PAINT); the median of several runs,
+            the two programs taking turns. The whole run, to the process's end, is shown beside it.
+            A window stays open through all runs, as the shell's windows do on a real desktop: without one, Wine's
+            desktop process ends a moment after each program and the next run pays about 150 ms to start it again.
   idle CPU  CPU time of the running program's threads over a quiet period (the banner timer is stopped).
 """
 import argparse
@@ -24,10 +25,15 @@ WINE_RUN = str(ROOT / "scripts" / "wine-run.sh")
 
 
 def start_ms(exe, env, prefix):
-    t0 = time.monotonic_ns()
-    subprocess.run([WINE_RUN, "--prefix", prefix, exe], env=dict(env, MOXSIM_BENCH_T0=str(t0)),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
-    return (time.monotonic_ns() - t0) / 1e6
+    """(launch to first frame, launch to the process's end) in milliseconds."""
+    t0 = time.time_ns()
+    out = subprocess.run([WINE_RUN, "--prefix", prefix, exe], env=dict(env, MOXSIM_BENCH_T0=str(t0)),
+                         capture_output=True, text=True, timeout=60, check=True).stdout
+    whole = (time.time_ns() - t0) / 1e6
+    frames = [float(line.split()[1]) for line in out.splitlines() if line.startswith("first-frame-ms ")]
+    if not frames:
+        sys.exit("%s reported no first frame" % exe)
+    return frames[0], whole
 
 
 def start_ms_interleaved(exes, env, prefix, runs):
@@ -36,7 +42,8 @@ def start_ms_interleaved(exes, env, prefix, runs):
     for _ in range(runs):
         for exe in exes:
             times[exe].append(start_ms(exe, env, prefix))
-    return [statistics.median(times[exe]) for exe in exes]
+    return [(statistics.median(t[0] for t in times[exe]), statistics.median(t[1] for t in times[exe]))
+            for exe in exes]
 
 
 def idle_cpu_percent(exe, env, prefix, settle, idle):
@@ -64,16 +71,23 @@ def main():
     xvfb, display = start_xvfb()
     env = dict(os.environ, DISPLAY=display, MOX_WINESERVER_LINGER="60")
     env.pop("MOXSIM_BENCH_T0", None)
+    # The window that keeps Wine's desktop process up: the floor, left running.
+    keeper = subprocess.Popen([WINE_RUN, "--prefix", args.prefix, args.floor], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
     try:
+        time.sleep(2.0)
         # Warm: the server, Wine's helper processes and the page cache, as when a user starts it a second time.
         start_ms_interleaved([args.floor, args.program], env, args.prefix, 2)
         floor, program = start_ms_interleaved([args.floor, args.program], env, args.prefix, args.runs)
         print("start-up to first frame under Wine (median of %d, interleaved, warm server)" % args.runs)
-        print("  floor (bare Win32 window)  %7.1f ms" % floor)
-        print("  moxsim.exe                 %7.1f ms   %.2fx the floor (goal: within 1.3x)" % (program, program / floor))
+        print("  floor (bare Win32 window)  %7.1f ms   (whole run %.1f ms)" % floor)
+        print("  moxsim.exe                 %7.1f ms   (whole run %.1f ms)   %.2fx the floor (goal: within 1.3x)"
+              % (program[0], program[1], program[0] / floor[0]))
         cpu = idle_cpu_percent(args.program, env, args.prefix, 3.0, args.idle)
         print("idle CPU of moxsim.exe over %.0f s: %.2f %% (goal: 0 %%)" % (args.idle, cpu))
     finally:
+        keeper.kill()
+        keeper.wait()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=str(Path(args.prefix).resolve())),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         xvfb.terminate()

@@ -1,11 +1,12 @@
 // The floor for the Windows program's start-up: a bare Win32 window of the same client size, painted once with
-// one colour. With MOXSIM_BENCH_T0 set it ends after its first WM_PAINT, as moxsim.exe does.
+// one colour. With MOXSIM_BENCH_T0 set it reports its first frame and ends there, as moxsim.exe does.
 #include <windows.h>
 
-#include <cstdlib>
+#include "desktop/win32/first_frame.h"
 
 namespace {
 bool gStopAfterPaint = false;
+bool gPainted = false;
 
 LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -16,7 +17,11 @@ LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       FillRect(dc, &ps.rcPaint, brush);
       DeleteObject(brush);
       EndPaint(window, &ps);
-      if (gStopAfterPaint) PostQuitMessage(0);
+      if (!gPainted) {
+        gPainted = true;
+        mox::win32::reportFirstFrame();
+        if (gStopAfterPaint) PostQuitMessage(0);
+      }
       return 0;
     }
     case WM_KEYDOWN:
@@ -32,8 +37,7 @@ LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  const char* bench = std::getenv("MOXSIM_BENCH_T0");
-  gStopAfterPaint = bench && *bench;
+  gStopAfterPaint = mox::win32::benchingFirstFrame();
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = proc;

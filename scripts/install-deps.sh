@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libsdl2-mixer-dev
   libfontconfig-dev fontconfig fonts-noto-cjk
   xvfb xdotool x11-utils imagemagick
-  python3 python3-pil
+  python3 python3-pil libjpeg-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xcompmgr locales
   dpkg-dev lintian appstream

@@ -1,6 +1,7 @@
 #pragma once
 // The pictures and sounds carried inside the program, looked up by name (the file name without extension).
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -9,6 +10,9 @@ namespace mox::assets {
 struct Asset {
   std::string_view name;
   std::span<const unsigned char> bytes;
+  // Set when the build also carries the picture decoded: premultiplied 0xAARRGGBB pixels, rows top to bottom.
+  int width = 0, height = 0;
+  std::span<const std::uint32_t> pixels;
 };
 
 // Every embedded asset, sorted by name.

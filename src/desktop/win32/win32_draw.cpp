@@ -33,8 +33,19 @@ class Com {
   T* p_ = nullptr;
 };
 
+// COM on the calling thread, brought up at the first picture the thread decodes and never taken down: the
+// factory below, made once, must outlive every thread that used it, and a thread already in a single-threaded
+// apartment keeps it.
+bool comReady() {
+  thread_local const bool ready = [] {
+    const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    return SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
+  }();
+  return ready;
+}
+
 IWICImagingFactory* wicFactory() {
-  // Created on first use and kept for the life of the process (the interface thread's COM stays initialised).
+  // Created on first use and kept for the life of the process.
   static IWICImagingFactory* factory = [] {
     IWICImagingFactory* f = nullptr;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&f)))) {
@@ -53,14 +64,6 @@ uint32_t opaque(uint32_t bgr) {
 bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
          CSTR_EQUAL;
-}
-
-// The Chinese and English names of Windows' own Chinese faces: a system may list either.
-const std::vector<std::pair<std::wstring, std::wstring>>& faceAliases() {
-  static const std::vector<std::pair<std::wstring, std::wstring>> aliases = {
-      {L"宋体", L"SimSun"},   {L"黑体", L"SimHei"},   {L"新宋体", L"NSimSun"},
-      {L"微软雅黑", L"Microsoft YaHei"}, {L"楷体", L"KaiTi"}, {L"仿宋", L"FangSong"}};
-  return aliases;
 }
 
 int CALLBACK collectFace(const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM param) {
@@ -158,7 +161,7 @@ void blend(Canvas& target, const Image& image, int x, int y, Rect clip, uint8_t 
 // ---- pictures ----
 
 std::optional<Image> decodeImage(std::span<const unsigned char> bytes) {
-  IWICImagingFactory* factory = wicFactory();
+  IWICImagingFactory* factory = comReady() ? wicFactory() : nullptr;
   if (!factory || bytes.empty()) return std::nullopt;
   Com<IWICStream> stream;
   Com<IWICBitmapDecoder> decoder;
@@ -190,7 +193,15 @@ std::optional<Image> decodeImage(std::span<const unsigned char> bytes) {
 namespace {
 std::optional<Image> decodeAsset(const std::string& name) {
   const assets::Asset* a = assets::find(name);
-  return a ? decodeImage(a->bytes) : std::nullopt;
+  if (!a) return std::nullopt;
+  if (a->pixels.empty()) return decodeImage(a->bytes);
+  // Carried decoded: no decoder needed.
+  Image image;
+  image.width = a->width;
+  image.height = a->height;
+  image.pixels.assign(a->pixels.begin(), a->pixels.end());
+  image.opaque = std::all_of(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return (p >> 24) == 255; });
+  return image;
 }
 }  // namespace
 
@@ -225,8 +236,6 @@ void Pictures::announce(const paint::DisplayList& list) {
 }
 
 void Pictures::decodeAnnounced() {
-  // Bringing up the decoders takes about as long as building the display list that names the pictures.
-  wicFactory();
   std::unique_lock lock(mutex_);
   decoded_.wait(lock, [&] { return announced_; });
   const std::vector<std::string> names = std::move(ahead_);
@@ -288,19 +297,6 @@ const std::vector<std::wstring>& Fonts::chineseFaces() {
   return chinese_;
 }
 
-namespace {
-
-// Whether `a` and `b` name the same face: equal, or the Chinese and English names of one of Windows' faces.
-bool sameFace(const std::wstring& a, const std::wstring& b) {
-  if (sameIgnoringCase(a, b)) return true;
-  return std::any_of(faceAliases().begin(), faceAliases().end(), [&](const auto& alias) {
-    return (sameIgnoringCase(a, alias.first) && sameIgnoringCase(b, alias.second)) ||
-           (sameIgnoringCase(a, alias.second) && sameIgnoringCase(b, alias.first));
-  });
-}
-
-}  // namespace
-
 Fonts::Mapped Fonts::map(const std::wstring& name) {
   if (!probe_) probe_ = CreateCompatibleDC(nullptr);
   Mapped out;
@@ -322,11 +318,31 @@ Fonts::Mapped Fonts::map(const std::wstring& name) {
   return out;
 }
 
+bool Fonts::installedChinese(const std::wstring& name) {
+  if (name.empty() || name.size() >= LF_FACESIZE) return false;
+  if (!probe_) probe_ = CreateCompatibleDC(nullptr);
+  if (!probe_) return false;
+  LOGFONTW lf{};
+  lf.lfCharSet = GB2312_CHARSET;
+  std::copy(name.begin(), name.end(), lf.lfFaceName);
+  bool found = false;
+  EnumFontFamiliesExW(
+      probe_, &lf,
+      [](const LOGFONTW* f, const TEXTMETRICW*, DWORD, LPARAM param) -> int {
+        if (f->lfFaceName[0] == L'@') return 1;
+        *reinterpret_cast<bool*>(param) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  return found;
+}
+
 const std::wstring& Fonts::faceFor(const std::string& face) {
   auto it = faces_.find(face);
   if (it != faces_.end()) return it->second;
-  // Asking the system's font mapper for each candidate by name costs a millisecond; listing every installed face
-  // wakes the system's whole font machinery and costs a large part of start-up, so it is the last resort.
+  // Asking whether one family has the Chinese set costs microseconds. Asking the font mapper realises a font (a
+  // millisecond or two for a large Chinese face), and listing every installed face wakes the system's whole font
+  // machinery and costs a large part of start-up: they are the fallbacks, in that order.
   std::vector<std::wstring> wanted;
   if (!face.empty()) wanted.push_back(widen(face));
   // Stand-ins, the system's own Chinese interface faces first.
@@ -335,17 +351,17 @@ const std::wstring& Fonts::faceFor(const std::string& face) {
     wanted.emplace_back(f);
   }
   std::wstring chosen;
-  std::optional<Mapped> asked;  // what the mapper gives for the face as named
   for (const std::wstring& w : wanted) {
-    const Mapped m = map(w);
-    if (!asked) asked = m;
-    if (m.chinese && sameFace(m.face, w)) {
-      chosen = m.face;
+    if (installedChinese(w)) {
+      chosen = w;
       break;
     }
   }
   // None of them is installed: the mapper's own choice for the Chinese set, when it can show Chinese.
-  if (chosen.empty() && asked && asked->chinese) chosen = asked->face;
+  if (chosen.empty()) {
+    const Mapped& asked = map(wanted.front());
+    if (asked.chinese) chosen = asked.face;
+  }
   if (chosen.empty()) {
     // Any listed face with the Chinese set, one made for simplified Chinese before the others.
     enumerate();

@@ -55,12 +55,14 @@ struct Image {
   std::vector<uint32_t> pixels;
 };
 
-// Decodes a picture file (JPEG, PNG, BMP, ICO ...) held in memory with WIC. COM must be initialised.
+// Decodes a picture file (JPEG, PNG, BMP, ICO ...) held in memory with WIC, bringing up COM on this thread first
+// if it is not.
 std::optional<Image> decodeImage(std::span<const unsigned char> bytes);
 
-// Embedded pictures decoded once and kept, by asset name. Decoding may run ahead on another thread: the thread
-// that draws announces the pictures a display list needs, a second one decodes them meanwhile (decodeAnnounced),
-// and get() waits for an announced picture rather than decoding it twice. Otherwise one thread at a time.
+// Embedded pictures decoded once and kept, by asset name (taken as they are when the build carries them decoded).
+// Decoding may run ahead on another thread: the pictures a display list needs are announced, a second thread
+// decodes them meanwhile (decodeAnnounced), and get() waits for an announced picture rather than decoding it
+// twice. Otherwise one thread at a time.
 class Pictures {
  public:
   // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
@@ -71,7 +73,7 @@ class Pictures {
   // The pictures `list` draws, to be decoded by decodeAnnounced. Only the first call counts; call it with an
   // empty list to release a decodeAnnounced that waits.
   void announce(const paint::DisplayList& list);
-  // Waits for announce(), then decodes what it named, in its order. COM must be initialised on this thread.
+  // Waits for announce(), then decodes what it named, in its order.
   void decodeAnnounced();
 
  private:
@@ -107,6 +109,8 @@ class Fonts {
     bool chinese = false;
   };
   Mapped map(const std::wstring& name);
+  // Whether the family `name` is installed with the Chinese set (the system's own substitutes count).
+  bool installedChinese(const std::wstring& name);
   void enumerate();
 
   HDC probe_ = nullptr;

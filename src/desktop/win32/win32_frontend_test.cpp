@@ -13,6 +13,7 @@
 #include "desktop/win32/win32_draw.h"
 #include "desktop/win32/win32_platform.h"
 #include "desktop/win32/win32_window.h"
+#include "app_fixture.h"
 #include "runtime/headless_platform.h"
 #include "ui/app.h"
 #include "ui/paint/view.h"
@@ -110,6 +111,50 @@ TEST(Pictures, EveryEmbeddedPictureDecodesAndKeyingMakesThePageShow) {
   EXPECT_NE(plain->pixels[0] & 0xFFFFFF, 0u);  // near the page colour, not exactly it (JPEG)
   EXPECT_EQ(keyed->pixels[0], 0u);
   EXPECT_EQ(keyed->pixels[static_cast<size_t>(15 * keyed->width + 27)] >> 24, 255u);
+}
+
+TEST(Pictures, ThoseCarriedDecodedAreWhatTheSystemsDecoderGives) {
+  int carried = 0;
+  for (const assets::Asset& a : assets::all()) {
+    if (a.pixels.empty()) continue;
+    ++carried;
+    const std::optional<Image> system = decodeImage(a.bytes);
+    ASSERT_TRUE(system) << a.name;
+    ASSERT_EQ(system->width, a.width) << a.name;
+    ASSERT_EQ(system->height, a.height) << a.name;
+    // Decoders may round a JPEG's last bit differently; nothing a player could see.
+    int worst = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+      for (int shift = 0; shift < 32; shift += 8) {
+        worst = std::max(worst, std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                                         static_cast<int>((system->pixels[i] >> shift) & 0xFF)));
+      }
+    }
+    EXPECT_LE(worst, 2) << a.name;
+  }
+  EXPECT_GT(carried, 10);
+}
+
+TEST(Pictures, TheFirstFrameNeedsNoDecoderWithAnEmptyOrAFullBag) {
+  for (const bool stocked : {false, true}) {
+    moxtest::Program program;
+    if (stocked) program.withStock({9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9});
+    program.start();
+    Pictures pictures;
+    Fonts fonts;
+    Painter painter(pictures, fonts);
+    paint::View view(program.form(), painter);
+    int shown = 0;
+    for (const paint::Command& c : view.paintForm(view.client())) {
+      const auto* p = std::get_if<paint::Picture>(&c);
+      if (!p) continue;
+      ++shown;
+      const assets::Asset* a = assets::find(p->asset);
+      ASSERT_NE(a, nullptr) << p->asset;
+      EXPECT_FALSE(a->pixels.empty()) << p->asset << (stocked ? " with a full bag" : "");
+    }
+    EXPECT_GT(shown, stocked ? 25 : 10);
+  }
 }
 
 TEST(Pictures, DecodedAheadOnAnotherThreadAsWhenAskedForDirectly) {

@@ -2,12 +2,12 @@
 // folder made current, the forms built, the creation handler and then the moved and resized handlers run before
 // the window is first shown; then the message loop until the close box or Esc, and exit code 0.
 #include <windows.h>
-#include <objbase.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
+#include "desktop/win32/first_frame.h"
 #include "desktop/win32/win32_audio.h"
 #include "desktop/win32/win32_draw.h"
 #include "desktop/win32/win32_platform.h"
@@ -29,44 +29,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mox::App app(platform);
     app.start();
     // Fast auto-runs fill each timer tick with attempts for a fixed time, by this clock.
-      app.planner().useSteadyClock();
+    app.planner().useSteadyClock();
     mox::win32::Pictures pictures;
     mox::win32::Fonts fonts;
     mox::win32::Painter painter(pictures, fonts);
     mox::win32::Desktop desktop(app, painter, pictures);
     mox::win32::Window& window = desktop.main();
-    // Bringing up COM and WIC, decoding the pictures and drawing the first frame take longer than connecting to
-    // the display and creating the window: they overlap, on two threads of their own, one drawing and one
-    // decoding the pictures the drawing announces. Both work in the multithreaded apartment, which this thread
-    // joins afterwards (WIC's objects work from any thread of it).
-    bool decoding = false;
+    // Bringing up GDI and the fonts for the first frame's text takes longer than connecting to the display and
+    // creating the window, and so may decoding the pictures: the three overlap, each on a thread of its own. The
+    // pictures are named first, so decoding starts at once; the drawing waits for each one it needs.
+    window.announcePictures();
     std::thread decoder([&] {
-      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-      decoding = com;
-      // Runs even without COM: the drawing waits for the pictures it announced, which then fail at once.
       pictures.decodeAnnounced();
-      if (com) CoUninitialize();
     });
     bool prepared = false;
     std::thread preparer([&] {
-      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-      prepared = com && window.prepare();
-      // Releases the decoder should drawing have failed before naming its pictures.
-      pictures.announce({});
-      if (com) CoUninitialize();
+      prepared = window.prepare();
     });
     const bool created = window.create();
-    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     preparer.join();
     decoder.join();
-    if (!created || !prepared || !decoding) platform.fatal("载入启动窗口失败");
+    if (!created || !prepared) platform.fatal("载入启动窗口失败");
     platform.setWindow(window.handle());
     if (!desktop.show()) platform.fatal("载入启动窗口失败");
     // For the start-up benchmark: end once the first frame is on the screen.
-    const char* bench = std::getenv("MOXSIM_BENCH_T0");
-    exitCode = desktop.run(bench && *bench);
+    exitCode = desktop.run(mox::win32::benchingFirstFrame());
     platform.setWindow(nullptr);
-    if (com) CoUninitialize();
   }
   return exitCode;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "desktop/win32/first_frame.h"
 #include "desktop/win32/win32_platform.h"
 #include "runtime/wide.h"
 #include "ui/planner.h"
@@ -17,6 +18,13 @@ constexpr wchar_t kLayerClass[] = L"moxsim.banner";
 constexpr int kIconResource = 1;
 
 RECT toRect(const Rect& r) { return {r.x, r.y, r.x + r.w, r.y + r.h}; }
+
+// Text sizes for a display list whose text is never drawn.
+class NoMetrics : public paint::TextMetrics {
+ public:
+  int lineHeight(const Font& font) override { return font.height; }
+  int width(const Font&, std::string_view) override { return 0; }
+};
 }  // namespace
 
 uint64_t ticksOwed(uint64_t elapsedMs, int intervalMs, uint64_t done) {
@@ -100,12 +108,18 @@ Window::~Window() {
   }
 }
 
+void Window::announcePictures() {
+  NoMetrics none;
+  paint::DisplayList list;
+  paint::paintForm(list, view_.form(), paint::PointerLook{}, view_.client(), none);
+  pictures_.announce(list);
+}
+
 bool Window::prepare() {
   const Rect all = view_.client();
   view_.form().takeFullRedraw();
   view_.form().takeDirty();
   const paint::DisplayList list = view_.paintForm(all);
-  pictures_.announce(list);
   if (!canvas_) canvas_ = std::make_unique<Canvas>(all.w, all.h);
   if (!frame_) frame_ = std::make_unique<Canvas>(all.w, all.h);
   if (!canvas_->ok() || !frame_->ok()) return false;
@@ -415,6 +429,7 @@ void Desktop::mainMoved(int left, int top) {
 }
 
 void Desktop::firstPaint() {
+  reportFirstFrame();
   if (stopAfterFirstFrame_) PostQuitMessage(0);
 }
 

@@ -61,9 +61,11 @@ class Window {
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  // Draws the whole form into the canvas, announcing its pictures first (Pictures::announce). Touches no window,
-  // so it may run on another thread while create() runs on this one (start-up does both at once); nothing else
-  // may use the form meanwhile.
+  // Names the pictures the whole form draws to Pictures::announce, measuring no text, so decoding can start
+  // before the fonts are ready (no picture's place depends on a text's size).
+  void announcePictures();
+  // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create() runs
+  // on this one (start-up does both at once); nothing else may use the form meanwhile.
   bool prepare();
   // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon;
   // owned by `owner` when given (it then stays above it and has no task bar button of its own).
