@@ -113,9 +113,13 @@ TEST(Input, HoverAndPressLooksReachTheDisplayListAndReportDamage) {
   ASSERT_FALSE(pictures.empty());
   EXPECT_EQ(pictures.back().asset, "btn_enhance_hover");
   EXPECT_EQ(pictures.back().clip, visibleRect(r.form(), button));
+  EXPECT_TRUE(r.pointer().leaveMatters());
   r.view.handle(PointerLeave{});
   EXPECT_EQ(r.pointer().pictureOf(button), "btn_enhance_normal");
   EXPECT_EQ(r.pointer().cursor(), Cursor::Arrow);
+  EXPECT_FALSE(r.pointer().leaveMatters());
+  r.move(448, 560);  // bare page: leaving changes nothing
+  EXPECT_FALSE(r.pointer().leaveMatters());
   // A disabled button shows its disabled picture and ignores clicks.
   const int view = r.index("强化显示按钮");
   EXPECT_EQ(r.pointer().pictureOf(view), "small_enhance_disabled");

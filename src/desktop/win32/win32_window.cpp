@@ -229,10 +229,6 @@ LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_MOUSEMOVE:
-      if (!tracking_) {
-        TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, window_, 0};
-        tracking_ = TrackMouseEvent(&t) != 0;
-      }
       desktop_.feed(*this, paint::PointerMove{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_MOUSELEAVE:
@@ -355,6 +351,13 @@ void Window::update() {
         GetClientRect(window_, &client) && PtInRect(&client, p)) {
       SetCursor(cursor_ == paint::Cursor::Hand ? hand_ : arrow_);
     }
+  }
+  // The leave is asked for only while it would change something: Wine polls the pointer for as long as it is
+  // asked (a few wakeups a second at rest). Asked for with the pointer already outside, it comes at once.
+  const bool leave = shown_ && view_.pointer().leaveMatters();
+  if (leave != tracking_) {
+    TRACKMOUSEEVENT t{sizeof t, static_cast<DWORD>(leave ? TME_LEAVE : TME_LEAVE | TME_CANCEL), window_, 0};
+    if (TrackMouseEvent(&t)) tracking_ = leave;
   }
   if (shown_) present();
 }

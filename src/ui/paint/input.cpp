@@ -212,6 +212,11 @@ bool Pointer::key(Key key) {
   return false;
 }
 
+bool Pointer::leaveMatters() const {
+  if (hover_ < 0) return false;
+  return pressed_ == hover_ || !form_.at(hover_).hoverPicture.empty() || cursor() == Cursor::Hand;
+}
+
 void Pointer::leave() {
   inside_ = false;
   setHover(-1);

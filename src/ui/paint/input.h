@@ -95,6 +95,9 @@ class Pointer {
   const std::optional<Popup>& popup() const { return popup_; }
   Cursor cursor() const;
   bool handCursor() const { return cursor() == Cursor::Hand; }
+  // Whether the pointer leaving the window would change anything: the hovered control's look or the cursor. A
+  // front end whose system must poll to report the leave asks for it only then.
+  bool leaveMatters() const;
   const std::string& pictureOf(int index) const;
   PointerLook look() const { return {hover_, pressed_, popup_ ? popup_->list : -1}; }
 
