@@ -324,6 +324,21 @@ TEST(PlannerWindow, ChartAndRecordAreDrawnFromDataAndListsScrollAndChange) {
   }
   EXPECT_GT(curve, 10);
 
+  // Marks close together (the budget between the percentiles and the money spent) get labels that never meet,
+  // each as near its line as the two rows allow.
+  ChartData close = data;
+  close.marks = {{268, "一半", 1}, {558, "九成", 2}, {500, "预算", 3}, {570, "花", 4}, {990, "最多", 5}};
+  form.setChart(chart, close);
+  std::vector<Rect> labels;
+  for (const Text& t : all<Text>(view.paintForm(box))) {
+    if (t.colour >= 1 && t.colour <= 5) labels.push_back({t.box.x, t.box.y, metrics.width(t.font, t.text), t.box.h});
+  }
+  ASSERT_EQ(labels.size(), 5u);
+  for (size_t i = 0; i < labels.size(); ++i) {
+    EXPECT_TRUE(contains(box, labels[i].x, labels[i].y) && contains(box, labels[i].x + labels[i].w - 1, labels[i].y));
+    for (size_t j = i + 1; j < labels.size(); ++j) EXPECT_TRUE(empty(intersect(labels[i], labels[j]))) << i << j;
+  }
+
   // The record: newest first, as many rows as fit; the wheel scrolls it three rows a step.
   const int list = form.indexOf("记录列表");
   const Control& rows = form.at(list);

@@ -132,10 +132,16 @@ void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics)
   pen.line(lastX, lastY, right, lastY, kCurve);
   pen.line(lastX, lastY - 1, right, lastY - 1, kCurve);
 
-  // Marks: a vertical line and its label above the plot, in the first of two rows where it clears the labels
-  // already there.
-  int rowEnd[2] = {r.x, r.x};
-  for (const ChartMark& m : d->marks) {
+  // Marks: a vertical line each, and a label above the plot. From left to right, each label goes into whichever
+  // of the two rows lets it stay nearest its line without touching the labels already there; only when neither
+  // row has room left before the chart's edge may two labels meet.
+  std::vector<size_t> order(d->marks.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return d->marks[a].x < d->marks[b].x; });
+  constexpr int kGap = 6;
+  int rowEnd[2] = {r.x - kGap, r.x - kGap};
+  for (size_t i : order) {
+    const ChartMark& m = d->marks[i];
     const int xx = px(m.x);
     if (m.dashed) {
       for (int y = top; y < bottom; y += 7) pen.line(xx, y, xx, std::min(y + 3, bottom - 1), m.colour);
@@ -144,8 +150,21 @@ void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics)
     }
     const std::string label = m.label + " " + number(std::round(m.x));
     const int w = metrics.width(c.font, label);
-    const int lx = std::clamp(xx - w / 2, r.x + 2, r.x + r.w - 2 - w);
-    const int row = lx > rowEnd[0] + 6 ? 0 : lx > rowEnd[1] + 6 ? 1 : (rowEnd[0] <= rowEnd[1] ? 0 : 1);
+    const int lowest = r.x + 2, highest = r.x + r.w - 2 - w;
+    const int wanted = std::clamp(xx - w / 2, lowest, highest);
+    int row = -1, lx = wanted;
+    for (int k = 0; k < 2; ++k) {
+      const int at = std::max(wanted, rowEnd[k] + kGap);
+      if (at <= highest && (row < 0 || at < lx)) {
+        row = k;
+        lx = at;
+      }
+    }
+    if (row < 0) {
+      // Both rows are full to the edge: the row that ends first, at the edge.
+      row = rowEnd[0] <= rowEnd[1] ? 0 : 1;
+      lx = highest;
+    }
     rowEnd[row] = lx + w;
     pen.text(label, c.font, m.colour, {lx, r.y + 3 + row * lineHeight, w + 2, lineHeight}, Align::Left);
   }
