@@ -339,6 +339,24 @@ TEST(PlannerWindow, ChartAndRecordAreDrawnFromDataAndListsScrollAndChange) {
     for (size_t j = i + 1; j < labels.size(); ++j) EXPECT_TRUE(empty(intersect(labels[i], labels[j]))) << i << j;
   }
 
+  // A caption wider than its label, which has room for two lines, goes on two, broken after a path separator;
+  // nothing is lost or drawn outside the label.
+  const std::string path = "已导出 20 条到 /home/a-player-with-a-long-name/.local/share/moxsim/MOXhistory.csv";
+  form.setCaption("导出结果标签", path);
+  const Rect label = absoluteRect(form, form.indexOf("导出结果标签"));
+  std::vector<Text> lines;
+  for (const Text& t : all<Text>(view.paintForm(label))) {
+    if (t.text != "导出记录") lines.push_back(t);
+  }
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].text + lines[1].text, path);
+  EXPECT_TRUE(lines[0].text.ends_with("/"));
+  for (const Text& t : lines) {
+    EXPECT_LE(metrics.width(t.font, t.text), label.w);
+    EXPECT_EQ(intersect(t.clip, label), t.clip);
+  }
+  EXPECT_LT(lines[0].box.y, lines[1].box.y);
+
   // The record: newest first, as many rows as fit; the wheel scrolls it three rows a step.
   const int list = form.indexOf("记录列表");
   const Control& rows = form.at(list);

@@ -77,6 +77,39 @@ std::string number(double v) {
   return buf;
 }
 
+// A label's caption: one line, or where it is wider than the label and the label is tall enough for more, broken
+// into lines that fit (after a space or a path separator near the end of a line, else between any two
+// characters), centred together; what does not fit is cut at the label's edge as one line would be.
+void labelText(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) {
+  const int lineHeight = std::max(1, metrics.lineHeight(c.font));
+  const int rows = r.h / lineHeight;
+  if (rows < 2 || c.caption.empty() || metrics.width(c.font, c.caption) <= r.w) {
+    pen.text(c.caption, c.font, c.textColour, r, c.align);
+    return;
+  }
+  std::vector<std::string> lines;
+  std::string rest = c.caption;
+  while (!rest.empty() && static_cast<int>(lines.size()) < rows - 1 && metrics.width(c.font, rest) > r.w) {
+    // The longest run of whole characters (UTF-8) that fits, at least one.
+    size_t fit = 0;
+    for (size_t end = 1; end <= rest.size(); ++end) {
+      if (end < rest.size() && (static_cast<unsigned char>(rest[end]) & 0xC0) == 0x80) continue;
+      if (fit > 0 && metrics.width(c.font, rest.substr(0, end)) > r.w) break;
+      fit = end;
+    }
+    // A nicer break in the last third of the line.
+    const size_t soft = rest.find_last_of(" /\\", fit - 1);
+    if (soft != std::string::npos && soft + 1 < fit && soft + 1 >= fit * 2 / 3) fit = soft + 1;
+    lines.push_back(rest.substr(0, fit));
+    rest.erase(0, fit);
+  }
+  if (!rest.empty()) lines.push_back(rest);
+  const int top = r.y + (r.h - static_cast<int>(lines.size()) * lineHeight) / 2;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    pen.text(lines[i], c.font, c.textColour, {r.x, top + static_cast<int>(i) * lineHeight, r.w, lineHeight}, c.align);
+  }
+}
+
 // A rising curve of y over x with its axes, grid and marks. The x axis runs from 0 to a round number at or past
 // the last point; the y axis from 0 to 100 %.
 void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) {
@@ -265,11 +298,11 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
     case Kind::Label:
       if (!c.backgroundPicture.empty()) pen.picture(c.backgroundPicture, r.x, r.y, true);
       else if (c.backColour) pen.fill(r, *c.backColour);
-      pen.text(c.caption, c.font, c.textColour, r, c.align);
+      labelText(pen, c, r, metrics);
       break;
 
     case Kind::TransparentLabel:
-      pen.text(c.caption, c.font, c.textColour, r, c.align);
+      labelText(pen, c, r, metrics);
       break;
 
     case Kind::GroupBox: {
