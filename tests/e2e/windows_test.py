@@ -37,7 +37,10 @@ PIXEL_SHARE = desktop_test.PIXEL_SHARE
 MOVING_SHARE = 0.015
 
 
-class WineProgram:
+class WineProgram(desktop_test.Program):
+    """The Linux test's program driven the same way (pointer, clicks, keys); started, found and photographed the
+    Wine way."""
+
     def __init__(self, program: Path, display: str, workdir: Path, prefix: Path):
         self.dir = workdir / "app"
         self.dir.mkdir()
@@ -62,12 +65,6 @@ class WineProgram:
         self.width, self.height = w - 2 * border, h - (self.top - y) - border
         self.border, self.caption = border, self.top - y
 
-    def xdotool(self, *args):
-        r = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True, timeout=20)
-        if r.returncode != 0:
-            fail("xdotool %s: %s" % (" ".join(map(str, args)), r.stderr.strip()))
-        return r.stdout
-
     def _find_window(self):
         deadline = time.monotonic() + 60
         while time.monotonic() < deadline:
@@ -81,25 +78,6 @@ class WineProgram:
                 return ids[0]
             time.sleep(0.1)
         fail("no window of moxsim.exe appeared")
-
-    def settle(self, seconds=0.25):
-        time.sleep(seconds)
-
-    def point(self, x, y):
-        self.xdotool("mousemove", "--sync", self.left + x, self.top + y)
-
-    def click(self, x, y, wait=0.25):
-        self.point(x, y)
-        self.xdotool("click", "1")
-        self.settle(wait)
-
-    def key(self, name, wait=0.2):
-        self.xdotool("key", name)
-        self.settle(wait)
-
-    def rest_pointer(self):
-        self.point(448, 560)
-        self.settle(0.15)
 
     def client_rect(self, window):
         """A window's client area on the screen: x, y, width, height (every window has the main one's frame)."""

@@ -89,7 +89,7 @@ void labelText(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) 
   }
   std::vector<std::string> lines;
   std::string rest = c.caption;
-  while (!rest.empty() && static_cast<int>(lines.size()) < rows - 1 && metrics.width(c.font, rest) > r.w) {
+  while (static_cast<int>(lines.size()) < rows - 1) {
     // The longest run of whole characters (UTF-8) that fits, at least one.
     size_t fit = 0;
     for (size_t end = 1; end <= rest.size(); ++end) {
@@ -97,6 +97,7 @@ void labelText(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) 
       if (fit > 0 && metrics.width(c.font, rest.substr(0, end)) > r.w) break;
       fit = end;
     }
+    if (fit == rest.size()) break;  // the rest fits on this line
     // A nicer break in the last third of the line.
     const size_t soft = rest.find_last_of(" /\\", fit - 1);
     if (soft != std::string::npos && soft + 1 < fit && soft + 1 >= fit * 2 / 3) fit = soft + 1;
