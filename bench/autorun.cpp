@@ -14,7 +14,7 @@
 #include "sim/simulator.h"
 #include "ui/app.h"
 #include "ui/history.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "ui/banner.h"
 #include "ui/history.h"
 #include "ui/layout.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 namespace mox {
 

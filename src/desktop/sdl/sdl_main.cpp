@@ -18,7 +18,7 @@
 #include "desktop/sdl/sdl_platform.h"
 #include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 namespace {
 

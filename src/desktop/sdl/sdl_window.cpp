@@ -14,7 +14,7 @@
 
 #include "assets/assets.h"
 #include "ui/history.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 namespace mox::sdl {
 

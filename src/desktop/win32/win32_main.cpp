@@ -13,7 +13,7 @@
 #include "desktop/win32/win32_platform.h"
 #include "desktop/win32/win32_window.h"
 #include "ui/app.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::filesystem::path programDir = mox::win32::programDirectory();

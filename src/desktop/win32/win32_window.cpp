@@ -8,7 +8,7 @@
 #include "desktop/win32/first_frame.h"
 #include "desktop/win32/win32_platform.h"
 #include "runtime/wide.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 namespace mox::win32 {
 

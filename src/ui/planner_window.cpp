@@ -1,4 +1,4 @@
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 #include <algorithm>
 #include <chrono>

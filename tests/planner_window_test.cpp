@@ -8,7 +8,7 @@
 #include "run_program.h"
 #include "plan/planner.h"
 #include "ui/history.h"
-#include "ui/planner.h"
+#include "ui/planner_window.h"
 
 using moxtest::Program;
 using namespace mox;
