@@ -1,13 +1,17 @@
 #include "desktop/sdl/sdl_window.h"
 
 #include "desktop/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_scale.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -55,7 +59,12 @@ Window::~Window() {
 
 bool Window::prepare() {
   const Rect all = view_.client();
-  if (!canvas_) canvas_ = SDL_CreateRGBSurfaceWithFormat(0, all.w, all.h, 32, SDL_PIXELFORMAT_RGB888);
+  const Rect screen = painter_.scale().rect(all);
+  if (canvas_ && (canvas_->w != screen.w || canvas_->h != screen.h)) {
+    SDL_FreeSurface(canvas_);  // drawn at another factor
+    canvas_ = nullptr;
+  }
+  if (!canvas_) canvas_ = SDL_CreateRGBSurfaceWithFormat(0, screen.w, screen.h, 32, SDL_PIXELFORMAT_RGB888);
   if (!canvas_) return false;
   view_.form().takeFullRedraw();
   view_.form().takeDirty();
@@ -67,9 +76,27 @@ bool Window::create() {
   if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
   const WindowInfo& w = view_.form().window();
   // Not resizable: the layout is drawn at its own size, and the window manager keeps the frame fixed.
-  window_ = SDL_CreateWindow(w.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w.clientWidth,
-                             w.clientHeight, SDL_WINDOW_HIDDEN);
+  const paint::Scale& scale = painter_.scale();
+  const int width = scale.edge(w.clientWidth), height = scale.edge(w.clientHeight);
+  // Centred in the part of the screen that panels leave free, and wholly inside it where it fits.
+  int left = SDL_WINDOWPOS_CENTERED, top = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+    left = usable.x + std::max(0, (usable.w - width) / 2);
+    top = usable.y + std::max(0, (usable.h - height) / 2);
+  }
+  // Wayland counts a window's size in points and hands a drawable of points times its output's scale to a
+  // window that asks: asked for, so the canvas's pixels reach the screen one to one.
+  const bool points = std::string_view(SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "") == "wayland";
+  window_ = SDL_CreateWindow(w.title.c_str(), left, top, width, height,
+                             SDL_WINDOW_HIDDEN | (points ? SDL_WINDOW_ALLOW_HIGHDPI : 0));
   if (!window_) return false;
+  if (points) {
+    if (const auto ratio = drawableRatio(window_); ratio && *ratio > 1) {
+      pixelsPerPoint_ = *ratio;
+      SDL_SetWindowSize(window_, static_cast<int>(std::ceil(width / *ratio)), static_cast<int>(std::ceil(height / *ratio)));
+    }
+  }
   if (const assets::Asset* icon = assets::find(w.icon)) {
     SDL_RWops* rw = SDL_RWFromConstMem(icon->bytes.data(), static_cast<int>(icon->bytes.size()));
     if (SDL_Surface* s = rw ? IMG_LoadICO_RW(rw) : nullptr) {
@@ -111,6 +138,10 @@ void Window::hide() {
   shown_ = false;
 }
 
+int Window::layout(int screen) const {
+  return painter_.scale().toLayout(static_cast<int>(std::lround(screen * pixelsPerPoint_)));
+}
+
 std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_WINDOWEVENT:
@@ -136,19 +167,19 @@ std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
         default: return std::nullopt;
       }
     case SDL_MOUSEMOTION:
-      return paint::PointerMove{e.motion.x, e.motion.y};
+      return paint::PointerMove{layout(e.motion.x), layout(e.motion.y)};
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const paint::Button b = e.button.button == SDL_BUTTON_LEFT    ? paint::Button::Left
                               : e.button.button == SDL_BUTTON_RIGHT ? paint::Button::Right
                                                                     : paint::Button::Middle;
-      if (e.type == SDL_MOUSEBUTTONDOWN) return paint::PointerDown{e.button.x, e.button.y, b};
-      return paint::PointerUp{e.button.x, e.button.y, b};
+      if (e.type == SDL_MOUSEBUTTONDOWN) return paint::PointerDown{layout(e.button.x), layout(e.button.y), b};
+      return paint::PointerUp{layout(e.button.x), layout(e.button.y), b};
     }
     case SDL_MOUSEWHEEL: {
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
-      return paint::Wheel{x, y, e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y};
+      return paint::Wheel{layout(x), layout(y), e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y};
     }
     default:
       if (e.type == gTimerEvent) {
@@ -194,7 +225,7 @@ void Window::present() {
   if (!screen) return;
   std::vector<SDL_Rect> rects;
   for (const Rect& r : damage) {
-    SDL_Rect s = toSdl(r);
+    SDL_Rect s = toSdl(painter_.scale().rect(r));
     SDL_Rect d = s;
     SDL_BlitSurface(canvas_, &s, screen, &d);
     painter_.execute(screen, view_.paintTop(r));

@@ -32,7 +32,8 @@ class Window {
   // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create()
   // runs on this one (start-up does both at once); nothing else may use the form meanwhile.
   bool prepare();
-  // Creates the window hidden, centred, at the layout's client size, titled and with its icon.
+  // Creates the window hidden, centred on the usable part of the screen, at the layout's client size times the
+  // painter's factor, titled and with its icon.
   bool create();
   SDL_Window* handle() const { return window_; }
   uint32_t id() const;
@@ -53,6 +54,8 @@ class Window {
 
  private:
   void present();
+  // A pointer coordinate on the window's surface, in the layout's pixels.
+  int layout(int screen) const;
 
   App& app_;
   Painter& painter_;
@@ -63,6 +66,7 @@ class Window {
   SDL_Cursor* arrow_ = nullptr;
   SDL_Cursor* hand_ = nullptr;
   paint::Cursor cursor_ = paint::Cursor::Arrow;
+  double pixelsPerPoint_ = 1;  // window coordinates to drawable pixels (above 1 on a scaled Wayland output)
   std::map<int, int> timers_;  // timer control -> SDL_TimerID
   bool shown_ = false;
   long frames_ = 0;
