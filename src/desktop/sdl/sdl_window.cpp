@@ -46,8 +46,8 @@ paint::Cursor gCursor = paint::Cursor::Arrow;
 
 }  // namespace
 
-Window::Window(App& app, Form& form, Painter& painter, int slot)
-    : app_(app), painter_(painter), view_(form, painter), slot_(slot) {}
+Window::Window(App& app, Form& form, Painter& painter, int slot, bool keepsCanvas)
+    : app_(app), painter_(painter), view_(form, painter), slot_(slot), keepsCanvas_(keepsCanvas) {}
 
 Window::~Window() {
   for (auto& [control, id] : timers_) SDL_RemoveTimer(id);
@@ -59,6 +59,12 @@ Window::~Window() {
 
 bool Window::prepare() {
   const Rect all = view_.client();
+  if (!keepsCanvas_) {
+    view_.form().takeFullRedraw();
+    view_.form().takeDirty();
+    view_.redrawAll();
+    return true;
+  }
   const Rect screen = painter_.scale().rect(all);
   if (canvas_ && (canvas_->w != screen.w || canvas_->h != screen.h)) {
     SDL_FreeSurface(canvas_);  // drawn at another factor
@@ -125,7 +131,7 @@ bool Window::show() {
     position(left, top);
     if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
   }
-  if (!canvas_ && !prepare()) return false;
+  if (keepsCanvas_ && !canvas_ && !prepare()) return false;
   syncTimers();
   view_.collect();
   view_.exposeAll();
@@ -218,7 +224,10 @@ void Window::update(const std::optional<paint::Overlay>& overlay) {
 }
 
 void Window::present() {
-  for (const Rect& r : view_.takeFormDamage()) painter_.execute(canvas_, view_.paintForm(r));
+  const std::vector<Rect> formDamage = view_.takeFormDamage();
+  if (canvas_) {
+    for (const Rect& r : formDamage) painter_.execute(canvas_, view_.paintForm(r));
+  }
   const std::vector<Rect> damage = view_.takeScreenDamage();
   if (damage.empty()) return;
   SDL_Surface* screen = SDL_GetWindowSurface(window_);
@@ -227,7 +236,11 @@ void Window::present() {
   for (const Rect& r : damage) {
     SDL_Rect s = toSdl(painter_.scale().rect(r));
     SDL_Rect d = s;
-    SDL_BlitSurface(canvas_, &s, screen, &d);
+    if (canvas_) {
+      SDL_BlitSurface(canvas_, &s, screen, &d);
+    } else {
+      painter_.execute(screen, view_.paintForm(r));
+    }
     painter_.execute(screen, view_.paintTop(r));
     rects.push_back(s);
   }
@@ -236,7 +249,7 @@ void Window::present() {
 }
 
 Desktop::Desktop(App& app, Painter& painter)
-    : app_(app), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1) {}
+    : app_(app), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1, false) {}
 
 Window* Desktop::windowOf(const SDL_Event& e) {
   uint32_t id = 0;
@@ -309,14 +322,8 @@ int Desktop::run() {
   // the planner window presented in all.
   const bool bench = std::getenv("MOXSIM_BENCH_PLANNER") != nullptr;
   bool wasRunning = false;
-  // The planner window is made and drawn once, hidden, right after start-up, so its fonts and pictures are ready
-  // when the user opens it.
-  if (planner_.create()) {
-    WindowInfo& w = planner_.form().window();
-    const bool visible = std::exchange(w.visible, true);
-    planner_.prepare();
-    w.visible = visible;
-  }
+  // The planner window is made, hidden, right after start-up, so that opening it only draws it.
+  planner_.create();
   SDL_Event e;
   bool running = true;
   while (running) {

@@ -23,8 +23,10 @@ namespace mox::sdl {
 
 class Window {
  public:
-  // `slot` tells this window's timer events from the others'.
-  Window(App& app, Form& form, Painter& painter, int slot);
+  // `slot` tells this window's timer events from the others'. A window that keeps a canvas redraws only what its
+  // form changed and copies the rest (the main window, under its banner's every step); one without draws the
+  // form again wherever the screen needs it, and holds no second copy of its pixels.
+  Window(App& app, Form& form, Painter& painter, int slot, bool keepsCanvas = true);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -61,6 +63,7 @@ class Window {
   Painter& painter_;
   paint::View view_;
   int slot_;
+  bool keepsCanvas_;
   SDL_Window* window_ = nullptr;
   SDL_Surface* canvas_ = nullptr;  // the form as last drawn, without the list popup and the banner
   SDL_Cursor* arrow_ = nullptr;
