@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "ui/paint/resample.h"
 
 namespace mox::sdl {
 
@@ -81,18 +82,10 @@ SDL_Surface* Pictures::keyed(const std::string& name, uint32_t colour) {
   if (SDL_Surface* plain = get(name)) {
     out = SDL_ConvertSurfaceFormat(plain, SDL_PIXELFORMAT_ARGB8888, 0);
     if (out) {
-      constexpr int kTolerance = paint::Picture::kKeyTolerance;
-      const int kr = colour & 0xFF, kg = (colour >> 8) & 0xFF, kb = (colour >> 16) & 0xFF;
       SDL_LockSurface(out);
       for (int y = 0; y < out->h; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
-        for (int x = 0; x < out->w; ++x) {
-          const uint32_t p = row[x];
-          const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-          if (std::abs(r - kr) <= kTolerance && std::abs(g - kg) <= kTolerance && std::abs(b - kb) <= kTolerance) {
-            row[x] = p & 0x00FFFFFFu;
-          }
-        }
+        paint::keyOut({row, static_cast<size_t>(out->w)}, colour);
       }
       SDL_UnlockSurface(out);
       SDL_SetSurfaceBlendMode(out, SDL_BLENDMODE_BLEND);
