@@ -32,16 +32,37 @@ void blit(SDL_Surface* source, SDL_Surface* target, int x, int y) {
   SDL_BlitSurface(source, nullptr, target, &at);
 }
 
-// A copy of `source` at width x height, resampled (ARGB8888, straight alpha in and out).
+// A copy of `source` at width x height, resampled with the paint layer's filter (ARGB8888, straight alpha in and
+// out; the filter works on premultiplied pixels, so see-through pixels lend no colour to their neighbours).
 SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
-  SDL_Surface* out = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-  if (!out) return nullptr;
   SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
-  if (from) {
-    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_NONE);
-    SDL_BlitScaled(from, nullptr, out, nullptr);
-    SDL_FreeSurface(from);
+  if (!from) return nullptr;
+  std::vector<uint32_t> pixels(static_cast<size_t>(from->w) * from->h);
+  SDL_LockSurface(from);
+  for (int y = 0; y < from->h; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
+    for (int x = 0; x < from->w; ++x) {
+      const uint32_t p = row[x], a = p >> 24;
+      const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
+      pixels[static_cast<size_t>(y) * from->w + x] = a << 24 | pre(16) | pre(8) | pre(0);
+    }
   }
+  SDL_UnlockSurface(from);
+  const int fromWidth = from->w, fromHeight = from->h;
+  SDL_FreeSurface(from);
+  const std::vector<uint32_t> sized = paint::resample(pixels, fromWidth, fromHeight, width, height);
+  SDL_Surface* out = sized.empty() ? nullptr : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+  if (!out) return nullptr;
+  SDL_LockSurface(out);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t p = sized[static_cast<size_t>(y) * width + x], a = p >> 24;
+      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+      row[x] = a << 24 | straight(16) | straight(8) | straight(0);
+    }
+  }
+  SDL_UnlockSurface(out);
   SDL_BlendMode mode = SDL_BLENDMODE_NONE;
   SDL_GetSurfaceBlendMode(source, &mode);
   SDL_SetSurfaceBlendMode(out, mode);
