@@ -11,7 +11,9 @@
 #include "app_fixture.h"
 #include "run_program.h"
 #include "plan/planner.h"
+#include "runtime/random.h"
 #include "sim/items.h"
+#include "sim/rates.h"
 
 using moxtest::Program;
 using namespace mox::plan;
@@ -80,8 +82,9 @@ TEST(PlanOdds, TheDrawsBiasAtItsBoundaries) {
   const Odds o = odds(8, R("bbbb+c"), {.expert = true});
   EXPECT_EQ(o.shown, "24%");
   EXPECT_EQ(o.threshold, 240);
-  EXPECT_EQ(o.success, (32.0 * 240 + 240) / 32768 * (81.0 * 241 + 241) / 32768);
-  EXPECT_NEAR(o.success, 0.1458, 5e-5);
+  // Both draws counted over every first seed: 313158979 of 2^31 (independent draws would give 0.1457660).
+  EXPECT_EQ(o.success, 313158979.0 / 2147483648.0);
+  EXPECT_NEAR(o.success, 0.145826, 5e-7);
   EXPECT_EQ(o.drop, 1 - o.success);
   EXPECT_EQ(toQ(o.cost), 43.5);
   EXPECT_EQ(odds(8, R("bbbb+c+p"), {.expert = true}).drop, 0);
@@ -89,6 +92,51 @@ TEST(PlanOdds, TheDrawsBiasAtItsBoundaries) {
   const Odds lab = odds(5, R("b"), {.lab = true});
   EXPECT_EQ(lab.rate, 1500);
   EXPECT_EQ(lab.threshold, 19);
+}
+
+TEST(PlanOdds, ThePlus8TableCountsEveryFirstSeed) {
+  // The program's own generator, seeded as an attempt seeds it: both seedings in one millisecond. The draws read
+  // the seed modulo 2^31 only.
+  uint32_t now = 0;
+  mox::Random random([&now] { return now; });
+  auto highestDraw = [&](uint32_t firstSeed) {
+    now = firstSeed - random.seedCounter();
+    random.seedRandom();
+    const int first = random.randomInt(mox::kFirstDraw.low, mox::kFirstDraw.high);
+    random.seedRandom();
+    return std::max(first, random.randomInt(mox::kSecondDraw.low, mox::kSecondDraw.high));
+  };
+  for (uint32_t seed : {0u, 99u, 0x7FFFFF00u, 0x7FFFFFFFu, 123456789u}) {
+    EXPECT_EQ(highestDraw(seed), highestDraw(seed + 0x80000000u)) << seed;
+  }
+  // The planner's count over stretches of seeds (the last one wraps round 2^31) against a count of those draws.
+  for (uint64_t begin : {uint64_t{0}, uint64_t{1'000'000'007}, kSeeds - (1u << 15)}) {
+    const uint64_t end = begin + (1u << 16);
+    SeedCounts direct{};
+    for (uint64_t s = begin; s < end; ++s) ++direct[static_cast<size_t>(highestDraw(static_cast<uint32_t>(s)))];
+    for (size_t t = 1; t < direct.size(); ++t) direct[t] += direct[t - 1];
+    SeedCounts counted = countBothDraws(begin, std::min(end, kSeeds));
+    if (end > kSeeds) {
+      const SeedCounts wrapped = countBothDraws(0, end - kSeeds);
+      for (size_t t = 0; t < counted.size(); ++t) counted[t] += wrapped[t];
+    }
+    ASSERT_EQ(counted, direct) << begin;
+  }
+  // The built-in table is the count over every seed (the whole count takes seconds: optimised builds only).
+  EXPECT_NEAR(bothDrawsChance(64), 0.010108, 5e-7);
+  EXPECT_NEAR(bothDrawsChance(240), 0.145826, 5e-7);
+  for (int t = 400; t <= 1000; ++t) {
+    EXPECT_EQ(bothDrawsChance(t), drawChance(1, 1000, t) * drawChance(0, 400, t)) << t;
+  }
+  EXPECT_EQ(bothDrawsChance(-1), 0);
+  EXPECT_EQ(bothDrawsChance(1200), 1);
+#ifdef NDEBUG
+  const SeedCounts all = countBothDraws(0, kSeeds);
+  for (int t = 0; t <= kMaxThreshold; ++t) {
+    ASSERT_EQ(bothDrawsChance(t), static_cast<double>(all[static_cast<size_t>(t)]) / kSeeds)
+        << t << ": rewrite src/plan/both_draws_table.cpp with tools/both_draws_table.cpp";
+  }
+#endif
 }
 
 TEST(PlanOdds, EveryLevelAndCrystalAgreesWithTheWindow) {
@@ -211,32 +259,76 @@ TEST(PlanMonteCarlo, AClimbWithDropsThroughTheSimulator) {
   }
 }
 
-TEST(PlanMonteCarlo, TheSecondDrawOfAChipPlus8) {
-  const Odds exact = odds(8, R("bbbb+c+p"), {.expert = true});
-  constexpr int kAttempts = 2500;
+namespace {
+
+// Attempts of a chip +8 laid with `recipe` and a protectant (so the chip stays), each at a fresh millisecond from a
+// seeded generator: the attempt's two seedings share it, as in the program. With `firstPasses`, only milliseconds
+// whose first draw passes that threshold are taken (found with a copy of the program's generator), so every attempt
+// makes its second draw. Returns the successes.
+int attemptsAtPlus8(const std::string& recipe, bool expert, int attempts, uint32_t seed,
+                    std::optional<int> firstPasses = {}) {
+  const Recipe r = R(recipe);
   Program p;
-  p.withStock(stockWith({{mox::kChip8, kAttempts}, {mox::kBigCrystal, 4 * kAttempts}, {mox::kCatalyst, kAttempts},
-                         {mox::kProtectant, kAttempts}}));
+  p.withStock(stockWith({{mox::kChip8, attempts}, {mox::kBigCrystal, r.big * attempts},
+                         {mox::kMagicCrystal, r.magic * attempts}, {mox::kCatalyst, r.catalyst * attempts},
+                         {mox::kProtectant, attempts}}));
   p.start();
-  independentDraws(p, 8);
-  p.click("选择框1");
+  if (expert) p.click("选择框1");
   p.place(mox::kChip8);
-  for (int i = 0; i < 4; ++i) p.place(mox::kBigCrystal);
-  p.place(mox::kCatalyst);
+  for (int i = 0; i < r.big; ++i) p.place(mox::kBigCrystal);
+  for (int i = 0; i < r.magic; ++i) p.place(mox::kMagicCrystal);
+  if (r.catalyst) p.place(mox::kCatalyst);
   p.place(mox::kProtectant);
+  std::mt19937 clock(seed);
+  const std::string chip9 = std::to_string(mox::kChip9);
   int successes = 0;
-  for (int i = 0; i < kAttempts; ++i) {
+  for (int i = 0; i < attempts; ++i) {
+    for (bool chosen = false; !chosen;) {
+      const auto now = static_cast<uint32_t>(clock());
+      mox::Random copy = p.app().random();
+      copy.setTickSource([now] { return now; });
+      copy.seedRandom();
+      chosen = !firstPasses || copy.randomInt(mox::kFirstDraw.low, mox::kFirstDraw.high) <= *firstPasses;
+      p.platform().setTicks(now);
+    }
     p.click("图形按钮1");
-    if (p.tag("芯片位") == std::to_string(mox::kChip9)) {
+    if (p.tag("芯片位") == chip9) {
       ++successes;
       p.click("芯片位");
       p.place(mox::kChip8);
-    } else {
-      ASSERT_EQ(p.tag("芯片位"), std::to_string(mox::kChip8));
     }
   }
-  const double share = successes / static_cast<double>(kAttempts);
+  EXPECT_EQ(p.count(mox::kProtectant), 0);
+  return successes;
+}
+
+}  // namespace
+
+TEST(PlanMonteCarlo, TheSecondDrawOfAChipPlus8) {
+  const Odds exact = odds(8, R("bbbb+c+p"), {.expert = true});
+  constexpr int kAttempts = 2500;
+  const double share = attemptsAtPlus8("bbbb+c+p", true, kAttempts, 8) / static_cast<double>(kAttempts);
   expectWithinSampling(share, exact.success, std::sqrt(exact.success * (1 - exact.success)), kAttempts, "+8");
+}
+
+TEST(PlanMonteCarlo, TheSecondDrawIsSeededInTheSameMillisecond) {
+  // Threshold 75, where the seeds' correlation matters most: of the attempts whose first draw passes, the exact
+  // share passing the second too is 18.41 %; were the draws independent it would be 19.02 % (6232 / 32768).
+  const Odds o = odds(8, R("mm+c+p"), {});
+  ASSERT_EQ(o.threshold, 75);
+  const double first = drawChance(mox::kFirstDraw.low, mox::kFirstDraw.high, 75);
+  const double exact = o.success / first, independent = drawChance(mox::kSecondDraw.low, mox::kSecondDraw.high, 75);
+#ifdef NDEBUG
+  constexpr int kAttempts = 200000;  // the two differ by 7 standard errors
+#else
+  constexpr int kAttempts = 20000;  // the sanitised build checks the agreement only
+#endif
+  const double share = attemptsAtPlus8("mm+c+p", false, kAttempts, 12, 75) / static_cast<double>(kAttempts);
+  const double error = std::sqrt(exact * (1 - exact) / kAttempts);
+  EXPECT_NEAR(share, exact, 4 * error);
+#ifdef NDEBUG
+  EXPECT_GT(std::abs(share - independent), 4 * error) << share << ": the sample cannot tell them from independent odds";
+#endif
 }
 
 TEST(PlanMonteCarlo, AFusionThroughTheSimulator) {
@@ -322,7 +414,7 @@ TEST(PlanCommandLine, TablesJsonAndRefusals) {
   EXPECT_EQ(o["rate"], 24000);
   EXPECT_EQ(o["shown"], "24%");
   EXPECT_EQ(o["threshold"], 240);
-  EXPECT_NEAR(o["success"].get<double>(), 0.1457659900188446, 1e-15);
+  EXPECT_EQ(o["success"].get<double>(), 313158979.0 / 2147483648.0);
   EXPECT_EQ(o["cost"], 43.5);
   EXPECT_NE(runPlan("odds 0 bsb+p+c").out.find("sbb+c+p"), std::string::npos);
 
