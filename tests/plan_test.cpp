@@ -363,6 +363,116 @@ TEST(PlanMonteCarlo, AFusionThroughTheSimulator) {
   expectWithinSampling(mean, chipsPerResult, std::sqrt(1 - exact.success) / exact.success, kResults, "fusion");
 }
 
+namespace {
+
+// Carries out a route through the program from a stock of +0 chips, small crystals and protectants: climbs on the
+// enhancement bench with one small crystal (the best recipe below +5 with the expert bonus), fusions on the
+// synthesis bench.
+class RouteRunner {
+ public:
+  RouteRunner(Program& p, std::vector<RouteStep> steps) : p_(p), steps_(std::move(steps)) {}
+
+  // Leaves a chip of `level` in the stock.
+  void make(int level) {
+    const RouteStep& s = steps_[static_cast<size_t>(level)];
+    if (s.how == RouteStep::How::Enhance) {
+      make(s.from);
+      bench(false);
+      if (p_.tag("晶体位0") == "0") p_.place(mox::kSmallCrystal);
+      p_.place(mox::chipCode(s.from));
+      while (p_.tag("芯片位") != std::to_string(mox::chipCode(level))) p_.click("图形按钮1");
+      p_.click("芯片位");
+    } else if (s.how == RouteStep::How::Fuse) {
+      make(s.a);
+      for (bool made = false; !made;) {
+        make(s.b);
+        bench(true);
+        p_.place(mox::chipCode(s.a));
+        p_.place(mox::chipCode(s.b));
+        if (s.protectant) p_.place(mox::kProtectant);
+        do {
+          p_.click("图形按钮5");
+          made = p_.tag("合成芯片位") == std::to_string(mox::chipCode(level));
+        } while (!made && s.protectant);
+        made ? p_.click("合成芯片位") : p_.click("合成芯片位1");  // a failure spared the first chip
+      }
+    }
+  }
+
+ private:
+  void bench(bool synthesis) {
+    if (p_.shown("合成框") != synthesis) p_.click(synthesis ? "合成显示按钮" : "强化显示按钮");
+  }
+  Program& p_;
+  std::vector<RouteStep> steps_;
+};
+
+}  // namespace
+
+TEST(PlanRoute, TheDistributionIsTheWholeRoutes) {
+  for (Bonuses b : {Bonuses{}, Bonuses{.expert = true}}) {
+    const std::vector<RouteStep> steps = route(9, b);
+    for (const RouteStep& s : steps) {
+      // Run out until the rest is negligible, the distribution's mean is the route's expected cost.
+      const CostDistribution c = routeCost(steps, s.level, b, 1e6);
+      ASSERT_NEAR(c.cdf.back(), 1, 1e-12) << s.level;
+      double mean = 0;
+      for (double f : c.cdf) mean += (1 - f) * kQPerStep;
+      EXPECT_NEAR(mean, *s.expectedCost, 1e-9 * *s.expectedCost) << s.level << " " << s.text();
+      EXPECT_EQ(*c.withinBudget, c.cdf.back());
+    }
+  }
+  // Without bonuses two +1 chips fuse for certain into a +2: its cost is the sum of two +1 chips'.
+  const std::vector<RouteStep> steps = route(2, {});
+  ASSERT_EQ(steps[2].text(), "fuse 1+1");
+  const CostDistribution one = routeCost(steps, 1, {}, 500), two = routeCost(steps, 2, {}, 1000);
+  auto F = [&](size_t m) { return m < one.cdf.size() ? one.cdf[m] : 1.0; };
+  for (size_t m = 0; m < two.cdf.size(); ++m) {
+    double f = 0;  // P(X + Y <= m) = sum over i of P(X = i) P(Y <= m - i)
+    for (size_t i = 0; i <= m; ++i) f += (F(i) - (i ? F(i - 1) : 0)) * F(m - i);
+    ASSERT_NEAR(two.cdf[m], f, 1e-13) << m;
+  }
+  std::vector<RouteStep> wrong = steps;
+  wrong[2].a = 2;
+  EXPECT_THROW(routeCost(wrong, 2, {}), PlanError);
+  EXPECT_THROW(routeCost(steps, 3, {}), PlanError);
+}
+
+TEST(PlanMonteCarlo, ARouteThroughSynthesisThroughTheSimulator) {
+  // +7 with the expert bonus: two +5 chips fused under a protectant, each climbed from a +4 made by fusing a +3
+  // (itself fused from a +2 and a +1) with a +1, every failed unprotected fusion losing its +1.
+  const Bonuses b{.expert = true};
+  const std::vector<RouteStep> steps = route(7, b);
+  ASSERT_EQ(steps[7].text(), "fuse 5+5 protected");
+  ASSERT_EQ(steps[4].text(), "fuse 3+1");
+  for (int level = 0; level < 5; ++level) ASSERT_EQ(bestRecipes(b)[static_cast<size_t>(level)], R("s"));
+  const CostDistribution exact = routeCost(steps, 7, b, 1e6);
+  constexpr int kRoutes = 400;
+  Program p;
+  p.withStock(stockWith({{mox::kChip0, 1000000}, {mox::kSmallCrystal, 10000000}, {mox::kProtectant, 100000}}));
+  p.start();
+  independentDraws(p, 17);
+  p.click("选择框1");
+  RouteRunner runner(p, steps);
+  std::vector<double> costs;
+  for (int i = 0; i < kRoutes; ++i) {
+    const double before = spent(p) - 10.0 * p.count(mox::kChip0);
+    runner.make(7);
+    costs.push_back(spent(p) - 10.0 * p.count(mox::kChip0) - before);
+    ASSERT_EQ(p.count(mox::chipCode(7)), i + 1);
+  }
+  double mean = 0, square = 0;
+  for (double c : costs) mean += c / kRoutes;
+  for (double c : costs) square += (c - mean) * (c - mean) / (kRoutes - 1);
+  expectWithinSampling(mean, *steps[7].expectedCost, std::sqrt(square), kRoutes, "mean cost");
+  for (const Percentile& q : exact.percentiles) {
+    const double f = exact.cdf[static_cast<size_t>(*q.cost / kQPerStep)];
+    double share = 0;
+    for (double c : costs) share += (c <= *q.cost) / static_cast<double>(kRoutes);
+    expectWithinSampling(share, f, std::sqrt(f * (1 - f)), kRoutes, "share within a percentile");
+  }
+}
+
 TEST(PlanBest, TheOptimisersKeepTheirPromises) {
   for (Bonuses b : {Bonuses{}, Bonuses{.expert = true, .lab = true}}) {
     // No single recipe swapped into the least-expected-cost plan makes 2 -> 7 cheaper.

@@ -46,13 +46,6 @@ struct Rings {
     if (back < 0) return 0;
     return l.up * at(i + 1, back) + l.down * at(i - 1, back) + l.stay * at(i, back);
   }
-  double next(const Node& node, Steps m) const {
-    const Steps back = m - node.cost;
-    if (back < 0) return 0;
-    double v = 0;
-    for (const Move& move : node.moves) v += move.p * at(move.to, back);
-    return v;
-  }
 };
 
 }  // namespace
@@ -94,11 +87,38 @@ void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool di
       throw PlanError("a step of the plan costs outside 1.." + std::to_string(kRing - 1) + " steps");
     }
   }
-  Rings rings(static_cast<int>(nodes.size()));
+  // Each node's ring of values, then the goal's, worth 1 at every amount; the moves flattened, each to the start
+  // of its target's ring.
+  const size_t n = nodes.size();
+  std::vector<double> values((n + 1) * kRing, 0.0);
+  std::fill(values.begin() + static_cast<std::ptrdiff_t>(n * kRing), values.end(), 1.0);
+  std::vector<double> chance;
+  std::vector<size_t> ring, first{0};
+  for (const Node& node : nodes) {
+    for (const Move& move : node.moves) {
+      if (move.to != kDone && (move.to < 0 || static_cast<size_t>(move.to) >= n)) throw PlanError("a move to no node");
+      chance.push_back(move.p);
+      ring.push_back((move.to == kDone ? n : static_cast<size_t>(move.to)) * kRing);
+    }
+    first.push_back(chance.size());
+  }
+  std::array<double, kRing> recent{};  // F over the last ring of amounts
   constexpr double kLastPercentile = 0.999;
   for (Steps m = 0; m < kMaxComputedSteps; ++m) {
-    for (size_t i = 0; i < nodes.size(); ++i) rings.set(static_cast<int>(i), m, rings.next(nodes[i], m));
-    const double f = rings.at(start, m);
+    for (size_t i = 0; i < n; ++i) {
+      const Steps back = m - nodes[i].cost;
+      double v = 0;
+      if (back >= 0) {
+        const auto at = static_cast<size_t>(back & kRingMask);
+        for (size_t k = first[i]; k < first[i + 1]; ++k) v += chance[k] * values[ring[k] + at];
+      }
+      values[i * kRing + static_cast<size_t>(m & kRingMask)] = v;
+    }
+    const double f = values[static_cast<size_t>(start) * kRing + static_cast<size_t>(m & kRingMask)];
+    // Every path moves at least once in a ring of amounts: when next to nothing arrived in the last one, what is
+    // left is next to nothing too (the rounding of many moves' chances can hold F a few units of 1e-15 below 1).
+    const double ringAgo = recent[static_cast<size_t>((m + 1) & kRingMask)];
+    recent[static_cast<size_t>(m & kRingMask)] = f;
     if (distribution) {
       if (static_cast<Steps>(out.cdf.size()) < kMaxStoredSteps) {
         out.cdf.push_back(f);
@@ -113,7 +133,7 @@ void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool di
     // Past the last percentile and the budget, or where the rest of the chance is below what doubles hold.
     const bool budgetDone = budget < 0 || out.withinBudget;
     if ((f >= kLastPercentile || !distribution) && budgetDone) break;
-    if (f >= kLastPercentile && 1 - f < 1e-15) {
+    if (f >= kLastPercentile && (1 - f < 1e-15 || (m >= kRing && f - ringAgo < 1e-15))) {
       if (budget >= 0 && !out.withinBudget) out.withinBudget = f;
       break;
     }
