@@ -549,6 +549,26 @@ TEST(PlanCommandLine, TablesJsonAndRefusals) {
   EXPECT_EQ(r["levels"][0]["how"], "buy");
   EXPECT_EQ(r["levels"][9]["expected_cost"].get<double>(), *route(9, {})[9].expectedCost);
   EXPECT_EQ(r["levels"][9]["how"], route(9, {})[9].text());
+  EXPECT_FALSE(r["levels"][9].contains("within_budget"));
+  const nlohmann::json rb = nlohmann::json::parse(runPlan("route 7 --expert --budget 800 --json").out);
+  const std::vector<RouteStep> steps = route(7, {.expert = true});
+  for (int level : {3, 7}) {
+    const CostDistribution exact = routeCost(steps, level, {.expert = true}, 800);
+    const nlohmann::json& l = rb["levels"][static_cast<size_t>(level)];
+    EXPECT_EQ(l["percentiles"]["50"].get<double>(), *exact.percentiles[0].cost) << level;
+    EXPECT_EQ(l["percentiles"]["99"].get<double>(), *exact.percentiles[2].cost) << level;
+    EXPECT_EQ(l["within_budget"].get<double>(), *exact.withinBudget) << level;
+  }
+
+  // Text for people: money with at most two decimals, chances as percentages with two.
+  const std::string oddsText = runPlan("odds 8 bbbb+c --expert").out;
+  EXPECT_NE(oddsText.find("success      14.58 %\n"), std::string::npos) << oddsText;
+  EXPECT_NE(oddsText.find("cost         43.5 Q币\n"), std::string::npos) << oddsText;
+  const std::string routeText = runPlan("route 9 --expert --budget 2000").out;
+  EXPECT_NE(routeText.find(" 18.27 Q币 "), std::string::npos) << routeText;
+  EXPECT_NE(routeText.find("within 2000 Q币"), std::string::npos) << routeText;
+  EXPECT_EQ(routeText.find("18.274"), std::string::npos) << routeText;
+  EXPECT_NE(runPlan("--help").out.find("same\nmillisecond"), std::string::npos);
 
   // Each bad argument gets one line that names it, and exit code 2.
   const std::pair<const char*, const char*> refusals[] = {
@@ -563,6 +583,7 @@ TEST(PlanCommandLine, TablesJsonAndRefusals) {
       {"climb 0 3 --best --budget -5", "'-5'"},
       {"budget 0 3 lots", "'lots'"},
       {"route 9 --fast", "--fast"},
+      {"route 9 --budget x", "'x'"},
   };
   for (auto [args, named] : refusals) {
     const Output run = runPlan(args);
