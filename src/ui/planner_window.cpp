@@ -185,6 +185,7 @@ void PlannerWindow::benchChanged() {
 void PlannerWindow::attempted(const AttemptRecord& record) {
   HistoryEntry e{.time = platform_.timeText(), .attempt = record, .exactChance = exactChance(record),
                  .cost = history_.costOf(record)};
+  if (running_ && way_ == AutoWay::Route) routeCost_ += e.cost;
   history_.add(std::move(e));
   if (quiet() || !isOpen()) return;
   showHistory();
@@ -464,6 +465,18 @@ bool PlannerWindow::stopOnEscape() {
   return true;
 }
 
+AutoWay PlannerWindow::selectedWay() const {
+  return static_cast<AutoWay>(std::clamp(window_.get("自动方式").selection, 0, 2));
+}
+
+void PlannerWindow::autoWayChanged() {
+  static const char* const kExplained[] = {
+      "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
+      "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
+      "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺什么买什么"};
+  window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
+}
+
 void PlannerWindow::toggleAutoRun() {
   if (running_) {
     stopAutoRun("按了停止");
@@ -471,27 +484,49 @@ void PlannerWindow::toggleAutoRun() {
   }
   const int level = benchLevel();
   target_ = std::max(window_.get("目标等级").selection, 0);
+  way_ = selectedWay();
   std::string refusal;
   bool anyCrystal = false;
   for (size_t i = 0; i < 6; ++i) {
     recipeKinds_[i] = tagCode(main_, kBenchSlots[i]);
     if (i < 4) anyCrystal = anyCrystal || recipeKinds_[i] > 0;
   }
-  if (main_.get("合成框").visible) refusal = "先切换到强化台";
-  else if (level < 0) refusal = "先把芯片放上强化台";
-  else if (level >= target_) refusal = "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
-  else if (!anyCrystal) refusal = "先放好晶体：自动补给会照这套配方买";
+  if (way_ == AutoWay::Route) {
+    try {
+      route_.emplace(target_, bonuses());
+      if (target_ == 0) refusal = "选一个高于 +0 的目标等级";
+      else if (!route_->reachable()) refusal = "没有路线能做到 " + lvl(target_);
+    } catch (const plan::PlanError& e) {
+      refusal = e.what();
+    }
+  } else if (main_.get("合成框").visible) {
+    refusal = "先切换到强化台";
+  } else if (level < 0) {
+    refusal = "先把芯片放上强化台";
+  } else if (level >= target_) {
+    refusal = "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
+  } else if (way_ == AutoWay::AsLaid && !anyCrystal) {
+    refusal = "先放好晶体：自动补给会照这套配方买";
+  }
   if (!refusal.empty()) {
     window_.setCaption("自动状态标签", refusal);
     window_.setTextColour("自动状态标签", kRed);
     return;
+  }
+  if (way_ == AutoWay::PlanRecipes) planRecipes_ = plan::bestRecipes(bonuses());
+  if (way_ == AutoWay::Route) {
+    routeBaseline_ = chipsHeld()[static_cast<size_t>(target_)];
+    routeCost_ = 0;
+    routeDoing_.clear();
+  } else {
+    route_.reset();
+    history_.startClimb(level);
   }
   running_ = true;
   fast_ = window_.get("快速").checked;
   runAttempts_ = 0;
   runStartSpend_ = sim_.state().spendTotal;
   runStartRecharge_ = sim_.state().rechargeTotal;
-  history_.startClimb(level);
   window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
   window_.setCaption("自动强化按钮", "停止");
   setButtonLook(true);
@@ -542,26 +577,203 @@ void PlannerWindow::autoRunTick() {
 }
 
 bool PlannerWindow::step(std::string& why) {
-  const int level = benchLevel();
-  if (level < 0) {
-    why = main_.get("合成框").visible ? "强化台已关闭" : "强化台上没有芯片了";
-    return false;
+  switch (way_) {
+    case AutoWay::AsLaid: return stepAsLaid(why);
+    case AutoWay::PlanRecipes: return stepPlanRecipes(why);
+    case AutoWay::Route: return stepRoute(why);
   }
-  if (level >= target_) {
-    why = "已达到目标 " + lvl(target_);
-    return false;
-  }
-  if (window_.get("自动补给").checked && !supply(why)) return false;
-  if (sim_.state().enhanceRate <= 0) {
-    why = "强化台上的晶体用完了";
-    return false;
-  }
+  return false;
+}
+
+// One click on the enhance button, and whether the run goes on.
+bool PlannerWindow::enhance(std::string& why) {
   input_.click("图形按钮1");
   ++runAttempts_;
   if (benchLevel() >= target_) {
     why = "已达到目标 " + lvl(target_);
     return false;
   }
+  return true;
+}
+
+// The chip on the enhancement bench while it has yet to reach the target; -1 (and why) otherwise.
+int PlannerWindow::climbingLevel(std::string& why) const {
+  const int level = benchLevel();
+  if (level < 0) {
+    why = main_.get("合成框").visible ? "强化台已关闭" : "强化台上没有芯片了";
+    return -1;
+  }
+  if (level >= target_) {
+    why = "已达到目标 " + lvl(target_);
+    return -1;
+  }
+  return level;
+}
+
+bool PlannerWindow::stepAsLaid(std::string& why) {
+  if (climbingLevel(why) < 0) return false;
+  if (window_.get("自动补给").checked && !supply(why)) return false;
+  if (sim_.state().enhanceRate <= 0) {
+    why = "强化台上的晶体用完了";
+    return false;
+  }
+  return enhance(why);
+}
+
+bool PlannerWindow::stepPlanRecipes(std::string& why) {
+  const int level = climbingLevel(why);
+  if (level < 0) return false;
+  const std::optional<plan::Recipe>& r = planRecipes_[static_cast<size_t>(level)];
+  if (!r) {
+    why = lvl(level) + " 没有可用的配方";
+    return false;
+  }
+  return layEnhancement(level, *r, why) && enhance(why);
+}
+
+bool PlannerWindow::stepRoute(std::string& why) {
+  // A chip made by synthesis waits in the result slot; it goes to the stock like any other.
+  if (main_.get("合成框").visible && tagCode(main_, "合成芯片位") > 0) input_.click("合成芯片位");
+  for (int bought = 0;; ++bought) {
+    ChipsHeld held = chipsHeld();
+    held[static_cast<size_t>(target_)] -= routeBaseline_;
+    const RouteMove move = route_->next(held);
+    switch (move.kind) {
+      case RouteMove::Kind::Reached:
+        why = "已做成一枚 " + lvl(target_);
+        return false;
+      case RouteMove::Kind::BuyChip:
+        if (bought > 0 || !window_.get("自动补给").checked) {
+          why = "库存里没有" + itemName(kChip0) + "了";
+          return false;
+        }
+        if (!buy(kChip0, why)) return false;
+        continue;
+      case RouteMove::Kind::Enhance: {
+        const std::optional<plan::Recipe>& r = route_->recipes()[static_cast<size_t>(move.level)];
+        if (!r || !layEnhancement(move.level, *r, why)) return false;
+        routeDoing_ = "强化 " + lvl(move.level);
+        input_.click("图形按钮1");
+        break;
+      }
+      case RouteMove::Kind::Fuse:
+        if (!layFusion(move, why)) return false;
+        routeDoing_ = "合成 " + lvl(move.a) + "/" + lvl(move.b);
+        input_.click("图形按钮5");
+        break;
+    }
+    ++runAttempts_;
+    if (routeReached()) {
+      why = "已做成一枚 " + lvl(target_);
+      return false;
+    }
+    return true;
+  }
+}
+
+// The chips the route may use: the stock's, and those on the bench showing.
+ChipsHeld PlannerWindow::chipsHeld() const {
+  ChipsHeld held{};
+  for (int l = 0; l <= plan::kTopLevel; ++l) held[static_cast<size_t>(l)] = std::max(sim_.itemCount(chipCode(l)), 0);
+  for (const char* slot : {"芯片位", "合成芯片位1", "合成芯片位2", "合成芯片位"}) {
+    const int l = chipLevel(tagCode(main_, slot));
+    if (l >= 0) ++held[static_cast<size_t>(l)];
+  }
+  return held;
+}
+
+bool PlannerWindow::routeReached() const {
+  return route_ && chipsHeld()[static_cast<size_t>(target_)] > routeBaseline_;
+}
+
+// Shows the enhancement or the synthesis bench, as the view buttons do (what lies on the other goes back).
+bool PlannerWindow::useBench(bool synthesis) {
+  if (main_.get("合成框").visible != synthesis) input_.click(synthesis ? "合成显示按钮" : "强化显示按钮");
+  return main_.get("合成框").visible == synthesis;
+}
+
+// Lays a chip of `level` and the recipe on the enhancement bench, taking back whatever does not belong.
+bool PlannerWindow::layEnhancement(int level, const plan::Recipe& r, std::string& why) {
+  if (!useBench(false)) {
+    why = "没能切换到强化台";
+    return false;
+  }
+  std::array<int, 3> want{r.small, r.big, r.magic};  // by crystal code - kSmallCrystal
+  for (size_t i = 0; i < 4; ++i) {
+    const int32_t k = tagCode(main_, kCrystalSlots[i]);
+    if (k == 0) continue;
+    if (k >= kSmallCrystal && k <= kMagicCrystal && want[static_cast<size_t>(k - kSmallCrystal)] > 0) {
+      --want[static_cast<size_t>(k - kSmallCrystal)];
+    } else {
+      input_.click(kCrystalSlots[i]);
+    }
+  }
+  const bool catalyst = tagCode(main_, "催化位") == kCatalyst, protectant = tagCode(main_, "防护位") == kProtectant;
+  if (catalyst && !r.catalyst) input_.click("催化位");
+  if (protectant && !r.protectant) input_.click("防护位");
+  const int32_t chip = tagCode(main_, "芯片位");
+  if (chip != 0 && chip != chipCode(level)) input_.click("芯片位");
+  if (tagCode(main_, "芯片位") == 0 && !layFromStock(chipCode(level), why)) return false;
+  for (size_t k = 0; k < want.size(); ++k) {
+    for (int n = 0; n < want[k]; ++n) {
+      if (!layFromStock(kSmallCrystal + static_cast<int32_t>(k), why)) return false;
+    }
+  }
+  if (r.catalyst && !catalyst && !layFromStock(kCatalyst, why)) return false;
+  if (r.protectant && !protectant && !layFromStock(kProtectant, why)) return false;
+  return true;
+}
+
+// Lays the two chips of a fusion on the synthesis bench, with a protectant when the route protects it.
+bool PlannerWindow::layFusion(const RouteMove& m, std::string& why) {
+  if (!useBench(true)) {
+    why = "没能切换到合成台";
+    return false;
+  }
+  std::array<int32_t, 2> want{chipCode(m.a), chipCode(m.b)};
+  for (const char* slot : {"合成芯片位1", "合成芯片位2"}) {
+    const int32_t k = tagCode(main_, slot);
+    if (k == 0) continue;
+    if (k == want[0]) want[0] = 0;
+    else if (k == want[1]) want[1] = 0;
+    else input_.click(slot);
+  }
+  for (int32_t code : want) {
+    if (code && !layFromStock(code, why)) return false;
+  }
+  const bool protectant = tagCode(main_, "合成防护位") == kProtectant;
+  if (protectant && !m.protectant) input_.click("合成防护位");
+  if (m.protectant && !protectant && !layFromStock(kProtectant, why)) return false;
+  if (sim_.state().synthesisRate <= 0) {
+    why = "合成台上的两枚芯片不能合成";
+    return false;
+  }
+  return true;
+}
+
+// Takes one of an item out of the stock onto the bench showing, buying it first when the stock has none and
+// auto-supply is on.
+bool PlannerWindow::layFromStock(int32_t code, std::string& why) {
+  if (sim_.itemCount(code) <= 0) {
+    if (!window_.get("自动补给").checked || shopPrice(code) <= 0) {
+      why = "库存里没有" + itemName(code) + "了";
+      return false;
+    }
+    if (!buy(code, why)) return false;
+  }
+  const int32_t before = sim_.itemCount(code);
+  for (int n = 1; n <= 15; ++n) {
+    if (sim_.state().cellItem[static_cast<size_t>(n - 1)] != code) continue;
+    char cell[8];
+    std::snprintf(cell, sizeof cell, "a%02d", n);
+    input_.click(cell);
+    break;
+  }
+  if (sim_.itemCount(code) == before) {
+    why = "没能把" + itemName(code) + "放上" + (main_.get("合成框").visible ? "合成台" : "强化台");
+    return false;
+  }
+  if (way_ == AutoWay::Route && code == kChip0) routeCost_ += shopPrice(kChip0);
   return true;
 }
 
@@ -574,19 +786,7 @@ bool PlannerWindow::supply(std::string& why) {
     // The bench's own rules: no small crystal beside a chip of +7 or more, no magic crystal below it.
     if (kind == kSmallCrystal && chip >= kChip7) continue;
     if (kind == kMagicCrystal && chip < kChip7) continue;
-    if (sim_.itemCount(kind) <= 0 && !buy(kind, why)) return false;
-    const int32_t before = sim_.itemCount(kind);
-    for (int n = 1; n <= 15; ++n) {
-      if (sim_.state().cellItem[static_cast<size_t>(n - 1)] != kind) continue;
-      char cell[8];
-      std::snprintf(cell, sizeof cell, "a%02d", n);
-      input_.click(cell);
-      break;
-    }
-    if (sim_.itemCount(kind) == before) {
-      why = "没能把" + itemName(kind) + "放上强化台";
-      return false;
-    }
+    if (!layFromStock(kind, why)) return false;
   }
   return true;
 }
@@ -630,7 +830,8 @@ void PlannerWindow::stopAutoRun(const std::string& why) {
   window_.setInterval("自动强化时钟", 0);
   window_.setCaption("自动强化按钮", "自动强化");
   setButtonLook(false);
-  window_.setCaption("自动状态标签", "已停止（" + why + "），共强化 " + std::to_string(runAttempts_) + " 次");
+  window_.setCaption("自动状态标签", "已停止（" + why + "），共" + (way_ == AutoWay::Route ? " " : "强化 ") +
+                                        std::to_string(runAttempts_) + " 次");
   window_.setTextColour("自动状态标签", kGrey);
   showAutoRun();
   showOdds();
@@ -641,7 +842,10 @@ void PlannerWindow::stopAutoRun(const std::string& why) {
 
 void PlannerWindow::showAutoRun() {
   const SimState& s = sim_.state();
-  if (running_) {
+  if (running_ && way_ == AutoWay::Route) {
+    window_.setCaption("自动状态标签", "按路线做 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次" +
+                                          (routeDoing_.empty() ? "" : "，在" + routeDoing_));
+  } else if (running_) {
     const int level = benchLevel();
     window_.setCaption("自动状态标签", "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) +
                                           " 次，芯片 " + (level >= 0 ? lvl(level) : std::string("-")));
