@@ -157,6 +157,16 @@ TEST(AutoWay, TheRouteToPlus9FollowsTheRouteAndEveryFigureAddsUp) {
   EXPECT_EQ(s.spendTotal, t.cost + 100 * t.chips);
   EXPECT_EQ(s.rechargeTotal - s.spendTotal, s.qCoinBalance);
   EXPECT_EQ(p.caption("自动花费标签").rfind("这次花了 " + qCoinText(s.spendTotal) + " Q币", 0), 0u);
+  // The figures, the chart and the luck are the route's, and the money it spent is what the shop took.
+  p.app().settle();
+  EXPECT_EQ(p.caption("期望花费标签"), "路线平均 " + qCoinFigure(*route[9].expectedCost));
+  EXPECT_EQ(p.caption("运气标签"), "按路线已花 " + qCoinText(s.spendTotal) + " Q币");
+  const auto& chart = p.control("花费分布图").chart;
+  ASSERT_TRUE(chart);
+  EXPECT_NE(chart->empty.find("这次已花 " + qCoinFigure(s.spendTotal / 10.0)), std::string::npos) << chart->empty;
+  p.select("自动方式", 0);
+  EXPECT_EQ(p.caption("期望花费标签").rfind("平均 ", 0), 0u);
+  p.select("自动方式", 2);
 
   // A second run makes one more.
   p.click("自动强化按钮");

@@ -327,22 +327,54 @@ void PlannerWindow::settle() {
   }
 }
 
+PlannerWindow::CostFigures PlannerWindow::costFigures() const {
+  CostFigures f;
+  if (!plan_ || !plan_->error.empty()) return f;
+  if (routeShown()) {
+    // The whole route from money alone: the chips bought, every attempt on them, every fusion.
+    f.route = true;
+    if (!plan_->route.empty()) f.expected = plan_->route.back().expectedCost;
+    return f;
+  }
+  const plan::Climb& c = plan_->climb;
+  f.expected = c.expectedCost;
+  f.cdf = &c.cdf;
+  f.percentiles = c.percentiles;
+  f.withinBudget = c.withinBudget;
+  return f;
+}
+
+bool PlannerWindow::routeShown() const { return selectedWay() == AutoWay::Route; }
+
+void PlannerWindow::showCostFigures() {
+  if (!plan_) return;
+  const PlanOutcome& p = *plan_;
+  const bool ok = p.error.empty();
+  const CostFigures f = costFigures();
+  const bool spread = f.cdf != nullptr;
+  window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片要花多少" : "升到目标要花多少");
+  window_.setCaption("期望花费标签", ok ? (f.route ? "路线平均 " : "平均 ") + optQ(f.expected) : p.error);
+  window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
+  window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.percentiles[0].cost) : "");
+  window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.percentiles[1].cost) : "");
+  window_.setCaption("极端花费标签", ok && spread ? "99% 玩家 ≤ " + optQ(f.percentiles[2].cost) : "");
+  std::string budget;
+  if (ok && p.budgetPlan && !f.route) {
+    budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
+  } else if (ok && f.withinBudget) {
+    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.withinBudget, 1);
+  }
+  window_.setCaption("预算成功率标签", budget);
+  window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
+                                        : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
+  drawChart();
+}
+
 void PlannerWindow::applyPlan(const PlanOutcome& p) {
   plan_ = p;
   const bool ok = p.error.empty();
   const plan::Climb& c = p.climb;
-  window_.setCaption("期望花费标签", ok ? "平均 " + optQ(c.expectedCost) : p.error);
-  window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
-  window_.setCaption("中位花费标签", ok ? "一半玩家 ≤ " + optQ(c.percentiles[0].cost) : "");
-  window_.setCaption("九成花费标签", ok ? "九成玩家 ≤ " + optQ(c.percentiles[1].cost) : "");
-  window_.setCaption("极端花费标签", ok ? "99% 玩家 ≤ " + optQ(c.percentiles[2].cost) : "");
-  std::string budget;
-  if (ok && p.budgetPlan) {
-    budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
-  } else if (ok && c.withinBudget) {
-    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*c.withinBudget, 1);
-  }
-  window_.setCaption("预算成功率标签", budget);
+  showCostFigures();
 
   // The recipe per level, then the cheapest way to hold a chip of each level.
   for (int i = 0; i < plan::kTopLevel; ++i) {
@@ -376,19 +408,29 @@ void PlannerWindow::drawChart() {
   ChartData d;
   d.xUnit = "Q币";
   d.yUnit = "%";
-  if (!plan_ || !plan_->error.empty() || plan_->climb.cdf.empty()) {
+  const CostFigures f = costFigures();
+  // The money spent: the route's, or the climb's when it is the plan's climb.
+  std::optional<double> spent;
+  const Climb& climb = history_.climb();
+  if (f.route) {
+    if (routeRan() && plan_ && route_->to() == plan_->inputs.to) spent = static_cast<double>(routeCost_) / 10.0;
+  } else if (plan_ && climb.attempts > 0 && climb.startLevel == plan_->inputs.from) {
+    spent = static_cast<double>(climb.cost) / 10.0;
+  }
+  if (!plan_ || !plan_->error.empty() || !f.cdf || f.cdf->empty()) {
     d.empty = plan_ && !plan_->error.empty() ? plan_->error : "计算中…";
+    if (f.route && f.expected) {
+      d.empty = "按路线做到 " + lvl(plan_->inputs.to) + " 平均 " + q(*f.expected);
+      if (spent) d.empty += "，这次已花 " + q(*spent);
+    }
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
     return;
   }
-  const plan::Climb& c = plan_->climb;
-  const std::vector<double>& cdf = c.cdf;
+  const std::vector<double>& cdf = *f.cdf;
   // Show up to the 99th percentile, the budget and the money spent, whichever lies furthest.
-  double right = c.percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
+  double right = f.percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   right = std::max(right, plan_->inputs.budget);
-  const Climb& climb = history_.climb();
-  const bool climbing = climb.attempts > 0 && climb.startLevel == plan_->inputs.from;
-  if (climbing) right = std::max(right, climb.cost / 10.0);
+  if (spent) right = std::max(right, *spent);
   right = std::min(right * 1.05, plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   const size_t last = std::min(cdf.size() - 1, static_cast<size_t>(right / plan::kQPerStep));
   const size_t step = std::max<size_t>(1, last / 400);
@@ -396,10 +438,10 @@ void PlannerWindow::drawChart() {
   if (d.points.back().first < plan::toQ(static_cast<plan::Steps>(last))) {
     d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(last)), cdf[last]);
   }
-  if (c.percentiles[0].cost) d.marks.push_back({*c.percentiles[0].cost, "一半", kMedianColour, true});
-  if (c.percentiles[1].cost) d.marks.push_back({*c.percentiles[1].cost, "九成", kNinetyColour, true});
+  if (f.percentiles[0].cost) d.marks.push_back({*f.percentiles[0].cost, "一半", kMedianColour, true});
+  if (f.percentiles[1].cost) d.marks.push_back({*f.percentiles[1].cost, "九成", kNinetyColour, true});
   d.marks.push_back({plan_->inputs.budget, "预算", kBudgetColour, false});
-  if (climbing) d.marks.push_back({climb.cost / 10.0, "已花", kSpentColour, false});
+  if (spent) d.marks.push_back({*spent, "已花", kSpentColour, false});
   window_.setChart(window_.indexOf("花费分布图"), std::move(d));
 }
 
@@ -424,6 +466,18 @@ void PlannerWindow::showClimbState() {
         luck = "还在 " + lvl(c.level) + "：已花 " + spent;
         why = percentText(*luck_->alreadyThere, 0) + " 的玩家花这么多时已经升到 " + lvl(c.startLevel + 1);
       }
+    }
+  }
+  if (routeShown() && routeRan()) {
+    // The route's money against its expectation.
+    const std::string spent = qCoinText(routeCost_) + " Q币";
+    luck = "按路线已花 " + spent;
+    why = "做一枚 " + lvl(route_->to()) + " 的花费：芯片、每次强化和合成用掉的东西";
+    const std::optional<double>& mean = route_->steps().back().expectedCost;
+    if (mean) {
+      const double diff = static_cast<double>(routeCost_) / 10.0 - *mean;
+      why = "路线平均 " + q(*mean) + "，这次" + (diff <= 0 ? "少花 " : "多花 ") + q(std::fabs(diff)) +
+            (running_ ? "（还在做）" : "");
     }
   }
   window_.setCaption("运气标签", luck);
@@ -475,6 +529,8 @@ void PlannerWindow::autoWayChanged() {
       "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
       "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺什么买什么"};
   window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
+  showCostFigures();
+  showClimbState();
 }
 
 void PlannerWindow::toggleAutoRun() {

@@ -141,6 +141,18 @@ class PlannerWindow {
   void startWork();
   void applyPlan(const PlanOutcome& p);
   void applyLuck(const LuckOutcome& l);
+  // The money a way spends, as the result labels and the chart show it: the plan's climb, or the route.
+  struct CostFigures {
+    bool route = false;
+    std::optional<double> expected;
+    const std::vector<double>* cdf = nullptr;  // P(cost <= i * 0.5 Q币); null when not figured
+    std::array<plan::Percentile, 3> percentiles{};
+    std::optional<double> withinBudget;
+  };
+  CostFigures costFigures() const;
+  bool routeShown() const;
+  bool routeRan() const { return route_.has_value() && runAttempts_ > 0; }
+  void showCostFigures();
   void drawChart();
   void stopAutoRun(const std::string& why);
   bool step(std::string& why);
