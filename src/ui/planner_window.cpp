@@ -527,7 +527,7 @@ void PlannerWindow::autoWayChanged() {
   static const char* const kExplained[] = {
       "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
       "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
-      "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺什么买什么"};
+      "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
   window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
   showCostFigures();
   showClimbState();
