@@ -89,6 +89,7 @@ int main() {
     bool prepared = false;
     std::thread preparer([&] { prepared = window.prepare(); });
     const bool videoUp = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+    if (videoUp) mox::sdl::tolerateLostWakeups();
     // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
     // fits. Either is rare, and the canvas is then drawn again.
     auto wanted = requested;
