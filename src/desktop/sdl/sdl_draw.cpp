@@ -145,7 +145,7 @@ SDL_Surface* Painter::renderText(const Font& layoutFont, std::string_view text, 
     texts_.clear();
   }
   SDL_Surface* out = nullptr;
-  if (TTF_Font* f = fonts_.get(font, scale_.identity() ? 0 : 1)) {
+  if (TTF_Font* f = fonts_.get(font)) {
     SDL_Color c{static_cast<Uint8>(colour & 0xFF), static_cast<Uint8>((colour >> 8) & 0xFF),
                 static_cast<Uint8>((colour >> 16) & 0xFF), 255};
     out = TTF_RenderUTF8_Blended(f, std::get<5>(key).c_str(), c);
@@ -155,14 +155,23 @@ SDL_Surface* Painter::renderText(const Font& layoutFont, std::string_view text, 
 }
 
 int Painter::lineHeight(const Font& font) {
+  const auto key = std::make_tuple(font.face, font.height, font.bold, font.underline, std::string());
+  if (auto it = metrics_.find(key); it != metrics_.end()) return it->second;
   TTF_Font* f = fonts_.get(font);
-  return f ? TTF_FontHeight(f) : font.height + 2;
+  const int height = f ? TTF_FontHeight(f) : font.height + 2;
+  metrics_.emplace(key, height);
+  return height;
 }
 
 int Painter::width(const Font& font, std::string_view text) {
-  TTF_Font* f = text.empty() ? nullptr : fonts_.get(font);
+  if (text.empty()) return 0;
+  auto key = std::make_tuple(font.face, font.height, font.bold, font.underline, std::string(text));
+  if (auto it = metrics_.find(key); it != metrics_.end()) return it->second;
+  if (metrics_.size() >= kMetricsCacheLimit) metrics_.clear();
+  TTF_Font* f = fonts_.get(font);
   int w = 0;
-  if (!f || TTF_SizeUTF8(f, std::string(text).c_str(), &w, nullptr) != 0) return 0;
+  if (!f || TTF_SizeUTF8(f, std::get<4>(key).c_str(), &w, nullptr) != 0) w = 0;
+  metrics_.emplace(std::move(key), w);
   return w;
 }
 

@@ -58,8 +58,11 @@ class Painter : public paint::TextMetrics {
   int lineHeight(const Font& font) override;
   int width(const Font& font, std::string_view text) override;
 
-  // Captions rendered since start-up are kept; the cache is emptied when it grows past this many.
+  // Captions rendered since start-up are kept; the cache is emptied when it grows past this many. So are their
+  // measurements: at a factor other than 1 a face is measured at the layout's size and rendered at the screen's,
+  // and one open face serves both (each CJK face holds megabytes of tables), so each change of size costs.
   static constexpr size_t kTextCacheLimit = 512;
+  static constexpr size_t kMetricsCacheLimit = 4096;
 
  private:
   void draw(SDL_Surface* target, const paint::Fill& fill);
@@ -73,6 +76,7 @@ class Painter : public paint::TextMetrics {
   FontCache& fonts_;
   paint::Scale scale_;
   std::map<std::tuple<std::string, int, bool, bool, uint32_t, std::string>, SDL_Surface*> texts_;
+  std::map<std::tuple<std::string, int, bool, bool, std::string>, int> metrics_;  // "" holds the line height
 };
 
 }  // namespace mox::sdl
