@@ -77,10 +77,7 @@ Pictures::~Pictures() {
   for (auto& [key, s] : sized_) SDL_FreeSurface(s);
 }
 
-SDL_Surface* Pictures::get(const std::string& name) {
-  if (name.empty()) return nullptr;
-  auto it = plain_.find(name);
-  if (it != plain_.end()) return it->second;
+SDL_Surface* decodePicture(const std::string& name) {
   SDL_Surface* out = nullptr;
   if (const assets::Asset* a = assets::find(name)) {
     SDL_RWops* rw = SDL_RWFromConstMem(a->bytes.data(), static_cast<int>(a->bytes.size()));
@@ -91,6 +88,32 @@ SDL_Surface* Pictures::get(const std::string& name) {
       if (out) SDL_SetSurfaceBlendMode(out, alpha ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
     }
   }
+  return out;
+}
+
+std::map<std::string, SDL_Surface*> decodePictures(const std::vector<std::string>& names, const paint::Scale& scale) {
+  std::map<std::string, SDL_Surface*> out;
+  for (const std::string& name : names) {
+    std::string source = paint::pictureSource(name, scale).asset;
+    if (!out.count(source)) {
+      SDL_Surface* s = decodePicture(source);
+      out.emplace(std::move(source), s);
+    }
+  }
+  return out;
+}
+
+void Pictures::adopt(std::map<std::string, SDL_Surface*> decoded) {
+  for (auto& [name, surface] : decoded) {
+    if (!plain_.emplace(name, surface).second) SDL_FreeSurface(surface);
+  }
+}
+
+SDL_Surface* Pictures::get(const std::string& name) {
+  if (name.empty()) return nullptr;
+  auto it = plain_.find(name);
+  if (it != plain_.end()) return it->second;
+  SDL_Surface* out = decodePicture(name);
   plain_.emplace(name, out);
   return out;
 }
@@ -173,6 +196,10 @@ int Painter::width(const Font& font, std::string_view text) {
   if (!f || TTF_SizeUTF8(f, std::get<4>(key).c_str(), &w, nullptr) != 0) w = 0;
   metrics_.emplace(std::move(key), w);
   return w;
+}
+
+void Painter::warmFonts(const Form& form) {
+  for (const Control& c : form.controls()) lineHeight(c.font);
 }
 
 void Painter::execute(SDL_Surface* target, const paint::DisplayList& list) {
