@@ -424,9 +424,9 @@ TEST(PlanRoute, TheDistributionIsTheWholeRoutes) {
     for (size_t i = 0; i <= m; ++i) f += (F(i) - (i ? F(i - 1) : 0)) * F(m - i);
     ASSERT_NEAR(two.cdf[m], f, 1e-13) << m;
   }
-  std::vector<RouteStep> wrong = steps;
-  wrong[2].a = 2;
-  EXPECT_THROW(routeCost(wrong, 2, {}), PlanError);
+  std::vector<RouteStep> wrong = route(3, {});
+  wrong[3].a = 1;  // 1+1 makes a +2
+  EXPECT_THROW(routeCost(wrong, 3, {}), PlanError);
   EXPECT_THROW(routeCost(steps, 3, {}), PlanError);
 }
 
