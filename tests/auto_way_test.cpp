@@ -159,11 +159,19 @@ TEST(AutoWay, TheRouteToPlus9FollowsTheRouteAndEveryFigureAddsUp) {
   EXPECT_EQ(p.caption("自动花费标签").rfind("这次花了 " + qCoinText(s.spendTotal) + " Q币", 0), 0u);
   // The figures, the chart and the luck are the route's, and the money it spent is what the shop took.
   p.app().settle();
+  const plan::CostDistribution whole = plan::routeCost(route, 9, b, 500.0);
   EXPECT_EQ(p.caption("期望花费标签"), "路线平均 " + qCoinFigure(*route[9].expectedCost));
-  EXPECT_EQ(p.caption("运气标签"), "按路线已花 " + qCoinText(s.spendTotal) + " Q币");
+  EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*whole.percentiles[1].cost));
+  const size_t at = static_cast<size_t>(s.spendTotal / 5);
+  const double more = 1 - (at < whole.cdf.size() ? whole.cdf[at] : whole.cdf.back());
+  EXPECT_EQ(p.caption("运气标签"), "花费少于 " + percentText(more, 0) + " 的玩家");
+  EXPECT_NE(p.caption("运气说明").find("比你的 " + qCoinText(s.spendTotal) + " Q币 多"), std::string::npos);
   const auto& chart = p.control("花费分布图").chart;
-  ASSERT_TRUE(chart);
-  EXPECT_NE(chart->empty.find("这次已花 " + qCoinFigure(s.spendTotal / 10.0)), std::string::npos) << chart->empty;
+  ASSERT_TRUE(chart && !chart->points.empty());
+  for (auto [x, y] : chart->points) EXPECT_DOUBLE_EQ(y, whole.cdf[static_cast<size_t>(x / plan::kQPerStep)]);
+  ASSERT_FALSE(chart->marks.empty());
+  EXPECT_EQ(chart->marks.back().x, s.spendTotal / 10.0);
+  EXPECT_EQ(chart->marks.back().label, "已花");
   p.select("自动方式", 0);
   EXPECT_EQ(p.caption("期望花费标签").rfind("平均 ", 0), 0u);
   p.select("自动方式", 2);
