@@ -1,7 +1,9 @@
 // Auto-run's ways besides the bench as laid: the plan's best recipe at each level, and the whole cheapest route
 // from money alone (buying chips, climbing, fusing), checked against the record, the stock, the counters and the
 // money.
+#include <cmath>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "app_fixture.h"
@@ -237,4 +239,49 @@ TEST(AutoWay, PlanRecipesChangeTheRecipeWhereThePlanDoes) {
   EXPECT_EQ(p.state().spendTotal, cost + 100);
   // What is left is the chip: every consumable bought was used.
   for (int k = kSmallCrystal; k <= kProtectant; ++k) EXPECT_EQ(p.count(k), 0) << "code " << k;
+}
+
+// A clock at a random millisecond whenever it is read: every attempt draws from a seed of its own, as attempts
+// a player makes by hand do. (A fast run's attempts share one millisecond, whose seeds follow one another.)
+struct ScatteredClock : HeadlessPlatform {
+  using HeadlessPlatform::HeadlessPlatform;
+  std::mt19937 ms{20261207};
+  uint32_t tickCount() override { return static_cast<uint32_t>(ms()); }
+};
+
+TEST(AutoWay, RunsOfTheRouteSpendWhatItsDistributionSays) {
+  // Many runs to +7 (through synthesis with the expert bonus), each making one more chip: their mean cost
+  // against the route's exact distribution, within four standard errors.
+  const plan::Bonuses b{true, false};
+  const std::vector<plan::RouteStep> route = plan::route(7, b);
+  const plan::CostDistribution whole = plan::routeCost(route, 7, b);
+  double mean = 0, square = 0, below = 0;
+  for (size_t i = 0; i < whole.cdf.size(); ++i) {
+    const double x = plan::toQ(static_cast<plan::Steps>(i)), share = whole.cdf[i] - below;
+    mean += x * share;
+    square += x * x * share;
+    below = whole.cdf[i];
+  }
+  ASSERT_NEAR(mean, *route[7].expectedCost, 0.01 * mean);
+  const std::filesystem::path dir = moxtest::freshDir();
+  {
+    ScatteredClock clock(dir);
+    App app(clock);
+    app.start();
+    app.click("规划按钮");
+    app.click("选择框1");
+    app.select("目标等级", 7);
+    app.select("自动方式", 2);
+    app.click("快速");
+    app.click("自动补给");
+    constexpr int kRuns = 200;
+    for (int run = 0; run < kRuns; ++run) {
+      app.click("自动强化按钮");
+      for (int i = 0; i < 2000 && app.planner().autoRunning(); ++i) app.tickTimers(1);
+    }
+    EXPECT_EQ(app.sim().itemCount(kChip7) + (app.find("合成芯片位")->tag == std::to_string(kChip7)), kRuns);
+    const double average = app.sim().state().spendTotal / 10.0 / kRuns;
+    EXPECT_NEAR(average, mean, 4 * std::sqrt((square - mean * mean) / kRuns));
+  }
+  std::filesystem::remove_all(dir);
 }
