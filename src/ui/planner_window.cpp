@@ -87,6 +87,7 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
     out.route = plan::route(in.to, in.bonuses);
     out.routeCost = plan::routeCost(out.route, in.to, in.bonuses, in.budget);
+    out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
   } catch (const plan::PlanError& e) {
     out.error = e.what();
   }
@@ -371,16 +372,26 @@ void PlannerWindow::showCostFigures() {
 
 void PlannerWindow::applyPlan(const PlanOutcome& p) {
   plan_ = p;
+  showPlan();
+}
+
+void PlannerWindow::showPlan() {
+  if (!plan_) return;
+  const PlanOutcome& p = *plan_;
   const bool ok = p.error.empty();
   const plan::Climb& c = p.climb;
+  const bool route = routeShown();
   showCostFigures();
 
-  // The recipe per level, then the cheapest way to hold a chip of each level.
+  // The recipe per level (the climb's, or where the route enhances), then the cheapest way to hold a chip of
+  // each level.
+  const plan::RecipePlan best = route ? plan::bestRecipes(p.inputs.bonuses) : plan::RecipePlan{};
   for (int i = 0; i < plan::kTopLevel; ++i) {
     const std::string n = std::to_string(i);
     std::optional<plan::Recipe> r;
-    const bool needed = ok && i >= c.lowest && i < p.inputs.to;
-    if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
+    const bool needed = ok && (route ? p.routeEnhances[static_cast<size_t>(i)] : i >= c.lowest && i < p.inputs.to);
+    if (needed && route) r = best[static_cast<size_t>(i)];
+    else if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
     const auto icons = r ? recipeIcons(*r) : std::array<const char*, 6>{"", "", "", "", "", ""};
     for (size_t k = 0; k < 6; ++k) window_.setPicture("配方" + n + "物品" + std::to_string(k), icons[k]);
     window_.setTextColour("配方等级" + n, needed ? kWhite : kDim);
@@ -398,9 +409,8 @@ void PlannerWindow::applyPlan(const PlanOutcome& p) {
       if (s.expectedCost) way += " 约" + std::to_string(static_cast<long long>(std::llround(*s.expectedCost)));
     }
     window_.setCaption("路线" + n, ok ? way : "");
-    window_.setTextColour("路线" + n, needed ? kGrey : kDim);
+    window_.setTextColour("路线" + n, needed || (route && ok && i < p.inputs.to) ? kGrey : kDim);
   }
-  drawChart();
 }
 
 void PlannerWindow::drawChart() {
@@ -536,7 +546,7 @@ void PlannerWindow::autoWayChanged() {
       "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
       "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
   window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
-  showCostFigures();
+  showPlan();
   showClimbState();
 }
 

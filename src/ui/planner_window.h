@@ -48,6 +48,7 @@ struct PlanOutcome {
   std::optional<plan::BudgetPlan> budgetPlan;
   std::vector<plan::RouteStep> route;
   plan::CostDistribution routeCost;  // the whole money of the route to the target
+  std::array<bool, plan::kTopLevel> routeEnhances{};  // the levels the route enhances a chip at
 };
 
 // The luck of a climb: the share of players who spent more on the same climb with the same recipes.
@@ -152,6 +153,7 @@ class PlannerWindow {
   bool routeShown() const;
   bool routeRan() const { return route_.has_value() && runAttempts_ > 0; }
   void showCostFigures();
+  void showPlan();
   void drawChart();
   void stopAutoRun(const std::string& why);
   bool step(std::string& why);
