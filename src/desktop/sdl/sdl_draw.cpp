@@ -168,7 +168,7 @@ SDL_Surface* Painter::renderText(const Font& layoutFont, std::string_view text, 
     texts_.clear();
   }
   SDL_Surface* out = nullptr;
-  if (TTF_Font* f = fonts_.get(font)) {
+  if (TTF_Font* f = fonts_.get(font, text)) {
     SDL_Color c{static_cast<Uint8>(colour & 0xFF), static_cast<Uint8>((colour >> 8) & 0xFF),
                 static_cast<Uint8>((colour >> 16) & 0xFF), 255};
     out = TTF_RenderUTF8_Blended(f, std::get<5>(key).c_str(), c);
@@ -191,7 +191,7 @@ int Painter::width(const Font& font, std::string_view text) {
   auto key = std::make_tuple(font.face, font.height, font.bold, font.underline, std::string(text));
   if (auto it = metrics_.find(key); it != metrics_.end()) return it->second;
   if (metrics_.size() >= kMetricsCacheLimit) metrics_.clear();
-  TTF_Font* f = fonts_.get(font);
+  TTF_Font* f = fonts_.get(font, text);
   int w = 0;
   if (!f || TTF_SizeUTF8(f, std::get<4>(key).c_str(), &w, nullptr) != 0) w = 0;
   metrics_.emplace(std::move(key), w);
