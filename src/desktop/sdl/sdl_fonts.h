@@ -40,7 +40,7 @@ class FontCache {
   // The opened font set to a layout font's size and style, or nullptr when no font could be found or opened.
   // Every size and style of one face shares one open font (the CJK faces are large, and each open copy holds
   // its own tables), so the result is only good until the next call. The program's own cut-down faces serve the
-  // Chinese faces (宋体 in serif, 黑体 and the interface's face in sans) where they hold every character of
+  // layout's faces (宋体 in serif, every other in sans) where they hold every character of
   // `text`; the installed face fontconfig finds serves any other.
   TTF_Font* get(const Font& font, std::string_view text = {});
 
