@@ -10,7 +10,7 @@ void Random::seedRandom(std::optional<uint32_t> seed) {
     state_ = *seed;
     return;
   }
-  uint32_t v = ticks_() + counter_;
+  uint32_t v = ticks_() + skipped_ + counter_;
   counter_ += counterStep(v);
   state_ = v;
 }

@@ -18,6 +18,11 @@ class Random {
   void seedRandom(std::optional<uint32_t> seed = std::nullopt);
   int32_t randomInt(int32_t low = 0, int32_t high = 2147483647);
 
+  // Moves the clock seeds are read from ahead by `ms`, the platform's own clock untouched: an auto-run makes its
+  // attempts at the moments a player's clicks would come, not thousands in one millisecond, where each seed would
+  // follow from the one before and the draws would not have the odds the planner figures.
+  void skipAhead(uint32_t ms) { skipped_ += ms; }
+
   // One raw generator output, 0 to kOutputs - 1.
   static constexpr int32_t kOutputs = 32768;
   int32_t draw();
@@ -36,6 +41,7 @@ class Random {
   TickSource ticks_;
   uint32_t state_ = 1;
   uint32_t counter_ = 0;
+  uint32_t skipped_ = 0;
 };
 
 }  // namespace mox

@@ -82,6 +82,7 @@ class Simulator {
 
   SimState& state() { return s_; }
   const SimState& state() const { return s_; }
+  Random& random() { return random_; }
   int32_t itemCount(int code) const;
 
   // The main window's creation handler: the account reset, the control lookups, the view buttons, the banner

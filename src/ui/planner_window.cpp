@@ -597,6 +597,7 @@ void PlannerWindow::toggleAutoRun() {
     history_.startClimb(level);
   }
   running_ = true;
+  pace_ = platform_.tickCount();
   fast_ = window_.get("快速").checked;
   runAttempts_ = 0;
   runStartSpend_ = sim_.state().spendTotal;
@@ -651,6 +652,13 @@ void PlannerWindow::autoRunTick() {
 }
 
 bool PlannerWindow::step(std::string& why) {
+  // Each attempt comes some time after the last, as a player's next click would: anywhere in the next minute
+  // (SplitMix64 on the run's own state), so the seeds of successive attempts do not follow from each other.
+  pace_ += 0x9E3779B97F4A7C15ull;
+  uint64_t z = pace_;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  sim_.random().skipAhead(static_cast<uint32_t>(1 + ((z ^ (z >> 31)) & 0xFFFF)));
   switch (way_) {
     case AutoWay::AsLaid: return stepAsLaid(why);
     case AutoWay::PlanRecipes: return stepPlanRecipes(why);

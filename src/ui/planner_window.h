@@ -205,6 +205,7 @@ class PlannerWindow {
   std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
   std::function<uint64_t()> clock_;
   uint64_t lastTickEnd_ = 0;
+  uint64_t pace_ = 0;  // the generator of the gaps between an auto-run's attempts
   int fastTicks_ = 0;
   int lastBenchLevel_ = -1;
   mutable std::unordered_map<uint64_t, double> chanceCache_;
