@@ -223,14 +223,16 @@ const Image* Pictures::get(const std::string& name) {
   return it->second ? &*it->second : nullptr;
 }
 
-void Pictures::announce(const paint::DisplayList& list) {
+void Pictures::announce(const paint::DisplayList& list, const paint::Scale& scale) {
   std::lock_guard lock(mutex_);
   if (announced_) return;
   announced_ = true;
   for (const paint::Command& command : list) {
     const auto* p = std::get_if<paint::Picture>(&command);
-    if (!p || p->asset.empty() || plain_.contains(p->asset) || !pending_.insert(p->asset).second) continue;
-    ahead_.push_back(p->asset);
+    if (!p || p->asset.empty()) continue;
+    std::string name = paint::pictureSource(p->asset, scale).asset;
+    if (plain_.contains(name) || !pending_.insert(name).second) continue;
+    ahead_.push_back(std::move(name));
   }
   decoded_.notify_all();
 }
@@ -269,6 +271,27 @@ const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
     it = keyed_.emplace(key, std::move(out)).first;
   }
   return it->second ? &*it->second : nullptr;
+}
+
+const Image* Pictures::sized(const std::string& name, const std::optional<uint32_t>& key, int width, int height) {
+  const Image* source = key ? keyed(name, *key) : get(name);
+  if (!source || (source->width == width && source->height == height)) return source;
+  if (width <= 0 || height <= 0) return nullptr;
+  auto it = sized_.find({name, key, width, height});
+  if (it == sized_.end()) it = sized_.emplace(std::make_tuple(name, key, width, height), resampled(*source, width, height)).first;
+  return it->second ? &*it->second : nullptr;
+}
+
+Image resampled(const Image& source, int width, int height) {
+  Image out{width, height, source.opaque, std::vector<uint32_t>(static_cast<size_t>(width) * height)};
+  for (int y = 0; y < height; ++y) {
+    const int sy = static_cast<int>((static_cast<int64_t>(y) * 2 + 1) * source.height / (2 * height));
+    for (int x = 0; x < width; ++x) {
+      const int sx = static_cast<int>((static_cast<int64_t>(x) * 2 + 1) * source.width / (2 * width));
+      out.pixels[static_cast<size_t>(y) * width + x] = source.pixels[static_cast<size_t>(sy) * source.width + sx];
+    }
+  }
+  return out;
 }
 
 // ---- fonts ----
@@ -432,45 +455,51 @@ int Painter::width(const Font& font, std::string_view text) {
   return size.cx;
 }
 
-void Painter::execute(Canvas& target, const paint::DisplayList& list) {
+void Painter::execute(Canvas& target, const paint::DisplayList& list, const paint::Scale& scale) {
+  scale_ = scale;
   for (const paint::Command& command : list) {
     std::visit([&](const auto& c) { draw(target, c); }, command);
   }
   GdiFlush();
 }
 
-void Painter::draw(Canvas& target, const paint::Fill& f) { fillRect(target, f.rect, f.colour); }
+void Painter::draw(Canvas& target, const paint::Fill& f) { fillRect(target, scale_.rect(f.rect), f.colour); }
 
 void Painter::draw(Canvas& target, const paint::Picture& p) {
-  const Image* image = p.key ? pictures_.keyed(p.asset, *p.key) : pictures_.get(p.asset);
-  if (!image || image->width <= 0 || image->height <= 0) return;
-  const Rect clip = paint::intersect(p.clip, {0, 0, target.width(), target.height()});
+  // The drawing with the most pixels for the screen, and the picture's size in layout pixels from it.
+  const paint::PictureSource source = paint::pictureSource(p.asset, scale_);
+  const Image* image = p.key ? pictures_.keyed(source.asset, *p.key) : pictures_.get(source.asset);
+  if (!image || image->width < source.density || image->height < source.density) return;
+  const int w = image->width / source.density, h = image->height / source.density;
+  const Rect clip = paint::intersect(scale_.rect(p.clip), {0, 0, target.width(), target.height()});
   if (paint::empty(clip)) return;
+  auto place = [&](const Rect& r) {
+    if (const Image* drawn = pictures_.sized(source.asset, p.key, r.w, r.h)) blend(target, *drawn, r.x, r.y, clip, p.alpha);
+  };
   if (!p.tile) {
-    blend(target, *image, p.x, p.y, clip, p.alpha);
+    place(scale_.rect({p.x, p.y, w, h}));
     return;
   }
-  // Tiles from (x, y), starting with the first one that reaches into the clip.
-  const int x0 = clip.x > p.x ? p.x + (clip.x - p.x) / image->width * image->width : p.x;
-  const int y0 = clip.y > p.y ? p.y + (clip.y - p.y) / image->height * image->height : p.y;
-  for (int y = y0; y < clip.y + clip.h; y += image->height) {
-    for (int x = x0; x < clip.x + clip.w; x += image->width) blend(target, *image, x, y, clip, p.alpha);
-  }
+  for (const Rect& r : paint::tileRects(p.x, p.y, w, h, p.clip, scale_)) place(r);
 }
 
 void Painter::draw(Canvas& target, const paint::Text& t) {
-  HFONT f = fonts_.get(t.font);
-  const Rect clip = paint::intersect(t.clip, {0, 0, target.width(), target.height()});
+  // Laid out in layout pixels; drawn in the face realised at the screen's size, inside the box's place there.
+  Font font = t.font;
+  font.height = scale_.fontHeight(t.font.height);
+  HFONT f = fonts_.get(font);
+  const Rect clip = paint::intersect(scale_.rect(t.clip), {0, 0, target.width(), target.height()});
   if (!f || paint::empty(clip) || t.text.empty()) return;
+  const Rect box = scale_.rect(t.box);
   const std::wstring w = widen(t.text);
   HDC dc = target.dc();
   HGDIOBJ old = SelectObject(dc, f);
   SIZE size{};
   GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-  int x = t.box.x;
-  if (t.align == Align::Centre) x = t.box.x + (t.box.w - size.cx) / 2;
-  if (t.align == Align::Right) x = t.box.x + t.box.w - size.cx;
-  const int y = t.box.y + (t.box.h - lineHeight(t.font)) / 2;
+  int x = box.x;
+  if (t.align == Align::Centre) x = box.x + (box.w - size.cx) / 2;
+  if (t.align == Align::Right) x = box.x + box.w - size.cx;
+  const int y = box.y + (box.h - lineHeight(font)) / 2;
   SetTextColor(dc, t.colour);  // the form's colours are already COLORREFs
   SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
   const RECT r{clip.x, clip.y, clip.x + clip.w, clip.y + clip.h};
@@ -481,16 +510,10 @@ void Painter::draw(Canvas& target, const paint::Text& t) {
 }
 
 void Painter::draw(Canvas& target, const paint::Line& l) {
-  const Rect clip = paint::intersect(l.clip, {0, 0, target.width(), target.height()});
+  const Rect clip = paint::intersect(scale_.rect(l.clip), {0, 0, target.width(), target.height()});
   if (paint::empty(clip)) return;
-  // One pixel per step along the longer axis, the other coordinate rounded.
-  const int steps = std::max(std::abs(l.x1 - l.x0), std::abs(l.y1 - l.y0));
-  auto along = [steps](int from, int to, int i) {
-    return steps ? from + static_cast<int>(std::lround(static_cast<double>(to - from) * i / steps)) : from;
-  };
-  for (int i = 0; i <= steps; ++i) {
-    const int x = along(l.x0, l.x1, i), y = along(l.y0, l.y1, i);
-    if (paint::contains(clip, x, y)) fillRect(target, {x, y, 1, 1}, l.colour);
+  for (const Rect& r : paint::lineRects(l.x0, l.y0, l.x1, l.y1, scale_)) {
+    fillRect(target, paint::intersect(r, clip), l.colour);
   }
 }
 
