@@ -178,7 +178,7 @@ TEST(Assets, EveryExpectedAssetIsEmbeddedAndNoOther) {
   std::set<std::string> expected, embedded;
   for (const Expected& e : expectedAssets()) expected.insert(e.name);
   for (const mox::assets::Asset& a : mox::assets::all()) embedded.insert(std::string(a.name));
-  EXPECT_EQ(expected.size(), 111u + 106u);
+  EXPECT_EQ(expected.size(), 111u + 105u);
   for (const std::string& n : expected) EXPECT_TRUE(embedded.count(n)) << "missing " << n;
   for (const std::string& n : embedded) EXPECT_TRUE(expected.count(n)) << "unexpected " << n;
 }
