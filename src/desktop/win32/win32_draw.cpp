@@ -271,20 +271,14 @@ const Image* Pictures::sized(const std::string& name, const std::optional<uint32
   if (!source || (source->width == width && source->height == height)) return source;
   if (width <= 0 || height <= 0) return nullptr;
   auto it = sized_.find({name, key, width, height});
-  if (it == sized_.end()) it = sized_.emplace(std::make_tuple(name, key, width, height), resampled(*source, width, height)).first;
-  return it->second ? &*it->second : nullptr;
-}
-
-Image resampled(const Image& source, int width, int height) {
-  Image out{width, height, source.opaque, std::vector<uint32_t>(static_cast<size_t>(width) * height)};
-  for (int y = 0; y < height; ++y) {
-    const int sy = static_cast<int>((static_cast<int64_t>(y) * 2 + 1) * source.height / (2 * height));
-    for (int x = 0; x < width; ++x) {
-      const int sx = static_cast<int>((static_cast<int64_t>(x) * 2 + 1) * source.width / (2 * width));
-      out.pixels[static_cast<size_t>(y) * width + x] = source.pixels[static_cast<size_t>(sy) * source.width + sx];
-    }
+  if (it == sized_.end()) {
+    Image out{width, height, source->opaque,
+              paint::resample(source->pixels, source->width, source->height, width, height)};
+    it = sized_.emplace(std::make_tuple(name, key, width, height),
+                        out.pixels.empty() ? std::nullopt : std::optional<Image>(std::move(out)))
+             .first;
   }
-  return out;
+  return it->second ? &*it->second : nullptr;
 }
 
 // ---- fonts ----

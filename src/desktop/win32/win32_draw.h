@@ -91,9 +91,6 @@ class Pictures {
   std::map<std::tuple<std::string, std::optional<uint32_t>, int, int>, std::optional<Image>> sized_;
 };
 
-// A premultiplied picture resampled to width x height.
-Image resampled(const Image& source, int width, int height);
-
 // The layout's faces on this system. A named face is used when the system has it with the Chinese (GB2312)
 // character set; otherwise, and for the default face, an installed face that has that set stands in: Windows' own
 // Chinese faces first, then the system's own choice for the set, never one that would show boxes for Chinese text.
