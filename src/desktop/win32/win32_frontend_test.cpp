@@ -151,9 +151,12 @@ TEST(Pictures, TheFirstFrameNeedsNoDecoderWithAnEmptyOrAFullBag) {
       const auto* p = std::get_if<paint::Picture>(&c);
       if (!p) continue;
       ++shown;
-      const assets::Asset* a = assets::find(p->asset);
-      ASSERT_NE(a, nullptr) << p->asset;
-      EXPECT_FALSE(a->pixels.empty()) << p->asset << (stocked ? " with a full bag" : "");
+      // Drawn from at 1 and at every larger factor.
+      for (const std::string& name : {p->asset, paint::pictureSource(p->asset, paint::Scale(2)).asset}) {
+        const assets::Asset* a = assets::find(name);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_FALSE(a->pixels.empty()) << name << (stocked ? " with a full bag" : "");
+      }
     }
     EXPECT_GT(shown, stocked ? 25 : 10);
   }
