@@ -16,6 +16,7 @@ namespace {
 constexpr wchar_t kMainClass[] = L"moxsim.main";
 constexpr wchar_t kLayerClass[] = L"moxsim.banner";
 constexpr int kIconResource = 1;
+constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, Windows 10 1703 and later
 
 RECT toRect(const Rect& r) { return {r.x, r.y, r.x + r.w, r.y + r.h}; }
 
@@ -137,10 +138,14 @@ void Window::announcePictures() {
   pictures_.announce(list, scale_);
 }
 
-void Window::chooseScale(HMONITOR monitor) {
+paint::Scale Window::scaleOn(UINT dpi, HMONITOR monitor) {
   const WindowInfo& w = view_.form().window();
+  return windowScale(forcedScale(), dpi, {w.clientWidth, w.clientHeight}, workArea(monitor));
+}
+
+void Window::chooseScale(HMONITOR monitor) {
   dpi_ = monitor ? monitorDpi(monitor) : systemDpi();
-  scale_ = windowScale(forcedScale(), dpi_, {w.clientWidth, w.clientHeight}, workArea(monitor));
+  scale_ = scaleOn(dpi_, monitor);
   scaleChosen_ = true;
 }
 
@@ -157,9 +162,9 @@ bool Window::prepare() {
   return true;
 }
 
-SIZE Window::outerSize() const {
-  const Rect client = scale_.rect(view_.client());
-  const SIZE frame = frameSize(dpi_);
+SIZE Window::outerSize(const paint::Scale& scale, UINT dpi) const {
+  const Rect client = scale.rect(view_.client());
+  const SIZE frame = frameSize(dpi);
   return {client.w + frame.cx, client.h + frame.cy};
 }
 
@@ -168,11 +173,10 @@ void Window::followDpi(UINT dpi, const RECT* suggested) {
   HMONITOR monitor = suggested ? MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)
                                : MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST);
   const RECT work = workArea(monitor);
-  const WindowInfo& w = view_.form().window();
-  const paint::Scale scale = windowScale(forcedScale(), dpi, {w.clientWidth, w.clientHeight}, work);
+  const paint::Scale scale = scaleOn(dpi, monitor);
   const bool redraw = scale != scale_;
   scale_ = scale;
-  const SIZE outer = outerSize();
+  const SIZE outer = outerSize(scale_, dpi_);
   RECT now{};
   GetWindowRect(window_, &now);
   // The system's place while the window is dragged between monitors; otherwise wholly on the work area.
@@ -211,7 +215,7 @@ bool Window::create(HWND owner) {
   HMONITOR monitor = owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)
                            : MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
   if (!scaleChosen_) chooseScale(monitor);
-  const SIZE outer = outerSize();
+  const SIZE outer = outerSize(scale_, dpi_);
   const RECT work = workArea(monitor);
   const POINT at = keepInside({work.left + (work.right - work.left - outer.cx) / 2,
                                work.top + (work.bottom - work.top - outer.cy) / 2},
@@ -290,6 +294,15 @@ LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    case kGetDpiScaledSize: {
+      // Asked while the window is dragged towards a monitor of another density: the size it will take there
+      // (not simply in proportion, when the factor must come down to fit), so that the place the system then
+      // suggests holds it.
+      const UINT dpi = static_cast<UINT>(wParam);
+      *reinterpret_cast<SIZE*>(lParam) =
+          outerSize(scaleOn(dpi, MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST)), dpi);
+      return TRUE;
+    }
     case WM_DPICHANGED:
       followDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       desktop_.updateAll();

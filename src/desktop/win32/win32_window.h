@@ -108,8 +108,10 @@ class Window {
   void tick(UINT_PTR id);
   void syncTimers();
   void present();
-  // The window's size with its frame at the factor and the density it was last placed for.
-  SIZE outerSize() const;
+  // The factor on a monitor of `dpi` (see chooseScale), and the window's size with its frame at a factor and
+  // density.
+  paint::Scale scaleOn(UINT dpi, HMONITOR monitor);
+  SIZE outerSize(const paint::Scale& scale, UINT dpi) const;
   // Follows a new density (the window created or moved onto another monitor): the factor chosen again for the
   // monitor, the window resized (at `suggested`'s place when the system gives one, else kept on the work area)
   // and, at a new factor, drawn again.
