@@ -232,9 +232,11 @@ void Pictures::announce(const paint::DisplayList& list, const paint::Scale& scal
     const auto* p = std::get_if<paint::Picture>(&command);
     if (!p || p->asset.empty()) continue;
     std::string name = paint::pictureSource(p->asset, scale).asset;
+    if (!scale.identity() && !p->tile) resampleAhead_.push_back(*p);
     if (plain_.contains(name) || !pending_.insert(name).second) continue;
     ahead_.push_back(std::move(name));
   }
+  scale_ = scale;
   decoded_.notify_all();
 }
 
@@ -250,35 +252,64 @@ void Pictures::decodeAnnounced() {
     pending_.erase(name);
     decoded_.notify_all();
   }
+  const std::vector<paint::Picture> pictures = std::move(resampleAhead_);
+  const paint::Scale scale = scale_;
+  lock.unlock();
+  for (auto p = pictures.rbegin(); p != pictures.rend(); ++p) {
+    const paint::PictureSource source = paint::pictureSource(p->asset, scale);
+    if (const Image* image = get(source.asset)) {
+      const Rect r = screenPlace(*p, *image, source.density, scale);
+      sized(source.asset, p->key, r.w, r.h);
+    }
+  }
+}
+
+template <typename Key, typename Make>
+const Image* Pictures::once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key,
+                            Make make) {
+  std::unique_lock lock(madeMutex_);
+  auto it = made.find(key);
+  while (it == made.end() && making.contains(key)) {
+    madeOne_.wait(lock);
+    it = made.find(key);
+  }
+  if (it == made.end()) {
+    making.insert(key);
+    lock.unlock();
+    std::optional<Image> image = make();
+    lock.lock();
+    making.erase(key);
+    it = made.emplace(key, std::move(image)).first;
+    madeOne_.notify_all();
+  }
+  // Never removed or replaced: the pointer stays valid.
+  return it->second ? &*it->second : nullptr;
 }
 
 const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
-  const auto key = std::make_pair(name, colour);
-  auto it = keyed_.find(key);
-  if (it == keyed_.end()) {
+  return once(keyed_, keying_, std::make_pair(name, colour), [&] {
     std::optional<Image> out;
     if (const Image* plain = get(name)) {
       out = *plain;
       if (paint::keyOut(out->pixels, colour)) out->opaque = false;
     }
-    it = keyed_.emplace(key, std::move(out)).first;
-  }
-  return it->second ? &*it->second : nullptr;
+    return out;
+  });
 }
 
 const Image* Pictures::sized(const std::string& name, const std::optional<uint32_t>& key, int width, int height) {
   const Image* source = key ? keyed(name, *key) : get(name);
   if (!source || (source->width == width && source->height == height)) return source;
   if (width <= 0 || height <= 0) return nullptr;
-  auto it = sized_.find({name, key, width, height});
-  if (it == sized_.end()) {
+  return once(sized_, sizing_, std::make_tuple(name, key, width, height), [&] {
     Image out{width, height, source->opaque,
               paint::resample(source->pixels, source->width, source->height, width, height)};
-    it = sized_.emplace(std::make_tuple(name, key, width, height),
-                        out.pixels.empty() ? std::nullopt : std::optional<Image>(std::move(out)))
-             .first;
-  }
-  return it->second ? &*it->second : nullptr;
+    return out.pixels.empty() ? std::nullopt : std::optional<Image>(std::move(out));
+  });
+}
+
+Rect screenPlace(const paint::Picture& picture, const Image& source, int density, const paint::Scale& scale) {
+  return scale.rect({picture.x, picture.y, source.width / density, source.height / density});
 }
 
 // ---- fonts ----
@@ -455,7 +486,7 @@ void Painter::draw(Canvas& target, const paint::Fill& f) { fillRect(target, scal
 void Painter::draw(Canvas& target, const paint::Picture& p) {
   // The drawing with the most pixels for the screen, and the picture's size in layout pixels from it.
   const paint::PictureSource source = paint::pictureSource(p.asset, scale_);
-  const Image* image = p.key ? pictures_.keyed(source.asset, *p.key) : pictures_.get(source.asset);
+  const Image* image = pictures_.get(source.asset);
   if (!image || image->width < source.density || image->height < source.density) return;
   const int w = image->width / source.density, h = image->height / source.density;
   const Rect clip = paint::intersect(scale_.rect(p.clip), {0, 0, target.width(), target.height()});
@@ -464,7 +495,7 @@ void Painter::draw(Canvas& target, const paint::Picture& p) {
     if (const Image* drawn = pictures_.sized(source.asset, p.key, r.w, r.h)) blend(target, *drawn, r.x, r.y, clip, p.alpha);
   };
   if (!p.tile) {
-    place(scale_.rect({p.x, p.y, w, h}));
+    place(screenPlace(p, *image, source.density, scale_));
     return;
   }
   for (const Rect& r : paint::tileRects(p.x, p.y, w, h, p.clip, scale_)) place(r);

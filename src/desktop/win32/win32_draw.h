@@ -63,7 +63,7 @@ std::optional<Image> decodeImage(std::span<const unsigned char> bytes);
 // Embedded pictures decoded once and kept, by asset name (taken as they are when the build carries them decoded).
 // Decoding may run ahead on another thread: the pictures a display list needs are announced, a second thread
 // decodes them meanwhile (decodeAnnounced), and get() waits for an announced picture rather than decoding it
-// twice. Otherwise one thread at a time.
+// twice. Keyed and resampled pictures are made once too, by whichever thread asks first.
 class Pictures {
  public:
   // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
@@ -77,7 +77,8 @@ class Pictures {
   // The pictures `list` draws at `scale`, to be decoded by decodeAnnounced. Only the first call counts; call it
   // with an empty list to release a decodeAnnounced that waits.
   void announce(const paint::DisplayList& list, const paint::Scale& scale = {});
-  // Waits for announce(), then decodes what it named, in its order.
+  // Waits for announce(), then decodes what it named, in its order; then resamples those drawn at another size
+  // than their own, from the list's end (the thread drawing the list meets it halfway).
   void decodeAnnounced();
 
  private:
@@ -86,10 +87,25 @@ class Pictures {
   bool announced_ = false;
   std::vector<std::string> ahead_;  // announced, in drawing order
   std::set<std::string> pending_;   // announced and not yet decoded
+  std::vector<paint::Picture> resampleAhead_;
+  paint::Scale scale_;
   std::map<std::string, std::optional<Image>> plain_;
-  std::map<std::pair<std::string, uint32_t>, std::optional<Image>> keyed_;
-  std::map<std::tuple<std::string, std::optional<uint32_t>, int, int>, std::optional<Image>> sized_;
+
+  // Made from a decoded picture by one thread, which the others wait for.
+  using KeyedKey = std::pair<std::string, uint32_t>;
+  using SizedKey = std::tuple<std::string, std::optional<uint32_t>, int, int>;
+  template <typename Key, typename Make>
+  const Image* once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key, Make make);
+  std::mutex madeMutex_;
+  std::condition_variable madeOne_;
+  std::map<KeyedKey, std::optional<Image>> keyed_;
+  std::set<KeyedKey> keying_;
+  std::map<SizedKey, std::optional<Image>> sized_;
+  std::set<SizedKey> sizing_;
 };
+
+// Where a picture drawn from `source` (`density` of its pixels to a layout pixel) lands on the screen.
+Rect screenPlace(const paint::Picture& picture, const Image& source, int density, const paint::Scale& scale);
 
 // The layout's faces on this system. A named face is used when the system has it with the Chinese (GB2312)
 // character set; otherwise, and for the default face, an installed face that has that set stands in: Windows' own

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -186,6 +187,37 @@ TEST(Pictures, DecodedAheadOnAnotherThreadAsWhenAskedForDirectly) {
   EXPECT_EQ(ahead.get("no such picture"), nullptr);
   // Pictures nobody announced are decoded when asked for.
   EXPECT_NE(ahead.get("small_save_normal"), nullptr);
+}
+
+TEST(Pictures, ThoseDrawnBetweenTheSetsAreResampledAheadOnceAndAlike) {
+  Pictures ahead, direct;
+  const paint::Scale s(1.5);
+  paint::DisplayList list{paint::Picture{"bag", 3, 5, {0, 0, 906, 682}},
+                          paint::Picture{"small_save_normal", 0, 0, {0, 0, 906, 682}, 255, false, rgb(0x27, 0x15, 0x0a)}};
+  ahead.announce(list, s);
+  std::thread decoder([&] {
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    ahead.decodeAnnounced();
+    if (com) CoUninitialize();
+  });
+  // Asked for while the other thread may be making them: the same pictures, made once, as made alone.
+  std::vector<std::pair<const Image*, std::function<const Image*()>>> made;
+  for (const paint::Command& c : list) {
+    const auto& p = std::get<paint::Picture>(c);
+    const paint::PictureSource source = paint::pictureSource(p.asset, s);
+    const Image* full = ahead.get(source.asset);
+    ASSERT_NE(full, nullptr) << source.asset;
+    const Rect r = screenPlace(p, *full, source.density, s);
+    auto ask = [&, asset = source.asset, key = p.key, r] { return ahead.sized(asset, key, r.w, r.h); };
+    const Image* mine = ask();
+    const Image* alone = direct.sized(source.asset, p.key, r.w, r.h);
+    ASSERT_TRUE(mine && alone);
+    EXPECT_EQ(mine->width, r.w);
+    EXPECT_EQ(mine->pixels, alone->pixels) << p.asset;
+    made.emplace_back(mine, ask);
+  }
+  decoder.join();
+  for (const auto& [mine, ask] : made) EXPECT_EQ(mine, ask());
 }
 
 class Drawing : public ::testing::Test {
