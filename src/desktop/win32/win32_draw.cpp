@@ -208,20 +208,8 @@ std::optional<Image> decodeAsset(const std::string& name) {
 
 const Image* Pictures::get(const std::string& name) {
   if (name.empty()) return nullptr;
-  std::unique_lock lock(mutex_);
-  auto it = plain_.find(name);
-  while (it == plain_.end() && pending_.contains(name)) {
-    decoded_.wait(lock);
-    it = plain_.find(name);
-  }
-  if (it == plain_.end()) {
-    lock.unlock();
-    std::optional<Image> image = decodeAsset(name);
-    lock.lock();
-    it = plain_.emplace(name, std::move(image)).first;
-  }
-  // Entries are never removed or replaced: the pointer stays valid while another thread adds more.
-  return it->second ? &*it->second : nullptr;
+  // An announced picture is pending until the decoding thread has it.
+  return once(plain_, pending_, name, [&] { return decodeAsset(name); });
 }
 
 void Pictures::announce(const paint::DisplayList& list, const paint::Scale& scale) {
@@ -267,10 +255,10 @@ void Pictures::decodeAnnounced() {
 template <typename Key, typename Make>
 const Image* Pictures::once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key,
                             Make make) {
-  std::unique_lock lock(madeMutex_);
+  std::unique_lock lock(mutex_);
   auto it = made.find(key);
   while (it == made.end() && making.contains(key)) {
-    madeOne_.wait(lock);
+    decoded_.wait(lock);
     it = made.find(key);
   }
   if (it == made.end()) {
@@ -280,9 +268,9 @@ const Image* Pictures::once(std::map<Key, std::optional<Image>>& made, std::set<
     lock.lock();
     making.erase(key);
     it = made.emplace(key, std::move(image)).first;
-    madeOne_.notify_all();
+    decoded_.notify_all();
   }
-  // Never removed or replaced: the pointer stays valid.
+  // Never removed or replaced: the pointer stays valid while other threads add more.
   return it->second ? &*it->second : nullptr;
 }
 

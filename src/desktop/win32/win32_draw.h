@@ -83,7 +83,7 @@ class Pictures {
 
  private:
   std::mutex mutex_;
-  std::condition_variable decoded_;
+  std::condition_variable decoded_;  // one more picture made
   bool announced_ = false;
   std::vector<std::string> ahead_;  // announced, in drawing order
   std::set<std::string> pending_;   // announced and not yet decoded
@@ -91,13 +91,11 @@ class Pictures {
   paint::Scale scale_;
   std::map<std::string, std::optional<Image>> plain_;
 
-  // Made from a decoded picture by one thread, which the others wait for.
+  // Each picture, keyed or resampled picture made by one thread, which the others wait for.
   using KeyedKey = std::pair<std::string, uint32_t>;
   using SizedKey = std::tuple<std::string, std::optional<uint32_t>, int, int>;
   template <typename Key, typename Make>
   const Image* once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key, Make make);
-  std::mutex madeMutex_;
-  std::condition_variable madeOne_;
   std::map<KeyedKey, std::optional<Image>> keyed_;
   std::set<KeyedKey> keying_;
   std::map<SizedKey, std::optional<Image>> sized_;
