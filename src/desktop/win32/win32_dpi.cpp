@@ -113,4 +113,10 @@ POINT keepInside(POINT wanted, SIZE outer, const RECT& work) {
   return {place(wanted.x, outer.cx, work.left, work.right), place(wanted.y, outer.cy, work.top, work.bottom)};
 }
 
+POINT centred(SIZE outer, const RECT& work) {
+  return keepInside({work.left + (work.right - work.left - outer.cx) / 2,
+                     work.top + (work.bottom - work.top - outer.cy) / 2},
+                    outer, work);
+}
+
 }  // namespace mox::win32

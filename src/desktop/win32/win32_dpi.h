@@ -39,5 +39,7 @@ paint::Scale windowScale(const std::optional<paint::Scale>& forced, UINT dpi, SI
 // Where a window of `outer` size goes: its top-left at `wanted`, moved the least to lie wholly inside `work`
 // (at its top-left corner when larger).
 POINT keepInside(POINT wanted, SIZE outer, const RECT& work);
+// Where a window of `outer` size lies centred on `work` (at its top-left corner when larger).
+POINT centred(SIZE outer, const RECT& work);
 
 }  // namespace mox::win32

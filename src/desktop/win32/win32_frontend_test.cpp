@@ -395,6 +395,8 @@ TEST(Scaling, AWindowTooLargeForItsWorkAreaTakesTheLargestFactorThatFitsAndStays
   const POINT at = keepInside({1500, -20}, {600, 400}, {100, 0, 1700, 860});
   EXPECT_EQ(at.x, 1100);
   EXPECT_EQ(at.y, 0);
+  EXPECT_EQ(centred({600, 400}, {100, 0, 1700, 860}).x, 600);
+  EXPECT_EQ(centred({2000, 400}, {100, 0, 1700, 860}).x, 100);
 }
 
 TEST(Fonts, EveryLayoutFaceGetsAnInstalledChineseFace) {

@@ -217,12 +217,20 @@ bool Window::create(HWND owner) {
   if (!scaleChosen_) chooseScale(monitor);
   const SIZE outer = outerSize(scale_, dpi_);
   const RECT work = workArea(monitor);
-  const POINT at = keepInside({work.left + (work.right - work.left - outer.cx) / 2,
-                               work.top + (work.bottom - work.top - outer.cy) / 2},
-                              outer, work);
+  const POINT at = centred(outer, work);
   window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), kWindowStyle, at.x, at.y, outer.cx, outer.cy,
                             owner, nullptr, instance, this);
   return window_ != nullptr;
+}
+
+void Window::moveToMonitorOf(HWND other) {
+  HMONITOR monitor = MonitorFromWindow(other, MONITOR_DEFAULTTONEAREST);
+  if (!window_ || monitor == MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST)) return;
+  // Centred there at the size for that monitor's density; show() then follows the density if it differs.
+  const SIZE outer = outerSize(scaleOn(monitorDpi(monitor), monitor), monitorDpi(monitor));
+  const RECT work = workArea(monitor);
+  const POINT at = centred(outer, work);
+  SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 POINT Window::clientOrigin() const {
@@ -513,7 +521,10 @@ void Desktop::diskDone(LPARAM completion) {
 void Desktop::followPlanner() {
   const bool wanted = planner_.form().window().visible;
   if (wanted && !planner_.shown()) {
-    if (planner_.create()) planner_.show();
+    if (planner_.create()) {
+      planner_.moveToMonitorOf(main_.handle());
+      planner_.show();
+    }
   } else if (!wanted && planner_.shown()) {
     planner_.hide();
     // The keyboard goes back to the main window.

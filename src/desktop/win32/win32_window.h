@@ -83,6 +83,8 @@ class Window {
   // above it and has no task bar button of its own).
   bool create(HWND owner = nullptr);
   HWND handle() const { return window_; }
+  // Moves the window, centred, onto the monitor `other` is on, when it is on another.
+  void moveToMonitorOf(HWND other);
   // Shows the window, takes the keyboard and presents a whole frame; hides it.
   bool show();
   void hide();
