@@ -1,7 +1,9 @@
 // Auto-run's ways besides the bench as laid: the plan's best recipe at each level, and the whole cheapest route
 // from money alone (buying chips, climbing, fusing), checked against the record, the stock, the counters and the
 // money.
+#include <cmath>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "app_fixture.h"
@@ -159,11 +161,19 @@ TEST(AutoWay, TheRouteToPlus9FollowsTheRouteAndEveryFigureAddsUp) {
   EXPECT_EQ(p.caption("自动花费标签").rfind("这次花了 " + qCoinText(s.spendTotal) + " Q币", 0), 0u);
   // The figures, the chart and the luck are the route's, and the money it spent is what the shop took.
   p.app().settle();
+  const plan::CostDistribution whole = plan::routeCost(route, 9, b, 500.0);
   EXPECT_EQ(p.caption("期望花费标签"), "路线平均 " + qCoinFigure(*route[9].expectedCost));
-  EXPECT_EQ(p.caption("运气标签"), "按路线已花 " + qCoinText(s.spendTotal) + " Q币");
+  EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*whole.percentiles[1].cost));
+  const size_t at = static_cast<size_t>(s.spendTotal / 5);
+  const double more = 1 - (at < whole.cdf.size() ? whole.cdf[at] : whole.cdf.back());
+  EXPECT_EQ(p.caption("运气标签"), "花费少于 " + percentText(more, 0) + " 的玩家");
+  EXPECT_NE(p.caption("运气说明").find("比你的 " + qCoinText(s.spendTotal) + " Q币 多"), std::string::npos);
   const auto& chart = p.control("花费分布图").chart;
-  ASSERT_TRUE(chart);
-  EXPECT_NE(chart->empty.find("这次已花 " + qCoinFigure(s.spendTotal / 10.0)), std::string::npos) << chart->empty;
+  ASSERT_TRUE(chart && !chart->points.empty());
+  for (auto [x, y] : chart->points) EXPECT_DOUBLE_EQ(y, whole.cdf[static_cast<size_t>(x / plan::kQPerStep)]);
+  ASSERT_FALSE(chart->marks.empty());
+  EXPECT_EQ(chart->marks.back().x, s.spendTotal / 10.0);
+  EXPECT_EQ(chart->marks.back().label, "已花");
   p.select("自动方式", 0);
   EXPECT_EQ(p.caption("期望花费标签").rfind("平均 ", 0), 0u);
   p.select("自动方式", 2);
@@ -229,4 +239,53 @@ TEST(AutoWay, PlanRecipesChangeTheRecipeWhereThePlanDoes) {
   EXPECT_EQ(p.state().spendTotal, cost + 100);
   // What is left is the chip: every consumable bought was used.
   for (int k = kSmallCrystal; k <= kProtectant; ++k) EXPECT_EQ(p.count(k), 0) << "code " << k;
+}
+
+// A clock at a random millisecond whenever it is read: every attempt draws from a seed of its own, as attempts
+// a player makes by hand do. (A fast run's attempts share one millisecond, whose seeds follow one another.)
+struct ScatteredClock : HeadlessPlatform {
+  using HeadlessPlatform::HeadlessPlatform;
+  std::mt19937 ms{20261207};
+  uint32_t tickCount() override { return static_cast<uint32_t>(ms()); }
+};
+
+TEST(AutoWay, RunsOfTheRouteSpendWhatItsDistributionSays) {
+  // Many runs to +7 (through synthesis with the expert bonus), each making one more chip: their mean cost
+  // against the route's exact distribution, within four standard errors.
+  const plan::Bonuses b{true, false};
+  const std::vector<plan::RouteStep> route = plan::route(7, b);
+  const plan::CostDistribution whole = plan::routeCost(route, 7, b);
+  double mean = 0, square = 0, below = 0;
+  for (size_t i = 0; i < whole.cdf.size(); ++i) {
+    const double x = plan::toQ(static_cast<plan::Steps>(i)), share = whole.cdf[i] - below;
+    mean += x * share;
+    square += x * x * share;
+    below = whole.cdf[i];
+  }
+  ASSERT_NEAR(mean, *route[7].expectedCost, 0.01 * mean);
+  const std::filesystem::path dir = moxtest::freshDir();
+  {
+    ScatteredClock clock(dir);
+    App app(clock);
+    app.start();
+    app.click("规划按钮");
+    app.click("选择框1");
+    app.select("目标等级", 7);
+    app.select("自动方式", 2);
+    app.click("快速");
+    app.click("自动补给");
+#ifdef NDEBUG
+    constexpr int kRuns = 200;
+#else
+    constexpr int kRuns = 20;  // the sanitised build is slow
+#endif
+    for (int run = 0; run < kRuns; ++run) {
+      app.click("自动强化按钮");
+      for (int i = 0; i < 2000 && app.planner().autoRunning(); ++i) app.tickTimers(1);
+    }
+    EXPECT_EQ(app.sim().itemCount(kChip7) + (app.find("合成芯片位")->tag == std::to_string(kChip7)), kRuns);
+    const double average = app.sim().state().spendTotal / 10.0 / kRuns;
+    EXPECT_NEAR(average, mean, 4 * std::sqrt((square - mean * mean) / kRuns));
+  }
+  std::filesystem::remove_all(dir);
 }

@@ -218,13 +218,14 @@ int routeCommand(const Arguments& a) {
   auto cell = [](const std::optional<double>& q) { return q ? money(*q) + " Q币" : std::string("-"); };
   const std::string within = budget ? "within " + money(*budget) + " Q币" : "";
   std::printf("Cheapest chip of each level up to +%d%s\n", to, bonusesText(a.bonuses).c_str());
-  std::printf("  level %s %s %s %s %s   how\n", right("expected cost", 14).c_str(), right("50% at most", 14).c_str(),
-              right("90% at most", 14).c_str(), right("99% at most", 14).c_str(), right(within, 0).c_str());
+  std::printf("  level %s %s %s %s%s   how\n", right("expected cost", 14).c_str(), right("50% at most", 14).c_str(),
+              right("90% at most", 14).c_str(), right("99% at most", 14).c_str(),
+              budget ? ("  " + within).c_str() : "");
   for (const plan::RouteStep& s : steps) {
     const plan::CostDistribution& c = costs[static_cast<size_t>(s.level)];
     std::printf("  +%-5d %s", s.level, right(cell(s.expectedCost), 14).c_str());
     for (const plan::Percentile& p : c.percentiles) std::printf(" %s", right(cell(p.cost), 14).c_str());
-    if (budget) std::printf(" %s", right(c.withinBudget ? percent(*c.withinBudget) : "-", columns(within)).c_str());
+    if (budget) std::printf("  %s", right(c.withinBudget ? percent(*c.withinBudget) : "-", columns(within)).c_str());
     std::printf("   %s\n", s.expectedCost ? s.text().c_str() : "cannot be made");
   }
   return 0;

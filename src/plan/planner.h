@@ -2,9 +2,10 @@
 // The odds and cost planner: what enhancing and fusing cost under the simulator's own rules, figured exactly.
 //
 // One attempt's odds are fractions of the generator's 32768 outputs (with the bias of taking them modulo the
-// draw's range); a climb is an absorbing chain over chip levels, solved level by level for its expectation and by
-// dynamic programming over money for its whole distribution. Money is counted in steps of 0.5 Q币, the least
-// unit of every shop price.
+// draw's range), at +8 of its 2^31 first seeds (the second draw's seed follows from the first); a climb is an
+// absorbing chain over chip levels, solved level by level for its expectation and by dynamic programming over
+// money for its whole distribution, and a route the same over every chip and attempt it takes. Money is counted in
+// steps of 0.5 Q币, the least unit of every shop price.
 //
 // Every function is pure and reentrant: no shared state, so a window can run them on a worker thread. Arguments
 // that make no sense (a level outside 0..9, a crystal the level does not take, from >= to, a missing recipe)

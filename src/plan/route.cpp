@@ -121,8 +121,8 @@ class RouteProcess {
   int nextMark_ = -2;
 };
 
-// Raises PlanError unless steps[level] and every step it builds on name lower levels of the same route.
-void checkRoute(const std::vector<RouteStep>& steps, int level) {
+// Raises PlanError unless steps[level] and every step it builds on make their levels from lower ones.
+void checkRoute(const std::vector<RouteStep>& steps, int level, Bonuses b) {
   checkLevel(level, 0, static_cast<int>(steps.size()) - 1, "route level");
   const RouteStep& s = steps[static_cast<size_t>(level)];
   auto refuse = [&] { throw PlanError("route step '" + s.text() + "' cannot make a chip +" + std::to_string(level)); };
@@ -133,18 +133,18 @@ void checkRoute(const std::vector<RouteStep>& steps, int level) {
       return;
     case RouteStep::How::Enhance:
       if (s.from < 0 || s.from >= level) refuse();
-      return checkRoute(steps, s.from);
+      return checkRoute(steps, s.from, b);
     case RouteStep::How::Fuse:
-      if (s.b < 1 || s.a < s.b || s.a >= level) refuse();
-      checkRoute(steps, s.a);
-      return checkRoute(steps, s.b);
+      if (s.b < 1 || s.a < s.b || s.a >= level || fusion(s.a, s.b, s.protectant, b).result != level) refuse();
+      checkRoute(steps, s.a, b);
+      return checkRoute(steps, s.b, b);
   }
 }
 
 }  // namespace
 
 CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonuses b, std::optional<double> budget) {
-  checkRoute(steps, level);
+  checkRoute(steps, level, b);
   const Steps budgetAt = budget ? budgetSteps(*budget) : -1;
   CostDistribution out;
   if (!steps[static_cast<size_t>(level)].expectedCost) return out;

@@ -86,6 +86,8 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     out.climb = plan::climb(req);
     if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
     out.route = plan::route(in.to, in.bonuses);
+    out.routeCost = plan::routeCost(out.route, in.to, in.bonuses, in.budget);
+    out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
   } catch (const plan::PlanError& e) {
     out.error = e.what();
   }
@@ -334,13 +336,11 @@ PlannerWindow::CostFigures PlannerWindow::costFigures() const {
     // The whole route from money alone: the chips bought, every attempt on them, every fusion.
     f.route = true;
     if (!plan_->route.empty()) f.expected = plan_->route.back().expectedCost;
-    return f;
+    f.spread = &plan_->routeCost;
+  } else {
+    f.expected = plan_->climb.expectedCost;
+    f.spread = &plan_->climb;
   }
-  const plan::Climb& c = plan_->climb;
-  f.expected = c.expectedCost;
-  f.cdf = &c.cdf;
-  f.percentiles = c.percentiles;
-  f.withinBudget = c.withinBudget;
   return f;
 }
 
@@ -351,18 +351,18 @@ void PlannerWindow::showCostFigures() {
   const PlanOutcome& p = *plan_;
   const bool ok = p.error.empty();
   const CostFigures f = costFigures();
-  const bool spread = f.cdf != nullptr;
+  const bool spread = f.spread && !f.spread->cdf.empty();
   window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片要花多少" : "升到目标要花多少");
   window_.setCaption("期望花费标签", ok ? (f.route ? "路线平均 " : "平均 ") + optQ(f.expected) : p.error);
   window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
-  window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.percentiles[0].cost) : "");
-  window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.percentiles[1].cost) : "");
-  window_.setCaption("极端花费标签", ok && spread ? "99% 玩家 ≤ " + optQ(f.percentiles[2].cost) : "");
+  window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.spread->percentiles[0].cost) : "");
+  window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.spread->percentiles[1].cost) : "");
+  window_.setCaption("极端花费标签", ok && spread ? "99% 玩家 ≤ " + optQ(f.spread->percentiles[2].cost) : "");
   std::string budget;
   if (ok && p.budgetPlan && !f.route) {
     budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
-  } else if (ok && f.withinBudget) {
-    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.withinBudget, 1);
+  } else if (ok && spread && f.spread->withinBudget) {
+    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
   }
   window_.setCaption("预算成功率标签", budget);
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
@@ -372,16 +372,26 @@ void PlannerWindow::showCostFigures() {
 
 void PlannerWindow::applyPlan(const PlanOutcome& p) {
   plan_ = p;
+  showPlan();
+}
+
+void PlannerWindow::showPlan() {
+  if (!plan_) return;
+  const PlanOutcome& p = *plan_;
   const bool ok = p.error.empty();
   const plan::Climb& c = p.climb;
+  const bool route = routeShown();
   showCostFigures();
 
-  // The recipe per level, then the cheapest way to hold a chip of each level.
+  // The recipe per level (the climb's, or where the route enhances), then the cheapest way to hold a chip of
+  // each level.
+  const plan::RecipePlan best = route ? plan::bestRecipes(p.inputs.bonuses) : plan::RecipePlan{};
   for (int i = 0; i < plan::kTopLevel; ++i) {
     const std::string n = std::to_string(i);
     std::optional<plan::Recipe> r;
-    const bool needed = ok && i >= c.lowest && i < p.inputs.to;
-    if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
+    const bool needed = ok && (route ? p.routeEnhances[static_cast<size_t>(i)] : i >= c.lowest && i < p.inputs.to);
+    if (needed && route) r = best[static_cast<size_t>(i)];
+    else if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
     const auto icons = r ? recipeIcons(*r) : std::array<const char*, 6>{"", "", "", "", "", ""};
     for (size_t k = 0; k < 6; ++k) window_.setPicture("配方" + n + "物品" + std::to_string(k), icons[k]);
     window_.setTextColour("配方等级" + n, needed ? kWhite : kDim);
@@ -399,9 +409,8 @@ void PlannerWindow::applyPlan(const PlanOutcome& p) {
       if (s.expectedCost) way += " 约" + std::to_string(static_cast<long long>(std::llround(*s.expectedCost)));
     }
     window_.setCaption("路线" + n, ok ? way : "");
-    window_.setTextColour("路线" + n, needed ? kGrey : kDim);
+    window_.setTextColour("路线" + n, needed || (route && ok && i < p.inputs.to) ? kGrey : kDim);
   }
-  drawChart();
 }
 
 void PlannerWindow::drawChart() {
@@ -417,7 +426,7 @@ void PlannerWindow::drawChart() {
   } else if (plan_ && climb.attempts > 0 && climb.startLevel == plan_->inputs.from) {
     spent = static_cast<double>(climb.cost) / 10.0;
   }
-  if (!plan_ || !plan_->error.empty() || !f.cdf || f.cdf->empty()) {
+  if (!plan_ || !plan_->error.empty() || !f.spread || f.spread->cdf.empty()) {
     d.empty = plan_ && !plan_->error.empty() ? plan_->error : "计算中…";
     if (f.route && f.expected) {
       d.empty = "按路线做到 " + lvl(plan_->inputs.to) + " 平均 " + q(*f.expected);
@@ -426,9 +435,10 @@ void PlannerWindow::drawChart() {
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
     return;
   }
-  const std::vector<double>& cdf = *f.cdf;
+  const std::vector<double>& cdf = f.spread->cdf;
+  const std::array<plan::Percentile, 3>& percentiles = f.spread->percentiles;
   // Show up to the 99th percentile, the budget and the money spent, whichever lies furthest.
-  double right = f.percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
+  double right = percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   right = std::max(right, plan_->inputs.budget);
   if (spent) right = std::max(right, *spent);
   right = std::min(right * 1.05, plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
@@ -438,8 +448,8 @@ void PlannerWindow::drawChart() {
   if (d.points.back().first < plan::toQ(static_cast<plan::Steps>(last))) {
     d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(last)), cdf[last]);
   }
-  if (f.percentiles[0].cost) d.marks.push_back({*f.percentiles[0].cost, "一半", kMedianColour, true});
-  if (f.percentiles[1].cost) d.marks.push_back({*f.percentiles[1].cost, "九成", kNinetyColour, true});
+  if (percentiles[0].cost) d.marks.push_back({*percentiles[0].cost, "一半", kMedianColour, true});
+  if (percentiles[1].cost) d.marks.push_back({*percentiles[1].cost, "九成", kNinetyColour, true});
   d.marks.push_back({plan_->inputs.budget, "预算", kBudgetColour, false});
   if (spent) d.marks.push_back({*spent, "已花", kSpentColour, false});
   window_.setChart(window_.indexOf("花费分布图"), std::move(d));
@@ -469,15 +479,22 @@ void PlannerWindow::showClimbState() {
     }
   }
   if (routeShown() && routeRan()) {
-    // The route's money against its expectation.
-    const std::string spent = qCoinText(routeCost_) + " Q币";
+    // The route's money against the distribution of its whole cost.
+    const std::string spent = qCoinText(routeCost_) + " Q币", made = lvl(route_->to());
     luck = "按路线已花 " + spent;
-    why = "做一枚 " + lvl(route_->to()) + " 的花费：芯片、每次强化和合成用掉的东西";
-    const std::optional<double>& mean = route_->steps().back().expectedCost;
-    if (mean) {
-      const double diff = static_cast<double>(routeCost_) / 10.0 - *mean;
-      why = "路线平均 " + q(*mean) + "，这次" + (diff <= 0 ? "少花 " : "多花 ") + q(std::fabs(diff)) +
-            (running_ ? "（还在做）" : "");
+    why = "做一枚 " + made + " 的花费：芯片、每次强化和合成用掉的东西";
+    const CostFigures f = costFigures();
+    if (f.spread && !f.spread->cdf.empty() && plan_->inputs.to == route_->to()) {
+      const std::vector<double>& cdf = f.spread->cdf;
+      const size_t at = static_cast<size_t>(routeCost_ / 5);  // tenths of a Q币 in 0.5 Q币 steps
+      const double atMost = at < cdf.size() ? cdf[at] : cdf.back();
+      if (routeMade_) {
+        const std::string share = percentText(1.0 - atMost, 0);
+        luck = "花费少于 " + share + " 的玩家";
+        why = "按同样路线做一枚 " + made + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
+      } else {
+        why = percentText(atMost, 0) + " 的玩家按路线花这么多时已经做成 " + made;
+      }
     }
   }
   window_.setCaption("运气标签", luck);
@@ -529,7 +546,7 @@ void PlannerWindow::autoWayChanged() {
       "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
       "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
   window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
-  showCostFigures();
+  showPlan();
   showClimbState();
 }
 
@@ -574,6 +591,7 @@ void PlannerWindow::toggleAutoRun() {
     routeBaseline_ = chipsHeld()[static_cast<size_t>(target_)];
     routeCost_ = 0;
     routeDoing_.clear();
+    routeMade_ = false;
   } else {
     route_.reset();
     history_.startClimb(level);
@@ -696,6 +714,7 @@ bool PlannerWindow::stepRoute(std::string& why) {
     const RouteMove move = route_->next(held);
     switch (move.kind) {
       case RouteMove::Kind::Reached:
+        routeMade_ = true;
         why = "已做成一枚 " + lvl(target_);
         return false;
       case RouteMove::Kind::BuyChip:
@@ -720,6 +739,7 @@ bool PlannerWindow::stepRoute(std::string& why) {
     }
     ++runAttempts_;
     if (routeReached()) {
+      routeMade_ = true;
       why = "已做成一枚 " + lvl(target_);
       return false;
     }

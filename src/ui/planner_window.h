@@ -47,6 +47,8 @@ struct PlanOutcome {
   plan::Climb climb;  // the climb with the best recipes
   std::optional<plan::BudgetPlan> budgetPlan;
   std::vector<plan::RouteStep> route;
+  plan::CostDistribution routeCost;  // the whole money of the route to the target
+  std::array<bool, plan::kTopLevel> routeEnhances{};  // the levels the route enhances a chip at
 };
 
 // The luck of a climb: the share of players who spent more on the same climb with the same recipes.
@@ -145,14 +147,13 @@ class PlannerWindow {
   struct CostFigures {
     bool route = false;
     std::optional<double> expected;
-    const std::vector<double>* cdf = nullptr;  // P(cost <= i * 0.5 Q币); null when not figured
-    std::array<plan::Percentile, 3> percentiles{};
-    std::optional<double> withinBudget;
+    const plan::CostDistribution* spread = nullptr;  // null when not figured
   };
   CostFigures costFigures() const;
   bool routeShown() const;
   bool routeRan() const { return route_.has_value() && runAttempts_ > 0; }
   void showCostFigures();
+  void showPlan();
   void drawChart();
   void stopAutoRun(const std::string& why);
   bool step(std::string& why);
@@ -196,6 +197,7 @@ class PlannerWindow {
   int routeBaseline_ = 0;               // chips of the target level held when the run started
   int64_t routeCost_ = 0;               // tenths of a Q币: what the route used up, chips included
   std::string routeDoing_;              // what the route's last attempt worked towards
+  bool routeMade_ = false;              // the route's run made its chip
   int target_ = 0;
   int runAttempts_ = 0;
   int32_t runStartSpend_ = 0;

@@ -1,9 +1,11 @@
 #include "ui/route_run.h"
 
+#include <utility>
+
 namespace mox {
 
-RouteRun::RouteRun(int to, plan::Bonuses bonuses)
-    : to_(to), steps_(plan::route(to, bonuses)), recipes_(plan::bestRecipes(bonuses)) {
+RouteRun::RouteRun(std::vector<plan::RouteStep> steps, plan::Bonuses bonuses)
+    : to_(static_cast<int>(steps.size()) - 1), steps_(std::move(steps)), recipes_(plan::bestRecipes(bonuses)) {
   for (const plan::RouteStep& s : steps_) {
     if (s.how == plan::RouteStep::How::Enhance) {
       lowest_[static_cast<size_t>(s.level)] = plan::lowestLevel(s.from, recipes_, bonuses);
@@ -14,6 +16,23 @@ RouteRun::RouteRun(int to, plan::Bonuses bonuses)
 RouteMove RouteRun::next(ChipsHeld held) const {
   const std::optional<RouteMove> move = need(to_, held);
   return move ? *move : RouteMove{};
+}
+
+std::array<bool, plan::kTopLevel> RouteRun::enhancedLevels() const {
+  std::array<bool, plan::kTopLevel> out{};
+  std::vector<int> ahead{to_};
+  while (!ahead.empty()) {
+    const plan::RouteStep& step = steps_[static_cast<size_t>(ahead.back())];
+    ahead.pop_back();
+    if (step.how == plan::RouteStep::How::Enhance) {
+      for (int l = lowest_[static_cast<size_t>(step.level)]; l < step.level; ++l) out[static_cast<size_t>(l)] = true;
+      ahead.push_back(step.from);
+    } else if (step.how == plan::RouteStep::How::Fuse) {
+      ahead.push_back(step.a);
+      ahead.push_back(step.b);
+    }
+  }
+  return out;
 }
 
 std::optional<RouteMove> RouteRun::need(int level, ChipsHeld& held) const {

@@ -26,7 +26,9 @@ using ChipsHeld = std::array<int, plan::kTopLevel + 1>;  // chips held by level
 class RouteRun {
  public:
   // The cheapest route to `to` under these bonuses. Raises plan::PlanError for a level out of range.
-  RouteRun(int to, plan::Bonuses bonuses);
+  RouteRun(int to, plan::Bonuses bonuses) : RouteRun(plan::route(to, bonuses), bonuses) {}
+  // The same from the steps route() gave for these bonuses.
+  RouteRun(std::vector<plan::RouteStep> steps, plan::Bonuses bonuses);
 
   int to() const { return to_; }
   bool reachable() const { return steps_.back().expectedCost.has_value(); }
@@ -35,6 +37,8 @@ class RouteRun {
 
   // The next move towards one chip of the target level, from the chips the run may use.
   RouteMove next(ChipsHeld held) const;
+  // The levels a chip is enhanced at on the way (with recipes()[level]).
+  std::array<bool, plan::kTopLevel> enhancedLevels() const;
 
  private:
   // Takes a chip of `level` out of `held` when there is one (nullopt); otherwise the move that works towards it.

@@ -103,7 +103,13 @@ bool Window::create() {
       SDL_SetWindowSize(window_, static_cast<int>(std::ceil(width / *ratio)), static_cast<int>(std::ceil(height / *ratio)));
     }
   }
-  if (const assets::Asset* icon = assets::find(w.icon)) {
+  return true;
+}
+
+void Window::decorate() {
+  if (!window_ || decorated_) return;
+  decorated_ = true;
+  if (const assets::Asset* icon = assets::find(view_.form().window().icon)) {
     SDL_RWops* rw = SDL_RWFromConstMem(icon->bytes.data(), static_cast<int>(icon->bytes.size()));
     if (SDL_Surface* s = rw ? IMG_LoadICO_RW(rw) : nullptr) {
       SDL_SetWindowIcon(window_, s);
@@ -113,7 +119,6 @@ bool Window::create() {
   }
   arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
   hand_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
-  return true;
 }
 
 uint32_t Window::id() const { return window_ ? SDL_GetWindowID(window_) : 0; }
@@ -213,7 +218,7 @@ void Window::syncTimers() {
 
 void Window::update(const std::optional<paint::Overlay>& overlay) {
   view_.collect(overlay);
-  if (SDL_GetMouseFocus() == window_) {
+  if (SDL_GetMouseFocus() == window_ && arrow_ && hand_) {
     const paint::Cursor cursor = view_.pointer().cursor();
     if (cursor != gCursor) {
       gCursor = cursor;
@@ -296,6 +301,7 @@ void Desktop::followPlanner() {
   const bool wanted = planner_.form().window().visible;
   if (wanted && !planner_.shown()) {
     if (!planner_.handle() && !(planner_.create() && planner_.prepare())) return;
+    planner_.decorate();
     planner_.show();
   } else if (!wanted && planner_.shown()) {
     planner_.hide();
@@ -322,8 +328,10 @@ int Desktop::run() {
   // the planner window presented in all.
   const bool bench = std::getenv("MOXSIM_BENCH_PLANNER") != nullptr;
   bool wasRunning = false;
-  // The planner window is made, hidden, right after start-up, so that opening it only draws it.
-  planner_.create();
+  // The icon and the pointer's shapes (read from the cursor theme's files) wait until the first frame is up;
+  // the planner window is made, hidden, right after, so that opening it only draws it.
+  main_.decorate();
+  if (planner_.create()) planner_.decorate();
   SDL_Event e;
   bool running = true;
   while (running) {

@@ -37,6 +37,8 @@ class Window {
   // Creates the window hidden, centred on the usable part of the screen, at the layout's client size times the
   // painter's factor, titled and with its icon.
   bool create();
+  // Gives the window its icon and the pointer its shapes over it (after the first frame: they read files).
+  void decorate();
   SDL_Window* handle() const { return window_; }
   uint32_t id() const;
   void position(int& left, int& top) const;
@@ -72,6 +74,7 @@ class Window {
   double pixelsPerPoint_ = 1;  // window coordinates to drawable pixels (above 1 on a scaled Wayland output)
   std::map<int, int> timers_;  // timer control -> SDL_TimerID
   bool shown_ = false;
+  bool decorated_ = false;
   long frames_ = 0;
 };
 
