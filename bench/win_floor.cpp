@@ -1,5 +1,5 @@
-// The floor for the Windows program's start-up: a bare Win32 window of the same client size, painted once with
-// one colour. With MOXSIM_BENCH_T0 set it reports its first frame and ends there, as moxsim.exe does.
+// The floor for the Windows program's start-up: a bare Win32 window of the same client size (at the system's
+// density), painted once with one colour. With MOXSIM_BENCH_T0 set it reports its first frame and ends there, as moxsim.exe does.
 #include <windows.h>
 
 #include "desktop/win32/first_frame.h"
@@ -46,7 +46,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   RegisterClassExW(&wc);
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame{0, 0, 906, 682};
+  // The same physical size as moxsim.exe on this screen: the layout's size times the system's density.
+  SetProcessDPIAware();
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  RECT frame{0, 0, MulDiv(906, dpi, 96), MulDiv(682, dpi, 96)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   HWND window = CreateWindowExW(0, wc.lpszClassName, L"floor", style, CW_USEDEFAULT, CW_USEDEFAULT,
                                 frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);

@@ -208,31 +208,23 @@ std::optional<Image> decodeAsset(const std::string& name) {
 
 const Image* Pictures::get(const std::string& name) {
   if (name.empty()) return nullptr;
-  std::unique_lock lock(mutex_);
-  auto it = plain_.find(name);
-  while (it == plain_.end() && pending_.contains(name)) {
-    decoded_.wait(lock);
-    it = plain_.find(name);
-  }
-  if (it == plain_.end()) {
-    lock.unlock();
-    std::optional<Image> image = decodeAsset(name);
-    lock.lock();
-    it = plain_.emplace(name, std::move(image)).first;
-  }
-  // Entries are never removed or replaced: the pointer stays valid while another thread adds more.
-  return it->second ? &*it->second : nullptr;
+  // An announced picture is pending until the decoding thread has it.
+  return once(plain_, pending_, name, [&] { return decodeAsset(name); });
 }
 
-void Pictures::announce(const paint::DisplayList& list) {
+void Pictures::announce(const paint::DisplayList& list, const paint::Scale& scale) {
   std::lock_guard lock(mutex_);
   if (announced_) return;
   announced_ = true;
   for (const paint::Command& command : list) {
     const auto* p = std::get_if<paint::Picture>(&command);
-    if (!p || p->asset.empty() || plain_.contains(p->asset) || !pending_.insert(p->asset).second) continue;
-    ahead_.push_back(p->asset);
+    if (!p || p->asset.empty()) continue;
+    std::string name = paint::pictureSource(p->asset, scale).asset;
+    if (!scale.identity() && !p->tile) resampleAhead_.push_back(*p);
+    if (plain_.contains(name) || !pending_.insert(name).second) continue;
+    ahead_.push_back(std::move(name));
   }
+  scale_ = scale;
   decoded_.notify_all();
 }
 
@@ -248,20 +240,64 @@ void Pictures::decodeAnnounced() {
     pending_.erase(name);
     decoded_.notify_all();
   }
+  const std::vector<paint::Picture> pictures = std::move(resampleAhead_);
+  const paint::Scale scale = scale_;
+  lock.unlock();
+  for (auto p = pictures.rbegin(); p != pictures.rend(); ++p) {
+    const paint::PictureSource source = paint::pictureSource(p->asset, scale);
+    if (const Image* image = get(source.asset)) {
+      const Rect r = screenPlace(*p, *image, source.density, scale);
+      sized(source.asset, p->key, r.w, r.h);
+    }
+  }
+}
+
+template <typename Key, typename Make>
+const Image* Pictures::once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key,
+                            Make make) {
+  std::unique_lock lock(mutex_);
+  auto it = made.find(key);
+  while (it == made.end() && making.contains(key)) {
+    decoded_.wait(lock);
+    it = made.find(key);
+  }
+  if (it == made.end()) {
+    making.insert(key);
+    lock.unlock();
+    std::optional<Image> image = make();
+    lock.lock();
+    making.erase(key);
+    it = made.emplace(key, std::move(image)).first;
+    decoded_.notify_all();
+  }
+  // Never removed or replaced: the pointer stays valid while other threads add more.
+  return it->second ? &*it->second : nullptr;
 }
 
 const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
-  const auto key = std::make_pair(name, colour);
-  auto it = keyed_.find(key);
-  if (it == keyed_.end()) {
+  return once(keyed_, keying_, std::make_pair(name, colour), [&] {
     std::optional<Image> out;
     if (const Image* plain = get(name)) {
       out = *plain;
       if (paint::keyOut(out->pixels, colour)) out->opaque = false;
     }
-    it = keyed_.emplace(key, std::move(out)).first;
-  }
-  return it->second ? &*it->second : nullptr;
+    return out;
+  });
+}
+
+const Image* Pictures::sized(const std::string& name, const std::optional<uint32_t>& key, int width, int height) {
+  const Image* source = key ? keyed(name, *key) : get(name);
+  if (!source || (source->width == width && source->height == height)) return source;
+  if (width <= 0 || height <= 0) return nullptr;
+  return once(sized_, sizing_, std::make_tuple(name, key, width, height), [&] {
+    Image out{width, height, source->opaque,
+              paint::resample(source->pixels, source->width, source->height, width, height)};
+    return out.pixels.empty() ? std::nullopt : std::optional<Image>(std::move(out));
+  });
+}
+
+Rect screenPlace(const paint::Picture& picture, const Image& source, int density, const paint::Scale& scale) {
+  return scale.rect({picture.x, picture.y, source.width / density, source.height / density});
 }
 
 // ---- fonts ----
@@ -425,45 +461,51 @@ int Painter::width(const Font& font, std::string_view text) {
   return size.cx;
 }
 
-void Painter::execute(Canvas& target, const paint::DisplayList& list) {
+void Painter::execute(Canvas& target, const paint::DisplayList& list, const paint::Scale& scale) {
+  scale_ = scale;
   for (const paint::Command& command : list) {
     std::visit([&](const auto& c) { draw(target, c); }, command);
   }
   GdiFlush();
 }
 
-void Painter::draw(Canvas& target, const paint::Fill& f) { fillRect(target, f.rect, f.colour); }
+void Painter::draw(Canvas& target, const paint::Fill& f) { fillRect(target, scale_.rect(f.rect), f.colour); }
 
 void Painter::draw(Canvas& target, const paint::Picture& p) {
-  const Image* image = p.key ? pictures_.keyed(p.asset, *p.key) : pictures_.get(p.asset);
-  if (!image || image->width <= 0 || image->height <= 0) return;
-  const Rect clip = paint::intersect(p.clip, {0, 0, target.width(), target.height()});
+  // The drawing with the most pixels for the screen, and the picture's size in layout pixels from it.
+  const paint::PictureSource source = paint::pictureSource(p.asset, scale_);
+  const Image* image = pictures_.get(source.asset);
+  if (!image || image->width < source.density || image->height < source.density) return;
+  const int w = image->width / source.density, h = image->height / source.density;
+  const Rect clip = paint::intersect(scale_.rect(p.clip), {0, 0, target.width(), target.height()});
   if (paint::empty(clip)) return;
+  auto place = [&](const Rect& r) {
+    if (const Image* drawn = pictures_.sized(source.asset, p.key, r.w, r.h)) blend(target, *drawn, r.x, r.y, clip, p.alpha);
+  };
   if (!p.tile) {
-    blend(target, *image, p.x, p.y, clip, p.alpha);
+    place(screenPlace(p, *image, source.density, scale_));
     return;
   }
-  // Tiles from (x, y), starting with the first one that reaches into the clip.
-  const int x0 = clip.x > p.x ? p.x + (clip.x - p.x) / image->width * image->width : p.x;
-  const int y0 = clip.y > p.y ? p.y + (clip.y - p.y) / image->height * image->height : p.y;
-  for (int y = y0; y < clip.y + clip.h; y += image->height) {
-    for (int x = x0; x < clip.x + clip.w; x += image->width) blend(target, *image, x, y, clip, p.alpha);
-  }
+  for (const Rect& r : paint::tileRects(p.x, p.y, w, h, p.clip, scale_)) place(r);
 }
 
 void Painter::draw(Canvas& target, const paint::Text& t) {
-  HFONT f = fonts_.get(t.font);
-  const Rect clip = paint::intersect(t.clip, {0, 0, target.width(), target.height()});
+  // Laid out in layout pixels; drawn in the face realised at the screen's size, inside the box's place there.
+  Font font = t.font;
+  font.height = scale_.fontHeight(t.font.height);
+  HFONT f = fonts_.get(font);
+  const Rect clip = paint::intersect(scale_.rect(t.clip), {0, 0, target.width(), target.height()});
   if (!f || paint::empty(clip) || t.text.empty()) return;
+  const Rect box = scale_.rect(t.box);
   const std::wstring w = widen(t.text);
   HDC dc = target.dc();
   HGDIOBJ old = SelectObject(dc, f);
   SIZE size{};
   GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-  int x = t.box.x;
-  if (t.align == Align::Centre) x = t.box.x + (t.box.w - size.cx) / 2;
-  if (t.align == Align::Right) x = t.box.x + t.box.w - size.cx;
-  const int y = t.box.y + (t.box.h - lineHeight(t.font)) / 2;
+  int x = box.x;
+  if (t.align == Align::Centre) x = box.x + (box.w - size.cx) / 2;
+  if (t.align == Align::Right) x = box.x + box.w - size.cx;
+  const int y = box.y + (box.h - lineHeight(font)) / 2;
   SetTextColor(dc, t.colour);  // the form's colours are already COLORREFs
   SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
   const RECT r{clip.x, clip.y, clip.x + clip.w, clip.y + clip.h};
@@ -474,16 +516,10 @@ void Painter::draw(Canvas& target, const paint::Text& t) {
 }
 
 void Painter::draw(Canvas& target, const paint::Line& l) {
-  const Rect clip = paint::intersect(l.clip, {0, 0, target.width(), target.height()});
+  const Rect clip = paint::intersect(scale_.rect(l.clip), {0, 0, target.width(), target.height()});
   if (paint::empty(clip)) return;
-  // One pixel per step along the longer axis, the other coordinate rounded.
-  const int steps = std::max(std::abs(l.x1 - l.x0), std::abs(l.y1 - l.y0));
-  auto along = [steps](int from, int to, int i) {
-    return steps ? from + static_cast<int>(std::lround(static_cast<double>(to - from) * i / steps)) : from;
-  };
-  for (int i = 0; i <= steps; ++i) {
-    const int x = along(l.x0, l.x1, i), y = along(l.y0, l.y1, i);
-    if (paint::contains(clip, x, y)) fillRect(target, {x, y, 1, 1}, l.colour);
+  for (const Rect& r : paint::lineRects(l.x0, l.y0, l.x1, l.y1, scale_)) {
+    fillRect(target, paint::intersect(r, clip), l.colour);
   }
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ui/paint/display_list.h"
+#include "ui/paint/scale.h"
 
 namespace mox::win32 {
 
@@ -62,29 +63,47 @@ std::optional<Image> decodeImage(std::span<const unsigned char> bytes);
 // Embedded pictures decoded once and kept, by asset name (taken as they are when the build carries them decoded).
 // Decoding may run ahead on another thread: the pictures a display list needs are announced, a second thread
 // decodes them meanwhile (decodeAnnounced), and get() waits for an announced picture rather than decoding it
-// twice. Otherwise one thread at a time.
+// twice. Keyed and resampled pictures are made once too, by whichever thread asks first.
 class Pictures {
  public:
   // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
   const Image* get(const std::string& name);
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   const Image* keyed(const std::string& name, uint32_t colour);
+  // The picture (keyed when `key` is given) resampled to width x height screen pixels, made once per picture,
+  // key and size and kept; the picture itself at its own size.
+  const Image* sized(const std::string& name, const std::optional<uint32_t>& key, int width, int height);
 
-  // The pictures `list` draws, to be decoded by decodeAnnounced. Only the first call counts; call it with an
-  // empty list to release a decodeAnnounced that waits.
-  void announce(const paint::DisplayList& list);
-  // Waits for announce(), then decodes what it named, in its order.
+  // The pictures `list` draws at `scale`, to be decoded by decodeAnnounced. Only the first call counts; call it
+  // with an empty list to release a decodeAnnounced that waits.
+  void announce(const paint::DisplayList& list, const paint::Scale& scale = {});
+  // Waits for announce(), then decodes what it named, in its order; then resamples those drawn at another size
+  // than their own, from the list's end (the thread drawing the list meets it halfway).
   void decodeAnnounced();
 
  private:
   std::mutex mutex_;
-  std::condition_variable decoded_;
+  std::condition_variable decoded_;  // one more picture made
   bool announced_ = false;
   std::vector<std::string> ahead_;  // announced, in drawing order
   std::set<std::string> pending_;   // announced and not yet decoded
+  std::vector<paint::Picture> resampleAhead_;
+  paint::Scale scale_;
   std::map<std::string, std::optional<Image>> plain_;
-  std::map<std::pair<std::string, uint32_t>, std::optional<Image>> keyed_;
+
+  // Each picture, keyed or resampled picture made by one thread, which the others wait for.
+  using KeyedKey = std::pair<std::string, uint32_t>;
+  using SizedKey = std::tuple<std::string, std::optional<uint32_t>, int, int>;
+  template <typename Key, typename Make>
+  const Image* once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key, Make make);
+  std::map<KeyedKey, std::optional<Image>> keyed_;
+  std::set<KeyedKey> keying_;
+  std::map<SizedKey, std::optional<Image>> sized_;
+  std::set<SizedKey> sizing_;
 };
+
+// Where a picture drawn from `source` (`density` of its pixels to a layout pixel) lands on the screen.
+Rect screenPlace(const paint::Picture& picture, const Image& source, int density, const paint::Scale& scale);
 
 // The layout's faces on this system. A named face is used when the system has it with the Chinese (GB2312)
 // character set; otherwise, and for the default face, an installed face that has that set stands in: Windows' own
@@ -127,8 +146,11 @@ class Painter : public paint::TextMetrics {
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
-  // Draws every command onto `target`, in order, each cut to its clip and to the canvas.
-  void execute(Canvas& target, const paint::DisplayList& list);
+  // Draws every command onto `target`, in order, each cut to its clip and to the canvas, at `scale` screen
+  // pixels per layout pixel: rectangles, clips and lines where the scale puts them, pictures from their largest
+  // drawing at their size on the screen, text in its face realised at the scaled height. Text is measured
+  // (TextMetrics) in layout pixels whatever the scale.
+  void execute(Canvas& target, const paint::DisplayList& list, const paint::Scale& scale = {});
 
   int lineHeight(const Font& font) override;
   int width(const Font& font, std::string_view text) override;
@@ -143,6 +165,7 @@ class Painter : public paint::TextMetrics {
   HDC measureDc();
 
   Fonts& fonts_;
+  paint::Scale scale_;     // of the list being executed
   HDC measure_ = nullptr;  // a screen-compatible DC for text metrics, made at the first measurement
   std::map<std::tuple<std::string, int, bool, bool>, int> lineHeights_;
 };

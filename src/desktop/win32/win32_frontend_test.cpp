@@ -4,12 +4,15 @@
 
 #include <objbase.h>
 
+#include <climits>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include "assets/assets.h"
 #include "desktop/win32/win32_audio.h"
+#include "desktop/win32/win32_dpi.h"
 #include "desktop/win32/win32_draw.h"
 #include "desktop/win32/win32_platform.h"
 #include "desktop/win32/win32_window.h"
@@ -149,9 +152,12 @@ TEST(Pictures, TheFirstFrameNeedsNoDecoderWithAnEmptyOrAFullBag) {
       const auto* p = std::get_if<paint::Picture>(&c);
       if (!p) continue;
       ++shown;
-      const assets::Asset* a = assets::find(p->asset);
-      ASSERT_NE(a, nullptr) << p->asset;
-      EXPECT_FALSE(a->pixels.empty()) << p->asset << (stocked ? " with a full bag" : "");
+      // Drawn from at 1 and at every larger factor.
+      for (const std::string& name : {p->asset, paint::pictureSource(p->asset, paint::Scale(2)).asset}) {
+        const assets::Asset* a = assets::find(name);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_FALSE(a->pixels.empty()) << name << (stocked ? " with a full bag" : "");
+      }
     }
     EXPECT_GT(shown, stocked ? 25 : 10);
   }
@@ -181,6 +187,37 @@ TEST(Pictures, DecodedAheadOnAnotherThreadAsWhenAskedForDirectly) {
   EXPECT_EQ(ahead.get("no such picture"), nullptr);
   // Pictures nobody announced are decoded when asked for.
   EXPECT_NE(ahead.get("small_save_normal"), nullptr);
+}
+
+TEST(Pictures, ThoseDrawnBetweenTheSetsAreResampledAheadOnceAndAlike) {
+  Pictures ahead, direct;
+  const paint::Scale s(1.5);
+  paint::DisplayList list{paint::Picture{"bag", 3, 5, {0, 0, 906, 682}},
+                          paint::Picture{"small_save_normal", 0, 0, {0, 0, 906, 682}, 255, false, rgb(0x27, 0x15, 0x0a)}};
+  ahead.announce(list, s);
+  std::thread decoder([&] {
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    ahead.decodeAnnounced();
+    if (com) CoUninitialize();
+  });
+  // Asked for while the other thread may be making them: the same pictures, made once, as made alone.
+  std::vector<std::pair<const Image*, std::function<const Image*()>>> made;
+  for (const paint::Command& c : list) {
+    const auto& p = std::get<paint::Picture>(c);
+    const paint::PictureSource source = paint::pictureSource(p.asset, s);
+    const Image* full = ahead.get(source.asset);
+    ASSERT_NE(full, nullptr) << source.asset;
+    const Rect r = screenPlace(p, *full, source.density, s);
+    auto ask = [&, asset = source.asset, key = p.key, r] { return ahead.sized(asset, key, r.w, r.h); };
+    const Image* mine = ask();
+    const Image* alone = direct.sized(source.asset, p.key, r.w, r.h);
+    ASSERT_TRUE(mine && alone);
+    EXPECT_EQ(mine->width, r.w);
+    EXPECT_EQ(mine->pixels, alone->pixels) << p.asset;
+    made.emplace_back(mine, ask);
+  }
+  decoder.join();
+  for (const auto& [mine, ask] : made) EXPECT_EQ(mine, ask());
 }
 
 class Drawing : public ::testing::Test {
@@ -237,6 +274,129 @@ TEST_F(Drawing, TheWholeFormThroughTheViewShowsPageAndPictures) {
   EXPECT_EQ(rgbOf(canvas, 448, 560), 0x27150Au);  // bare page
   EXPECT_EQ(rgbOf(canvas, 731, 586), 0x27150Au);  // a keyed button's corner shows the page
   std::filesystem::remove_all(platform.dataDir());
+}
+
+// The bounding box of the pixels in `area` that differ from `background`, or an empty one.
+Rect inkBox(const Canvas& c, Rect area, uint32_t background) {
+  int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+  for (int y = area.y; y < area.y + area.h; ++y) {
+    for (int x = area.x; x < area.x + area.w; ++x) {
+      if (rgbOf(c, x, y) == background) continue;
+      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    }
+  }
+  return x0 > x1 ? Rect{} : Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+TEST_F(Drawing, AtTwiceTheSizeEachCommandLandsOnItsScreenPixelsAndStaysInItsClip) {
+  const paint::Scale two(2);
+  const uint32_t bg = 0x010203u;
+  paint::DisplayList list;
+  list.push_back(paint::Fill{{0, 0, 453, 341}, rgb(1, 2, 3)});
+  list.push_back(paint::Fill{{10, 10, 5, 5}, rgb(255, 0, 0)});
+  list.push_back(paint::Fill{{15, 10, 5, 5}, rgb(0, 255, 0)});
+  list.push_back(paint::Line{40, 40, 50, 40, rgb(0, 0, 255), {40, 40, 5, 5}});
+  list.push_back(paint::Line{60, 60, 70, 65, rgb(0, 0, 255), {0, 0, 453, 341}});
+  list.push_back(paint::Picture{"header", 100, 100, {120, 110, 10, 10}});
+  const Font font{16, false, false, "宋体"};
+  list.push_back(paint::Text{"芯片强化", font, 0, Align::Left, {200, 200, 100, 30}, {200, 200, 40, 30}});
+  painter.execute(canvas, list, two);
+  // Fills: doubled, and neighbours meet.
+  EXPECT_EQ(rgbOf(canvas, 20, 20), 0xFF0000u);
+  EXPECT_EQ(rgbOf(canvas, 29, 29), 0xFF0000u);
+  EXPECT_EQ(rgbOf(canvas, 30, 20), 0x00FF00u);
+  EXPECT_EQ(rgbOf(canvas, 39, 29), 0x00FF00u);
+  EXPECT_EQ(rgbOf(canvas, 40, 20), bg);
+  EXPECT_EQ(rgbOf(canvas, 19, 20), bg);
+  // A straight line two screen pixels thick, cut at its clip; a slanted one as thick.
+  EXPECT_EQ(inkBox(canvas, {70, 70, 50, 20}, bg), (Rect{80, 80, 10, 2}));
+  const Rect slanted = inkBox(canvas, {110, 110, 50, 30}, bg);
+  EXPECT_EQ(slanted, (Rect{120, 120, 22, 12}));
+  for (int x = 121; x < 141; ++x) {
+    int thick = 0;
+    for (int y = 110; y < 140; ++y) thick += rgbOf(canvas, x, y) == 0x0000FFu;
+    EXPECT_GE(thick, 2) << x;
+  }
+  // The picture fills its clip's place on the screen and nothing beside it.
+  EXPECT_EQ(inkBox(canvas, {200, 180, 100, 80}, bg), (Rect{240, 220, 20, 20}));
+  // Text in a face twice as high, cut at the clip.
+  const Rect text = inkBox(canvas, {380, 380, 300, 100}, bg);
+  EXPECT_GE(text.x, 400);
+  EXPECT_LE(text.x + text.w, 480);
+  EXPECT_GE(text.y, 400);
+  EXPECT_LE(text.y + text.h, 460);
+  EXPECT_GE(text.h, 24);  // a 16-pixel face's characters are about 14 pixels high
+  EXPECT_GE(text.w, 70);
+  // Measured in layout pixels all the same.
+  EXPECT_LT(painter.width(font, "芯片"), 40);
+}
+
+TEST_F(Drawing, NeighbouringRectanglesMeetAtEveryFactor) {
+  for (const double f : {1.25, 1.5, 1.75, 2.25, 3.0}) {
+    const paint::Scale s(f);
+    paint::DisplayList list{paint::Fill{{0, 0, 200, 20}, rgb(1, 2, 3)}};
+    for (int x = 0; x < 60; ++x) {
+      list.push_back(paint::Fill{{x, 1 + x % 3, 1, 5 - x % 3}, x % 2 ? rgb(255, 0, 0) : rgb(0, 255, 0)});
+    }
+    painter.execute(canvas, list, s);
+    for (int x = 0; x < s.edge(60); ++x) EXPECT_NE(rgbOf(canvas, x, s.edge(3)), 0x010203u) << f << " at " << x;
+    EXPECT_EQ(rgbOf(canvas, s.edge(60), s.edge(3)), 0x010203u) << f;
+  }
+}
+
+TEST(Scaling, APointerAtTwiceTheLayoutsPlaceReachesTheControlThere) {
+  moxtest::Program program;
+  program.start();
+  Pictures pictures;
+  Fonts fonts;
+  Painter painter(pictures, fonts);
+  paint::View view(program.form(), painter);
+  const int button = program.form().indexOf("图形按钮1");
+  const Rect r = paint::absoluteRect(program.form(), button);
+  auto move = [&](int x, int y, double factor) {
+    view.handle(*pointerEvent(WM_MOUSEMOVE, MAKELPARAM(x, y), paint::Scale(factor)));
+    return view.pointer().hover();
+  };
+  EXPECT_EQ(move(2 * r.x, 2 * r.y, 2), button);
+  EXPECT_NE(move(2 * r.x - 1, 2 * r.y - 1, 2), button);
+  EXPECT_EQ(move(2 * (r.x + r.w) - 1, 2 * (r.y + r.h) - 1, 2), button);
+  EXPECT_NE(move(2 * (r.x + r.w), 2 * (r.y + r.h) - 1, 2), button);
+  // Where a factor of 1.5 drew the button's first and last pixels.
+  const paint::Scale s(1.5);
+  EXPECT_EQ(move(s.edge(r.x), s.edge(r.y), 1.5), button);
+  EXPECT_NE(move(s.edge(r.x) - 1, s.edge(r.y), 1.5), button);
+  EXPECT_EQ(move(s.edge(r.x + r.w) - 1, s.edge(r.y), 1.5), button);
+  const auto up = pointerEvent(WM_LBUTTONUP, MAKELPARAM(2 * r.x + 1, 2 * r.y + 3), paint::Scale(2));
+  ASSERT_TRUE(up && std::holds_alternative<paint::PointerUp>(*up));
+  EXPECT_EQ(std::get<paint::PointerUp>(*up).x, r.x);
+  EXPECT_EQ(std::get<paint::PointerUp>(*up).y, r.y + 1);
+  EXPECT_FALSE(pointerEvent(WM_KEYDOWN, 0, paint::Scale(2)));
+}
+
+TEST(Scaling, MoxsimScaleForcesAFactorAndOneThatCannotBeReadIsSaidAndIgnored) {
+  std::string complaint;
+  EXPECT_FALSE(parseForcedScale("big", &complaint));
+  EXPECT_NE(complaint.find("MOXSIM_SCALE=big"), std::string::npos);
+  EXPECT_FALSE(parseForcedScale("", &complaint));
+  EXPECT_EQ(parseForcedScale("1,5", nullptr), paint::Scale(1.5));
+  EXPECT_EQ(parseForcedScale("7", nullptr), paint::Scale(3));
+}
+
+TEST(Scaling, AWindowTooLargeForItsWorkAreaTakesTheLargestFactorThatFitsAndStaysOnIt) {
+  const SIZE client{906, 682};
+  const SIZE frame = frameSize(144);
+  // A 1600 x 900 screen at 150 %: 1.5 would be 1023 pixels high, 1.25 is 853 and the frame.
+  const RECT work{0, 0, 1600, 900};
+  EXPECT_EQ(windowScale(std::nullopt, 144, client, work), paint::Scale(1.25));
+  EXPECT_EQ(windowScale(std::nullopt, 144, client, {0, 0, 2600, 1760}), paint::Scale(1.5));
+  EXPECT_EQ(windowScale(paint::Scale(2), 144, client, work), paint::Scale(2));  // forced
+  EXPECT_EQ(windowScale(std::nullopt, 96, client, {0, 0, 800, 600}), paint::Scale(1));
+  EXPECT_GT(frame.cy, frame.cx) << frame.cx << " " << frame.cy;  // the caption
+  const POINT at = keepInside({1500, -20}, {600, 400}, {100, 0, 1700, 860});
+  EXPECT_EQ(at.x, 1100);
+  EXPECT_EQ(at.y, 0);
+  EXPECT_EQ(centred({600, 400}, {100, 0, 1700, 860}).x, 600);
+  EXPECT_EQ(centred({2000, 400}, {100, 0, 1700, 860}).x, 100);
 }
 
 TEST(Fonts, EveryLayoutFaceGetsAnInstalledChineseFace) {

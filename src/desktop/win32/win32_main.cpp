@@ -20,6 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The save file is opened by its bare name: the program's own folder is the current one.
   SetCurrentDirectoryW(programDir.c_str());
 
+  mox::win32::becomeDpiAware();
   int exitCode = 0;
   {
     mox::win32::WaveOut audio;
@@ -38,6 +39,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Bringing up GDI and the fonts for the first frame's text takes longer than connecting to the display and
     // creating the window, and so may decoding the pictures: the three overlap, each on a thread of its own. The
     // pictures are named first, so decoding starts at once; the drawing waits for each one it needs.
+    // The factor from the system's density and the primary monitor's work area; checked against the monitor
+    // the window lands on when it is shown.
+    window.chooseScale(nullptr);
     window.announcePictures();
     std::thread decoder([&] {
       pictures.decodeAnnounced();

@@ -16,6 +16,7 @@ namespace {
 constexpr wchar_t kMainClass[] = L"moxsim.main";
 constexpr wchar_t kLayerClass[] = L"moxsim.banner";
 constexpr int kIconResource = 1;
+constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE, Windows 10 1703 and later
 
 RECT toRect(const Rect& r) { return {r.x, r.y, r.x + r.w, r.y + r.h}; }
 
@@ -26,6 +27,20 @@ class NoMetrics : public paint::TextMetrics {
   int width(const Font&, std::string_view) override { return 0; }
 };
 }  // namespace
+
+std::optional<paint::InputEvent> pointerEvent(UINT message, LPARAM lParam, const paint::Scale& scale) {
+  const int x = scale.toLayout(GET_X_LPARAM(lParam)), y = scale.toLayout(GET_Y_LPARAM(lParam));
+  switch (message) {
+    case WM_MOUSEMOVE: return paint::PointerMove{x, y};
+    case WM_LBUTTONDOWN: return paint::PointerDown{x, y, paint::Button::Left};
+    case WM_RBUTTONDOWN: return paint::PointerDown{x, y, paint::Button::Right};
+    case WM_MBUTTONDOWN: return paint::PointerDown{x, y, paint::Button::Middle};
+    case WM_LBUTTONUP: return paint::PointerUp{x, y, paint::Button::Left};
+    case WM_RBUTTONUP: return paint::PointerUp{x, y, paint::Button::Right};
+    case WM_MBUTTONUP: return paint::PointerUp{x, y, paint::Button::Middle};
+    default: return std::nullopt;
+  }
+}
 
 uint64_t ticksOwed(uint64_t elapsedMs, int intervalMs, uint64_t done) {
   if (intervalMs <= 0) return 0;
@@ -61,11 +76,13 @@ bool LayeredWindow::create(HWND owner) {
   return window_ != nullptr;
 }
 
-void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT origin) {
-  if (overlay == shown_ && origin.x == origin_.x && origin.y == origin_.y) return;
+void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT origin, const paint::Scale& scale) {
+  if (overlay == shown_ && origin.x == origin_.x && origin.y == origin_.y && scale == scale_) return;
   const bool wasShown = shown_.has_value();
+  if (scale != scale_) picture_.clear();
   shown_ = overlay;
   origin_ = origin;
+  scale_ = scale;
   if (!overlay) {
     if (wasShown && window_) ShowWindow(window_, SW_HIDE);
     return;
@@ -73,9 +90,15 @@ void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT ori
   // Made when the first banner shows, not at start-up: creating a window is the slowest step before the first
   // frame.
   if (!create(owner_)) return;
-  POINT at{origin.x + overlay->rect.x, origin.y + overlay->rect.y};
+  // The picture at its own size, from its largest drawing.
+  const paint::PictureSource source = paint::pictureSource(overlay->picture, scale);
+  const Image* full = pictures_.get(source.asset);
+  if (!full) return;
+  const Rect place = scale.rect({overlay->rect.x, overlay->rect.y, full->width / source.density,
+                                 full->height / source.density});
+  POINT at{origin.x + place.x, origin.y + place.y};
   if (overlay->picture != picture_) {
-    const Image* image = pictures_.get(overlay->picture);
+    const Image* image = pictures_.sized(source.asset, std::nullopt, place.w, place.h);
     if (!image) return;
     Canvas layer(image->width, image->height);
     if (!layer.ok()) return;
@@ -112,7 +135,18 @@ void Window::announcePictures() {
   NoMetrics none;
   paint::DisplayList list;
   paint::paintForm(list, view_.form(), paint::PointerLook{}, view_.client(), none);
-  pictures_.announce(list);
+  pictures_.announce(list, scale_);
+}
+
+paint::Scale Window::scaleOn(UINT dpi, HMONITOR monitor) {
+  const WindowInfo& w = view_.form().window();
+  return windowScale(forcedScale(), dpi, {w.clientWidth, w.clientHeight}, workArea(monitor));
+}
+
+void Window::chooseScale(HMONITOR monitor) {
+  dpi_ = monitor ? monitorDpi(monitor) : systemDpi();
+  scale_ = scaleOn(dpi_, monitor);
+  scaleChosen_ = true;
 }
 
 bool Window::prepare() {
@@ -120,11 +154,41 @@ bool Window::prepare() {
   view_.form().takeFullRedraw();
   view_.form().takeDirty();
   const paint::DisplayList list = view_.paintForm(all);
-  if (!canvas_) canvas_ = std::make_unique<Canvas>(all.w, all.h);
-  if (!frame_) frame_ = std::make_unique<Canvas>(all.w, all.h);
+  const Rect screen = scale_.rect(all);
+  if (!canvas_) canvas_ = std::make_unique<Canvas>(screen.w, screen.h);
+  if (!frame_) frame_ = std::make_unique<Canvas>(screen.w, screen.h);
   if (!canvas_->ok() || !frame_->ok()) return false;
-  painter_.execute(*canvas_, list);
+  painter_.execute(*canvas_, list, scale_);
   return true;
+}
+
+SIZE Window::outerSize(const paint::Scale& scale, UINT dpi) const {
+  const Rect client = scale.rect(view_.client());
+  const SIZE frame = frameSize(dpi);
+  return {client.w + frame.cx, client.h + frame.cy};
+}
+
+void Window::followDpi(UINT dpi, const RECT* suggested) {
+  dpi_ = dpi;
+  HMONITOR monitor = suggested ? MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)
+                               : MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST);
+  const RECT work = workArea(monitor);
+  const paint::Scale scale = scaleOn(dpi, monitor);
+  const bool redraw = scale != scale_;
+  scale_ = scale;
+  const SIZE outer = outerSize(scale_, dpi_);
+  RECT now{};
+  GetWindowRect(window_, &now);
+  // The system's place while the window is dragged between monitors; otherwise wholly on the work area.
+  const POINT at = suggested ? POINT{suggested->left, suggested->top}
+                             : keepInside({now.left, now.top}, outer, work);
+  SetWindowPos(window_, nullptr, at.x, at.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (redraw && canvas_) {
+    canvas_.reset();
+    frame_.reset();
+    prepare();
+    view_.exposeAll();
+  }
 }
 
 bool Window::create(HWND owner) {
@@ -147,18 +211,26 @@ bool Window::create(HWND owner) {
   arrow_ = LoadCursorW(nullptr, IDC_ARROW);
   hand_ = LoadCursorW(nullptr, IDC_HAND);
 
-  // Not resizable: the layout is drawn at its own size.
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame{0, 0, w.clientWidth, w.clientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, 0);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + std::max(0, (static_cast<int>(work.right - work.left) - width) / 2);
-  const int y = work.top + std::max(0, (static_cast<int>(work.bottom - work.top) - height) / 2);
-  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), style, x, y, width, height, owner, nullptr,
-                            instance, this);
+  // Not resizable: the layout is drawn at its own size times the factor.
+  HMONITOR monitor = owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)
+                           : MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  if (!scaleChosen_) chooseScale(monitor);
+  const SIZE outer = outerSize(scale_, dpi_);
+  const RECT work = workArea(monitor);
+  const POINT at = centred(outer, work);
+  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), kWindowStyle, at.x, at.y, outer.cx, outer.cy,
+                            owner, nullptr, instance, this);
   return window_ != nullptr;
+}
+
+void Window::moveToMonitorOf(HWND other) {
+  HMONITOR monitor = MonitorFromWindow(other, MONITOR_DEFAULTTONEAREST);
+  if (!window_ || monitor == MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST)) return;
+  // Centred there at the size for that monitor's density; show() then follows the density if it differs.
+  const SIZE outer = outerSize(scaleOn(monitorDpi(monitor), monitor), monitorDpi(monitor));
+  const RECT work = workArea(monitor);
+  const POINT at = centred(outer, work);
+  SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 POINT Window::clientOrigin() const {
@@ -169,6 +241,8 @@ POINT Window::clientOrigin() const {
 
 bool Window::show() {
   if (!window_ || (!canvas_ && !prepare())) return false;
+  // The window may have opened on a monitor of another density than the one it was drawn for.
+  if (const UINT dpi = windowDpi(window_); dpi != dpi_) followDpi(dpi, nullptr);
   ShowWindow(window_, SW_SHOWNORMAL);
   SetForegroundWindow(window_);
   shown_ = true;
@@ -228,41 +302,42 @@ LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    case kGetDpiScaledSize: {
+      // Asked while the window is dragged towards a monitor of another density: the size it will take there
+      // (not simply in proportion, when the factor must come down to fit), so that the place the system then
+      // suggests holds it.
+      const UINT dpi = static_cast<UINT>(wParam);
+      *reinterpret_cast<SIZE*>(lParam) =
+          outerSize(scaleOn(dpi, MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST)), dpi);
+      return TRUE;
+    }
+    case WM_DPICHANGED:
+      followDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      desktop_.updateAll();
+      return 0;
     case WM_MOUSEMOVE:
-      desktop_.feed(*this, paint::PointerMove{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      // A press keeps the pointer until the last button is released, even outside the window.
+      if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) SetCapture(window_);
+      else if (message != WM_MOUSEMOVE && !(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
+      if (auto event = pointerEvent(message, lParam, scale_)) desktop_.feed(*this, *event);
       return 0;
     case WM_MOUSELEAVE:
       tracking_ = false;
       desktop_.feed(*this, paint::PointerLeave{});
       return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
-      // The press keeps the pointer until the release, even outside the window.
-      SetCapture(window_);
-      const paint::Button b = message == WM_LBUTTONDOWN   ? paint::Button::Left
-                              : message == WM_RBUTTONDOWN ? paint::Button::Right
-                                                          : paint::Button::Middle;
-      desktop_.feed(*this, paint::PointerDown{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
-      return 0;
-    }
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP: {
-      if (!(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
-      const paint::Button b = message == WM_LBUTTONUP   ? paint::Button::Left
-                              : message == WM_RBUTTONUP ? paint::Button::Right
-                                                        : paint::Button::Middle;
-      desktop_.feed(*this, paint::PointerUp{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), b});
-      return 0;
-    }
     case WM_MOUSEWHEEL: {
       POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates for the wheel
       ScreenToClient(window_, &p);
       wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
       const int steps = wheelRest_ / WHEEL_DELTA;
       wheelRest_ -= steps * WHEEL_DELTA;
-      if (steps != 0) desktop_.feed(*this, paint::Wheel{p.x, p.y, steps});
+      if (steps != 0) desktop_.feed(*this, paint::Wheel{scale_.toLayout(p.x), scale_.toLayout(p.y), steps});
       return 0;
     }
     case WM_KEYDOWN: {
@@ -363,11 +438,11 @@ void Window::update() {
 }
 
 void Window::present() {
-  for (const Rect& r : view_.takeFormDamage()) painter_.execute(*canvas_, view_.paintForm(r));
+  for (const Rect& r : view_.takeFormDamage()) painter_.execute(*canvas_, view_.paintForm(r), scale_);
   for (const Rect& r : view_.takeScreenDamage()) {
-    frame_->copyFrom(*canvas_, r);
-    painter_.execute(*frame_, view_.paintTop(r));
-    const RECT rect = toRect(r);
+    frame_->copyFrom(*canvas_, scale_.rect(r));
+    painter_.execute(*frame_, view_.paintTop(r), scale_);
+    const RECT rect = toRect(scale_.rect(r));
     InvalidateRect(window_, &rect, FALSE);
   }
 }
@@ -446,7 +521,10 @@ void Desktop::diskDone(LPARAM completion) {
 void Desktop::followPlanner() {
   const bool wanted = planner_.form().window().visible;
   if (wanted && !planner_.shown()) {
-    if (planner_.create()) planner_.show();
+    if (planner_.create()) {
+      planner_.moveToMonitorOf(main_.handle());
+      planner_.show();
+    }
   } else if (!wanted && planner_.shown()) {
     planner_.hide();
     // The keyboard goes back to the main window.
@@ -462,7 +540,7 @@ void Desktop::updateAll() {
   banner.takeFullRedraw();
   banner.takeDirty();
   main_.update();
-  banner_.show(paint::overlayOf(banner, main_.form()), main_.clientOrigin());
+  banner_.show(paint::overlayOf(banner, main_.form()), main_.clientOrigin(), main_.scale());
   planner_.update();
 }
 

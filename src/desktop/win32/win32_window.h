@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "desktop/win32/win32_draw.h"
+#include "desktop/win32/win32_dpi.h"
 #include "ui/app.h"
 #include "ui/paint/view.h"
 
@@ -23,6 +24,10 @@ namespace mox::win32 {
 // than replaying every missed step.
 constexpr uint64_t kMaxCatchUp = 25;
 uint64_t ticksOwed(uint64_t elapsedMs, int intervalMs, uint64_t done);
+
+// The pointer event a mouse message on a client area drawn at `scale` carries, in layout pixels; none for other
+// messages.
+std::optional<paint::InputEvent> pointerEvent(UINT message, LPARAM lParam, const paint::Scale& scale);
 
 // Milliseconds on a steady clock.
 uint64_t nowMs();
@@ -37,8 +42,9 @@ class LayeredWindow {
 
   void setOwner(HWND owner) { owner_ = owner; }
   HWND handle() const { return window_; }
-  // Shows `picture` with its top-left corner at the screen point (x, y); nothing hides the window.
-  void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin);
+  // Shows the overlay's picture over the window whose client area starts at the screen point `clientOrigin`
+  // and is drawn at `scale`; none hides the window.
+  void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin, const paint::Scale& scale);
 
  private:
   bool create(HWND owner);
@@ -48,7 +54,8 @@ class LayeredWindow {
   HWND window_ = nullptr;
   std::optional<paint::Overlay> shown_;
   POINT origin_{};
-  std::string picture_;  // the picture the window holds
+  paint::Scale scale_;
+  std::string picture_;  // the picture the window holds, at scale_
 };
 
 class Desktop;
@@ -64,13 +71,20 @@ class Window {
   // Names the pictures the whole form draws to Pictures::announce, measuring no text, so decoding can start
   // before the fonts are ready (no picture's place depends on a text's size).
   void announcePictures();
+  // The factor the window will be drawn at on `monitor` (the owner's, else the primary one): the forced one,
+  // else the monitor's, lowered until the window with its frame fits the monitor's work area.
+  void chooseScale(HMONITOR monitor);
+  const paint::Scale& scale() const { return scale_; }
   // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create() runs
   // on this one (start-up does both at once); nothing else may use the form meanwhile.
   bool prepare();
-  // Creates the window hidden, centred on the work area, at the layout's client size, titled, with its icon;
-  // owned by `owner` when given (it then stays above it and has no task bar button of its own).
+  // Creates the window hidden, centred on the work area of the owner's monitor (else the primary one), at the
+  // layout's client size times the factor, titled, with its icon; owned by `owner` when given (it then stays
+  // above it and has no task bar button of its own).
   bool create(HWND owner = nullptr);
   HWND handle() const { return window_; }
+  // Moves the window, centred, onto the monitor `other` is on, when it is on another.
+  void moveToMonitorOf(HWND other);
   // Shows the window, takes the keyboard and presents a whole frame; hides it.
   bool show();
   void hide();
@@ -96,11 +110,22 @@ class Window {
   void tick(UINT_PTR id);
   void syncTimers();
   void present();
+  // The factor on a monitor of `dpi` (see chooseScale), and the window's size with its frame at a factor and
+  // density.
+  paint::Scale scaleOn(UINT dpi, HMONITOR monitor);
+  SIZE outerSize(const paint::Scale& scale, UINT dpi) const;
+  // Follows a new density (the window created or moved onto another monitor): the factor chosen again for the
+  // monitor, the window resized (at `suggested`'s place when the system gives one, else kept on the work area)
+  // and, at a new factor, drawn again.
+  void followDpi(UINT dpi, const RECT* suggested);
 
   Desktop& desktop_;
   Painter& painter_;
   Pictures& pictures_;
   paint::View view_;
+  paint::Scale scale_;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;  // the density the window was placed for
+  bool scaleChosen_ = false;
   HWND window_ = nullptr;
   std::unique_ptr<Canvas> canvas_;  // the form as last drawn
   std::unique_ptr<Canvas> frame_;   // the canvas with the open list on top: what WM_PAINT presents
