@@ -10,8 +10,9 @@ the program must hold the expected stock, and Esc must end the program with exit
 
 The session runs once at each density of the prefix (its LogPixels): 96 (the program at its layout's size),
 192 (twice the size, every click at doubled coordinates, a few moments compared with golden images of their
-own) and 144 (1.5 times, the session's clicks and files checked), all on one large screen and in one prefix. Then on a 1600 x 900 screen at 144 the window must
-open at the largest factor that fits it, 1.25, wholly on the screen.
+own) and 144 (1.5 times, the session's clicks and files checked), all on one large screen and in one prefix.
+Then on a 1600 x 900 screen at 144 the window must open at the largest factor that fits it, 1.25, wholly on the
+screen.
 
   windows_test.py --program build-win/moxsim.exe [--prefix build-win/wine] [--out DIR] [--runs 1,2,1.5,fit]
   MOX_UPDATE_GOLDEN=1 windows_test.py ...     write the screenshots as the new golden images

@@ -84,7 +84,10 @@ SIZE frameSize(UINT dpi, DWORD style) {
 std::optional<paint::Scale> parseForcedScale(const char* text, std::string* complaint) {
   if (!text || !*text) return std::nullopt;
   if (const std::optional<double> v = paint::parseScale(text)) return paint::Scale(*v);
-  if (complaint) *complaint = std::string("moxsim: MOXSIM_SCALE=") + text + " is not a scale factor (such as 1.5); using the desktop's";
+  if (complaint) {
+    *complaint = std::string("moxsim: MOXSIM_SCALE=") + text +
+                 " is not a scale factor (such as 1.5); using the desktop's";
+  }
   return std::nullopt;
 }
 

@@ -480,7 +480,8 @@ void Painter::draw(Canvas& target, const paint::Picture& p) {
   const Rect clip = paint::intersect(scale_.rect(p.clip), {0, 0, target.width(), target.height()});
   if (paint::empty(clip)) return;
   auto place = [&](const Rect& r) {
-    if (const Image* drawn = pictures_.sized(source.asset, p.key, r.w, r.h)) blend(target, *drawn, r.x, r.y, clip, p.alpha);
+    const Image* drawn = pictures_.sized(source.asset, p.key, r.w, r.h);
+    if (drawn) blend(target, *drawn, r.x, r.y, clip, p.alpha);
   };
   if (!p.tile) {
     place(screenPlace(p, *image, source.density, scale_));

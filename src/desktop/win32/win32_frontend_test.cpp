@@ -192,8 +192,9 @@ TEST(Pictures, DecodedAheadOnAnotherThreadAsWhenAskedForDirectly) {
 TEST(Pictures, ThoseDrawnBetweenTheSetsAreResampledAheadOnceAndAlike) {
   Pictures ahead, direct;
   const paint::Scale s(1.5);
-  paint::DisplayList list{paint::Picture{"bag", 3, 5, {0, 0, 906, 682}},
-                          paint::Picture{"small_save_normal", 0, 0, {0, 0, 906, 682}, 255, false, rgb(0x27, 0x15, 0x0a)}};
+  const Rect all{0, 0, 906, 682};
+  paint::DisplayList list{paint::Picture{"bag", 3, 5, all},
+                          paint::Picture{"small_save_normal", 0, 0, all, 255, false, rgb(0x27, 0x15, 0x0a)}};
   ahead.announce(list, s);
   std::thread decoder([&] {
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
