@@ -1,0 +1,304 @@
+// The canvas executor and the browser's side of the program, inside the module (Module.moxRuntime): the
+// display lists' commands drawn on the page's canvases at the device's pixels, pictures decoded by the browser
+// from the embedded bytes, text in the shipped face, timers on the browser's clock, frames only on request, and
+// sound through WebAudio once the page has had a user gesture.
+Module.moxRuntime = (function () {
+  'use strict';
+  const SANS = '"MoxSans", "Noto Sans CJK SC", sans-serif';
+  const SERIF = '"MoxSerif", "Noto Serif CJK SC", serif';
+  const KEY_TOLERANCE = 8;  // paint::Picture::kKeyTolerance
+  const windows = [];
+  const pictures = new Map();  // name -> {bitmap, failed} (absent: not asked for yet; null bitmap: decoding)
+  const keyedPictures = new Map();
+  const timers = new Map();
+  const colours = new Map();
+  const metrics = new Map();
+  const sounds = new Map();
+  let decoding = 0;
+  let missing = 0;
+  let frameRequested = false;
+  let firstFrame = false;
+  let audio = null;
+  const measure = document.createElement('canvas').getContext('2d');
+
+  function page() { return Module.moxPage; }
+
+  function colour(c) {
+    let s = colours.get(c);
+    if (!s) {
+      s = 'rgb(' + (c & 255) + ',' + ((c >> 8) & 255) + ',' + ((c >> 16) & 255) + ')';
+      colours.set(c, s);
+    }
+    return s;
+  }
+
+  function win(surface) { return windows[surface >> 1]; }
+  function ctxOf(surface) { const w = win(surface); return (surface & 1) ? w.screenCtx : w.backCtx; }
+  // Layout pixels to device pixels. Every edge snaps to a whole pixel, so neighbouring fills meet.
+  function px(v, k) { return Math.round(v * k); }
+
+  function clip(ctx, k, x, y, w, h) {
+    ctx.save();
+    ctx.beginPath();
+    const x0 = px(x, k), y0 = px(y, k);
+    ctx.rect(x0, y0, px(x + w, k) - x0, px(y + h, k) - y0);
+    ctx.clip();
+  }
+
+  // A face code (web_draw.cpp): pixel height times four, plus 1 for bold and 2 for the serif face.
+  function fontOf(face) { return ((face & 1) ? 'bold ' : '') + (face >> 2) + 'px ' + ((face & 2) ? SERIF : SANS); }
+
+  // The face's line height and ascent in whole pixels, rounded outwards as a font renderer's are.
+  function faceMetrics(face) {
+    let m = metrics.get(face);
+    if (!m) {
+      const height = face >> 2;
+      measure.font = fontOf(face);
+      const t = measure.measureText('强Ag');
+      const ascent = Math.ceil(t.fontBoundingBoxAscent || height * 0.88);
+      const descent = Math.ceil(t.fontBoundingBoxDescent || height * 0.12);
+      m = {ascent: ascent, lineHeight: ascent + descent};
+      metrics.set(face, m);
+    }
+    return m;
+  }
+
+  function textWidth(text, face) {
+    measure.font = fontOf(face);
+    return Math.ceil(measure.measureText(text).width);
+  }
+
+  function decode(name) {
+    const entry = {bitmap: null, failed: false};
+    pictures.set(name, entry);
+    const where = Module.ccall('moxsim_asset', 'number', ['string'], [name]);
+    const size = Module.ccall('moxsim_asset_size', 'number', ['string'], [name]);
+    if (!where || !size) {
+      entry.failed = true;
+      page().pictureFailed(name);
+      return;
+    }
+    ++decoding;
+    const bytes = HEAPU8.slice(where, where + size);
+    createImageBitmap(new Blob([bytes])).then(function (bitmap) {
+      entry.bitmap = bitmap;
+    }, function () {
+      entry.failed = true;
+      page().pictureFailed(name);
+    }).then(function () {
+      if (--decoding === 0) Module._moxsim_redraw_all();
+    });
+  }
+
+  // The picture ready to draw, or null (decoding started, or it cannot be had).
+  function pictureOf(name, key) {
+    const entry = pictures.get(name);
+    if (!entry) { decode(name); ++missing; return null; }
+    if (!entry.bitmap) { if (!entry.failed) ++missing; return null; }
+    if (key < 0) return entry.bitmap;
+    const id = name + '#' + key;
+    let keyed = keyedPictures.get(id);
+    if (!keyed) {
+      const b = entry.bitmap;
+      keyed = document.createElement('canvas');
+      keyed.width = b.width;
+      keyed.height = b.height;
+      const c = keyed.getContext('2d');
+      c.drawImage(b, 0, 0);
+      const image = c.getImageData(0, 0, b.width, b.height);
+      const d = image.data;
+      const kr = key & 255, kg = (key >> 8) & 255, kb = (key >> 16) & 255;
+      for (let i = 0; i < d.length; i += 4) {
+        if (Math.abs(d[i] - kr) <= KEY_TOLERANCE && Math.abs(d[i + 1] - kg) <= KEY_TOLERANCE &&
+            Math.abs(d[i + 2] - kb) <= KEY_TOLERANCE) d[i + 3] = 0;
+      }
+      c.putImageData(image, 0, 0);
+      keyedPictures.set(id, keyed);
+    }
+    return keyed;
+  }
+
+  function frame() {
+    frameRequested = false;
+    missing = 0;
+    const drawn = Module._moxsim_frame();
+    if (!firstFrame && drawn && missing === 0 && decoding === 0) {
+      firstFrame = true;
+      performance.mark('moxsim-first-frame');
+      page().firstFrame();
+    }
+  }
+
+  function unlockAudio() {
+    try {
+      if (!audio) audio = new (window.AudioContext || window.webkitAudioContext)();
+      if (audio.state !== 'running') audio.resume();
+    } catch (e) {
+      audio = null;
+    }
+  }
+  window.addEventListener('pointerdown', unlockAudio, true);
+  window.addEventListener('keydown', unlockAudio, true);
+
+  return {
+    fill: function (s, x, y, w, h, c) {
+      const ctx = ctxOf(s), k = win(s).scale;
+      const x0 = px(x, k), y0 = px(y, k);
+      ctx.fillStyle = colour(c);
+      ctx.fillRect(x0, y0, px(x + w, k) - x0, px(y + h, k) - y0);
+    },
+    picture: function (s, name, x, y, cx, cy, cw, ch, alpha, tile, key) {
+      const image = pictureOf(name, key);
+      if (!image || cw <= 0 || ch <= 0) return;
+      const ctx = ctxOf(s), k = win(s).scale;
+      const iw = image.width, ih = image.height;
+      clip(ctx, k, cx, cy, cw, ch);
+      ctx.globalAlpha = alpha / 255;
+      const draw = function (ax, ay) {
+        const x0 = px(ax, k), y0 = px(ay, k);
+        ctx.drawImage(image, x0, y0, px(ax + iw, k) - x0, px(ay + ih, k) - y0);
+      };
+      if (!tile) {
+        draw(x, y);
+      } else {
+        // From (x, y), starting with the first tile that reaches into the clip.
+        const x0 = cx > x ? x + Math.floor((cx - x) / iw) * iw : x;
+        const y0 = cy > y ? y + Math.floor((cy - y) / ih) * ih : y;
+        for (let ty = y0; ty < cy + ch; ty += ih) {
+          for (let tx = x0; tx < cx + cw; tx += iw) draw(tx, ty);
+        }
+      }
+      ctx.restore();
+    },
+    text: function (s, text, face, underline, c, align, bx, by, bw, bh, cx, cy, cw, ch) {
+      if (!text || cw <= 0 || ch <= 0) return;
+      const ctx = ctxOf(s), k = win(s).scale;
+      const m = faceMetrics(face);
+      const w = textWidth(text, face);
+      let x = bx;
+      if (align === 1) x = bx + Math.trunc((bw - w) / 2);
+      if (align === 2) x = bx + bw - w;
+      const top = by + Math.trunc((bh - m.lineHeight) / 2);
+      clip(ctx, k, cx, cy, cw, ch);
+      ctx.setTransform(k, 0, 0, k, 0, 0);
+      ctx.font = fontOf(face);
+      ctx.fillStyle = colour(c);
+      ctx.textBaseline = 'alphabetic';
+      ctx.fillText(text, x, top + m.ascent);
+      if (underline) ctx.fillRect(x, top + m.ascent + 1, w, 1);
+      ctx.restore();
+    },
+    line: function (s, x0, y0, x1, y1, c, cx, cy, cw, ch) {
+      if (cw <= 0 || ch <= 0) return;
+      const ctx = ctxOf(s), k = win(s).scale;
+      clip(ctx, k, cx, cy, cw, ch);
+      ctx.fillStyle = colour(c);
+      const dot = function (x, y, w, h) {
+        const a = px(x, k), b = px(y, k);
+        ctx.fillRect(a, b, px(x + w, k) - a, px(y + h, k) - b);
+      };
+      if (x0 === x1 || y0 === y1) {
+        dot(Math.min(x0, x1), Math.min(y0, y1), Math.abs(x1 - x0) + 1, Math.abs(y1 - y0) + 1);
+      } else {
+        // Bresenham: one pixel per step along the longer axis.
+        const dx = Math.abs(x1 - x0), dy = -Math.abs(y1 - y0);
+        const sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+        let err = dx + dy, x = x0, y = y0;
+        for (;;) {
+          dot(x, y, 1, 1);
+          if (x === x1 && y === y1) break;
+          const e2 = 2 * err;
+          if (e2 >= dy) { err += dy; x += sx; }
+          if (e2 <= dx) { err += dx; y += sy; }
+        }
+      }
+      ctx.restore();
+    },
+    present: function (window, x, y, w, h) {
+      const v = windows[window], k = v.scale;
+      const x0 = px(x, k), y0 = px(y, k), pw = px(x + w, k) - x0, ph = px(y + h, k) - y0;
+      if (pw > 0 && ph > 0) v.screenCtx.drawImage(v.back, x0, y0, pw, ph, x0, y0, pw, ph);
+    },
+    lineHeight: function (face) { return faceMetrics(face).lineHeight; },
+    textWidth: textWidth,
+
+    // A window's layout size and title, once at start.
+    windowSize: function (window, width, height, title) {
+      const screen = Module.moxCanvases[window];
+      const back = document.createElement('canvas');
+      windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), back: back,
+                         backCtx: back.getContext('2d'), width: width, height: height, scale: 1, fit: 1};
+      screen.setAttribute('aria-label', title);
+      page().windowSize(window, width, height, title);
+    },
+    // Shows the window `fit` CSS pixels per layout pixel on a screen of `ratio` device pixels per CSS pixel.
+    setScale: function (window, fit, ratio) {
+      const v = windows[window];
+      if (!v) return;
+      v.fit = fit;
+      v.scale = fit * ratio;
+      const w = Math.round(v.width * v.scale), h = Math.round(v.height * v.scale);
+      for (const canvas of [v.screen, v.back]) {
+        canvas.width = w;
+        canvas.height = h;
+      }
+      for (const ctx of [v.screenCtx, v.backCtx]) {
+        ctx.imageSmoothingEnabled = true;
+        ctx.imageSmoothingQuality = 'high';
+      }
+      v.screen.style.width = (v.width * fit) + 'px';
+      v.screen.style.height = (v.height * fit) + 'px';
+      if (firstFrame || window === 0) Module._moxsim_redraw_all();
+    },
+    // From CSS pixels on the canvas to the layout's.
+    toLayout: function (window, cssX, cssY) {
+      const v = windows[window];
+      return [Math.floor(cssX / v.fit), Math.floor(cssY / v.fit)];
+    },
+    cursor: function (window, hand) {
+      const v = windows[window];
+      if (v) v.screen.style.cursor = hand ? 'pointer' : 'default';
+    },
+    timer: function (window, control, interval, generation) {
+      const key = window * 65536 + control;
+      const running = timers.get(key);
+      if (running !== undefined) clearInterval(running);
+      timers.delete(key);
+      if (interval > 0) {
+        timers.set(key, setInterval(function () { Module._moxsim_timer(window, control, generation); }, interval));
+      }
+    },
+    runningTimers: function () { return timers.size; },
+    requestFrame: function () {
+      if (frameRequested) return;
+      frameRequested = true;
+      requestAnimationFrame(frame);
+    },
+    firstFrameDrawn: function () { return firstFrame; },
+
+    playSound: function (role, channels, rate, bits, where, size) {
+      if (!audio || audio.state !== 'running') return;
+      let buffer = sounds.get(role);
+      if (!buffer) {
+        const bytesPerSample = bits / 8;
+        const frames = Math.floor(size / (bytesPerSample * channels));
+        if (frames <= 0) return;
+        buffer = audio.createBuffer(channels, frames, rate);
+        const view = new DataView(HEAPU8.buffer, where, size);
+        for (let ch = 0; ch < channels; ++ch) {
+          const out = buffer.getChannelData(ch);
+          for (let i = 0; i < frames; ++i) {
+            const at = (i * channels + ch) * bytesPerSample;
+            out[i] = bits === 16 ? view.getInt16(at, true) / 32768 : (view.getUint8(at) - 128) / 128;
+          }
+        }
+        sounds.set(role, buffer);
+      }
+      const source = audio.createBufferSource();
+      source.buffer = buffer;
+      source.connect(audio.destination);
+      source.start();
+    },
+    audioState: function () { return audio ? audio.state : 'none'; },
+  };
+})();
