@@ -108,6 +108,18 @@ class Page {
     return result;
   }
 
+  std::string describe(const std::string& name) {
+    for (Window* w : {&main_, &planner_}) {
+      const int i = w->form().indexOf(name);
+      if (i < 0) continue;
+      const Rect r = paint::absoluteRect(w->form(), i);
+      const bool reachable = w->form().reachable(i);
+      return std::to_string(w->slot()) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " +
+             std::to_string(r.w) + " " + std::to_string(r.h) + " " + (reachable ? "1 " : "0 ") + w->form().at(i).caption;
+    }
+    return "-1 0 0 0 0 0 ";
+  }
+
   void closePlanner() {
     app_.planner().close();
     afterEvents();
@@ -250,6 +262,14 @@ EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
 
 EMSCRIPTEN_KEEPALIVE void moxsim_redraw_all() {
   if (gPage) gPage->redrawAll();
+}
+
+// For tests and scripts that drive the page as a user does: where a control of that name is and what it shows,
+// as "window x y width height reachable caption" (reachable: shown and enabled; window -1: no such control).
+EMSCRIPTEN_KEEPALIVE const char* moxsim_describe(const char* name) {
+  static std::string out;
+  out = gPage ? gPage->describe(name) : "-1 0 0 0 0 0 ";
+  return out.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int moxsim_frame() { return gPage && gPage->frame() ? 1 : 0; }

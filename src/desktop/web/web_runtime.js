@@ -18,6 +18,7 @@ Module.moxRuntime = (function () {
   let missing = 0;
   let frameRequested = false;
   let firstFrame = false;
+  let framesDrawn = 0;
   let audio = null;
   const measure = document.createElement('canvas').getContext('2d');
 
@@ -122,6 +123,7 @@ Module.moxRuntime = (function () {
     frameRequested = false;
     missing = 0;
     const drawn = Module._moxsim_frame();
+    if (drawn) ++framesDrawn;
     if (!firstFrame && drawn && missing === 0 && decoding === 0) {
       firstFrame = true;
       performance.mark('moxsim-first-frame');
@@ -229,6 +231,7 @@ Module.moxRuntime = (function () {
       windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), back: back,
                          backCtx: back.getContext('2d'), width: width, height: height, scale: 1, fit: 1};
       screen.setAttribute('aria-label', title);
+      screen.dataset.layoutWidth = width;
       page().windowSize(window, width, height, title);
     },
     // Shows the window `fit` CSS pixels per layout pixel on a screen of `ratio` device pixels per CSS pixel.
@@ -275,6 +278,8 @@ Module.moxRuntime = (function () {
       requestAnimationFrame(frame);
     },
     firstFrameDrawn: function () { return firstFrame; },
+    frames: function () { return framesDrawn; },
+    fit: function (window) { return windows[window].fit; },
 
     playSound: function (role, channels, rate, bits, where, size) {
       if (!audio || audio.state !== 'running') return;

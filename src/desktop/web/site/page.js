@@ -318,8 +318,17 @@
   window.moxsimPage = {
     // For tests and benchmarks: what runs in the page now.
     state: function () {
-      return {ready: !!program && program.moxRuntime.firstFrameDrawn(), timers: program ? program.moxRuntime.runningTimers() : 0,
-              audio: program ? program.moxRuntime.audioState() : 'none', planner: plannerShown};
+      const r = program && program.moxRuntime;
+      return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
+              audio: r ? r.audioState() : 'none', planner: plannerShown};
+    },
+    // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
+    // pixel, whether a user can reach it, and its caption.
+    describe: function (name) {
+      const d = program.UTF8ToString(program.ccall('moxsim_describe', 'number', ['string'], [name])).split(' ');
+      const w = +d[0];
+      return {window: w, x: +d[1], y: +d[2], width: +d[3], height: +d[4], reachable: d[5] === '1',
+              caption: d.slice(6).join(' '), fit: w >= 0 ? program.moxRuntime.fit(w) : 1};
     },
   };
   start();
