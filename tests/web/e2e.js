@@ -150,6 +150,47 @@ async function main() {
     await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
     await p2.close();
 
+    // Errors the page can meet: each says so in the page, and what can still run runs.
+    const broken = async (what, prepare, expectReady) => {
+      const page = await browser.newPage();
+      await prepare(page);
+      await page.goto(server.url);
+      await page.waitForFunction(() => document.documentElement.dataset.moxsim === 'ready' ||
+                                       !document.getElementById('message').hidden, {timeout: 20000});
+      const said = await page.evaluate(() => ({
+        message: document.getElementById('message').hidden ? '' : document.getElementById('message').textContent,
+        notice: document.getElementById('notice').textContent,
+        ready: document.documentElement.dataset.moxsim === 'ready'}));
+      await page.close();
+      check(said.ready === expectReady && (said.message || said.notice) !== '',
+            what + ': ' + (said.message || said.notice) + (said.ready ? ' (the simulator runs)' : ''));
+    };
+    await broken('no WebAssembly', (page) => page.evaluateOnNewDocument(() => { delete window.WebAssembly; }), false);
+    await broken('no storage', (page) => page.evaluateOnNewDocument(() => {
+      IDBFactory.prototype.open = function () { throw new DOMException('denied', 'SecurityError'); };
+    }), true);
+    await broken('no font', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (r.url().endsWith('/fonts.js') ? r.abort() : r.continue()));
+    }, true);
+    await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
+      const decode = window.createImageBitmap;
+      let calls = 0;
+      window.createImageBitmap = function (blob) {
+        return ++calls === 3 ? Promise.reject(new Error('broken')) : decode.call(window, blob);
+      };
+    }), true);
+
+    // The page's own controls with the keyboard and a screen reader: both buttons by name, in the tab order.
+    const p4 = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    const tree = JSON.stringify(await p4.page.accessibility.snapshot({interestingOnly: true}));
+    check(tree.includes('"name":"导出存档"') && tree.includes('"name":"导入存档"'),
+          'a screen reader finds 导出存档 and 导入存档');
+    await p4.page.focus('#export-save');
+    await p4.page.keyboard.press('Tab');
+    check(await p4.page.evaluate(() => document.activeElement.id) === 'import-save', 'Tab goes from export to import');
+    await p4.close();
+
     // Opened from a file: the page runs the program from its single-file script.
     const p3 = await Player.open(browser, 'file://' + path.join(site, 'index.html'), {width: 1000, height: 800, ratio: 1},
                                  work);
