@@ -12,8 +12,8 @@ const TYPES = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.
                '.wasm': 'application/wasm', '.txt': 'text/plain; charset=utf-8'};
 
 // A static host for `root` on 127.0.0.1, gzip-compressing what the browser accepts compressed, as hosts do.
-// `sent` counts the bytes each path put on the wire.
-function serve(root) {
+// `sent` counts the bytes each path put on the wire. With `cache`, browsers may keep what it sends for an hour.
+function serve(root, cache) {
   const sent = {};
   const server = http.createServer((req, res) => {
     const rel = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
@@ -24,7 +24,7 @@ function serve(root) {
       return;
     }
     let body = fs.readFileSync(file);
-    const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-cache'};
+    const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream', 'Cache-Control': cache ? 'max-age=3600' : 'no-cache'};
     if (/\bgzip\b/.test(req.headers['accept-encoding'] || '')) {
       body = zlib.gzipSync(body, {level: 9});
       headers['Content-Encoding'] = 'gzip';
