@@ -18,8 +18,8 @@ fi
 cmake --build build-web -j2 --target "${targets[@]}"
 
 # The fonts: the faces the desktop program draws with (Noto Sans CJK SC, and Noto Serif CJK SC for the layout's
-# 宋体), cut down to the characters the program can show, as WOFF2 inside a script (a page opened from a file may
-# not fetch fonts).
+# 宋体), cut down to the characters the program can show, as WOFF2 files and once more inside a script (a page
+# opened from a file may not fetch fonts).
 fonts=build-web/fonts
 mkdir -p "$fonts"
 python3 tools/web_chars.py . >"$fonts/chars.txt"
@@ -49,7 +49,8 @@ site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
 cp src/desktop/web/site/index.html src/desktop/web/site/page.js src/desktop/web/site/page.css "$site/"
-cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts/fonts.js" "$site/"
+cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
+  "$site/"
 cp LICENSE "$site/LICENSE.txt"
 (cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)
 echo "dist/moxsim-web/ and dist/moxsim-web.zip"

@@ -171,7 +171,7 @@ async function main() {
     }), true);
     await broken('no font', async (page) => {
       await page.setRequestInterception(true);
-      page.on('request', (r) => (r.url().endsWith('/fonts.js') ? r.abort() : r.continue()));
+      page.on('request', (r) => (r.url().endsWith('.woff2') ? r.abort() : r.continue()));
     }, true);
     await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
       const decode = window.createImageBitmap;

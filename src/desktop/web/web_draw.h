@@ -24,6 +24,12 @@ class Painter : public paint::TextMetrics {
   // Copies the form's picture to the screen inside `area` (layout pixels).
   void present(int window, const Rect& area);
 
+  // Other faces arrived: every size measured so far is forgotten.
+  void forgetMetrics() {
+    lineHeights_.clear();
+    widths_.clear();
+  }
+
   int lineHeight(const Font& font) override;
   int width(const Font& font, std::string_view text) override;
 

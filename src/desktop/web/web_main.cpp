@@ -108,6 +108,12 @@ class Page {
     return result;
   }
 
+  // What a control says: its caption, or a drop-down's chosen item.
+  static std::string shownText(const Control& c) {
+    if (c.kind != Kind::DropDown || c.selection < 0 || c.selection >= static_cast<int>(c.items.size())) return c.caption;
+    return c.items[static_cast<size_t>(c.selection)].text;
+  }
+
   std::string describe(const std::string& name) {
     for (Window* w : {&main_, &planner_}) {
       const int i = w->form().indexOf(name);
@@ -115,7 +121,7 @@ class Page {
       const Rect r = paint::absoluteRect(w->form(), i);
       const bool reachable = w->form().reachable(i);
       return std::to_string(w->slot()) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " +
-             std::to_string(r.w) + " " + std::to_string(r.h) + " " + (reachable ? "1 " : "0 ") + w->form().at(i).caption;
+             std::to_string(r.w) + " " + std::to_string(r.h) + " " + (reachable ? "1 " : "0 ") + shownText(w->form().at(i));
     }
     return "-1 0 0 0 0 0 ";
   }
@@ -137,6 +143,11 @@ class Page {
     main_.view().redrawAll();
     planner_.view().redrawAll();
     moxRequestFrame();
+  }
+
+  void fontsChanged() {
+    painter_.forgetMetrics();
+    redrawAll();
   }
 
   // The frame the page asked for: returns whether anything was presented.
@@ -258,6 +269,10 @@ EMSCRIPTEN_KEEPALIVE void moxsim_write_done(int id, int ok) {
 
 EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
   if (gPage) gPage->closePlanner();
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_fonts_changed() {
+  if (gPage) gPage->fontsChanged();
 }
 
 EMSCRIPTEN_KEEPALIVE void moxsim_redraw_all() {

@@ -18,6 +18,7 @@ Module.moxRuntime = (function () {
   let missing = 0;
   let frameRequested = false;
   let firstFrame = false;
+  let fontsReady = false;
   let framesDrawn = 0;
   let audio = null;
   const measure = document.createElement('canvas').getContext('2d');
@@ -124,7 +125,7 @@ Module.moxRuntime = (function () {
     missing = 0;
     const drawn = Module._moxsim_frame();
     if (drawn) ++framesDrawn;
-    if (!firstFrame && drawn && missing === 0 && decoding === 0) {
+    if (!firstFrame && drawn && fontsReady && missing === 0 && decoding === 0) {
       firstFrame = true;
       performance.mark('moxsim-first-frame');
       page().firstFrame();
@@ -278,6 +279,12 @@ Module.moxRuntime = (function () {
       requestAnimationFrame(frame);
     },
     firstFrameDrawn: function () { return firstFrame; },
+    // The shipped faces arrived (or failed for good): text is measured and drawn again in them.
+    fontsLoaded: function () {
+      fontsReady = true;
+      metrics.clear();
+      Module._moxsim_fonts_changed();
+    },
     frames: function () { return framesDrawn; },
     fit: function (window) { return windows[window].fit; },
 

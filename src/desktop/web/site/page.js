@@ -112,21 +112,27 @@
     }
   }
 
-  // ---- fonts: shipped inside fonts.js, so a page opened from a file has them too ----
-  function loadFonts() {
-    const wanted = window.MOX_FONTS;
-    if (!wanted || !document.fonts || typeof FontFace !== 'function') {
+  // ---- fonts: the faces as WOFF2 files, or inside fonts.js for a page opened from a file (which may not fetch
+  // fonts) ----
+  const FACES = [['MoxSans', 'normal', 'Sans-Regular'], ['MoxSans', 'bold', 'Sans-Bold'],
+                 ['MoxSerif', 'normal', 'Serif-Regular'], ['MoxSerif', 'bold', 'Serif-Bold']];
+  function loadFonts(fromScript) {
+    const failed = function () {
       notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
-      return Promise.resolve();
-    }
-    const loads = wanted.map(function (f) {
-      const bytes = Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
-      const face = new FontFace(f.family, bytes, {weight: f.weight});
-      return face.load().then(function (loaded) { document.fonts.add(loaded); });
-    });
-    return Promise.all(loads).catch(function () {
-      notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
-    });
+    };
+    if (!document.fonts || typeof FontFace !== 'function') { failed(); return Promise.resolve(); }
+    const sources = fromScript
+      ? loadScript('fonts.js').then(function () {
+        return window.MOX_FONTS.map(function (f) {
+          return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
+        });
+      })
+      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + '.woff2)'; }));
+    return sources.then(function (list) {
+      return Promise.all(FACES.map(function (f, i) {
+        return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) { document.fonts.add(face); });
+      }));
+    }).catch(failed);
   }
 
   function loadScript(src) {
@@ -283,26 +289,31 @@
       fail('这个浏览器不支持 WebAssembly，模拟器无法运行。请换用新版的 Chrome、Edge、Firefox 或 Safari，或者下载桌面版。');
       return;
     }
-    store = await openStore();
-    if (store) {
-      saved = await readStored(SAVE);
-    } else {
-      notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
-    }
-    await loadFonts();
+    // The storage, the fonts and the program load side by side; the program draws its first frame (and the
+    // browser decodes its pictures) while the fonts still arrive, and shows it once they are there.
     const single = location.protocol === 'file:';
+    const stored = openStore().then(function (s) {
+      store = s;
+      return s ? readStored(SAVE) : null;
+    });
+    let fonts = null;
     try {
       await loadScript(single ? 'moxsim-single.js' : 'moxsim.js');
-      program = await window.createMoxsim({
+      const made = window.createMoxsim({
         moxPage: moxPage,
         moxCanvases: canvases,
         onAbort: function (what) { fail('模拟器遇到无法继续的错误，请刷新页面重新开始。（' + what + '）'); },
       });
+      // The fonts are read on this thread; the wasm is fetched and compiled beside it.
+      fonts = loadFonts(single);
+      program = await made;
     } catch (e) {
       fail(single ? '模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。'
                   : '模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。');
       return;
     }
+    saved = await stored;
+    if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
     if (saved) {
       const where = program._malloc(Math.max(1, saved.length));
       program.HEAPU8.set(saved, where);
@@ -314,6 +325,8 @@
     layout();
     watchRatio();
     canvases[0].focus({preventScroll: true});
+    await fonts;
+    program.moxRuntime.fontsLoaded();
   }
   window.moxsimPage = {
     // For tests and benchmarks: what runs in the page now.
