@@ -30,15 +30,20 @@ async function firstFrame(browser, url, mark, runs) {
   return times;
 }
 
-// Tasks of the page's thread longer than 50 ms from now on, kept in the page.
+// The longest the page's thread stays busy from now on: a 4 ms interval notes its longest gap.
 function watchLongTasks(page) {
   return page.evaluate(() => {
-    window.benchTasks = [];
-    new PerformanceObserver((l) => { for (const e of l.getEntries()) window.benchTasks.push(e.duration); })
-      .observe({type: 'longtask'});
+    if (window.benchProbe) clearInterval(window.benchProbe);
+    window.benchBusy = 0;
+    let last = performance.now();
+    window.benchProbe = setInterval(() => {
+      const now = performance.now();
+      window.benchBusy = Math.max(window.benchBusy, now - last - 4);
+      last = now;
+    }, 4);
   });
 }
-const longest = (page) => page.evaluate(() => Math.max(0, ...window.benchTasks));
+const longest = (page) => page.evaluate(() => window.benchBusy);
 
 async function main() {
   const site = path.resolve(process.argv[2]);
@@ -81,7 +86,7 @@ async function main() {
 
     // The planner: a chip +0 and a small crystal on the bench, then the planner figuring a climb to +9.
     const save = path.join(work, 'MOXdata');
-    fs.writeFileSync(save, scrambleSave('1|1|0|0|0|0|0|0|0|0|0|0|0|0|0|'));
+    fs.writeFileSync(save, scrambleSave('1|1000000|0|0|0|0|0|0|0|0|0|0|0|0|0|'));
     await page.importFile(save, true);
     await page.click('a01');
     await page.click('a01');
@@ -95,18 +100,23 @@ async function main() {
            await page.caption('目标等级') + ', 50 ms or less keeps the page responsive)');
 
     await page.click('快速');
-    await page.click('自动补给');
-    await watchLongTasks(page.page);
-    await page.click('自动强化按钮');
+    // A fast auto-run towards +9 from a stock of small crystals, and again buying each as it runs out.
     const count = async () => +((await page.caption('自动状态标签')).match(/已 (\d+) 次/) || [0, 0])[1];
-    await page.sleep(1000);
-    const a0 = await count(), t0 = Date.now();
-    await page.sleep(5000);
-    const a1 = await count(), t1 = Date.now();
-    await page.page.keyboard.press('Escape');
-    const rate = (a1 - a0) / ((t1 - t0) / 1000);
-    report('fast auto-run        ' + Math.round(rate) + ' attempts a second, longest task ' +
-           (await longest(page.page)).toFixed(0) + ' ms (goal 10000 a second)', rate >= 10000);
+    for (const supply of [false, true]) {
+      if (supply) await page.click('自动补给');
+      await watchLongTasks(page.page);
+      await page.click('自动强化按钮');
+      await page.sleep(1000);
+      const a0 = await count(), t0 = Date.now();
+      await page.sleep(5000);
+      const a1 = await count(), t1 = Date.now();
+      await page.page.keyboard.press('Escape');
+      await page.frames();
+      const rate = (a1 - a0) / ((t1 - t0) / 1000);
+      report('fast auto-run        ' + (supply ? 'with supply ' : 'from stock  ') + Math.round(rate) +
+             ' attempts a second, longest task ' + (await longest(page.page)).toFixed(0) + ' ms (goal 10000 a second)',
+             rate >= 10000);
+    }
     await page.close();
   } finally {
     await browser.close();

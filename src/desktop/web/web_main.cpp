@@ -82,7 +82,8 @@ class Page {
 
   void start() {
     app_.start();
-    // Fast auto-runs fill each tick for 40 ms at most: the page's only thread must stay responsive.
+    // Fast auto-runs fill each tick for 40 ms at most (the desktop takes 80): the page's only thread must stay
+    // responsive.
     app_.planner().setClock(steadyMicros(), kSliceUs);
     main_.announce();
     planner_.announce();
