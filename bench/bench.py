@@ -16,13 +16,17 @@ import time
 from pathlib import Path
 
 
-def start_xvfb():
+def start_xvfb(scale):
     read, write = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "2800x2100x24", "-nolisten", "tcp"],
                             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write)
     with os.fdopen(read) as r:
         display = ":" + r.readline().strip()
+    if scale != 1:
+        # The desktop's setting, as moxsim finds it on a real desktop.
+        subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: %d\n" % round(96 * scale), text=True,
+                       env=dict(os.environ, DISPLAY=display), check=True)
     return proc, display
 
 
@@ -74,9 +78,11 @@ def main():
     ap.add_argument("--floor", required=True)
     ap.add_argument("--runs", type=int, default=15)
     ap.add_argument("--idle", type=float, default=5.0)
+    ap.add_argument("--scale", type=float, default=1.0,
+                    help="the desktop's scale factor (Xft.dpi for moxsim; the floor's window as large on the screen)")
     args = ap.parse_args()
 
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb(args.scale)
     work = Path(tempfile.mkdtemp(prefix="moxsim-bench-"))
     try:
         # moxsim runs from a directory of its own, as a user's copy would, so its save file lands there.
@@ -85,20 +91,26 @@ def main():
         env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
         env.update(DISPLAY=display, HOME=str(work))
         rows = []
+        floor_env = dict(env, MOXSIM_SCALE=str(args.scale))
         for name, path in (("floor", args.floor), ("moxsim", str(exe))):
-            subprocess.run([path], env=dict(env, MOXSIM_BENCH_T0=str(time.monotonic_ns())),
+            env_for = floor_env if name == "floor" else env
+            subprocess.run([path], env=dict(env_for, MOXSIM_BENCH_T0=str(time.monotonic_ns())),
                            capture_output=True, timeout=30)  # warm the file cache
-            start = first_frame_ms(path, env, args.runs)
-            cpu, mib = idle_and_memory(path, env, 2.0, args.idle)
+            start = first_frame_ms(path, env_for, args.runs)
+            cpu, mib = idle_and_memory(path, env_for, 2.0, args.idle)
             rows.append((name, start, mib, cpu))
         print("%-8s %16s %14s %10s" % ("", "first frame ms", "peak RSS MiB", "idle CPU"))
         for name, start, mib, cpu in rows:
             print("%-8s %16.1f %14.1f %9.2f%%" % (name, start, mib, cpu))
         (_, fs, fm, _), (_, ms, mm, mc) = rows
         print()
-        print("start-up  %.2f x the floor   (goal: within 1.3 x)  %s" % (ms / fs, "ok" if ms <= 1.3 * fs else "OVER"))
-        print("memory    %+.1f MiB over the floor (goal: within 30 MiB)  %s" % (mm - fm,
-                                                                                 "ok" if mm - fm <= 30 else "OVER"))
+        # The goals: at the layout's size as close to the floor as the last benchmark asked; scaled, room for
+        # pictures and text drawn at the larger size.
+        time_goal, memory_goal = (1.15, 20) if args.scale == 1 else (1.3, 48)
+        print("start-up  %.2f x the floor   (goal: within %g x)  %s" % (ms / fs, time_goal,
+                                                                       "ok" if ms <= time_goal * fs else "OVER"))
+        print("memory    %+.1f MiB over the floor (goal: within %d MiB)  %s" % (
+            mm - fm, memory_goal, "ok" if mm - fm <= memory_goal else "OVER"))
         print("idle CPU  %.2f %%   (goal: below 0.5 %%)  %s" % (mc, "ok" if mc < 0.5 else "OVER"))
     finally:
         xvfb.terminate()

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,7 +17,11 @@ int main(int, char**) {
     std::fprintf(stderr, "floor: %s\n", SDL_GetError());
     return 1;
   }
-  SDL_Window* w = SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 906, 682, 0);
+  // At a scale factor (MOXSIM_SCALE, as moxsim takes it), a window of moxsim's size on the screen.
+  double scale = 1;
+  if (const char* s = std::getenv("MOXSIM_SCALE")) scale = std::atof(s) > 0 ? std::atof(s) : 1;
+  SDL_Window* w = SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   static_cast<int>(std::lround(906 * scale)), static_cast<int>(std::lround(682 * scale)), 0);
   SDL_Surface* s = w ? SDL_GetWindowSurface(w) : nullptr;
   if (!s) {
     std::fprintf(stderr, "floor: %s\n", SDL_GetError());

@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libsdl2-mixer-dev
-  libfontconfig-dev fontconfig fonts-noto-cjk
+  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev
+  libfontconfig-dev libx11-dev fontconfig fonts-noto-cjk x11-xserver-utils
   xvfb xdotool x11-utils imagemagick
   python3 python3-pil libjpeg-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64

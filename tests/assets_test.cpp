@@ -68,6 +68,11 @@ std::vector<Expected> expectedAssets() {
   e.push_back({"sound_purchase", Kind::Wav, 0, 0, 34816});
   e.push_back({"sound_success", Kind::Wav, 0, 0, 127116});
   e.push_back({"sound_failure", Kind::Wav, 0, 0, 112460});
+  // Every picture is also drawn at twice its size for enlarged screens, in the same format (not the icon, which
+  // carries its own sizes, nor the sounds).
+  for (size_t i = 0, n = e.size(); i < n; ++i)
+    if (e[i].kind == Kind::Jpeg || e[i].kind == Kind::Png)
+      e.push_back({e[i].name + "@2x", e[i].kind, 2 * e[i].width, 2 * e[i].height});
   return e;
 }
 
@@ -173,7 +178,7 @@ TEST(Assets, EveryExpectedAssetIsEmbeddedAndNoOther) {
   std::set<std::string> expected, embedded;
   for (const Expected& e : expectedAssets()) expected.insert(e.name);
   for (const mox::assets::Asset& a : mox::assets::all()) embedded.insert(std::string(a.name));
-  EXPECT_EQ(expected.size(), 111u);
+  EXPECT_EQ(expected.size(), 111u + 105u);
   for (const std::string& n : expected) EXPECT_TRUE(embedded.count(n)) << "missing " << n;
   for (const std::string& n : embedded) EXPECT_TRUE(expected.count(n)) << "unexpected " << n;
 }

@@ -14,11 +14,16 @@ every screenshot is the same on every run. The auto-run's draws are not: its scr
 parts that depend on them (the odds, the run's figures, the record, the luck, the curve's marks) masked.
 
   desktop_test.py --program build/moxsim        run the test
+  desktop_test.py --program build/moxsim --dpi 192 --scale 2 --golden golden-2x --screen 2600x1800
+                                                 the same on a desktop set to 200 %
+  desktop_test.py ... --dpi 144 --scale 1.25 --screen 1600x900 --open-only
+                                                 only where and how large the window opens
   MOX_UPDATE_GOLDEN=1 desktop_test.py ...        write the screenshots as the new golden images
   desktop_test.py --program build/moxsim --no-display
                                                  without any display the program must refuse to start
 """
 import argparse
+import math
 import os
 import shutil
 import subprocess
@@ -58,10 +63,11 @@ def decode_save(data: bytes) -> str:
 
 
 class Xvfb:
-    def __init__(self):
+    def __init__(self, screen="1280x1024", dpi=None):
+        """A private X server; with `dpi`, its resources say Xft.dpi as a desktop set to that scale does."""
         read, write = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", screen + "x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
@@ -75,6 +81,9 @@ class Xvfb:
             self.proc.kill()
             fail("Xvfb did not start")
         self.display = ":" + number.decode().strip()
+        if dpi:
+            subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: %d\n" % dpi, text=True, check=True,
+                           env=dict(os.environ, DISPLAY=self.display), timeout=20)
 
     def close(self):
         self.proc.terminate()
@@ -85,9 +94,14 @@ class Xvfb:
 
 
 class Program:
-    def __init__(self, program: Path, display: str, workdir: Path, command=None, env=None, user=None):
+    # Screen pixels per layout pixel: clicks and checks are given in the layout's coordinates.
+    scale = 1.0
+
+    def __init__(self, program: Path, display: str, workdir: Path, command=None, env=None, user=None, scale=1.0):
         """Starts a copy of `program` in workdir/app; or, given `command`, that command as it stands (an
-        installed program), with `env` added to its environment and as `user` when given."""
+        installed program), with `env` added to its environment and as `user` when given. `scale` is the factor
+        the program is expected to draw at."""
+        self.scale = scale
         self.dir = workdir / "app"
         if command is None:
             self.dir.mkdir()
@@ -133,8 +147,12 @@ class Program:
     def settle(self, seconds=0.25):
         time.sleep(seconds)
 
+    def at(self, v):
+        """A layout coordinate on the screen, rounded as the program rounds its edges."""
+        return int(math.floor(v * self.scale + 0.5))
+
     def point(self, x, y):
-        self.xdotool("mousemove", "--sync", self.left + x, self.top + y)
+        self.xdotool("mousemove", "--sync", self.left + self.at(x), self.top + self.at(y))
 
     def click(self, x, y, wait=0.25):
         self.point(x, y)
@@ -209,16 +227,28 @@ def compare(shot: Path, golden: Path, diff_out: Path, pixel_share=PIXEL_SHARE, m
     return "%d pixels differ (%.4f %%); differences marked in %s" % (differing, share * 100, diff_out)
 
 
+# At a factor other than 1 a few moments stand for the rest (the screenshots are large): the main window as
+# drawn at start, with items placed, after an enhancement, and the planner window after its run.
+SCALED_CHECKS = {"01-start", "04-placed", "06-enhanced", "11-planner-after"}
+
+
 class Checker:
-    def __init__(self, program: Program, out: Path, update: bool, golden_dir=GOLDEN, pixel_share=PIXEL_SHARE):
+    def __init__(self, program: Program, out: Path, update: bool, golden_dir=GOLDEN, pixel_share=PIXEL_SHARE,
+                 only=None):
+        """`only`: the names of the moments compared (None: all)."""
         self.program, self.out, self.update = program, out, update
+        self.only = only
         self.golden_dir, self.pixel_share = golden_dir, pixel_share
         # check_within's share: the same unless a slower system needs room for a moment caught a step early.
         self.moving_share = pixel_share
         self.failures = []
 
     def check(self, name: str, window=None, masks=()):
+        if self.only is not None and name not in self.only:
+            return
         shot = self.out / (name + ".png")
+        masks = [(self.program.at(x), self.program.at(y), self.program.at(x + w) - self.program.at(x),
+                  self.program.at(y + h) - self.program.at(y)) for x, y, w, h in masks]
         if window:
             self.program.screenshot(shot, window)
         else:
@@ -241,6 +271,9 @@ class Checker:
     def check_within(self, name: str, seconds: float):
         """For a moment that lasts a while but starts at a time the test cannot know to the millisecond (the
         banner resting in place): passes when any screenshot in the period matches."""
+        if self.only is not None and name not in self.only:
+            time.sleep(seconds)
+            return
         if self.update:
             time.sleep(seconds / 2)
             self.check(name)
@@ -371,16 +404,17 @@ def planner_run(p: Program, c: Checker):
         return
     p.settle(1.0)  # the plan is figured off the interface thread
     left, top, width, height = p.client_rect(planner)
-    if (width, height) != PLANNER_SIZE:
-        c.failures.append("planner window %dx%d, expected %dx%d" % (width, height, *PLANNER_SIZE))
+    expected = tuple(p.at(v) for v in PLANNER_SIZE)
+    if (width, height) != expected:
+        c.failures.append("planner window %dx%d, expected %dx%d" % (width, height, *expected))
 
     def click(x, y, wait=0.3):
-        p.xdotool("mousemove", "--sync", left + x, top + y)
+        p.xdotool("mousemove", "--sync", left + p.at(x), top + p.at(y))
         p.xdotool("click", "1")
         p.settle(wait)
 
     def rest():
-        p.xdotool("mousemove", "--sync", left + 448, top + 636)
+        p.xdotool("mousemove", "--sync", left + p.at(448), top + p.at(636))
         p.settle(0.2)
 
     rest()
@@ -428,13 +462,22 @@ def run(args):
     work = Path(tempfile.mkdtemp(prefix="moxsim-e2e-"))
     out = Path(args.out) if args.out else work / "shots"
     out.mkdir(parents=True, exist_ok=True)
-    xvfb = Xvfb()
+    xvfb = Xvfb(args.screen, args.dpi)
     p = None
     try:
-        p = Program(Path(args.program).resolve(), xvfb.display, work)
-        if (p.width, p.height) != (906, 682):
-            fail("client area %dx%d, expected 906x682" % (p.width, p.height))
-        c = Checker(p, out, update)
+        p = Program(Path(args.program).resolve(), xvfb.display, work, scale=args.scale)
+        expected = (p.at(906), p.at(682))
+        if (p.width, p.height) != expected:
+            fail("client area %dx%d, expected %dx%d" % (p.width, p.height, *expected))
+        screen = tuple(map(int, args.screen.split("x")))
+        if p.left < 0 or p.top < 0 or p.left + p.width > screen[0] or p.top + p.height > screen[1]:
+            fail("the window at %d,%d %dx%d is not wholly on the %dx%d screen" % (p.left, p.top, p.width, p.height,
+                                                                                 *screen))
+        if args.open_only:
+            print("ok   opened at %gx, %dx%d at %d,%d" % (p.scale, p.width, p.height, p.left, p.top))
+            return
+        only = None if p.scale == 1 else (SCALED_CHECKS if args.golden != "none" else set())
+        c = Checker(p, out, update, HERE / args.golden, only=only)
         play_scenario(p, c, before_exit=planner_run)
         if c.failures:
             p.stderr.seek(0)
@@ -467,6 +510,12 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--out", help="keep the screenshots in this directory")
     parser.add_argument("--no-display", action="store_true")
+    parser.add_argument("--screen", default="1280x1024", help="the X screen's size")
+    parser.add_argument("--dpi", type=int, help="Xft.dpi in the X resources (192 for a factor of 2)")
+    parser.add_argument("--scale", type=float, default=1.0, help="the factor the window must open at")
+    parser.add_argument("--golden", default="golden",
+                        help="the folder of golden images beside this script; none: compare no screenshots")
+    parser.add_argument("--open-only", action="store_true", help="check only the window's size and place")
     args = parser.parse_args()
     if args.no_display:
         no_display(args)

@@ -1,8 +1,8 @@
 #include "desktop/sdl/sdl_audio.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace mox::sdl {
@@ -46,9 +46,7 @@ std::optional<std::vector<uint8_t>> convertSamples(const WaveFormat& format, std
 SdlAudio::~SdlAudio() {
   if (opener_.joinable()) opener_.join();
   if (state_.load() == State::Ready) {
-    Mix_HaltChannel(-1);
-    Mix_CloseAudio();
-    for (auto& [role, sound] : sounds_) Mix_FreeChunk(sound.chunk);
+    SDL_CloseAudioDevice(device_);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
 }
@@ -61,36 +59,59 @@ void SdlAudio::start() {
       state_ = State::Failed;
       return;
     }
-    if (Mix_OpenAudio(kRate, AUDIO_S16LSB, kChannels, kBufferFrames) != 0) {
+    SDL_AudioSpec want{}, have{};
+    want.freq = kRate;
+    want.format = AUDIO_S16LSB;
+    want.channels = kChannels;
+    want.samples = kBufferFrames;
+    want.callback = [](void* self, Uint8* stream, int length) { static_cast<SdlAudio*>(self)->mix(stream, length); };
+    want.userdata = this;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                                  SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (device_ == 0) {
       // No sound card: the program carries on without sound.
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       state_ = State::Failed;
       return;
     }
-    Mix_AllocateChannels(kMixChannels);
-    int rate = 0, channels = 0;
-    Uint16 format = 0;
-    Mix_QuerySpec(&rate, &format, &channels);
-    rate_ = rate;
-    format_ = format;
-    channels_ = channels;
+    rate_ = have.freq;
+    format_ = have.format;
+    channels_ = have.channels;
     state_ = State::Ready;
+    SDL_PauseAudioDevice(device_, 0);
   });
+}
+
+// On the device's thread: every voice that is playing adds its next samples, clipped at full scale.
+void SdlAudio::mix(uint8_t* stream, int length) {
+  std::memset(stream, 0, static_cast<size_t>(length));
+  for (Voice& v : voices_) {
+    if (!v.sound) continue;
+    const size_t left = v.sound->size() - v.at;
+    const size_t n = std::min(left, static_cast<size_t>(length));
+    SDL_MixAudioFormat(stream, v.sound->data() + v.at, format_, static_cast<Uint32>(n), SDL_MIX_MAXVOLUME);
+    v.at += n;
+    if (v.at >= v.sound->size()) v = {};
+  }
 }
 
 void SdlAudio::play(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) {
   if (state_.load() != State::Ready) return;
   auto it = sounds_.find(role);
   if (it == sounds_.end()) {
-    Sound sound;
-    if (auto pcm = convertSamples(format, samples, rate_, format_, channels_)) {
-      sound.pcm = std::move(*pcm);
-      sound.chunk = Mix_QuickLoad_RAW(sound.pcm.data(), static_cast<Uint32>(sound.pcm.size()));
-    }
-    it = sounds_.emplace(std::string(role), std::move(sound)).first;
+    std::vector<uint8_t> pcm;
+    if (auto converted = convertSamples(format, samples, rate_, format_, channels_)) pcm = std::move(*converted);
+    it = sounds_.emplace(std::string(role), std::move(pcm)).first;
   }
-  // Every free channel is a voice of its own; when all are busy the sound is dropped rather than cutting one off.
-  if (it->second.chunk) Mix_PlayChannel(-1, it->second.chunk, 0);
+  if (it->second.empty()) return;
+  // Every free voice plays a sound of its own; when all are busy the sound is dropped rather than cutting one off.
+  SDL_LockAudioDevice(device_);
+  for (Voice& v : voices_) {
+    if (v.sound) continue;
+    v = {&it->second, 0};
+    break;
+  }
+  SDL_UnlockAudioDevice(device_);
 }
 
 }  // namespace mox::sdl

@@ -1,8 +1,10 @@
 #pragma once
-// Sound through SDL_mixer: each sound is converted once to the device's format and kept as a chunk by its role,
-// and every play takes a free mixer channel, so sounds overlap and never wait for each other. The device is
+// Sound through SDL's own audio device: each sound is converted once to the device's format and kept by its role,
+// and every play takes a free voice of the device's mixer, so sounds overlap and never wait for each other. (A
+// mixing library would bring decoders for every music format, and their libraries, for a few short WAVE sounds.) The device is
 // opened on a thread of its own after the window is up, so neither start-up nor a click ever waits for the
 // sound system; sounds asked for before it is ready, or on a machine without a device, are not heard.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -14,8 +16,6 @@
 #include <vector>
 
 #include "runtime/platform.h"
-
-struct Mix_Chunk;
 
 namespace mox::sdl {
 
@@ -45,16 +45,19 @@ class SdlAudio {
 
  private:
   enum class State { Idle, Opening, Ready, Failed };
-  struct Sound {
-    std::vector<uint8_t> pcm;
-    Mix_Chunk* chunk = nullptr;
+  struct Voice {
+    const std::vector<uint8_t>* sound = nullptr;  // in the device's format; none: the voice is free
+    size_t at = 0;                                // bytes played
   };
+  void mix(uint8_t* stream, int length);
 
   std::atomic<State> state_{State::Idle};
   std::thread opener_;
+  uint32_t device_ = 0;
   int rate_ = 0, channels_ = 0;
   uint16_t format_ = 0;
-  std::map<std::string, Sound, std::less<>> sounds_;
+  std::map<std::string, std::vector<uint8_t>, std::less<>> sounds_;  // by role; empty: cannot be played
+  std::array<Voice, kMixChannels> voices_{};
 };
 
 }  // namespace mox::sdl

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <variant>
+#include <vector>
 
 #include "assets/assets.h"
+#include "ui/paint/resample.h"
 
 namespace mox::sdl {
 
@@ -25,17 +27,25 @@ void fill(SDL_Surface* target, Rect r, uint32_t bgr) {
   SDL_FillRect(target, &s, mapColour(target, bgr));
 }
 
-// Sets the surface's clip to `r` cut to the surface; false when nothing of it is on the surface.
-bool clipTo(SDL_Surface* target, const Rect& r) {
-  const Rect cut = paint::intersect(r, {0, 0, target->w, target->h});
-  SDL_Rect c = toSdl(cut);
-  SDL_SetClipRect(target, &c);
-  return !paint::empty(cut);
-}
-
 void blit(SDL_Surface* source, SDL_Surface* target, int x, int y) {
   SDL_Rect at{x, y, source->w, source->h};
   SDL_BlitSurface(source, nullptr, target, &at);
+}
+
+// A copy of `source` at width x height, resampled (ARGB8888, straight alpha in and out).
+SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
+  SDL_Surface* out = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+  if (!out) return nullptr;
+  SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
+  if (from) {
+    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_NONE);
+    SDL_BlitScaled(from, nullptr, out, nullptr);
+    SDL_FreeSurface(from);
+  }
+  SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+  SDL_GetSurfaceBlendMode(source, &mode);
+  SDL_SetSurfaceBlendMode(out, mode);
+  return out;
 }
 
 }  // namespace
@@ -43,6 +53,7 @@ void blit(SDL_Surface* source, SDL_Surface* target, int x, int y) {
 Pictures::~Pictures() {
   for (auto& [name, s] : plain_) SDL_FreeSurface(s);
   for (auto& [key, s] : keyed_) SDL_FreeSurface(s);
+  for (auto& [key, s] : sized_) SDL_FreeSurface(s);
 }
 
 SDL_Surface* Pictures::get(const std::string& name) {
@@ -71,18 +82,10 @@ SDL_Surface* Pictures::keyed(const std::string& name, uint32_t colour) {
   if (SDL_Surface* plain = get(name)) {
     out = SDL_ConvertSurfaceFormat(plain, SDL_PIXELFORMAT_ARGB8888, 0);
     if (out) {
-      constexpr int kTolerance = paint::Picture::kKeyTolerance;
-      const int kr = colour & 0xFF, kg = (colour >> 8) & 0xFF, kb = (colour >> 16) & 0xFF;
       SDL_LockSurface(out);
       for (int y = 0; y < out->h; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
-        for (int x = 0; x < out->w; ++x) {
-          const uint32_t p = row[x];
-          const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-          if (std::abs(r - kr) <= kTolerance && std::abs(g - kg) <= kTolerance && std::abs(b - kb) <= kTolerance) {
-            row[x] = p & 0x00FFFFFFu;
-          }
-        }
+        paint::keyOut({row, static_cast<size_t>(out->w)}, colour);
       }
       SDL_UnlockSurface(out);
       SDL_SetSurfaceBlendMode(out, SDL_BLENDMODE_BLEND);
@@ -92,11 +95,27 @@ SDL_Surface* Pictures::keyed(const std::string& name, uint32_t colour) {
   return out;
 }
 
+SDL_Surface* Pictures::scaled(const std::string& name, std::optional<uint32_t> key, const paint::Scale& scale,
+                              int width, int height) {
+  if (scale.identity()) return key ? keyed(name, *key) : get(name);
+  const paint::PictureSource source = paint::pictureSource(name, scale);
+  SDL_Surface* drawn = key ? keyed(source.asset, *key) : get(source.asset);
+  if (!drawn || (drawn->w == width && drawn->h == height) || width <= 0 || height <= 0) return drawn;
+  auto cacheKey = std::make_tuple(source.asset, key ? *key | 0x1000000u : 0u, width, height);
+  auto it = sized_.find(cacheKey);
+  if (it != sized_.end()) return it->second;
+  SDL_Surface* out = resampled(drawn, width, height);
+  sized_.emplace(std::move(cacheKey), out);
+  return out;
+}
+
 Painter::~Painter() {
   for (auto& [key, s] : texts_) SDL_FreeSurface(s);
 }
 
-SDL_Surface* Painter::renderText(const Font& font, std::string_view text, uint32_t colour) {
+SDL_Surface* Painter::renderText(const Font& layoutFont, std::string_view text, uint32_t colour) {
+  Font font = layoutFont;
+  font.height = scale_.fontHeight(layoutFont.height);
   auto key = std::make_tuple(font.face, font.height, font.bold, font.underline, colour, std::string(text));
   auto it = texts_.find(key);
   if (it != texts_.end()) return it->second;
@@ -105,7 +124,7 @@ SDL_Surface* Painter::renderText(const Font& font, std::string_view text, uint32
     texts_.clear();
   }
   SDL_Surface* out = nullptr;
-  if (TTF_Font* f = fonts_.get(font)) {
+  if (TTF_Font* f = fonts_.get(font, scale_.identity() ? 0 : 1)) {
     SDL_Color c{static_cast<Uint8>(colour & 0xFF), static_cast<Uint8>((colour >> 8) & 0xFF),
                 static_cast<Uint8>((colour >> 16) & 0xFF), 255};
     out = TTF_RenderUTF8_Blended(f, std::get<5>(key).c_str(), c);
@@ -133,63 +152,57 @@ void Painter::execute(SDL_Surface* target, const paint::DisplayList& list) {
   SDL_SetClipRect(target, nullptr);
 }
 
+bool Painter::clipTo(SDL_Surface* target, const Rect& layoutClip) const {
+  const Rect cut = paint::intersect(scale_.rect(layoutClip), {0, 0, target->w, target->h});
+  SDL_Rect c = toSdl(cut);
+  SDL_SetClipRect(target, &c);
+  return !paint::empty(cut);
+}
+
 void Painter::draw(SDL_Surface* target, const paint::Fill& f) {
   SDL_SetClipRect(target, nullptr);
-  fill(target, f.rect, f.colour);
+  fill(target, scale_.rect(f.rect), f.colour);
 }
 
 void Painter::draw(SDL_Surface* target, const paint::Picture& p) {
-  SDL_Surface* s = p.key ? pictures_.keyed(p.asset, *p.key) : pictures_.get(p.asset);
-  if (!s || s->w <= 0 || s->h <= 0 || !clipTo(target, p.clip)) return;
-  SDL_BlendMode mode = SDL_BLENDMODE_NONE;
-  if (p.alpha != 255) {
-    SDL_GetSurfaceBlendMode(s, &mode);
-    SDL_SetSurfaceBlendMode(s, SDL_BLENDMODE_BLEND);
-    SDL_SetSurfaceAlphaMod(s, p.alpha);
-  }
-  if (!p.tile) {
-    blit(s, target, p.x, p.y);
-  } else {
-    // Tiles from (x, y), starting with the first one that reaches into the clip.
-    const int x0 = p.clip.x > p.x ? p.x + (p.clip.x - p.x) / s->w * s->w : p.x;
-    const int y0 = p.clip.y > p.y ? p.y + (p.clip.y - p.y) / s->h * s->h : p.y;
-    for (int y = y0; y < p.clip.y + p.clip.h; y += s->h) {
-      for (int x = x0; x < p.clip.x + p.clip.w; x += s->w) blit(s, target, x, y);
+  if (!clipTo(target, p.clip)) return;
+  // The picture's size in layout pixels: its drawing's, divided by the drawing's density.
+  const paint::PictureSource source = paint::pictureSource(p.asset, scale_);
+  SDL_Surface* drawn = pictures_.get(source.asset);
+  if (!drawn || drawn->w < source.density || drawn->h < source.density) return;
+  const int w = drawn->w / source.density, h = drawn->h / source.density;
+  const std::vector<Rect> places = p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, scale_)
+                                          : std::vector<Rect>{scale_.rect({p.x, p.y, w, h})};
+  for (const Rect& at : places) {
+    SDL_Surface* s = pictures_.scaled(p.asset, p.key, scale_, at.w, at.h);
+    if (!s) continue;
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+    if (p.alpha != 255) {
+      SDL_GetSurfaceBlendMode(s, &mode);
+      SDL_SetSurfaceBlendMode(s, SDL_BLENDMODE_BLEND);
+      SDL_SetSurfaceAlphaMod(s, p.alpha);
     }
-  }
-  if (p.alpha != 255) {
-    SDL_SetSurfaceAlphaMod(s, 255);
-    SDL_SetSurfaceBlendMode(s, mode);
+    blit(s, target, at.x, at.y);
+    if (p.alpha != 255) {
+      SDL_SetSurfaceAlphaMod(s, 255);
+      SDL_SetSurfaceBlendMode(s, mode);
+    }
   }
 }
 
 void Painter::draw(SDL_Surface* target, const paint::Text& t) {
   SDL_Surface* s = renderText(t.font, t.text, t.colour);
   if (!s || !clipTo(target, t.clip)) return;
-  int x = t.box.x;
-  if (t.align == Align::Centre) x = t.box.x + (t.box.w - s->w) / 2;
-  if (t.align == Align::Right) x = t.box.x + t.box.w - s->w;
-  blit(s, target, x, t.box.y + (t.box.h - s->h) / 2);
+  const Rect box = scale_.rect(t.box);
+  int x = box.x;
+  if (t.align == Align::Centre) x = box.x + (box.w - s->w) / 2;
+  if (t.align == Align::Right) x = box.x + box.w - s->w;
+  blit(s, target, x, box.y + (box.h - s->h) / 2);
 }
 
 void Painter::draw(SDL_Surface* target, const paint::Line& l) {
   if (!clipTo(target, l.clip)) return;
-  if (l.x0 == l.x1 || l.y0 == l.y1) {
-    fill(target, {std::min(l.x0, l.x1), std::min(l.y0, l.y1), std::abs(l.x1 - l.x0) + 1, std::abs(l.y1 - l.y0) + 1},
-         l.colour);
-    return;
-  }
-  // Bresenham: one pixel per step along the longer axis.
-  const int dx = std::abs(l.x1 - l.x0), dy = -std::abs(l.y1 - l.y0);
-  const int sx = l.x0 < l.x1 ? 1 : -1, sy = l.y0 < l.y1 ? 1 : -1;
-  int err = dx + dy, x = l.x0, y = l.y0;
-  for (;;) {
-    fill(target, {x, y, 1, 1}, l.colour);
-    if (x == l.x1 && y == l.y1) break;
-    const int e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += sx; }
-    if (e2 <= dx) { err += dx; y += sy; }
-  }
+  for (const Rect& r : paint::lineRects(l.x0, l.y0, l.x1, l.y1, scale_)) fill(target, r, l.colour);
 }
 
 }  // namespace mox::sdl

@@ -4,12 +4,14 @@
 // decided by the paint layer; this only turns its commands into pixels.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 
 #include "desktop/sdl/sdl_fonts.h"
 #include "ui/paint/display_list.h"
+#include "ui/paint/scale.h"
 
 struct SDL_Surface;
 
@@ -27,10 +29,15 @@ class Pictures {
   SDL_Surface* get(const std::string& name);
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   SDL_Surface* keyed(const std::string& name, uint32_t colour);
+  // The layout picture `name` as drawn into `size` screen pixels at `scale`: its 2x drawing where there is one,
+  // resampled once to that size where neither drawing has it.
+  SDL_Surface* scaled(const std::string& name, std::optional<uint32_t> key, const paint::Scale& scale, int width,
+                      int height);
 
  private:
   std::map<std::string, SDL_Surface*> plain_;
   std::map<std::pair<std::string, uint32_t>, SDL_Surface*> keyed_;
+  std::map<std::tuple<std::string, uint32_t, int, int>, SDL_Surface*> sized_;
 };
 
 class Painter : public paint::TextMetrics {
@@ -39,6 +46,11 @@ class Painter : public paint::TextMetrics {
   ~Painter() override;
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
+
+  // The factor lists are executed at: `target` surfaces are that many times the layout's size, text is rendered
+  // at that many times its height. Metrics stay in layout pixels.
+  void setScale(const paint::Scale& scale) { scale_ = scale; }
+  const paint::Scale& scale() const { return scale_; }
 
   // Draws every command onto `target`, in order, each cut to its clip and to the surface.
   void execute(SDL_Surface* target, const paint::DisplayList& list);
@@ -55,9 +67,11 @@ class Painter : public paint::TextMetrics {
   void draw(SDL_Surface* target, const paint::Text& text);
   void draw(SDL_Surface* target, const paint::Line& line);
   SDL_Surface* renderText(const Font& font, std::string_view text, uint32_t colour);
+  bool clipTo(SDL_Surface* target, const Rect& layoutClip) const;
 
   Pictures& pictures_;
   FontCache& fonts_;
+  paint::Scale scale_;
   std::map<std::tuple<std::string, int, bool, bool, uint32_t, std::string>, SDL_Surface*> texts_;
 };
 

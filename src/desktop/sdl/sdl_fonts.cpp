@@ -46,15 +46,15 @@ FontCache::~FontCache() {
   }
 }
 
-TTF_Font* FontCache::get(const Font& font) {
+TTF_Font* FontCache::get(const Font& font, int copy) {
   auto key = std::make_pair(font.face, font.bold);
   auto m = matches_.find(key);
   if (m == matches_.end()) m = matches_.emplace(key, resolveFont(font.face, font.bold)).first;
   if (!m->second) return nullptr;
   const FontMatch& match = *m->second;
-  auto f = fonts_.find({match.file, match.index});
+  auto f = fonts_.find({match.file, match.index, copy});
   if (f == fonts_.end()) {
-    f = fonts_.emplace(std::make_pair(match.file, match.index),
+    f = fonts_.emplace(std::make_tuple(match.file, match.index, copy),
                        TTF_OpenFontIndex(match.file.c_str(), font.height, match.index)).first;
   }
   TTF_Font* opened = f->second;

@@ -34,12 +34,14 @@ class FontCache {
 
   // The opened font set to a layout font's size and style, or nullptr when no font could be found or opened.
   // Every size and style of one installed face shares one open font (the CJK faces are large, and each open
-  // copy holds its own tables), so the result is only good until the next call.
-  TTF_Font* get(const Font& font);
+  // copy holds its own tables), so the result is only good until the next call. `copy` 1 asks for a second open
+  // font of the face: text rendered at a scale other than the layout's keeps its own sizes there, so measuring
+  // and rendering do not resize one font back and forth (each resize empties its glyph cache).
+  TTF_Font* get(const Font& font, int copy = 0);
 
  private:
   std::map<std::pair<std::string, bool>, std::optional<FontMatch>> matches_;
-  std::map<std::pair<std::string, int>, TTF_Font*> fonts_;
+  std::map<std::tuple<std::string, int, int>, TTF_Font*> fonts_;
   std::map<TTF_Font*, int> size_;
 };
 

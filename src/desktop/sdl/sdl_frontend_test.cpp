@@ -15,6 +15,7 @@
 #include "desktop/sdl/sdl_draw.h"
 #include "desktop/sdl/sdl_fonts.h"
 #include "desktop/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
 #include "ui/paint/view.h"
 
@@ -180,6 +181,72 @@ TEST_F(Drawing, LinesTilesAndHalfTransparentPicturesKeepToTheirClips) {
   EXPECT_NE(half, full);
   EXPECT_LE(half & 0xFF, (full & 0xFF) / 2 + 1);
   SDL_FreeSurface(s);
+}
+
+// At a factor of 2 every command lands on twice its layout pixels: fills meet, a one-pixel line is two pixels
+// wide, text is rendered (not stretched) inside its doubled clip, a picture covers its doubled rectangle; and a
+// click at the doubled place of a control reaches that control.
+TEST_F(Drawing, AtTwiceTheLayoutEverythingLandsOnItsDoubledPixels) {
+  painter->setScale(paint::Scale(2));
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 400, 300, 32, SDL_PIXELFORMAT_RGB888);
+  SDL_FillRect(s, nullptr, 0);
+  const uint32_t red = rgb(255, 0, 0), blue = rgb(0, 0, 255), white = rgb(255, 255, 255);
+  painter->execute(s, {paint::Fill{{10, 10, 5, 5}, red}, paint::Fill{{15, 10, 5, 5}, blue},
+                       paint::Line{0, 40, 9, 40, white, kAll},
+                       paint::Text{"强化", {12, false, false, "宋体"}, white, Align::Left, {100, 10, 60, 20},
+                                   {100, 10, 14, 20}},
+                       paint::Picture{"cell_empty", 20, 60, kAll}});
+  EXPECT_EQ(pixel(s, 20, 20), 0xFF0000u);
+  EXPECT_EQ(pixel(s, 29, 29), 0xFF0000u);
+  EXPECT_EQ(pixel(s, 30, 20), 0x0000FFu);  // the neighbour starts where the first ends
+  EXPECT_EQ(pixel(s, 39, 29), 0x0000FFu);
+  EXPECT_EQ(pixel(s, 40, 20), 0u);
+  EXPECT_EQ(pixel(s, 19, 20), 0u);
+  EXPECT_EQ(pixel(s, 18, 80), 0xFFFFFFu);
+  EXPECT_EQ(pixel(s, 18, 81), 0xFFFFFFu);
+  EXPECT_EQ(pixel(s, 18, 82), 0u);
+  EXPECT_EQ(pixel(s, 20, 80), 0u);
+  // The text's ink lies inside its doubled clip (x 200..227), is dense as text at 24 pixels is, and stops there.
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 190; x < 330; ++x) {
+      if (pixel(s, x, y) == 0) continue;
+      (x >= 200 && x < 228 && y >= 20 && y < 60 ? inside : outside) += 1;
+    }
+  }
+  EXPECT_GT(inside, 60);
+  EXPECT_EQ(outside, 0);
+  // The 52 x 52 cell picture covers (40, 120) to (143, 223) and nothing beyond.
+  SDL_Surface* cell = pictures.get("cell_empty");
+  ASSERT_EQ(cell->w, 52);
+  int drawn = 0;
+  for (int y = 118; y < 226; ++y) {
+    for (int x = 38; x < 146; ++x) {
+      const bool in = x >= 40 && x < 144 && y >= 120 && y < 224;
+      if (pixel(s, x, y) != 0) drawn += in ? 1 : 100000;
+    }
+  }
+  EXPECT_GT(drawn, 104 * 104 / 2);
+  EXPECT_LT(drawn, 100000);
+  SDL_FreeSurface(s);
+
+  Running r("doubled", *painter);
+  Window window(r.app, r.form(), *painter, 0);
+  const Rect topUp = paint::absoluteRect(r.form(), r.index("图形按钮2"));
+  const int x = topUp.x + topUp.w / 2, y = topUp.y + topUp.h / 2;
+  for (Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+      e.motion.x = 2 * x, e.motion.y = 2 * y;
+    } else {
+      e.button.button = SDL_BUTTON_LEFT, e.button.x = 2 * x + 1, e.button.y = 2 * y + 1;
+    }
+    const auto event = window.translate(e);
+    ASSERT_TRUE(event);
+    window.view().handle(*event);
+  }
+  EXPECT_EQ(r.form().get("标签5").caption, "10 Q币");
 }
 
 TEST(Fonts, ChineseFacesResolveToSimplifiedChineseFonts) {

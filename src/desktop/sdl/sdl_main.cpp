@@ -16,6 +16,7 @@
 #include "desktop/sdl/sdl_draw.h"
 #include "desktop/sdl/sdl_fonts.h"
 #include "desktop/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_scale.h"
 #include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
 #include "ui/planner_window.h"
@@ -81,11 +82,27 @@ int main() {
     mox::sdl::Painter painter(pictures, fonts);
     mox::sdl::Desktop desktop(app, painter);
     mox::sdl::Window& window = desktop.main();
+    const auto requested = mox::sdl::requestedScale();
+    painter.setScale(requested.first);
     // Finding fonts, decoding pictures and drawing the first frame take about as long as connecting to the
     // display and creating the window: on two cores they overlap.
     bool prepared = false;
     std::thread preparer([&] { prepared = window.prepare(); });
     const bool videoUp = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+    // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
+    // fits. Either is rare, and the canvas is then drawn again.
+    auto wanted = requested;
+    if (videoUp && !wanted.second && wanted.first.identity()) {
+      if (const auto ratio = mox::sdl::outputRatio()) wanted.first = mox::paint::Scale(*ratio);
+    }
+    const mox::WindowInfo& layout = app.mainForm().window();
+    const mox::paint::Scale fitted =
+        videoUp ? mox::sdl::fittedScale(wanted, layout.clientWidth, layout.clientHeight) : requested.first;
+    if (fitted != requested.first) {
+      preparer.join();
+      painter.setScale(fitted);
+      preparer = std::thread([&] { prepared = window.prepare(); });
+    }
     const bool created = videoUp && window.create();
     preparer.join();
     if (!videoUp) {

@@ -1,13 +1,17 @@
 #include "desktop/sdl/sdl_window.h"
 
 #include "desktop/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_scale.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -42,8 +46,8 @@ paint::Cursor gCursor = paint::Cursor::Arrow;
 
 }  // namespace
 
-Window::Window(App& app, Form& form, Painter& painter, int slot)
-    : app_(app), painter_(painter), view_(form, painter), slot_(slot) {}
+Window::Window(App& app, Form& form, Painter& painter, int slot, bool keepsCanvas)
+    : app_(app), painter_(painter), view_(form, painter), slot_(slot), keepsCanvas_(keepsCanvas) {}
 
 Window::~Window() {
   for (auto& [control, id] : timers_) SDL_RemoveTimer(id);
@@ -55,7 +59,18 @@ Window::~Window() {
 
 bool Window::prepare() {
   const Rect all = view_.client();
-  if (!canvas_) canvas_ = SDL_CreateRGBSurfaceWithFormat(0, all.w, all.h, 32, SDL_PIXELFORMAT_RGB888);
+  if (!keepsCanvas_) {
+    view_.form().takeFullRedraw();
+    view_.form().takeDirty();
+    view_.redrawAll();
+    return true;
+  }
+  const Rect screen = painter_.scale().rect(all);
+  if (canvas_ && (canvas_->w != screen.w || canvas_->h != screen.h)) {
+    SDL_FreeSurface(canvas_);  // drawn at another factor
+    canvas_ = nullptr;
+  }
+  if (!canvas_) canvas_ = SDL_CreateRGBSurfaceWithFormat(0, screen.w, screen.h, 32, SDL_PIXELFORMAT_RGB888);
   if (!canvas_) return false;
   view_.form().takeFullRedraw();
   view_.form().takeDirty();
@@ -67,9 +82,27 @@ bool Window::create() {
   if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
   const WindowInfo& w = view_.form().window();
   // Not resizable: the layout is drawn at its own size, and the window manager keeps the frame fixed.
-  window_ = SDL_CreateWindow(w.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w.clientWidth,
-                             w.clientHeight, SDL_WINDOW_HIDDEN);
+  const paint::Scale& scale = painter_.scale();
+  const int width = scale.edge(w.clientWidth), height = scale.edge(w.clientHeight);
+  // Centred in the part of the screen that panels leave free, and wholly inside it where it fits.
+  int left = SDL_WINDOWPOS_CENTERED, top = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+    left = usable.x + std::max(0, (usable.w - width) / 2);
+    top = usable.y + std::max(0, (usable.h - height) / 2);
+  }
+  // Wayland counts a window's size in points and hands a drawable of points times its output's scale to a
+  // window that asks: asked for, so the canvas's pixels reach the screen one to one.
+  const bool points = std::string_view(SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "") == "wayland";
+  window_ = SDL_CreateWindow(w.title.c_str(), left, top, width, height,
+                             SDL_WINDOW_HIDDEN | (points ? SDL_WINDOW_ALLOW_HIGHDPI : 0));
   if (!window_) return false;
+  if (points) {
+    if (const auto ratio = drawableRatio(window_); ratio && *ratio > 1) {
+      pixelsPerPoint_ = *ratio;
+      SDL_SetWindowSize(window_, static_cast<int>(std::ceil(width / *ratio)), static_cast<int>(std::ceil(height / *ratio)));
+    }
+  }
   if (const assets::Asset* icon = assets::find(w.icon)) {
     SDL_RWops* rw = SDL_RWFromConstMem(icon->bytes.data(), static_cast<int>(icon->bytes.size()));
     if (SDL_Surface* s = rw ? IMG_LoadICO_RW(rw) : nullptr) {
@@ -98,7 +131,7 @@ bool Window::show() {
     position(left, top);
     if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
   }
-  if (!canvas_ && !prepare()) return false;
+  if (keepsCanvas_ && !canvas_ && !prepare()) return false;
   syncTimers();
   view_.collect();
   view_.exposeAll();
@@ -109,6 +142,10 @@ bool Window::show() {
 void Window::hide() {
   if (window_) SDL_HideWindow(window_);
   shown_ = false;
+}
+
+int Window::layout(int screen) const {
+  return painter_.scale().toLayout(static_cast<int>(std::lround(screen * pixelsPerPoint_)));
 }
 
 std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
@@ -136,19 +173,19 @@ std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
         default: return std::nullopt;
       }
     case SDL_MOUSEMOTION:
-      return paint::PointerMove{e.motion.x, e.motion.y};
+      return paint::PointerMove{layout(e.motion.x), layout(e.motion.y)};
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const paint::Button b = e.button.button == SDL_BUTTON_LEFT    ? paint::Button::Left
                               : e.button.button == SDL_BUTTON_RIGHT ? paint::Button::Right
                                                                     : paint::Button::Middle;
-      if (e.type == SDL_MOUSEBUTTONDOWN) return paint::PointerDown{e.button.x, e.button.y, b};
-      return paint::PointerUp{e.button.x, e.button.y, b};
+      if (e.type == SDL_MOUSEBUTTONDOWN) return paint::PointerDown{layout(e.button.x), layout(e.button.y), b};
+      return paint::PointerUp{layout(e.button.x), layout(e.button.y), b};
     }
     case SDL_MOUSEWHEEL: {
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
-      return paint::Wheel{x, y, e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y};
+      return paint::Wheel{layout(x), layout(y), e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y};
     }
     default:
       if (e.type == gTimerEvent) {
@@ -187,16 +224,23 @@ void Window::update(const std::optional<paint::Overlay>& overlay) {
 }
 
 void Window::present() {
-  for (const Rect& r : view_.takeFormDamage()) painter_.execute(canvas_, view_.paintForm(r));
+  const std::vector<Rect> formDamage = view_.takeFormDamage();
+  if (canvas_) {
+    for (const Rect& r : formDamage) painter_.execute(canvas_, view_.paintForm(r));
+  }
   const std::vector<Rect> damage = view_.takeScreenDamage();
   if (damage.empty()) return;
   SDL_Surface* screen = SDL_GetWindowSurface(window_);
   if (!screen) return;
   std::vector<SDL_Rect> rects;
   for (const Rect& r : damage) {
-    SDL_Rect s = toSdl(r);
+    SDL_Rect s = toSdl(painter_.scale().rect(r));
     SDL_Rect d = s;
-    SDL_BlitSurface(canvas_, &s, screen, &d);
+    if (canvas_) {
+      SDL_BlitSurface(canvas_, &s, screen, &d);
+    } else {
+      painter_.execute(screen, view_.paintForm(r));
+    }
     painter_.execute(screen, view_.paintTop(r));
     rects.push_back(s);
   }
@@ -205,7 +249,7 @@ void Window::present() {
 }
 
 Desktop::Desktop(App& app, Painter& painter)
-    : app_(app), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1) {}
+    : app_(app), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1, false) {}
 
 Window* Desktop::windowOf(const SDL_Event& e) {
   uint32_t id = 0;
@@ -278,14 +322,8 @@ int Desktop::run() {
   // the planner window presented in all.
   const bool bench = std::getenv("MOXSIM_BENCH_PLANNER") != nullptr;
   bool wasRunning = false;
-  // The planner window is made and drawn once, hidden, right after start-up, so its fonts and pictures are ready
-  // when the user opens it.
-  if (planner_.create()) {
-    WindowInfo& w = planner_.form().window();
-    const bool visible = std::exchange(w.visible, true);
-    planner_.prepare();
-    w.visible = visible;
-  }
+  // The planner window is made, hidden, right after start-up, so that opening it only draws it.
+  planner_.create();
   SDL_Event e;
   bool running = true;
   while (running) {

@@ -23,8 +23,10 @@ namespace mox::sdl {
 
 class Window {
  public:
-  // `slot` tells this window's timer events from the others'.
-  Window(App& app, Form& form, Painter& painter, int slot);
+  // `slot` tells this window's timer events from the others'. A window that keeps a canvas redraws only what its
+  // form changed and copies the rest (the main window, under its banner's every step); one without draws the
+  // form again wherever the screen needs it, and holds no second copy of its pixels.
+  Window(App& app, Form& form, Painter& painter, int slot, bool keepsCanvas = true);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -32,7 +34,8 @@ class Window {
   // Draws the whole form into the canvas. Touches no window, so it may run on another thread while create()
   // runs on this one (start-up does both at once); nothing else may use the form meanwhile.
   bool prepare();
-  // Creates the window hidden, centred, at the layout's client size, titled and with its icon.
+  // Creates the window hidden, centred on the usable part of the screen, at the layout's client size times the
+  // painter's factor, titled and with its icon.
   bool create();
   SDL_Window* handle() const { return window_; }
   uint32_t id() const;
@@ -53,16 +56,20 @@ class Window {
 
  private:
   void present();
+  // A pointer coordinate on the window's surface, in the layout's pixels.
+  int layout(int screen) const;
 
   App& app_;
   Painter& painter_;
   paint::View view_;
   int slot_;
+  bool keepsCanvas_;
   SDL_Window* window_ = nullptr;
   SDL_Surface* canvas_ = nullptr;  // the form as last drawn, without the list popup and the banner
   SDL_Cursor* arrow_ = nullptr;
   SDL_Cursor* hand_ = nullptr;
   paint::Cursor cursor_ = paint::Cursor::Arrow;
+  double pixelsPerPoint_ = 1;  // window coordinates to drawable pixels (above 1 on a scaled Wayland output)
   std::map<int, int> timers_;  // timer control -> SDL_TimerID
   bool shown_ = false;
   long frames_ = 0;

@@ -9,6 +9,7 @@
 
 #include "assets/assets.h"
 #include "runtime/wide.h"
+#include "ui/paint/resample.h"
 
 namespace mox::win32 {
 
@@ -256,15 +257,7 @@ const Image* Pictures::keyed(const std::string& name, uint32_t colour) {
     std::optional<Image> out;
     if (const Image* plain = get(name)) {
       out = *plain;
-      const int kr = colour & 0xFF, kg = (colour >> 8) & 0xFF, kb = (colour >> 16) & 0xFF;
-      constexpr int tolerance = paint::Picture::kKeyTolerance;
-      for (uint32_t& p : out->pixels) {
-        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-        if (std::abs(r - kr) <= tolerance && std::abs(g - kg) <= tolerance && std::abs(b - kb) <= tolerance) {
-          p = 0;  // premultiplied: see-through is all zero
-          out->opaque = false;
-        }
-      }
+      if (paint::keyOut(out->pixels, colour)) out->opaque = false;
     }
     it = keyed_.emplace(key, std::move(out)).first;
   }

@@ -1,0 +1,148 @@
+#include "ui/paint/resample.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "ui/paint/display_list.h"
+
+namespace mox::paint {
+namespace {
+
+constexpr int kBits = 14;  // weights in fixed point: 1.0 is 1 << kBits
+constexpr double kLobes = 3.0;
+
+double lanczos(double x) {
+  x = std::abs(x);
+  if (x < 1e-12) return 1.0;
+  if (x >= kLobes) return 0.0;
+  const double px = std::numbers::pi * x;
+  return kLobes * std::sin(px) * std::sin(px / kLobes) / (px * px);
+}
+
+// One axis of the filter: for each output index, the source pixels from `first` on and their weights, which add up
+// to exactly 1 << kBits (so a flat colour stays exactly flat).
+struct Axis {
+  int taps = 0;  // room for weights per output index
+  std::vector<int> first, count;
+  std::vector<std::int32_t> weights;  // taps per output index
+};
+
+Axis makeAxis(int in, int out) {
+  const double scale = static_cast<double>(out) / in;
+  const double stretch = std::max(1.0, 1.0 / scale);  // shrinking widens the filter over the source
+  const double support = kLobes * stretch;
+  Axis a;
+  a.taps = static_cast<int>(std::ceil(2 * support)) + 2;
+  a.first.resize(static_cast<size_t>(out));
+  a.count.resize(static_cast<size_t>(out));
+  a.weights.assign(static_cast<size_t>(out) * static_cast<size_t>(a.taps), 0);
+  std::vector<double> w(static_cast<size_t>(a.taps));
+  for (int i = 0; i < out; ++i) {
+    const double centre = (i + 0.5) / scale;  // in source pixels
+    const int lo = std::max(0, static_cast<int>(std::floor(centre - support)));
+    const int hi = std::min(in, static_cast<int>(std::ceil(centre + support)));
+    const int n = std::min(hi - lo, a.taps);
+    double sum = 0;
+    for (int k = 0; k < n; ++k) sum += w[static_cast<size_t>(k)] = lanczos((lo + k + 0.5 - centre) / stretch);
+    // Round the running total rather than each weight, so the rounding errors never add up.
+    std::int32_t* dst = &a.weights[static_cast<size_t>(i) * static_cast<size_t>(a.taps)];
+    double running = 0;
+    std::int32_t given = 0;
+    for (int k = 0; k < n; ++k) {
+      running += w[static_cast<size_t>(k)] / sum;
+      const auto upTo = static_cast<std::int32_t>(std::lround(running * (1 << kBits)));
+      dst[k] = upTo - given;
+      given = upTo;
+    }
+    a.first[static_cast<size_t>(i)] = lo;
+    a.count[static_cast<size_t>(i)] = n;
+  }
+  return a;
+}
+
+// The filter works on the bytes of the pixels as they lie in memory, four channels per pixel, so that the compiler
+// can run the sums over a whole row at once; only alpha needs to be told apart.
+constexpr int kAlpha = std::endian::native == std::endian::little ? 3 : 0;
+constexpr std::int32_t kHalf = 1 << (kBits - 1);  // sums start here, so that the shift rounds to nearest
+
+const unsigned char* bytes(const std::uint32_t* p) { return reinterpret_cast<const unsigned char*>(p); }
+unsigned char* bytes(std::uint32_t* p) { return reinterpret_cast<unsigned char*>(p); }
+
+// Four channel sums back to a pixel: alpha in 0 … 255, each colour in 0 … alpha (the filter's lobes overshoot at
+// hard edges).
+void store(const std::int32_t* sum, unsigned char* to) {
+  const std::int32_t alpha = std::clamp(sum[kAlpha] >> kBits, 0, 255);
+  for (int c = 0; c < 4; ++c)
+    to[c] = static_cast<unsigned char>(c == kAlpha ? alpha : std::clamp(sum[c] >> kBits, 0, alpha));
+}
+
+// Rows of width `in` become rows of width `out`.
+std::vector<std::uint32_t> horizontal(std::span<const std::uint32_t> src, int in, int rows, int out) {
+  const Axis ax = makeAxis(in, out);
+  std::vector<std::uint32_t> dst(static_cast<size_t>(out) * static_cast<size_t>(rows));
+  for (int y = 0; y < rows; ++y) {
+    const unsigned char* row = bytes(src.data() + static_cast<size_t>(y) * static_cast<size_t>(in));
+    unsigned char* to = bytes(dst.data() + static_cast<size_t>(y) * static_cast<size_t>(out));
+    for (int x = 0; x < out; ++x) {
+      const unsigned char* from = row + 4 * static_cast<size_t>(ax.first[static_cast<size_t>(x)]);
+      const std::int32_t* w = &ax.weights[static_cast<size_t>(x) * static_cast<size_t>(ax.taps)];
+      std::int32_t sum[4] = {kHalf, kHalf, kHalf, kHalf};
+      for (int k = 0, n = ax.count[static_cast<size_t>(x)]; k < n; ++k)
+        for (int c = 0; c < 4; ++c) sum[c] += from[4 * k + c] * w[k];
+      store(sum, to + 4 * static_cast<size_t>(x));
+    }
+  }
+  return dst;
+}
+
+// `in` rows become `out` rows, each `width` wide: a row of sums at a time, from whole source rows.
+std::vector<std::uint32_t> vertical(std::span<const std::uint32_t> src, int width, int in, int out) {
+  const Axis ax = makeAxis(in, out);
+  const size_t w = static_cast<size_t>(width), channels = 4 * w;
+  std::vector<std::uint32_t> dst(w * static_cast<size_t>(out));
+  std::vector<std::int32_t> sums(channels);
+  for (int y = 0; y < out; ++y) {
+    std::fill(sums.begin(), sums.end(), kHalf);
+    const std::int32_t* weights = &ax.weights[static_cast<size_t>(y) * static_cast<size_t>(ax.taps)];
+    for (int k = 0, n = ax.count[static_cast<size_t>(y)]; k < n; ++k) {
+      const unsigned char* row = bytes(src.data() + static_cast<size_t>(ax.first[static_cast<size_t>(y)] + k) * w);
+      const std::int32_t wk = weights[k];
+      for (size_t i = 0; i < channels; ++i) sums[i] += row[i] * wk;
+    }
+    unsigned char* to = bytes(dst.data() + static_cast<size_t>(y) * w);
+    for (size_t x = 0; x < w; ++x) store(&sums[4 * x], to + 4 * x);
+  }
+  return dst;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> resample(std::span<const std::uint32_t> pixels, int width, int height, int toWidth,
+                                    int toHeight) {
+  if (width < 1 || height < 1 || toWidth < 1 || toHeight < 1 ||
+      pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height))
+    return {};
+  std::vector<std::uint32_t> across = toWidth == width ? std::vector<std::uint32_t>(pixels.begin(), pixels.end())
+                                                       : horizontal(pixels, width, height, toWidth);
+  if (toHeight == height) return across;
+  return vertical(across, toWidth, height, toHeight);
+}
+
+bool keyOut(std::span<std::uint32_t> pixels, std::uint32_t colour) {
+  constexpr int kTolerance = Picture::kKeyTolerance;
+  const int kr = colour & 0xFF, kg = (colour >> 8) & 0xFF, kb = (colour >> 16) & 0xFF;
+  bool any = false;
+  for (std::uint32_t& p : pixels) {
+    const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    if (std::abs(r - kr) <= kTolerance && std::abs(g - kg) <= kTolerance && std::abs(b - kb) <= kTolerance) {
+      p = 0;
+      any = true;
+    }
+  }
+  return any;
+}
+
+}  // namespace mox::paint
