@@ -4,25 +4,26 @@
 
 #include <tuple>
 #include <variant>
+#include <vector>
 
 namespace mox::web {
 
 namespace {
 
+// Every place and clip below is in the canvas's own pixels.
 // clang-format off
-EM_JS(void, moxFill, (int s, int x, int y, int w, int h, int colour), {
-  Module.moxRuntime.fill(s, x, y, w, h, colour);
+EM_JS(void, moxFill, (int s, int x, int y, int w, int h, int colour, int cx, int cy, int cw, int ch), {
+  Module.moxRuntime.fill(s, x, y, w, h, colour, cx, cy, cw, ch);
 });
-EM_JS(void, moxPicture, (int s, const char* name, int x, int y, int cx, int cy, int cw, int ch, int alpha, int tile,
-                         int key), {
-  Module.moxRuntime.picture(s, UTF8ToString(name), x, y, cx, cy, cw, ch, alpha, tile, key);
+EM_JS(int, moxPictureWidth, (const char* name), { return Module.moxRuntime.pictureWidth(UTF8ToString(name)); });
+EM_JS(int, moxPictureHeight, (const char* name), { return Module.moxRuntime.pictureHeight(UTF8ToString(name)); });
+EM_JS(void, moxPicture, (int s, const char* name, int key, int alpha, int x, int y, int w, int h, int cx, int cy,
+                         int cw, int ch), {
+  Module.moxRuntime.picture(s, UTF8ToString(name), key, alpha, x, y, w, h, cx, cy, cw, ch);
 });
 EM_JS(void, moxText, (int s, const char* text, int face, int underline, int colour, int align, int bx, int by, int bw,
                       int bh, int cx, int cy, int cw, int ch), {
   Module.moxRuntime.text(s, UTF8ToString(text), face, underline, colour, align, bx, by, bw, bh, cx, cy, cw, ch);
-});
-EM_JS(void, moxLine, (int s, int x0, int y0, int x1, int y1, int colour, int cx, int cy, int cw, int ch), {
-  Module.moxRuntime.line(s, x0, y0, x1, y1, colour, cx, cy, cw, ch);
 });
 EM_JS(void, moxPresent, (int window, int x, int y, int w, int h), {
   Module.moxRuntime.present(window, x, y, w, h);
@@ -35,33 +36,67 @@ EM_JS(int, moxTextWidth, (const char* text, int face), {
 
 // A face as one number for the page: pixel height, bold and serif. The layout's 宋体 is a serif face (the
 // desktop's font matching finds Noto Serif CJK for it), every other face the sans-serif one.
-int faceCode(const Font& font) { return font.height * 4 + (font.bold ? 1 : 0) + (font.face == "宋体" ? 2 : 0); }
+int faceCode(const Font& font, int height) {
+  return height * 4 + (font.bold ? 1 : 0) + (font.face == "宋体" ? 2 : 0);
+}
 
 }  // namespace
 
 void Painter::execute(Surface target, const paint::DisplayList& list) {
-  const int s = target.id();
   for (const paint::Command& command : list) {
-    if (const auto* f = std::get_if<paint::Fill>(&command)) {
-      moxFill(s, f->rect.x, f->rect.y, f->rect.w, f->rect.h, static_cast<int>(f->colour));
-    } else if (const auto* p = std::get_if<paint::Picture>(&command)) {
-      moxPicture(s, p->asset.c_str(), p->x, p->y, p->clip.x, p->clip.y, p->clip.w, p->clip.h, p->alpha, p->tile,
-                 p->key ? static_cast<int>(*p->key) : -1);
-    } else if (const auto* t = std::get_if<paint::Text>(&command)) {
-      moxText(s, t->text.c_str(), faceCode(t->font), t->font.underline, static_cast<int>(t->colour),
-              static_cast<int>(t->align), t->box.x, t->box.y, t->box.w, t->box.h, t->clip.x, t->clip.y, t->clip.w,
-              t->clip.h);
-    } else if (const auto* l = std::get_if<paint::Line>(&command)) {
-      moxLine(s, l->x0, l->y0, l->x1, l->y1, static_cast<int>(l->colour), l->clip.x, l->clip.y, l->clip.w,
-              l->clip.h);
-    }
+    std::visit([&](const auto& c) { draw(target, c); }, command);
   }
 }
 
-void Painter::present(int window, const Rect& area) { moxPresent(window, area.x, area.y, area.w, area.h); }
+void Painter::draw(Surface s, const paint::Fill& f) {
+  const Rect r = scale(s.window).rect(f.rect);
+  moxFill(s.id(), r.x, r.y, r.w, r.h, static_cast<int>(f.colour), 0, 0, -1, -1);
+}
+
+void Painter::draw(Surface s, const paint::Picture& p) {
+  const paint::Scale& sc = scale(s.window);
+  const Rect clip = sc.rect(p.clip);
+  if (paint::empty(clip)) return;
+  // The picture's size in layout pixels: its drawing's, divided by the drawing's density. A picture the browser
+  // is still decoding has none yet; the page draws everything again when it arrives.
+  const paint::PictureSource source = paint::pictureSource(p.asset, sc);
+  const int drawnW = moxPictureWidth(source.asset.c_str()), drawnH = moxPictureHeight(source.asset.c_str());
+  if (drawnW < source.density || drawnH < source.density) return;
+  const int w = drawnW / source.density, h = drawnH / source.density;
+  const std::vector<Rect> places = p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, sc)
+                                          : std::vector<Rect>{sc.rect({p.x, p.y, w, h})};
+  const int key = p.key ? static_cast<int>(*p.key) : -1;
+  for (const Rect& at : places) {
+    moxPicture(s.id(), source.asset.c_str(), key, p.alpha, at.x, at.y, at.w, at.h, clip.x, clip.y, clip.w, clip.h);
+  }
+}
+
+void Painter::draw(Surface s, const paint::Text& t) {
+  const paint::Scale& sc = scale(s.window);
+  const Rect clip = sc.rect(t.clip);
+  if (t.text.empty() || paint::empty(clip)) return;
+  const Rect box = sc.rect(t.box);
+  moxText(s.id(), t.text.c_str(), faceCode(t.font, sc.fontHeight(t.font.height)), t.font.underline ? sc.lineWidth() : 0,
+          static_cast<int>(t.colour), static_cast<int>(t.align), box.x, box.y, box.w, box.h, clip.x, clip.y, clip.w,
+          clip.h);
+}
+
+void Painter::draw(Surface s, const paint::Line& l) {
+  const paint::Scale& sc = scale(s.window);
+  const Rect clip = sc.rect(l.clip);
+  if (paint::empty(clip)) return;
+  for (const Rect& r : paint::lineRects(l.x0, l.y0, l.x1, l.y1, sc)) {
+    moxFill(s.id(), r.x, r.y, r.w, r.h, static_cast<int>(l.colour), clip.x, clip.y, clip.w, clip.h);
+  }
+}
+
+void Painter::present(int window, const Rect& area) {
+  const Rect r = scale(window).rect(area);
+  moxPresent(window, r.x, r.y, r.w, r.h);
+}
 
 int Painter::lineHeight(const Font& font) {
-  const int key = faceCode(font);
+  const int key = faceCode(font, font.height);
   auto it = lineHeights_.find(key);
   if (it != lineHeights_.end()) return it->second;
   const int h = moxLineHeight(key);
@@ -71,7 +106,7 @@ int Painter::lineHeight(const Font& font) {
 
 int Painter::width(const Font& font, std::string_view text) {
   if (text.empty()) return 0;
-  auto key = std::make_pair(faceCode(font), std::string(text));
+  auto key = std::make_pair(faceCode(font, font.height), std::string(text));
   auto it = widths_.find(key);
   if (it != widths_.end()) return it->second;
   if (widths_.size() >= kWidthCacheLimit) widths_.clear();

@@ -36,6 +36,9 @@ EM_JS(void, moxWindowSize, (int window, int width, int height, const char* title
   Module.moxRuntime.windowSize(window, width, height, UTF8ToString(title));
 });
 EM_JS(void, moxRequestFrame, (), { Module.moxRuntime.requestFrame(); });
+EM_JS(void, moxCanvasSize, (int window, int width, int height, double factor), {
+  Module.moxRuntime.canvasSize(window, width, height, factor);
+});
 // clang-format on
 
 // A window of the page: its view of the form, drawn into its own canvas and shown on its screen canvas.
@@ -146,6 +149,24 @@ class Page {
     moxRequestFrame();
   }
 
+  // The window drawn at the scale factor nearest `wanted` (device pixels per layout pixel); returns the factor.
+  double setScale(int slot, double wanted) {
+    Window* w = window(slot);
+    if (!w) return 1;
+    const paint::Scale scale(wanted);
+    painter_.setScale(slot, scale);
+    const WindowInfo& info = w->form().window();
+    moxCanvasSize(slot, scale.edge(info.clientWidth), scale.edge(info.clientHeight), scale.factor());
+    w->view().redrawAll();
+    moxRequestFrame();
+    return scale.factor();
+  }
+  // A point on a window's canvas, in the canvas's pixels, as the layout's pixel drawn there.
+  std::pair<int, int> toLayout(int slot, int x, int y) const {
+    const paint::Scale& scale = painter_.scale(slot == 1 ? 1 : 0);
+    return {scale.toLayout(x), scale.toLayout(y)};
+  }
+
   void fontsChanged() {
     painter_.forgetMetrics();
     redrawAll();
@@ -234,18 +255,27 @@ EMSCRIPTEN_KEEPALIVE int moxsim_asset_size(const char* name) {
   return a ? static_cast<int>(a->bytes.size()) : 0;
 }
 
-// kind: 0 move, 1 button down, 2 button up, 3 the pointer left. Returns 1 when the event meant something.
+// Pointer events at (x, y) in the window canvas's own pixels. kind: 0 move, 1 button down, 2 button up, 3 the
+// pointer left. Returns 1 when the event meant something.
 EMSCRIPTEN_KEEPALIVE int moxsim_pointer(int window, int kind, int x, int y, int b) {
   if (!gPage) return 0;
+  const auto [lx, ly] = gPage->toLayout(window, x, y);
   mox::paint::InputEvent e = mox::paint::PointerLeave{};
-  if (kind == 0) e = mox::paint::PointerMove{x, y};
-  if (kind == 1) e = mox::paint::PointerDown{x, y, mox::web::button(b)};
-  if (kind == 2) e = mox::paint::PointerUp{x, y, mox::web::button(b)};
+  if (kind == 0) e = mox::paint::PointerMove{lx, ly};
+  if (kind == 1) e = mox::paint::PointerDown{lx, ly, mox::web::button(b)};
+  if (kind == 2) e = mox::paint::PointerUp{lx, ly, mox::web::button(b)};
   return gPage->handle(window, e).used ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE int moxsim_wheel(int window, int x, int y, int steps) {
-  return gPage && gPage->handle(window, mox::paint::Wheel{x, y, steps}).used ? 1 : 0;
+  if (!gPage) return 0;
+  const auto [lx, ly] = gPage->toLayout(window, x, y);
+  return gPage->handle(window, mox::paint::Wheel{lx, ly, steps}).used ? 1 : 0;
+}
+
+// The scale factor nearest `wanted` device pixels per layout pixel for a window; returns the one taken.
+EMSCRIPTEN_KEEPALIVE double moxsim_scale(int window, double wanted) {
+  return gPage ? gPage->setScale(window, wanted) : 1;
 }
 
 // key: 0 up, 1 down, 2 enter, 3 escape (as paint::Key). Returns 1 when the key was used.

@@ -36,18 +36,14 @@ Module.moxRuntime = (function () {
 
   function win(surface) { return windows[surface >> 1]; }
   function ctxOf(surface) { const w = win(surface); return (surface & 1) ? w.screenCtx : w.backCtx; }
-  // Layout pixels to device pixels. Every edge snaps to a whole pixel, so neighbouring fills meet.
-  function px(v, k) { return Math.round(v * k); }
 
-  function clip(ctx, k, x, y, w, h) {
+  function clip(ctx, x, y, w, h) {
     ctx.save();
     ctx.beginPath();
-    const x0 = px(x, k), y0 = px(y, k);
-    ctx.rect(x0, y0, px(x + w, k) - x0, px(y + h, k) - y0);
+    ctx.rect(x, y, w, h);
     ctx.clip();
   }
 
-  // A face code (web_draw.cpp): pixel height times four, plus 1 for bold and 2 for the serif face.
   function fontOf(face) { return ((face & 1) ? 'bold ' : '') + (face >> 2) + 'px ' + ((face & 2) ? SERIF : SANS); }
 
   // The face's line height and ascent in whole pixels, rounded outwards as a font renderer's are.
@@ -144,83 +140,44 @@ Module.moxRuntime = (function () {
   window.addEventListener('keydown', unlockAudio, true);
 
   return {
-    fill: function (s, x, y, w, h, c) {
-      const ctx = ctxOf(s), k = win(s).scale;
-      const x0 = px(x, k), y0 = px(y, k);
+    // Every place below is in the canvas's own pixels (web_draw.cpp puts the layout on them).
+    fill: function (s, x, y, w, h, c, cx, cy, cw, ch) {
+      const ctx = ctxOf(s);
+      if (cw >= 0) clip(ctx, cx, cy, cw, ch);
       ctx.fillStyle = colour(c);
-      ctx.fillRect(x0, y0, px(x + w, k) - x0, px(y + h, k) - y0);
+      ctx.fillRect(x, y, w, h);
+      if (cw >= 0) ctx.restore();
     },
-    picture: function (s, name, x, y, cx, cy, cw, ch, alpha, tile, key) {
+    pictureWidth: function (name) { const p = pictureOf(name, -1); return p ? p.width : 0; },
+    pictureHeight: function (name) { const p = pictureOf(name, -1); return p ? p.height : 0; },
+    picture: function (s, name, key, alpha, x, y, w, h, cx, cy, cw, ch) {
       const image = pictureOf(name, key);
-      if (!image || cw <= 0 || ch <= 0) return;
-      const ctx = ctxOf(s), k = win(s).scale;
-      const iw = image.width, ih = image.height;
-      clip(ctx, k, cx, cy, cw, ch);
+      if (!image) return;
+      const ctx = ctxOf(s);
+      clip(ctx, cx, cy, cw, ch);
       ctx.globalAlpha = alpha / 255;
-      const draw = function (ax, ay) {
-        const x0 = px(ax, k), y0 = px(ay, k);
-        ctx.drawImage(image, x0, y0, px(ax + iw, k) - x0, px(ay + ih, k) - y0);
-      };
-      if (!tile) {
-        draw(x, y);
-      } else {
-        // From (x, y), starting with the first tile that reaches into the clip.
-        const x0 = cx > x ? x + Math.floor((cx - x) / iw) * iw : x;
-        const y0 = cy > y ? y + Math.floor((cy - y) / ih) * ih : y;
-        for (let ty = y0; ty < cy + ch; ty += ih) {
-          for (let tx = x0; tx < cx + cw; tx += iw) draw(tx, ty);
-        }
-      }
+      ctx.drawImage(image, x, y, w, h);
       ctx.restore();
     },
     text: function (s, text, face, underline, c, align, bx, by, bw, bh, cx, cy, cw, ch) {
-      if (!text || cw <= 0 || ch <= 0) return;
-      const ctx = ctxOf(s), k = win(s).scale;
+      const ctx = ctxOf(s);
       const m = faceMetrics(face);
       const w = textWidth(text, face);
       let x = bx;
       if (align === 1) x = bx + Math.trunc((bw - w) / 2);
       if (align === 2) x = bx + bw - w;
       const top = by + Math.trunc((bh - m.lineHeight) / 2);
-      clip(ctx, k, cx, cy, cw, ch);
-      ctx.setTransform(k, 0, 0, k, 0, 0);
+      clip(ctx, cx, cy, cw, ch);
       ctx.font = fontOf(face);
       ctx.fillStyle = colour(c);
       ctx.textBaseline = 'alphabetic';
       ctx.fillText(text, x, top + m.ascent);
-      if (underline) ctx.fillRect(x, top + m.ascent + 1, w, 1);
-      ctx.restore();
-    },
-    line: function (s, x0, y0, x1, y1, c, cx, cy, cw, ch) {
-      if (cw <= 0 || ch <= 0) return;
-      const ctx = ctxOf(s), k = win(s).scale;
-      clip(ctx, k, cx, cy, cw, ch);
-      ctx.fillStyle = colour(c);
-      const dot = function (x, y, w, h) {
-        const a = px(x, k), b = px(y, k);
-        ctx.fillRect(a, b, px(x + w, k) - a, px(y + h, k) - b);
-      };
-      if (x0 === x1 || y0 === y1) {
-        dot(Math.min(x0, x1), Math.min(y0, y1), Math.abs(x1 - x0) + 1, Math.abs(y1 - y0) + 1);
-      } else {
-        // Bresenham: one pixel per step along the longer axis.
-        const dx = Math.abs(x1 - x0), dy = -Math.abs(y1 - y0);
-        const sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-        let err = dx + dy, x = x0, y = y0;
-        for (;;) {
-          dot(x, y, 1, 1);
-          if (x === x1 && y === y1) break;
-          const e2 = 2 * err;
-          if (e2 >= dy) { err += dy; x += sx; }
-          if (e2 <= dx) { err += dx; y += sy; }
-        }
-      }
+      if (underline) ctx.fillRect(x, top + m.ascent + underline, w, underline);
       ctx.restore();
     },
     present: function (window, x, y, w, h) {
-      const v = windows[window], k = v.scale;
-      const x0 = px(x, k), y0 = px(y, k), pw = px(x + w, k) - x0, ph = px(y + h, k) - y0;
-      if (pw > 0 && ph > 0) v.screenCtx.drawImage(v.back, x0, y0, pw, ph, x0, y0, pw, ph);
+      const v = windows[window];
+      if (w > 0 && h > 0) v.screenCtx.drawImage(v.back, x, y, w, h, x, y, w, h);
     },
     lineHeight: function (face) { return faceMetrics(face).lineHeight; },
     textWidth: textWidth,
@@ -230,34 +187,38 @@ Module.moxRuntime = (function () {
       const screen = Module.moxCanvases[window];
       const back = document.createElement('canvas');
       windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), back: back,
-                         backCtx: back.getContext('2d'), width: width, height: height, scale: 1, fit: 1};
+                         backCtx: back.getContext('2d'), width: width, height: height, fit: 1, factor: 1};
       screen.setAttribute('aria-label', title);
       screen.dataset.layoutWidth = width;
       page().windowSize(window, width, height, title);
     },
-    // Shows the window `fit` CSS pixels per layout pixel on a screen of `ratio` device pixels per CSS pixel.
+    // Shows the window `fit` CSS pixels per layout pixel on a screen of `ratio` device pixels per CSS pixel: the
+    // program draws it at the scale factor nearest fit times ratio (canvasSize), and the browser shows that.
     setScale: function (window, fit, ratio) {
       const v = windows[window];
       if (!v) return;
       v.fit = fit;
-      v.scale = fit * ratio;
-      const w = Math.round(v.width * v.scale), h = Math.round(v.height * v.scale);
+      Module._moxsim_scale(window, fit * ratio);
+    },
+    canvasSize: function (window, width, height, factor) {
+      const v = windows[window];
+      v.factor = factor;
       for (const canvas of [v.screen, v.back]) {
-        canvas.width = w;
-        canvas.height = h;
+        canvas.width = width;
+        canvas.height = height;
       }
       for (const ctx of [v.screenCtx, v.backCtx]) {
         ctx.imageSmoothingEnabled = true;
         ctx.imageSmoothingQuality = 'high';
       }
-      v.screen.style.width = (v.width * fit) + 'px';
-      v.screen.style.height = (v.height * fit) + 'px';
-      if (firstFrame || window === 0) Module._moxsim_redraw_all();
+      v.screen.style.width = (v.width * v.fit) + 'px';
+      v.screen.style.height = (v.height * v.fit) + 'px';
     },
-    // From CSS pixels on the canvas to the layout's.
-    toLayout: function (window, cssX, cssY) {
+    // From CSS pixels on the canvas to the canvas's own.
+    toCanvas: function (window, cssX, cssY) {
       const v = windows[window];
-      return [Math.floor(cssX / v.fit), Math.floor(cssY / v.fit)];
+      const k = v.screen.width / (v.width * v.fit);
+      return [Math.floor(cssX * k), Math.floor(cssY * k)];
     },
     cursor: function (window, hand) {
       const v = windows[window];

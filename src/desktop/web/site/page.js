@@ -177,7 +177,7 @@
     const c = canvases[w];
     const at = function (e) {
       const r = c.getBoundingClientRect();
-      return program.moxRuntime.toLayout(w, e.clientX - r.left, e.clientY - r.top);
+      return program.moxRuntime.toCanvas(w, e.clientX - r.left, e.clientY - r.top);
     };
     const button = function (e) { return e.button === 2 ? 2 : e.button === 1 ? 1 : 0; };
     c.addEventListener('pointerdown', function (e) {
