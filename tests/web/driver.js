@@ -76,7 +76,8 @@ class Player {
     p.page = await browser.newPage();
     p.errors = [];
     p.page.on('pageerror', (e) => p.errors.push(e.message));
-    await p.page.setViewport({width: view.width, height: view.height, deviceScaleFactor: view.ratio});
+    await p.page.setViewport({width: view.width, height: view.height, deviceScaleFactor: view.ratio,
+                              hasTouch: !!view.touch, isMobile: !!view.touch});
     await p.page.goto(url);
     await p.ready();
     return p;
@@ -118,6 +119,14 @@ class Player {
     if (d.window < 0) throw new Error('no control named ' + name);
     const box = await (await this.page.$(d.window === 0 ? '#moxsim-main' : '#moxsim-planner')).boundingBox();
     await this.page.mouse.click(box.x + (d.x + d.width / 2) * d.fit, box.y + (d.y + d.height / 2) * d.fit);
+    await this.frames();
+  }
+
+  // Taps the middle of the named control with a finger.
+  async tap(name) {
+    const d = await this.describe(name);
+    const box = await (await this.page.$(d.window === 0 ? '#moxsim-main' : '#moxsim-planner')).boundingBox();
+    await this.page.touchscreen.tap(box.x + (d.x + d.width / 2) * d.fit, box.y + (d.y + d.height / 2) * d.fit);
     await this.frames();
   }
 

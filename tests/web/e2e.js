@@ -150,6 +150,17 @@ async function main() {
     await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
     await p2.close();
 
+    // A phone: the windows fitted to a narrow screen at three device pixels per CSS pixel, used by touch; the
+    // planner lies over the main window and its close control hides it.
+    const phone = await Player.open(browser, server.url, {width: 390, height: 800, ratio: 3, touch: true}, work);
+    const fit = (await phone.describe('规划按钮')).fit;
+    await phone.tap('规划按钮');
+    check(fit < 0.5 && await phone.state('planner'), 'a tap on 规划 at ' + fit.toFixed(2) + ' CSS pixels a layout pixel opens the planner');
+    await phone.page.tap('#close-planner');
+    await phone.frames();
+    check(!(await phone.state('planner')), 'the close control hides the planner');
+    await phone.close();
+
     // Errors the page can meet: each says so in the page, and what can still run runs.
     const broken = async (what, prepare, expectReady) => {
       const page = await browser.newPage();
