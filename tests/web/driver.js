@@ -24,7 +24,8 @@ function serve(root, cache) {
       return;
     }
     let body = fs.readFileSync(file);
-    const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream', 'Cache-Control': cache ? 'max-age=3600' : 'no-cache'};
+    const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
+                     'Cache-Control': cache ? 'max-age=3600' : 'no-cache'};
     if (/\bgzip\b/.test(req.headers['accept-encoding'] || '')) {
       body = zlib.gzipSync(body, {level: 9});
       headers['Content-Encoding'] = 'gzip';
@@ -170,7 +171,9 @@ class Player {
     })));
   }
 
-  boxText() { return this.page.$eval('#box', (b) => (b.hidden ? '' : document.getElementById('box-text').textContent)); }
+  boxText() {
+    return this.page.$eval('#box', (b) => (b.hidden ? '' : document.getElementById('box-text').textContent));
+  }
   async closeBox() {
     await this.page.click('#box-ok');
     await this.frames();

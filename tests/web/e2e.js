@@ -41,7 +41,8 @@ async function golden(p, name, canvas, masks) {
   const out = path.join(os.tmpdir(), 'moxsim-web-' + name + '.png');
   if (!r.sameSize || r.differing > r.total * PIXEL_SHARE) fs.writeFileSync(out, await p.canvasPng(canvas));
   check(r.sameSize && r.differing <= r.total * PIXEL_SHARE,
-        'golden ' + name + (r.sameSize ? ' (' + r.differing + ' of ' + r.total + ' pixels differ)' : ' (size ' + r.size + ')') +
+        'golden ' + name +
+        (r.sameSize ? ' (' + r.differing + ' of ' + r.total + ' pixels differ)' : ' (size ' + r.size + ')') +
         (r.sameSize && r.differing <= r.total * PIXEL_SHARE ? '' : ', shot in ' + out));
 }
 
@@ -87,7 +88,8 @@ async function main() {
 
     // Export: the download is the stored file byte for byte.
     const exported = await p.download('#export-save', 'MOXdata');
-    check(exported && Buffer.compare(exported, Buffer.from(await p.stored())) === 0, 'the export is the stored MOXdata');
+    check(exported && Buffer.compare(exported, Buffer.from(await p.stored())) === 0,
+          'the export is the stored MOXdata');
 
     // A foreign file loads nothing and says so.
     const foreign = path.join(work, 'foreign.txt');
@@ -155,7 +157,8 @@ async function main() {
     const phone = await Player.open(browser, server.url, {width: 390, height: 800, ratio: 3, touch: true}, work);
     const fit = (await phone.describe('规划按钮')).fit;
     await phone.tap('规划按钮');
-    check(fit < 0.5 && await phone.state('planner'), 'a tap on 规划 at ' + fit.toFixed(2) + ' CSS pixels a layout pixel opens the planner');
+    check(fit < 0.5 && await phone.state('planner'),
+          'a tap on 规划 at ' + fit.toFixed(2) + ' CSS pixels a layout pixel opens the planner');
     await phone.page.tap('#close-planner');
     await phone.frames();
     check(!(await phone.state('planner')), 'the close control hides the planner');
@@ -203,8 +206,8 @@ async function main() {
     await p4.close();
 
     // Opened from a file: the page runs the program from its single-file script.
-    const p3 = await Player.open(browser, 'file://' + path.join(site, 'index.html'), {width: 1000, height: 800, ratio: 1},
-                                 work);
+    const p3 = await Player.open(browser, 'file://' + path.join(site, 'index.html'),
+                                 {width: 1000, height: 800, ratio: 1}, work);
     check(await p3.state('ready'), 'the page opened from a file runs the simulator');
     await p3.close();
   } finally {

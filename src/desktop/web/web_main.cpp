@@ -1,7 +1,7 @@
 // moxsim in a web page: the program's two windows drawn on the page's canvases. The page (page.js) reads the
-// stored save file, loads the fonts and then calls moxsim_start; from then on every browser event the page
-// catches arrives here through one of the exported functions below, and the page asks for a frame only after
-// one of them, so nothing runs while nothing changes.
+// stored save file and calls moxsim_start (the fonts follow, moxsim_fonts_changed); from then on every browser
+// event the page catches arrives here through one of the exported functions below, and the page asks for a frame
+// only after one of them, so nothing runs while nothing changes.
 #include <emscripten.h>
 
 #include <filesystem>
@@ -114,8 +114,8 @@ class Page {
 
   // What a control says: its caption, or a drop-down's chosen item.
   static std::string shownText(const Control& c) {
-    if (c.kind != Kind::DropDown || c.selection < 0 || c.selection >= static_cast<int>(c.items.size())) return c.caption;
-    return c.items[static_cast<size_t>(c.selection)].text;
+    const bool chosen = c.kind == Kind::DropDown && c.selection >= 0 && c.selection < static_cast<int>(c.items.size());
+    return chosen ? c.items[static_cast<size_t>(c.selection)].text : c.caption;
   }
 
   std::string describe(const std::string& name) {
@@ -125,7 +125,8 @@ class Page {
       const Rect r = paint::absoluteRect(w->form(), i);
       const bool reachable = w->form().reachable(i);
       return std::to_string(w->slot()) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " +
-             std::to_string(r.w) + " " + std::to_string(r.h) + " " + (reachable ? "1 " : "0 ") + shownText(w->form().at(i));
+             std::to_string(r.w) + " " + std::to_string(r.h) + " " + (reachable ? "1 " : "0 ") +
+             shownText(w->form().at(i));
     }
     return "-1 0 0 0 0 0 ";
   }
