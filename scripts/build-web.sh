@@ -52,5 +52,7 @@ cp src/desktop/web/site/index.html src/desktop/web/site/page.js src/desktop/web/
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
   "$site/"
 cp LICENSE "$site/LICENSE.txt"
+# The fonts' licence (SIL Open Font License 1.1) travels with the subsets.
+cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
 (cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)
 echo "dist/moxsim-web/ and dist/moxsim-web.zip"
