@@ -86,6 +86,8 @@
         t.objectStore('files').put(bytes, name);
         t.oncomplete = function () {
           if (name === SAVE) saved = bytes;
+          // Ask the browser not to clear the stock when it runs short of room (it may decline).
+          if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(function () {});
           resolve(true);
         };
         t.onerror = t.onabort = function () { resolve(false); };
