@@ -20,6 +20,7 @@ Module.moxRuntime = (function () {
   let firstFrame = false;
   let fontsReady = false;
   let framesDrawn = 0;
+  const longest = {timer: 0, frame: 0};  // the longest each kind of call held the page's thread, in ms
   let audio = null;
   const measure = document.createElement('canvas').getContext('2d');
 
@@ -119,7 +120,9 @@ Module.moxRuntime = (function () {
   function frame() {
     frameRequested = false;
     missing = 0;
+    const start = performance.now();
     const drawn = Module._moxsim_frame();
+    longest.frame = Math.max(longest.frame, performance.now() - start);
     if (drawn) ++framesDrawn;
     if (!firstFrame && drawn && fontsReady && missing === 0 && decoding === 0) {
       firstFrame = true;
@@ -230,7 +233,12 @@ Module.moxRuntime = (function () {
       if (running !== undefined) clearInterval(running);
       timers.delete(key);
       if (interval > 0) {
-        timers.set(key, setInterval(function () { Module._moxsim_timer(window, control, generation); }, interval));
+        timers.set(key, setInterval(function () {
+          const start = performance.now();
+          Module._moxsim_timer(window, control, generation);
+          const took = performance.now() - start;
+          if (took > longest.timer) { longest.timer = took; longest.which = key; }
+        }, interval));
       }
     },
     runningTimers: function () { return timers.size; },
@@ -247,6 +255,12 @@ Module.moxRuntime = (function () {
       Module._moxsim_fonts_changed();
     },
     frames: function () { return framesDrawn; },
+    // The longest a timer tick and a frame took since the last call (for benchmarks).
+    takeLongest: function () {
+      const out = {timer: longest.timer, frame: longest.frame, which: longest.which};
+      longest.timer = longest.frame = 0;
+      return out;
+    },
     fit: function (window) { return windows[window].fit; },
 
     playSound: function (role, channels, rate, bits, where, size) {

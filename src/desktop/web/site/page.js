@@ -337,6 +337,7 @@
       return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
               audio: r ? r.audioState() : 'none', planner: plannerShown};
     },
+    longest: function () { return program.moxRuntime.takeLongest(); },
     // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
     // pixel, whether a user can reach it, and its caption.
     describe: function (name) {
