@@ -298,17 +298,15 @@
       store = s;
       return s ? readStored(SAVE) : null;
     });
-    let fonts = null;
+    const fonts = loadFonts(single);
     try {
       await loadScript(single ? 'moxsim-single.js' : 'moxsim.js');
-      const made = window.createMoxsim({
+      program = await window.createMoxsim({
         moxPage: moxPage,
         moxCanvases: canvases,
         onAbort: function (what) { fail('模拟器遇到无法继续的错误，请刷新页面重新开始。（' + what + '）'); },
       });
-      // The fonts are read on this thread; the wasm is fetched and compiled beside it.
-      fonts = loadFonts(single);
-      program = await made;
+      performance.mark('moxsim-program');
     } catch (e) {
       fail(single ? '模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。'
                   : '模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。');
@@ -323,11 +321,13 @@
       program._free(where);
     }
     program._moxsim_start();
+    performance.mark('moxsim-started');
     canvases.forEach(function (c, w) { bindInput(w); });
     layout();
     watchRatio();
     canvases[0].focus({preventScroll: true});
     await fonts;
+    performance.mark('moxsim-fonts');
     program.moxRuntime.fontsLoaded();
   }
   window.moxsimPage = {
