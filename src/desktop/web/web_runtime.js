@@ -20,6 +20,7 @@ Module.moxRuntime = (function () {
   let firstFrame = false;
   let fontsReady = false;
   let framesDrawn = 0;
+  let soundsPlayed = 0;
   const longest = {timer: 0, frame: 0};  // the longest each kind of call held the page's thread, in ms
   let audio = null;
   const measure = document.createElement('canvas').getContext('2d');
@@ -265,6 +266,7 @@ Module.moxRuntime = (function () {
 
     playSound: function (role, channels, rate, bits, where, size) {
       if (!audio || audio.state !== 'running') return;
+      ++soundsPlayed;
       let buffer = sounds.get(role);
       if (!buffer) {
         const bytesPerSample = bits / 8;
@@ -287,5 +289,6 @@ Module.moxRuntime = (function () {
       source.start();
     },
     audioState: function () { return audio ? audio.state : 'none'; },
+    soundsPlayed: function () { return soundsPlayed; },
   };
 })();

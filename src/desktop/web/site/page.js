@@ -335,7 +335,7 @@
     state: function () {
       const r = program && program.moxRuntime;
       return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
-              audio: r ? r.audioState() : 'none', planner: plannerShown};
+              audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown};
     },
     longest: function () { return program.moxRuntime.takeLongest(); },
     // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
