@@ -175,6 +175,29 @@ async function main() {
     check(!(await phone.state('planner')), 'the close control hides the planner');
     await phone.close();
 
+    // The keyboard alone: Tab through the main window's controls to 规划, Enter opens the planner, Esc hides it.
+    const kb = await Player.open(browser, server.url, {width: 1900, height: 1000, ratio: 1}, work);
+    await kb.page.focus('#import-save');
+    await kb.page.keyboard.press('Tab');
+    const plan = await kb.describe('规划按钮');
+    const ringOn = () => kb.page.$eval('.focus-ring', (r, d) => {
+      const c = document.getElementById('moxsim-main');
+      return !r.hidden && Math.abs(r.offsetLeft + 2 - c.offsetLeft - d.x * d.fit) < 1 &&
+             Math.abs(r.offsetTop + 2 - c.offsetTop - d.y * d.fit) < 1;
+    }, plan);
+    let tabs = 0;
+    while (!(await ringOn()) && tabs < 120) {
+      await kb.page.keyboard.press('Tab');
+      ++tabs;
+    }
+    await kb.page.keyboard.press('Enter');
+    await kb.frames();
+    check(await kb.state('planner'), 'Tab (' + tabs + ' times) and Enter reach 规划 and open the planner');
+    await kb.page.keyboard.press('Escape');
+    await kb.frames();
+    check(!(await kb.state('planner')), 'Esc from the keyboard hides it again');
+    await kb.close();
+
     // Errors the page can meet: each says so in the page, and what can still run runs.
     const broken = async (what, prepare, expectReady) => {
       const page = await browser.newPage();

@@ -131,6 +131,26 @@ class Page {
     return "-1 0 0 0 0 0 ";
   }
 
+  // The controls a keyboard can reach in a window, in creation order, as "x y width height" in layout pixels
+  // joined by ';': shown and enabled, with something to do on a click (a handler, a drop-down, a check box), and
+  // on top at their middle, where the page clicks them for the keyboard.
+  std::string keyboardControls(int slot) {
+    Window* w = window(slot);
+    if (!w) return "";
+    const Form& f = w->form();
+    std::string out;
+    for (int i = 0; i < f.size(); ++i) {
+      const Control& c = f.at(i);
+      const bool acts = c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
+      if (!acts || !f.reachable(i) || !paint::catchesPointer(c)) continue;
+      const Rect r = paint::visibleRect(f, i);
+      if (paint::empty(r) || paint::hitTest(f, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
+      if (!out.empty()) out += ';';
+      out += std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+    }
+    return out;
+  }
+
   void closePlanner() {
     app_.planner().close();
     afterEvents();
@@ -316,6 +336,13 @@ EMSCRIPTEN_KEEPALIVE void moxsim_redraw_all() {
 EMSCRIPTEN_KEEPALIVE const char* moxsim_describe(const char* name) {
   static std::string out;
   out = gPage ? gPage->describe(name) : "-1 0 0 0 0 0 ";
+  return out.c_str();
+}
+
+// What the keyboard can reach in a window (Page::keyboardControls).
+EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
+  static std::string out;
+  out = gPage ? gPage->keyboardControls(window) : "";
   return out.c_str();
 }
 

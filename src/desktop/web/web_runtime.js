@@ -263,6 +263,7 @@ Module.moxRuntime = (function () {
       return out;
     },
     fit: function (window) { return windows[window].fit; },
+    factor: function (window) { return windows[window].factor; },
 
     playSound: function (role, channels, rate, bits, where, size) {
       if (!audio || audio.state !== 'running') return;

@@ -173,8 +173,47 @@
     if (q.addEventListener) q.addEventListener('change', again, {once: true});
   }
 
+  // ---- the keyboard inside a window: Tab and Shift+Tab go from one control a click reaches to the next (a ring
+  // shows which), Enter and Space click it; an open list takes the arrows and Enter first ----
+  const focusIndex = [-1, -1];
+  const rings = canvases.map(function (c) {
+    const ring = document.createElement('div');
+    ring.className = 'focus-ring';
+    ring.hidden = true;
+    c.parentNode.appendChild(ring);
+    return ring;
+  });
+  function keyboardControls(w) {
+    const text = program.UTF8ToString(program._moxsim_keyboard_controls(w));
+    return text ? text.split(';').map(function (r) { return r.split(' ').map(Number); }) : [];
+  }
+  function showRing(w) {
+    const list = keyboardControls(w);
+    if (focusIndex[w] >= list.length) focusIndex[w] = list.length - 1;
+    const r = list[focusIndex[w]];
+    const ring = rings[w];
+    ring.hidden = !r || document.activeElement !== canvases[w];
+    if (ring.hidden) return;
+    const fit = program.moxRuntime.fit(w), c = canvases[w];
+    ring.style.left = (c.offsetLeft + r[0] * fit - 2) + 'px';
+    ring.style.top = (c.offsetTop + r[1] * fit - 2) + 'px';
+    ring.style.width = (r[2] * fit) + 'px';
+    ring.style.height = (r[3] * fit) + 'px';
+  }
+  function clickFocused(w) {
+    const r = keyboardControls(w)[focusIndex[w]];
+    if (!r) return;
+    const k = program.moxRuntime.factor(w);
+    const x = Math.floor((r[0] + r[2] / 2) * k), y = Math.floor((r[1] + r[3] / 2) * k);
+    program._moxsim_pointer(w, 0, x, y, 0);
+    program._moxsim_pointer(w, 1, x, y, 0);
+    program._moxsim_pointer(w, 2, x, y, 0);
+    showRing(w);
+  }
+
   // ---- input ----
   const KEYS = {ArrowUp: 0, ArrowDown: 1, Enter: 2, Escape: 3};
+  let pointerFocus = false;
   function bindInput(w) {
     const c = canvases[w];
     const at = function (e) {
@@ -184,6 +223,9 @@
     const button = function (e) { return e.button === 2 ? 2 : e.button === 1 ? 1 : 0; };
     c.addEventListener('pointerdown', function (e) {
       activeWindow = w;
+      pointerFocus = true;
+      focusIndex[w] = -1;
+      rings[w].hidden = true;
       const p = at(e);
       // A touch has no hover before it: the pointer arrives where it presses.
       program._moxsim_pointer(w, 0, p[0], p[1], 0);
@@ -216,12 +258,34 @@
       if (program._moxsim_wheel(w, p[0], p[1], -steps)) e.preventDefault(); else wheel = 0;
     }, {passive: false});
     c.addEventListener('keydown', function (e) {
+      if (e.key === 'Tab' && !e.altKey && !e.ctrlKey && !e.metaKey) {
+        const next = focusIndex[w] < 0 && e.shiftKey ? keyboardControls(w).length - 1
+                                                     : focusIndex[w] + (e.shiftKey ? -1 : 1);
+        // Past either end, Tab leaves the window for the page's next control.
+        focusIndex[w] = next >= 0 && next < keyboardControls(w).length ? next : -1;
+        if (focusIndex[w] >= 0) e.preventDefault();
+        showRing(w);
+        return;
+      }
       const key = KEYS[e.key];
-      if (key === undefined) return;
-      if (program._moxsim_key(w, key)) e.preventDefault();
+      if (key !== undefined && program._moxsim_key(w, key)) {
+        e.preventDefault();
+      } else if ((e.key === 'Enter' || e.key === ' ') && focusIndex[w] >= 0) {
+        e.preventDefault();
+        clickFocused(w);
+      }
     });
-    c.addEventListener('focus', function () { activeWindow = w; });
-    c.addEventListener('blur', function () { program._moxsim_focus_lost(w); });
+    c.addEventListener('focus', function () {
+      activeWindow = w;
+      // Arriving by the keyboard, the ring starts on the first control.
+      if (!pointerFocus && focusIndex[w] < 0) focusIndex[w] = 0;
+      pointerFocus = false;
+      showRing(w);
+    });
+    c.addEventListener('blur', function () {
+      rings[w].hidden = true;
+      program._moxsim_focus_lost(w);
+    });
   }
   // Esc anywhere in the page (outside a box) goes to the window in front.
   document.addEventListener('keydown', function (e) {
@@ -277,8 +341,10 @@
       plannerShown = shown;
       $('planner-window').hidden = !shown;
       layout();
+      pointerFocus = true;  // the program moved the keyboard, not a Tab
       if (shown) { activeWindow = 1; canvases[1].focus({preventScroll: true}); }
       else { activeWindow = 0; canvases[0].focus({preventScroll: true}); }
+      pointerFocus = false;
     },
     firstFrame: function () {
       document.body.classList.add('ready');
@@ -325,7 +391,10 @@
     canvases.forEach(function (c, w) { bindInput(w); });
     layout();
     watchRatio();
+    // The keys reach the main window from the start (a ring shows only once Tab is used).
+    pointerFocus = true;
     canvases[0].focus({preventScroll: true});
+    pointerFocus = false;
     await fonts;
     performance.mark('moxsim-fonts');
     program.moxRuntime.fontsLoaded();
