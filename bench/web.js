@@ -20,6 +20,8 @@ async function firstFrame(browser, url, mark, runs) {
   const times = [];
   for (let i = 0; i <= runs; ++i) {
     const page = await browser.newPage();
+    // A tab in the background draws no frames.
+    await page.bringToFront();
     await page.setViewport({width: 1400, height: 1000});
     await page.goto(url);
     await page.waitForFunction((m) => performance.getEntriesByName(m).length > 0, {timeout: 20000}, mark);
@@ -59,18 +61,18 @@ async function main() {
     ok = ok && pass !== false;
   };
   try {
-    const page = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    // The first load is a first visit (it fills the cache): what it downloads is the page's weight.
+    const ours = await firstFrame(browser, server.url, 'moxsim-first-frame', runs);
     const bytes = Object.values(server.sent).reduce((a, b) => a + b, 0);
     report('download (gzip)      ' + (bytes / 1e6).toFixed(2) + ' MB: ' + Object.entries(server.sent)
       .map(([k, v]) => k.slice(1) + ' ' + Math.round(v / 1024) + ' KB').join(', ') + '  (goal 3 MB)', bytes <= 3e6);
-
-    const ours = await firstFrame(browser, server.url, 'moxsim-first-frame', runs);
     const bare = await firstFrame(browser, floorServer.url, 'floor-first-frame', runs);
     const ratio = median(ours) / median(bare);
     report('first frame          ' + median(ours).toFixed(0) + ' ms beside the bare page\'s ' +
-           median(bare).toFixed(0) +
-           ' ms: ' + ratio.toFixed(2) + ' times (median of ' + runs + ', goal 1.5)', ratio <= 1.5);
+           median(bare).toFixed(0) + ' ms: ' + ratio.toFixed(2) + ' times (median of ' + runs + ', goal 1.5)',
+           ratio <= 1.5);
 
+    const page = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
     // Idle: after a click and the banner of a purchase refusal, nothing runs.
     await page.click('图形按钮1');
     await page.rest();
