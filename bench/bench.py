@@ -18,7 +18,8 @@ from pathlib import Path
 
 def start_xvfb(scale):
     read, write = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "2800x2100x24", "-nolisten", "tcp"],
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "2800x2100x24", "-nolisten", "tcp",
+                             "-noreset"],
                             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write)
     with os.fdopen(read) as r:

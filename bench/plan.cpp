@@ -1,5 +1,5 @@
 // The planner's speed: one attempt's odds, the expectation and the full distribution of a climb from +0 to +9,
-// the best chance within a budget, and the cheapest route.
+// the best chance within a budget, and the cheapest route, alone and with the distributions of what it spends.
 #include <benchmark/benchmark.h>
 
 #include "plan/planner.h"
@@ -42,6 +42,16 @@ void BM_RouteTo9(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(route(9, kBonuses));
 }
 BENCHMARK(BM_RouteTo9)->Unit(benchmark::kMicrosecond);
+
+// The route to +9 with the distribution of what it spends at every level, as moxsim-plan route 9 --budget gives it
+// (goal: 50 ms).
+void BM_RouteTo9WithDistributions(benchmark::State& state) {
+  for (auto _ : state) {
+    const std::vector<RouteStep> steps = route(9, kBonuses);
+    for (const RouteStep& s : steps) benchmark::DoNotOptimize(routeCost(steps, s.level, kBonuses, 2000.0).cdf.data());
+  }
+}
+BENCHMARK(BM_RouteTo9WithDistributions)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -78,7 +78,7 @@ def main():
         time.sleep(args.seconds)
         click(px, py, 456 + 60, 300 + 40, wait=0)           # 停止 (elsewhere on the button: xdotool waits for a move)
         time.sleep(0.5)
-        click(px, py, 456 + 52, 388 + 226, wait=1.0)         # 导出记录
+        click(px, py, 456 + 52, 410 + 204, wait=1.0)         # 导出记录
         lines = (work / "MOXhistory.csv").read_text(encoding="utf-8-sig").splitlines()
         attempts = len(lines) - 1
         time.sleep(1.0)

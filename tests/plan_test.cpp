@@ -11,7 +11,9 @@
 #include "app_fixture.h"
 #include "run_program.h"
 #include "plan/planner.h"
+#include "runtime/random.h"
 #include "sim/items.h"
+#include "sim/rates.h"
 
 using moxtest::Program;
 using namespace mox::plan;
@@ -57,6 +59,13 @@ void expectWithinSampling(double sampled, double exact, double sd, int n, const 
   EXPECT_NEAR(sampled, exact, 4 * sd / std::sqrt(n)) << what;
 }
 
+// The sanitised build is slow: it runs the longest counts and Monte Carlos a tenth as long (or not at all).
+#ifdef NDEBUG
+constexpr int kLong = 10;
+#else
+constexpr int kLong = 1;
+#endif
+
 using Output = moxtest::Run;
 Output runPlan(const std::string& args) { return moxtest::runProgram("moxsim-plan", args); }
 
@@ -80,8 +89,9 @@ TEST(PlanOdds, TheDrawsBiasAtItsBoundaries) {
   const Odds o = odds(8, R("bbbb+c"), {.expert = true});
   EXPECT_EQ(o.shown, "24%");
   EXPECT_EQ(o.threshold, 240);
-  EXPECT_EQ(o.success, (32.0 * 240 + 240) / 32768 * (81.0 * 241 + 241) / 32768);
-  EXPECT_NEAR(o.success, 0.1458, 5e-5);
+  // Both draws counted over every first seed: 313158979 of 2^31 (independent draws would give 0.1457660).
+  EXPECT_EQ(o.success, 313158979.0 / 2147483648.0);
+  EXPECT_NEAR(o.success, 0.145826, 5e-7);
   EXPECT_EQ(o.drop, 1 - o.success);
   EXPECT_EQ(toQ(o.cost), 43.5);
   EXPECT_EQ(odds(8, R("bbbb+c+p"), {.expert = true}).drop, 0);
@@ -89,6 +99,40 @@ TEST(PlanOdds, TheDrawsBiasAtItsBoundaries) {
   const Odds lab = odds(5, R("b"), {.lab = true});
   EXPECT_EQ(lab.rate, 1500);
   EXPECT_EQ(lab.threshold, 19);
+}
+
+TEST(PlanOdds, ThePlus8TableCountsEveryFirstSeed) {
+  // The program's own generator, seeded as an attempt seeds it: both seedings in one millisecond. The draws read
+  // the seed modulo 2^31 only.
+  uint32_t now = 0;
+  mox::Random random([&now] { return now; });
+  auto highestDraw = [&](uint32_t firstSeed) {
+    now = firstSeed - random.seedCounter();
+    random.seedRandom();
+    const int first = random.randomInt(mox::kFirstDraw.low, mox::kFirstDraw.high);
+    random.seedRandom();
+    return std::max(first, random.randomInt(mox::kSecondDraw.low, mox::kSecondDraw.high));
+  };
+  for (uint32_t seed : {0u, 99u, 0x7FFFFFFFu, 123456789u}) EXPECT_EQ(highestDraw(seed), highestDraw(seed | 1u << 31));
+  // The planner's count over stretches of seeds against a count of those draws.
+  for (uint64_t begin : {uint64_t{0}, uint64_t{1'000'000'007}, kSeeds - (1u << 16)}) {
+    SeedCounts direct{};
+    for (uint64_t s = begin; s < begin + (1u << 16); ++s) {
+      ++direct[static_cast<size_t>(highestDraw(static_cast<uint32_t>(s)))];
+    }
+    for (size_t t = 1; t < direct.size(); ++t) direct[t] += direct[t - 1];
+    ASSERT_EQ(countBothDraws(begin, begin + (1u << 16)), direct) << begin;
+  }
+  // The built-in table is the count over every seed (the whole count takes seconds: optimised builds only).
+  EXPECT_NEAR(bothDrawsChance(64), 0.010108, 5e-7);
+  EXPECT_NEAR(bothDrawsChance(240), 0.145826, 5e-7);
+  for (int t = 400; t <= 1000; ++t) EXPECT_EQ(bothDrawsChance(t), drawChance(1, 1000, t) * drawChance(0, 400, t));
+  if (kLong == 1) return;
+  const SeedCounts all = countBothDraws(0, kSeeds);
+  for (int t = 0; t <= kMaxThreshold; ++t) {
+    ASSERT_EQ(bothDrawsChance(t), static_cast<double>(all[static_cast<size_t>(t)]) / kSeeds)
+        << t << ": rewrite src/plan/both_draws_table.cpp with tools/both_draws_table.cpp";
+  }
 }
 
 TEST(PlanOdds, EveryLevelAndCrystalAgreesWithTheWindow) {
@@ -211,32 +255,72 @@ TEST(PlanMonteCarlo, AClimbWithDropsThroughTheSimulator) {
   }
 }
 
-TEST(PlanMonteCarlo, TheSecondDrawOfAChipPlus8) {
-  const Odds exact = odds(8, R("bbbb+c+p"), {.expert = true});
-  constexpr int kAttempts = 2500;
+namespace {
+
+// Attempts of a chip +8 laid with `recipe` and a protectant (so the chip stays), each at a fresh millisecond from a
+// seeded generator: the attempt's two seedings share it, as in the program. With `firstPasses`, only milliseconds
+// whose first draw passes that threshold are taken (found with a copy of the program's generator), so every attempt
+// makes its second draw. Returns the successes.
+int attemptsAtPlus8(const std::string& recipe, bool expert, int attempts, uint32_t seed,
+                    std::optional<int> firstPasses = {}) {
+  const Recipe r = R(recipe);
   Program p;
-  p.withStock(stockWith({{mox::kChip8, kAttempts}, {mox::kBigCrystal, 4 * kAttempts}, {mox::kCatalyst, kAttempts},
-                         {mox::kProtectant, kAttempts}}));
+  p.withStock(stockWith({{mox::kChip8, attempts}, {mox::kBigCrystal, r.big * attempts},
+                         {mox::kMagicCrystal, r.magic * attempts}, {mox::kCatalyst, r.catalyst * attempts},
+                         {mox::kProtectant, attempts}}));
   p.start();
-  independentDraws(p, 8);
-  p.click("选择框1");
+  if (expert) p.click("选择框1");
   p.place(mox::kChip8);
-  for (int i = 0; i < 4; ++i) p.place(mox::kBigCrystal);
-  p.place(mox::kCatalyst);
+  for (int i = 0; i < r.big; ++i) p.place(mox::kBigCrystal);
+  for (int i = 0; i < r.magic; ++i) p.place(mox::kMagicCrystal);
+  if (r.catalyst) p.place(mox::kCatalyst);
   p.place(mox::kProtectant);
+  std::mt19937 clock(seed);
+  const std::string chip9 = std::to_string(mox::kChip9);
   int successes = 0;
-  for (int i = 0; i < kAttempts; ++i) {
+  for (int i = 0; i < attempts; ++i) {
+    for (bool chosen = false; !chosen;) {
+      const auto now = static_cast<uint32_t>(clock());
+      mox::Random copy = p.app().random();
+      copy.setTickSource([now] { return now; });
+      copy.seedRandom();
+      chosen = !firstPasses || copy.randomInt(mox::kFirstDraw.low, mox::kFirstDraw.high) <= *firstPasses;
+      p.platform().setTicks(now);
+    }
     p.click("图形按钮1");
-    if (p.tag("芯片位") == std::to_string(mox::kChip9)) {
+    if (p.tag("芯片位") == chip9) {
       ++successes;
       p.click("芯片位");
       p.place(mox::kChip8);
-    } else {
-      ASSERT_EQ(p.tag("芯片位"), std::to_string(mox::kChip8));
     }
   }
-  const double share = successes / static_cast<double>(kAttempts);
+  EXPECT_EQ(p.count(mox::kProtectant), 0);
+  return successes;
+}
+
+}  // namespace
+
+TEST(PlanMonteCarlo, TheSecondDrawOfAChipPlus8) {
+  const Odds exact = odds(8, R("bbbb+c+p"), {.expert = true});
+  constexpr int kAttempts = 2500;
+  const double share = attemptsAtPlus8("bbbb+c+p", true, kAttempts, 8) / static_cast<double>(kAttempts);
   expectWithinSampling(share, exact.success, std::sqrt(exact.success * (1 - exact.success)), kAttempts, "+8");
+}
+
+TEST(PlanMonteCarlo, TheSecondDrawIsSeededInTheSameMillisecond) {
+  // Threshold 75, where the seeds' correlation matters most: of the attempts whose first draw passes, the exact
+  // share passing the second too is 18.41 %; were the draws independent it would be 19.02 % (6232 / 32768).
+  const Odds o = odds(8, R("mm+c+p"), {});
+  ASSERT_EQ(o.threshold, 75);
+  const double first = drawChance(mox::kFirstDraw.low, mox::kFirstDraw.high, 75);
+  const double exact = o.success / first, independent = drawChance(mox::kSecondDraw.low, mox::kSecondDraw.high, 75);
+  constexpr int kAttempts = 20000 * kLong;  // 200000 tell the two apart by 7 standard errors
+  const double share = attemptsAtPlus8("mm+c+p", false, kAttempts, 12, 75) / static_cast<double>(kAttempts);
+  const double error = std::sqrt(exact * (1 - exact) / kAttempts);
+  EXPECT_NEAR(share, exact, 4 * error);
+  if (kAttempts >= 200000) {
+    EXPECT_GT(std::abs(share - independent), 4 * error) << share << ": the sample cannot tell them from independent odds";
+  }
 }
 
 TEST(PlanMonteCarlo, AFusionThroughTheSimulator) {
@@ -269,6 +353,116 @@ TEST(PlanMonteCarlo, AFusionThroughTheSimulator) {
   double mean = 0;
   for (int c : chips) mean += c / static_cast<double>(kResults);
   expectWithinSampling(mean, chipsPerResult, std::sqrt(1 - exact.success) / exact.success, kResults, "fusion");
+}
+
+namespace {
+
+// Carries out a route through the program from a stock of +0 chips, small crystals and protectants: climbs on the
+// enhancement bench with one small crystal (the best recipe below +5 with the expert bonus), fusions on the
+// synthesis bench.
+class RouteRunner {
+ public:
+  RouteRunner(Program& p, std::vector<RouteStep> steps) : p_(p), steps_(std::move(steps)) {}
+
+  // Leaves a chip of `level` in the stock.
+  void make(int level) {
+    const RouteStep& s = steps_[static_cast<size_t>(level)];
+    if (s.how == RouteStep::How::Enhance) {
+      make(s.from);
+      bench(false);
+      if (p_.tag("晶体位0") == "0") p_.place(mox::kSmallCrystal);
+      p_.place(mox::chipCode(s.from));
+      while (p_.tag("芯片位") != std::to_string(mox::chipCode(level))) p_.click("图形按钮1");
+      p_.click("芯片位");
+    } else if (s.how == RouteStep::How::Fuse) {
+      make(s.a);
+      for (bool made = false; !made;) {
+        make(s.b);
+        bench(true);
+        p_.place(mox::chipCode(s.a));
+        p_.place(mox::chipCode(s.b));
+        if (s.protectant) p_.place(mox::kProtectant);
+        do {
+          p_.click("图形按钮5");
+          made = p_.tag("合成芯片位") == std::to_string(mox::chipCode(level));
+        } while (!made && s.protectant);
+        made ? p_.click("合成芯片位") : p_.click("合成芯片位1");  // a failure spared the first chip
+      }
+    }
+  }
+
+ private:
+  void bench(bool synthesis) {
+    if (p_.shown("合成框") != synthesis) p_.click(synthesis ? "合成显示按钮" : "强化显示按钮");
+  }
+  Program& p_;
+  std::vector<RouteStep> steps_;
+};
+
+}  // namespace
+
+TEST(PlanRoute, TheDistributionIsTheWholeRoutes) {
+  for (Bonuses b : {Bonuses{}, Bonuses{.expert = true}}) {
+    const std::vector<RouteStep> steps = route(9, b);
+    for (const RouteStep& s : steps) {
+      // Run out until the rest is negligible, the distribution's mean is the route's expected cost.
+      const CostDistribution c = routeCost(steps, s.level, b, 1e6);
+      ASSERT_NEAR(c.cdf.back(), 1, 1e-12) << s.level;
+      double mean = 0;
+      for (double f : c.cdf) mean += (1 - f) * kQPerStep;
+      EXPECT_NEAR(mean, *s.expectedCost, 1e-9 * *s.expectedCost) << s.level << " " << s.text();
+      EXPECT_EQ(*c.withinBudget, c.cdf.back());
+    }
+  }
+  // Without bonuses two +1 chips fuse for certain into a +2: its cost is the sum of two +1 chips'.
+  const std::vector<RouteStep> steps = route(2, {});
+  ASSERT_EQ(steps[2].text(), "fuse 1+1");
+  const CostDistribution one = routeCost(steps, 1, {}, 500), two = routeCost(steps, 2, {}, 1000);
+  auto F = [&](size_t m) { return m < one.cdf.size() ? one.cdf[m] : 1.0; };
+  for (size_t m = 0; m < two.cdf.size(); ++m) {
+    double f = 0;  // P(X + Y <= m) = sum over i of P(X = i) P(Y <= m - i)
+    for (size_t i = 0; i <= m; ++i) f += (F(i) - (i ? F(i - 1) : 0)) * F(m - i);
+    ASSERT_NEAR(two.cdf[m], f, 1e-13) << m;
+  }
+  std::vector<RouteStep> wrong = route(3, {});
+  wrong[3].a = 1;  // 1+1 makes a +2
+  EXPECT_THROW(routeCost(wrong, 3, {}), PlanError);
+  EXPECT_THROW(routeCost(steps, 3, {}), PlanError);
+}
+
+TEST(PlanMonteCarlo, ARouteThroughSynthesisThroughTheSimulator) {
+  // +7 with the expert bonus: two +5 chips fused under a protectant, each climbed from a +4 made by fusing a +3
+  // (itself fused from a +2 and a +1) with a +1, every failed unprotected fusion losing its +1.
+  const Bonuses b{.expert = true};
+  const std::vector<RouteStep> steps = route(7, b);
+  ASSERT_EQ(steps[7].text(), "fuse 5+5 protected");
+  ASSERT_EQ(steps[4].text(), "fuse 3+1");
+  for (int level = 0; level < 5; ++level) ASSERT_EQ(bestRecipes(b)[static_cast<size_t>(level)], R("s"));
+  const CostDistribution exact = routeCost(steps, 7, b, 1e6);
+  constexpr int kRoutes = 40 * kLong;
+  Program p;
+  p.withStock(stockWith({{mox::kChip0, 1000000}, {mox::kSmallCrystal, 10000000}, {mox::kProtectant, 100000}}));
+  p.start();
+  independentDraws(p, 17);
+  p.click("选择框1");
+  RouteRunner runner(p, steps);
+  std::vector<double> costs;
+  for (int i = 0; i < kRoutes; ++i) {
+    const double before = spent(p) - 10.0 * p.count(mox::kChip0);
+    runner.make(7);
+    costs.push_back(spent(p) - 10.0 * p.count(mox::kChip0) - before);
+    ASSERT_EQ(p.count(mox::chipCode(7)), i + 1);
+  }
+  double mean = 0, square = 0;
+  for (double c : costs) mean += c / kRoutes;
+  for (double c : costs) square += (c - mean) * (c - mean) / (kRoutes - 1);
+  expectWithinSampling(mean, *steps[7].expectedCost, std::sqrt(square), kRoutes, "mean cost");
+  for (const Percentile& q : exact.percentiles) {
+    const double f = exact.cdf[static_cast<size_t>(*q.cost / kQPerStep)];
+    double share = 0;
+    for (double c : costs) share += (c <= *q.cost) / static_cast<double>(kRoutes);
+    expectWithinSampling(share, f, std::sqrt(f * (1 - f)), kRoutes, "share within a percentile");
+  }
 }
 
 TEST(PlanBest, TheOptimisersKeepTheirPromises) {
@@ -322,7 +516,7 @@ TEST(PlanCommandLine, TablesJsonAndRefusals) {
   EXPECT_EQ(o["rate"], 24000);
   EXPECT_EQ(o["shown"], "24%");
   EXPECT_EQ(o["threshold"], 240);
-  EXPECT_NEAR(o["success"].get<double>(), 0.1457659900188446, 1e-15);
+  EXPECT_EQ(o["success"].get<double>(), 313158979.0 / 2147483648.0);
   EXPECT_EQ(o["cost"], 43.5);
   EXPECT_NE(runPlan("odds 0 bsb+p+c").out.find("sbb+c+p"), std::string::npos);
 
@@ -347,6 +541,19 @@ TEST(PlanCommandLine, TablesJsonAndRefusals) {
   EXPECT_EQ(r["levels"][0]["how"], "buy");
   EXPECT_EQ(r["levels"][9]["expected_cost"].get<double>(), *route(9, {})[9].expectedCost);
   EXPECT_EQ(r["levels"][9]["how"], route(9, {})[9].text());
+  const nlohmann::json r7 = nlohmann::json::parse(runPlan("route 7 --expert --budget 800 --json").out)["levels"][7];
+  const CostDistribution exactRoute = routeCost(route(7, {.expert = true}), 7, {.expert = true}, 800);
+  EXPECT_EQ(r7["percentiles"]["99"].get<double>(), *exactRoute.percentiles[2].cost);
+  EXPECT_EQ(r7["within_budget"].get<double>(), *exactRoute.withinBudget);
+
+  // Text for people: money with at most two decimals, chances as percentages with two.
+  const std::string oddsText = runPlan("odds 8 bbbb+c --expert").out;
+  EXPECT_NE(oddsText.find("success      14.58 %\n"), std::string::npos) << oddsText;
+  EXPECT_NE(oddsText.find("cost         43.5 Q币\n"), std::string::npos) << oddsText;
+  const std::string routeText = runPlan("route 9 --expert --budget 2000").out;
+  EXPECT_NE(routeText.find(" 18.27 Q币 "), std::string::npos) << routeText;
+  EXPECT_NE(routeText.find("within 2000 Q币"), std::string::npos) << routeText;
+  EXPECT_NE(runPlan("--help").out.find("same\nmillisecond"), std::string::npos);
 
   // Each bad argument gets one line that names it, and exit code 2.
   const std::pair<const char*, const char*> refusals[] = {
@@ -361,6 +568,7 @@ TEST(PlanCommandLine, TablesJsonAndRefusals) {
       {"climb 0 3 --best --budget -5", "'-5'"},
       {"budget 0 3 lots", "'lots'"},
       {"route 9 --fast", "--fast"},
+      {"route 9 --budget x", "'x'"},
   };
   for (auto [args, named] : refusals) {
     const Output run = runPlan(args);

@@ -39,7 +39,7 @@ Arguments parseArguments(int argc, char** argv) {
       flag(a.best);
     } else if (arg == "--recipe" && a.command == "climb") {
       a.recipes.push_back(takeValue());
-    } else if (arg == "--budget" && a.command == "climb") {
+    } else if (arg == "--budget" && (a.command == "climb" || a.command == "route")) {
       a.budget = takeValue();
     } else if (arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]))) {
       throw PlanError("unknown option " + arg + " for " + a.command);

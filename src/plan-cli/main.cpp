@@ -1,4 +1,5 @@
 // moxsim-plan: the planner's figures on the command line, as tables or as one JSON object.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -28,24 +29,51 @@ constexpr const char* kUsage =
     "usage: moxsim-plan odds LEVEL RECIPE [--expert] [--lab] [--json]\n"
     "       moxsim-plan climb FROM TO [--recipe LEVEL=RECIPE]... [--best] [--budget Q] [--expert] [--lab] [--json]\n"
     "       moxsim-plan budget FROM TO Q [--expert] [--lab] [--json]\n"
-    "       moxsim-plan route TO [--expert] [--lab] [--json]\n"
-    "RECIPE: 1 to 4 crystal letters (s small, b big, m magic), then optionally +c (catalyst) and +p (protectant).\n";
-
+    "       moxsim-plan route TO [--budget Q] [--expert] [--lab] [--json]\n"
+    "RECIPE: 1 to 4 crystal letters (s small, b big, m magic), then optionally +c (catalyst) and +p (protectant).\n"
+    "Money is in Q币, at the shop's prices. A chip +8 must pass two draws; the second is seeded in the same\n"
+    "millisecond as the first, so its seed follows from the first seed: the odds count every first seed alike\n"
+    "(the millisecond clock plus the seed counter, modulo 2^31, is taken to fall on each equally often).\n";
 void expectPositional(const Arguments& a, size_t count, const char* names) {
   if (a.positional.size() != count) throw PlanError(a.command + " takes " + names);
 }
 
-// Money prints as the shortest text that reads back the same: 43.5, 10, 1234.5678.
+// For people: money with at most two decimals (43.5, 10, 1234.57), chances as percentages with two.
 std::string money(double q) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", q);
-  return buf;
+  std::snprintf(buf, sizeof buf, "%.2f", q);
+  std::string text = buf;
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text == "-0" ? "0" : text;
 }
 
 std::string percent(double p) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.4f %%", p * 100);
+  std::snprintf(buf, sizeof buf, "%.2f %%", p * 100);
   return buf;
+}
+
+// Columns on a terminal: a character outside ASCII here (币) takes two.
+int columns(const std::string& text) {
+  int n = 0;
+  for (unsigned char c : text) {
+    if (c < 0x80) ++n;
+    if (c >= 0xC0) n += 2;
+  }
+  return n;
+}
+
+std::string right(const std::string& text, int width) {
+  return std::string(static_cast<size_t>(std::max(0, width - columns(text))), ' ') + text;
+}
+
+json orNull(const std::optional<double>& v) { return v ? json(*v) : json(nullptr); }
+
+json percentilesJson(const std::array<plan::Percentile, 3>& percentiles) {
+  json out = json::object();
+  for (const plan::Percentile& p : percentiles) out[std::to_string(std::lround(p.q * 100))] = orNull(p.cost);
+  return out;
 }
 
 std::string bonusesText(const plan::Bonuses& b) {
@@ -54,8 +82,6 @@ std::string bonusesText(const plan::Bonuses& b) {
   if (b.lab) out += ", lab bonus";
   return out;
 }
-
-json orNull(const std::optional<double>& v) { return v ? json(*v) : json(nullptr); }
 
 int oddsCommand(const Arguments& a) {
   expectPositional(a, 2, "LEVEL RECIPE");
@@ -114,14 +140,12 @@ int climbCommand(const Arguments& a) {
     for (size_t i = 0; i < c.recipes.size(); ++i) {
       if (c.recipes[i]) recipes[std::to_string(i)] = plan::recipeText(*c.recipes[i]);
     }
-    json percentiles = json::object();
-    for (const plan::Percentile& p : c.percentiles) percentiles[std::to_string(std::lround(p.q * 100))] = orNull(p.cost);
     json out{{"from", c.from},
              {"to", c.to},
              {"recipes", recipes},
              {"expected_cost", orNull(c.expectedCost)},
              {"expected_attempts", orNull(c.expectedAttempts)},
-             {"percentiles", percentiles}};
+             {"percentiles", percentilesJson(c.percentiles)}};
     if (req.budget) out["within_budget"] = orNull(c.withinBudget);
     std::cout << out.dump() << "\n";
     return 0;
@@ -172,20 +196,37 @@ int budgetCommand(const Arguments& a) {
 int routeCommand(const Arguments& a) {
   expectPositional(a, 1, "TO");
   const int to = parseLevel(a.positional[0], "TO", 0, plan::kTopLevel);
+  std::optional<double> budget;
+  if (a.budget) budget = parseMoney(*a.budget);
   const std::vector<plan::RouteStep> steps = plan::route(to, a.bonuses);
+  std::vector<plan::CostDistribution> costs;
+  for (const plan::RouteStep& s : steps) costs.push_back(plan::routeCost(steps, s.level, a.bonuses, budget));
   if (a.json) {
     json levels = json::array();
     for (const plan::RouteStep& s : steps) {
-      levels.push_back({{"level", s.level}, {"expected_cost", orNull(s.expectedCost)}, {"how", s.text()}});
+      const plan::CostDistribution& c = costs[static_cast<size_t>(s.level)];
+      json level{{"level", s.level},
+                 {"expected_cost", orNull(s.expectedCost)},
+                 {"how", s.text()},
+                 {"percentiles", percentilesJson(c.percentiles)}};
+      if (budget) level["within_budget"] = orNull(c.withinBudget);
+      levels.push_back(level);
     }
     std::cout << json{{"to", to}, {"levels", levels}}.dump() << "\n";
     return 0;
   }
+  auto cell = [](const std::optional<double>& q) { return q ? money(*q) + " Q币" : std::string("-"); };
+  const std::string within = budget ? "within " + money(*budget) + " Q币" : "";
   std::printf("Cheapest chip of each level up to +%d%s\n", to, bonusesText(a.bonuses).c_str());
-  std::printf("  level  expected cost   how\n");
+  std::printf("  level %s %s %s %s%s   how\n", right("expected cost", 14).c_str(), right("50% at most", 14).c_str(),
+              right("90% at most", 14).c_str(), right("99% at most", 14).c_str(),
+              budget ? ("  " + within).c_str() : "");
   for (const plan::RouteStep& s : steps) {
-    std::printf("  +%-5d %13s   %s\n", s.level, s.expectedCost ? (money(*s.expectedCost) + " Q币").c_str() : "-",
-                s.expectedCost ? s.text().c_str() : "cannot be made");
+    const plan::CostDistribution& c = costs[static_cast<size_t>(s.level)];
+    std::printf("  +%-5d %s", s.level, right(cell(s.expectedCost), 14).c_str());
+    for (const plan::Percentile& p : c.percentiles) std::printf(" %s", right(cell(p.cost), 14).c_str());
+    if (budget) std::printf("  %s", right(c.withinBudget ? percent(*c.withinBudget) : "-", columns(within)).c_str());
+    std::printf("   %s\n", s.expectedCost ? s.text().c_str() : "cannot be made");
   }
   return 0;
 }

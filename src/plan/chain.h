@@ -1,7 +1,10 @@
 #pragma once
 // Pieces the planner's files share; not part of its interface.
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <string_view>
+#include <vector>
 
 #include "plan/planner.h"
 
@@ -13,5 +16,31 @@ void checkLevel(int level, int low, int high, std::string_view what);
 // The least expected cost in Q币 of going up one level from each level (drops and the climb back included), and,
 // when `chosen` is given, the recipes that reach it.
 std::array<double, kTopLevel> bestPassages(Bonuses b, RecipePlan* chosen);
+
+// What a shop item costs, in steps.
+Steps priceSteps(int32_t code);
+
+// A process over money, for the distribution of what it spends: each visit to a node costs `cost` steps (at least
+// one), then the process goes on to node `to` with chance p; kDone is the goal.
+inline constexpr int kDone = std::numeric_limits<int>::max();
+struct Move {
+  double p = 0;
+  int to = kDone;
+};
+struct Node {
+  Steps cost = 0;
+  std::vector<Move> moves;
+};
+// Appends a node per level of a climb, `levels` being each level's odds from the lowest up; from the top level the
+// step up goes on by `onTop` (its chances scaled by the step's). Returns the index of the lowest level's node.
+int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const std::vector<Move>& onTop);
+// Figures F(m) = P(reaching kDone from `start` spending at most m steps) for m = 0, 1, ... into `out`: the cdf
+// (when `distribution`), its percentiles, and F(budget) when budget >= 0, as CostDistribution describes.
+void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out);
+// A budget in Q币 as whole steps; raises PlanError when it is negative or more than kMaxBudgetSteps.
+Steps budgetSteps(double budget);
+
+// countBothDraws(0, kSeeds), built in (both_draws_table.cpp, written by tools/both_draws_table.cpp).
+extern const std::array<uint32_t, kMaxThreshold + 1> kBothDrawsPassing;
 
 }  // namespace mox::plan

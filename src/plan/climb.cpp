@@ -24,15 +24,6 @@ constexpr Steps kRing = 256;
 constexpr Steps kRingMask = kRing - 1;
 static_assert(4 * 20 + 7 + 100 < kRing, "the dearest recipe (four big crystals, catalyst, protectant) fits the ring");
 
-Steps budgetSteps(double budget) {
-  if (!(budget >= 0)) throw PlanError("budget " + std::to_string(budget) + " must be 0 or more");
-  const double steps = std::floor(budget / kQPerStep + 1e-9);
-  if (steps > static_cast<double>(kMaxBudgetSteps)) {
-    throw PlanError("budget " + std::to_string(budget) + " is more than " + std::to_string(toQ(kMaxBudgetSteps)));
-  }
-  return static_cast<Steps>(steps);
-}
-
 void checkClimb(int from, int to) {
   checkLevel(from, 0, kTopLevel - 1, "from level");
   checkLevel(to, 1, kTopLevel, "to level");
@@ -59,6 +50,97 @@ struct Rings {
 
 }  // namespace
 
+Steps budgetSteps(double budget) {
+  if (!(budget >= 0)) throw PlanError("budget " + std::to_string(budget) + " must be 0 or more");
+  const double steps = std::floor(budget / kQPerStep + 1e-9);
+  if (steps > static_cast<double>(kMaxBudgetSteps)) {
+    throw PlanError("budget " + std::to_string(budget) + " is more than " + std::to_string(toQ(kMaxBudgetSteps)));
+  }
+  return static_cast<Steps>(steps);
+}
+
+int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const std::vector<Move>& onTop) {
+  const int first = static_cast<int>(nodes.size());
+  const int n = static_cast<int>(levels.size());
+  for (int i = 0; i < n; ++i) {
+    const Odds& o = levels[static_cast<size_t>(i)];
+    Node node{.cost = o.cost, .moves = {}};
+    auto move = [&](double p, int to) {
+      if (p > 0) node.moves.push_back({p, to});
+    };
+    if (i + 1 < n) {
+      move(o.success, first + i + 1);
+    } else {
+      for (const Move& m : onTop) move(o.success * m.p, m.to);
+    }
+    move(o.drop, first + i - 1);
+    move(1 - o.success - o.drop, first + i);
+    nodes.push_back(std::move(node));
+  }
+  return first;
+}
+
+void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out) {
+  // Every visit costs at least a step, so the values at m need only lower amounts, at most a ring back.
+  for (const Node& node : nodes) {
+    if (node.cost < 1 || node.cost >= kRing) {
+      throw PlanError("a step of the plan costs outside 1.." + std::to_string(kRing - 1) + " steps");
+    }
+  }
+  // Each node's ring of values, then the goal's, worth 1 at every amount; the moves flattened, each to the start
+  // of its target's ring.
+  const size_t n = nodes.size();
+  std::vector<double> values((n + 1) * kRing, 0.0);
+  std::fill(values.begin() + static_cast<std::ptrdiff_t>(n * kRing), values.end(), 1.0);
+  std::vector<double> chance;
+  std::vector<size_t> ring, first{0};
+  for (const Node& node : nodes) {
+    for (const Move& move : node.moves) {
+      if (move.to != kDone && (move.to < 0 || static_cast<size_t>(move.to) >= n)) throw PlanError("a move to no node");
+      chance.push_back(move.p);
+      ring.push_back((move.to == kDone ? n : static_cast<size_t>(move.to)) * kRing);
+    }
+    first.push_back(chance.size());
+  }
+  std::array<double, kRing> recent{};  // F over the last ring of amounts
+  constexpr double kLastPercentile = 0.999;
+  for (Steps m = 0; m < kMaxComputedSteps; ++m) {
+    for (size_t i = 0; i < n; ++i) {
+      const Steps back = m - nodes[i].cost;
+      double v = 0;
+      if (back >= 0) {
+        const auto at = static_cast<size_t>(back & kRingMask);
+        for (size_t k = first[i]; k < first[i + 1]; ++k) v += chance[k] * values[ring[k] + at];
+      }
+      values[i * kRing + static_cast<size_t>(m & kRingMask)] = v;
+    }
+    const double f = values[static_cast<size_t>(start) * kRing + static_cast<size_t>(m & kRingMask)];
+    // Every path moves at least once in a ring of amounts: when next to nothing arrived in the last one, what is
+    // left is next to nothing too (the rounding of many moves' chances can hold F a few units of 1e-15 below 1).
+    const double ringAgo = recent[static_cast<size_t>((m + 1) & kRingMask)];
+    recent[static_cast<size_t>(m & kRingMask)] = f;
+    if (distribution) {
+      if (static_cast<Steps>(out.cdf.size()) < kMaxStoredSteps) {
+        out.cdf.push_back(f);
+      } else {
+        out.complete = false;
+      }
+      for (Percentile& p : out.percentiles) {
+        if (!p.cost && f >= p.q) p.cost = toQ(m);
+      }
+    }
+    if (m == budget) out.withinBudget = f;
+    // Past the last percentile and the budget, or where the rest of the chance is below what doubles hold.
+    const bool budgetDone = budget < 0 || out.withinBudget;
+    if ((f >= kLastPercentile || !distribution) && budgetDone) break;
+    if (f >= kLastPercentile && (1 - f < 1e-15 || (m >= kRing && f - ringAgo < 1e-15))) {
+      if (budget >= 0 && !out.withinBudget) out.withinBudget = f;
+      break;
+    }
+  }
+  if (distribution && !out.percentiles.back().cost) out.complete = false;
+}
+
 int lowestLevel(int from, const RecipePlan& recipes, Bonuses b) {
   checkLevel(from, 0, kTopLevel - 1, "from level");
   for (int level = from;; --level) {
@@ -77,14 +159,14 @@ Climb climb(const ClimbRequest& req) {
   out.to = req.to;
   out.lowest = lowestLevel(req.from, req.recipes, req.bonuses);
 
-  std::vector<Level> chain;
+  std::vector<Odds> chain;
   bool reachable = true;
   for (int level = out.lowest; level < req.to; ++level) {
     const std::optional<Recipe>& r = req.recipes[static_cast<size_t>(level)];
     if (!r) throw PlanError("no recipe for level " + std::to_string(level));
     out.recipes[static_cast<size_t>(level)] = r;
-    chain.push_back(levelOf(odds(level, *r, req.bonuses)));
-    reachable = reachable && chain.back().up > 0;
+    chain.push_back(odds(level, *r, req.bonuses));
+    reachable = reachable && chain.back().success > 0;
   }
   if (!reachable) return out;
 
@@ -92,9 +174,9 @@ Climb climb(const ClimbRequest& req) {
   // p * D(L) = c + q * D(L - 1).
   double cost = 0, attempts = 0, passageCost = 0, passageAttempts = 0;
   for (int level = out.lowest; level < req.to; ++level) {
-    const Level& l = chain[static_cast<size_t>(level - out.lowest)];
-    passageCost = (toQ(l.cost) + l.down * passageCost) / l.up;
-    passageAttempts = (1 + l.down * passageAttempts) / l.up;
+    const Odds& o = chain[static_cast<size_t>(level - out.lowest)];
+    passageCost = (toQ(o.cost) + o.drop * passageCost) / o.success;
+    passageAttempts = (1 + o.drop * passageAttempts) / o.success;
     if (level >= req.from) {
       cost += passageCost;
       attempts += passageAttempts;
@@ -106,33 +188,9 @@ Climb climb(const ClimbRequest& req) {
 
   // F(L, m) = P(reaching the target from L spending at most m): every attempt costs the same at a level, so
   // F(L, m) = p F(L+1, m-c) + q F(L-1, m-c) + s F(L, m-c), and the values at m need only lower amounts.
-  const int n = static_cast<int>(chain.size());
-  const int start = req.from - out.lowest;
-  Rings rings(n);
-  constexpr double kLastPercentile = 0.999;
-  for (Steps m = 0; m < kMaxComputedSteps; ++m) {
-    for (int i = 0; i < n; ++i) rings.set(i, m, rings.next(chain[static_cast<size_t>(i)], i, m));
-    const double f = rings.at(start, m);
-    if (req.distribution) {
-      if (static_cast<Steps>(out.cdf.size()) < kMaxStoredSteps) {
-        out.cdf.push_back(f);
-      } else {
-        out.complete = false;
-      }
-      for (Percentile& p : out.percentiles) {
-        if (!p.cost && f >= p.q) p.cost = toQ(m);
-      }
-    }
-    if (m == budget) out.withinBudget = f;
-    // Past the last percentile and the budget, or where the rest of the chance is below what doubles hold.
-    const bool budgetDone = budget < 0 || out.withinBudget;
-    if ((f >= kLastPercentile || !req.distribution) && budgetDone) break;
-    if (f >= kLastPercentile && 1 - f < 1e-15) {
-      if (budget >= 0 && !out.withinBudget) out.withinBudget = f;
-      break;
-    }
-  }
-  if (req.distribution && !out.percentiles.back().cost) out.complete = false;
+  std::vector<Node> nodes;
+  appendClimb(nodes, chain, {{1, kDone}});
+  distribute(nodes, req.from - out.lowest, budget, req.distribution, out);
   return out;
 }
 

@@ -2,9 +2,10 @@
 // The odds and cost planner: what enhancing and fusing cost under the simulator's own rules, figured exactly.
 //
 // One attempt's odds are fractions of the generator's 32768 outputs (with the bias of taking them modulo the
-// draw's range); a climb is an absorbing chain over chip levels, solved level by level for its expectation and by
-// dynamic programming over money for its whole distribution. Money is counted in steps of 0.5 Q币, the least
-// unit of every shop price.
+// draw's range), at +8 of its 2^31 first seeds (the second draw's seed follows from the first); a climb is an
+// absorbing chain over chip levels, solved level by level for its expectation and by dynamic programming over
+// money for its whole distribution, and a route the same over every chip and attempt it takes. Money is counted in
+// steps of 0.5 Q币, the least unit of every shop price.
 //
 // Every function is pure and reentrant: no shared state, so a window can run them on a worker thread. Arguments
 // that make no sense (a level outside 0..9, a crystal the level does not take, from >= to, a missing recipe)
@@ -60,6 +61,19 @@ Steps recipeCost(const Recipe& r);
 // P(randomInt(low, high) <= threshold) for a draw taken from one reseeded generator output.
 double drawChance(int32_t low, int32_t high, int32_t threshold);
 
+// A chip +8's attempt passes a first draw and then a second, both against its threshold, each after its own
+// seeding; both seedings happen in the same millisecond, so the second seed is the first plus the seed counter's
+// step, a fixed function of the first. The chance is the share of first seeds (modulo 2^31, all that the draws
+// read) for which both draws pass: thresholds below 0 never pass, above kMaxThreshold always. The figure assumes
+// the millisecond's tick count plus the seed counter falls on every seed alike.
+inline constexpr int32_t kMaxThreshold = 1000;
+inline constexpr uint64_t kSeeds = uint64_t{1} << 31;
+double bothDrawsChance(int32_t threshold);
+// counts[t] = how many first seeds in [begin, end) pass both draws at threshold t. The built-in table behind
+// bothDrawsChance is countBothDraws(0, kSeeds), written out by tools/both_draws_table.cpp.
+using SeedCounts = std::array<uint64_t, kMaxThreshold + 1>;
+SeedCounts countBothDraws(uint64_t begin, uint64_t end);
+
 // One enhancement attempt.
 struct Odds {
   int level = 0;
@@ -67,7 +81,7 @@ struct Odds {
   int32_t rate = 0;       // thousandths of a percent, as the window computes and shows it (no lab bonus)
   std::string shown;      // the window's text of that rate
   int32_t threshold = 0;  // per mille, with the lab bonus
-  double success = 0;     // the chip goes up one level
+  double success = 0;     // the chip goes up one level (at +8: both draws pass, see bothDrawsChance)
   double drop = 0;        // the chip goes down one level
   Steps cost = 0;         // what the attempt uses up
 };
@@ -112,18 +126,23 @@ struct Percentile {
   std::optional<double> cost;         // least m with P(cost <= m) >= q, Q币; nullopt when out of reach
 };
 
-struct Climb {
+// The money spent on the way to a goal, on the grid of 0.5 Q币 steps.
+struct CostDistribution {
+  // cdf[i] = P(cost <= i * 0.5 Q币): a chart of it plots (toQ(i), cdf[i]). Runs at least to the 99.9th
+  // percentile and to the budget, unless that lies beyond kMaxStoredSteps (then complete is false). Empty when
+  // the goal cannot be reached, or only the expectation was asked for.
+  std::vector<double> cdf;
+  bool complete = true;
+  std::array<Percentile, 3> percentiles{{{0.5, {}}, {0.9, {}}, {0.99, {}}}};
+  std::optional<double> withinBudget;  // P(cost <= budget), when a budget was given and is within reach
+};
+
+struct Climb : CostDistribution {
   int from = 0, to = 1;
   int lowest = 0;                     // the lowest level the climb can drop to
   RecipePlan recipes;                 // the levels the climb can visit, lowest to to - 1
   std::optional<double> expectedCost;      // Q币; nullopt when the target cannot be reached
   std::optional<double> expectedAttempts;
-  // cdf[i] = P(cost <= i * 0.5 Q币). Runs at least to the 99.9th percentile and to the budget, unless that
-  // lies beyond kMaxStoredSteps (then complete is false).
-  std::vector<double> cdf;
-  bool complete = true;
-  std::array<Percentile, 3> percentiles{{{0.5, {}}, {0.9, {}}, {0.99, {}}}};
-  std::optional<double> withinBudget;  // P(cost <= budget), when a budget was given and is within reach
 };
 inline constexpr Steps kMaxStoredSteps = Steps{1} << 21;   // 1,048,576 Q币 of distribution kept
 inline constexpr Steps kMaxComputedSteps = Steps{1} << 25;  // percentiles and budgets beyond this are not figured
@@ -146,7 +165,8 @@ inline constexpr Steps kMaxBudgetSteps = Steps{1} << 22;  // budgets above 2,097
 
 BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b);
 
-// The cheapest way to hold one chip of each level, starting from bought +0 chips.
+// The cheapest way to hold one chip of each level, starting from bought +0 chips. Enhancing uses the recipes of
+// bestRecipes; fusing without a protectant loses the lower chip on failure, which is made again the same way.
 struct RouteStep {
   enum class How { Buy, Enhance, Fuse };
   int level = 0;
@@ -157,6 +177,14 @@ struct RouteStep {
   bool protectant = false;             // Fuse: protected
   std::string text() const;            // "buy", "enhance from 4", "fuse 5+5 protected"
 };
+// steps[level] for every level 0..to.
 std::vector<RouteStep> route(int to, Bonuses b);
+
+// The whole money a route spends on its chip of `level`, as a distribution: every chip bought, every attempt's
+// crystals, catalysts and protectants, and every chip a failed fusion loses and the route makes again. `steps` is
+// what route() gave for the same bonuses `b`, reaching `level`; `budget` in Q币 as for a climb. To chart it, plot
+// (toQ(i), cdf[i]); percentiles[2] is a good right edge. No cdf when the level cannot be made.
+CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonuses b,
+                           std::optional<double> budget = std::nullopt);
 
 }  // namespace mox::plan

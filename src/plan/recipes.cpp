@@ -1,4 +1,4 @@
-// Recipes, the odds of one attempt, synthesis, the best recipes and the cheapest route.
+// Recipes, the odds of one attempt, synthesis and the best recipes.
 #include <algorithm>
 #include <limits>
 
@@ -20,8 +20,6 @@ constexpr bool pricesAreWholeSteps() {
 }
 static_assert(pricesAreWholeSteps(), "shop prices in tenths of a Q币 must be whole 0.5 Q币 steps");
 
-Steps priceSteps(int32_t code) { return shopPrice(code) / 5; }
-
 struct Kind {
   char letter;
   int32_t code;
@@ -37,6 +35,8 @@ constexpr Kind kKinds[3] = {
 std::string levelText(int level) { return "+" + std::to_string(level); }
 
 }  // namespace
+
+Steps priceSteps(int32_t code) { return shopPrice(code) / 5; }
 
 void checkLevel(int level, int low, int high, std::string_view what) {
   if (level < low || level > high) {
@@ -152,8 +152,8 @@ Odds odds(int level, const Recipe& r, Bonuses b) {
   o.cost = recipeCost(r);
   // A bench without a rate is refused before any draw; none of the recipes gets there, but the odds stay 0.
   if (o.rate <= 0) return o;
-  o.success = drawChance(kFirstDraw.low, kFirstDraw.high, o.threshold);
-  if (level == kSecondDrawLevel) o.success *= drawChance(kSecondDraw.low, kSecondDraw.high, o.threshold);
+  o.success = level == kSecondDrawLevel ? bothDrawsChance(o.threshold)
+                                         : drawChance(kFirstDraw.low, kFirstDraw.high, o.threshold);
   if (failureLowers(level) && !r.protectant) o.drop = 1 - o.success;
   return o;
 }
@@ -205,64 +205,6 @@ RecipePlan bestRecipes(Bonuses b) {
   RecipePlan plan;
   bestPassages(b, &plan);
   return plan;
-}
-
-std::string RouteStep::text() const {
-  switch (how) {
-    case How::Buy: return "buy";
-    case How::Enhance: return "enhance from " + std::to_string(from);
-    case How::Fuse:
-      return "fuse " + std::to_string(a) + "+" + std::to_string(b) + (protectant ? " protected" : "");
-  }
-  return {};
-}
-
-std::vector<RouteStep> route(int to, Bonuses b) {
-  checkLevel(to, 0, kTopLevel, "level");
-  const std::array<double, kTopLevel> passage = bestPassages(b, nullptr);
-  std::vector<RouteStep> steps;
-  steps.push_back({.level = 0, .expectedCost = toQ(priceSteps(kChip0)), .how = RouteStep::How::Buy});
-  auto costOf = [&](int level) {
-    const auto& c = steps[static_cast<size_t>(level)].expectedCost;
-    return c ? *c : std::numeric_limits<double>::infinity();
-  };
-  for (int level = 1; level <= to; ++level) {
-    RouteStep best{.level = level};
-    double bestCost = std::numeric_limits<double>::infinity();
-    // Ways that cost the same in exact arithmetic can differ in the last bits; only a real saving replaces the
-    // way found first.
-    auto cheaper = [&](double cost) { return cost < bestCost * (1 - 1e-12); };
-    // Enhancing from the level just below comes first so that it wins a tie.
-    double climbCost = 0;
-    for (int from = level - 1; from >= 0; --from) {
-      climbCost += passage[static_cast<size_t>(from)];
-      const double cost = costOf(from) + climbCost;
-      if (cheaper(cost)) {
-        bestCost = cost;
-        best.how = RouteStep::How::Enhance;
-        best.from = from;
-      }
-    }
-    for (int a = 1; a < level; ++a) {
-      for (int lower = 1; lower <= a; ++lower) {
-        for (bool prot : {false, true}) {
-          const Fusion f = fusion(a, lower, prot, b);
-          if (f.result != level) continue;
-          const std::optional<double> cost = fusionCost(f, costOf(a), costOf(lower));
-          if (cost && cheaper(*cost)) {
-            bestCost = *cost;
-            best.how = RouteStep::How::Fuse;
-            best.a = a;
-            best.b = lower;
-            best.protectant = prot;
-          }
-        }
-      }
-    }
-    if (bestCost < std::numeric_limits<double>::infinity()) best.expectedCost = bestCost;
-    steps.push_back(best);
-  }
-  return steps;
 }
 
 }  // namespace mox::plan

@@ -11,13 +11,13 @@ void Random::seedRandom(std::optional<uint32_t> seed) {
     return;
   }
   uint32_t v = ticks_() + counter_;
-  counter_ += (v & 0xFF) + 100;
+  counter_ += counterStep(v);
   state_ = v;
 }
 
 int32_t Random::draw() {
-  state_ = state_ * 214013u + 2531011u;
-  return static_cast<int32_t>((state_ >> 16) % kOutputs);
+  state_ = step(state_);
+  return output(state_);
 }
 
 int32_t Random::randomInt(int32_t low, int32_t high) {

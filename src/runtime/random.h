@@ -21,6 +21,14 @@ class Random {
   // One raw generator output, 0 to kOutputs - 1.
   static constexpr int32_t kOutputs = 32768;
   int32_t draw();
+
+  // The generator's step and the output read from the state it leaves: bits 16 to 30, so an output depends on
+  // the state before the step modulo 2^31 only.
+  static constexpr uint32_t step(uint32_t state) { return state * 214013u + 2531011u; }
+  static constexpr int32_t output(uint32_t state) { return static_cast<int32_t>((state >> 16) % kOutputs); }
+  // What a seeding adds to the seed counter: a second seeding in the same millisecond as one that took `seed`
+  // takes seed + counterStep(seed).
+  static constexpr uint32_t counterStep(uint32_t seed) { return (seed & 0xFF) + 100; }
   uint32_t state() const { return state_; }
   uint32_t seedCounter() const { return counter_; }
 

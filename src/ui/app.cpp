@@ -45,6 +45,7 @@ Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& bann
   if (name == "bannerTick") return [b = &banner] { b->tick(); };
   if (name == "openPlanner") return [p] { p->open(); };
   if (name == "planInputsChanged") return [p] { p->inputsChanged(); };
+  if (name == "autoWayChanged") return [p] { p->autoWayChanged(); };
   if (name == "toggleAutoRun") return [p] { p->toggleAutoRun(); };
   if (name == "autoRunTick") return [p] { p->autoRunTick(); };
   if (name == "exportHistory") return [p] { p->exportHistory(); };

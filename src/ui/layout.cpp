@@ -385,21 +385,25 @@ WindowLayout buildPlanner() {
 
   // clang-format off
   // Auto-run.
-  rows.push_back(group("自动框", {456, 300, 436, 84}, "自动强化"));
+  rows.push_back(group("自动框", {456, 300, 436, 106}, "自动强化"));
   rows.push_back(wideButton("自动强化按钮", "自动框", {10, 22, 88, 32}, "autorun", "自动强化", "toggleAutoRun"));
   rows.push_back(checkBox("快速", "自动框", {10, 58, 60, 20}, "快速"));
   rows.push_back(checkBox("自动补给", "自动框", {74, 58, 90, 20}, "自动补给"));
+  rows.push_back(text("自动方式标题", "自动框", {190, 58, 60, 20}, "自动方式", kYellow));
+  rows.push_back(dropDown("自动方式", "自动框", {252, 58, 110, 20},
+                          {{"照当前配方", 0}, {"按规划配方", 1}, {"按路线", 2}}, "autoWayChanged"));
   rows.push_back(text("自动状态标签", "自动框", {108, 20, 320, 18}, "按一下开始，再按一下或 Esc 停止"));
   rows.push_back(text("自动花费标签", "自动框", {108, 40, 320, 18}, "", kLightGrey));
-  rows.push_back(text("自动说明标签", "自动框", {168, 60, 262, 18}, "快速：不放横幅和声音；补给：用完就买", kLightGrey, 11));
+  rows.push_back(text("自动说明标签", "自动框", {10, 82, 420, 18}, "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
+                      kLightGrey, 11));
   rows.push_back({.name = "自动强化时钟", .kind = Kind::Timer, .onTick = "autoRunTick"});
 
   // The record of attempts.
-  rows.push_back(group("记录框", {456, 388, 436, 248}, "强化记录（最新在上）"));
-  rows.push_back({.name = "记录列表", .kind = Kind::List, .parent = "记录框", .rect = {8, 18, 420, 186},
+  rows.push_back(group("记录框", {456, 410, 436, 226}, "强化记录（最新在上）"));
+  rows.push_back({.name = "记录列表", .kind = Kind::List, .parent = "记录框", .rect = {8, 18, 420, 164},
                   .textColour = kWhite, .backColour = kChartBack, .font = font(12, false, "")});
-  rows.push_back(wideButton("导出按钮", "记录框", {8, 210, 88, 32}, "export", "导出记录", "exportHistory"));
-  rows.push_back(text("导出结果标签", "记录框", {102, 210, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kLightGrey, 11));
+  rows.push_back(wideButton("导出按钮", "记录框", {8, 188, 88, 32}, "export", "导出记录", "exportHistory"));
+  rows.push_back(text("导出结果标签", "记录框", {102, 188, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kLightGrey, 11));
 
   // Plan results come back from the worker through this timer.
   rows.push_back({.name = "规划时钟", .kind = Kind::Timer, .onTick = "planTick"});

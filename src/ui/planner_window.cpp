@@ -86,6 +86,8 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     out.climb = plan::climb(req);
     if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
     out.route = plan::route(in.to, in.bonuses);
+    out.routeCost = plan::routeCost(out.route, in.to, in.bonuses, in.budget);
+    out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
   } catch (const plan::PlanError& e) {
     out.error = e.what();
   }
@@ -185,6 +187,7 @@ void PlannerWindow::benchChanged() {
 void PlannerWindow::attempted(const AttemptRecord& record) {
   HistoryEntry e{.time = platform_.timeText(), .attempt = record, .exactChance = exactChance(record),
                  .cost = history_.costOf(record)};
+  if (running_ && way_ == AutoWay::Route) routeCost_ += e.cost;
   history_.add(std::move(e));
   if (quiet() || !isOpen()) return;
   showHistory();
@@ -327,29 +330,69 @@ void PlannerWindow::settle() {
   }
 }
 
-void PlannerWindow::applyPlan(const PlanOutcome& p) {
-  plan_ = p;
+PlannerWindow::CostFigures PlannerWindow::costFigures() const {
+  CostFigures f;
+  if (!plan_ || !plan_->error.empty()) return f;
+  if (routeShown()) {
+    // The whole route from money alone: the chips bought, every attempt on them, every fusion.
+    f.route = true;
+    if (!plan_->route.empty()) f.expected = plan_->route.back().expectedCost;
+    f.spread = &plan_->routeCost;
+  } else {
+    f.expected = plan_->climb.expectedCost;
+    f.spread = &plan_->climb;
+  }
+  return f;
+}
+
+bool PlannerWindow::routeShown() const { return selectedWay() == AutoWay::Route; }
+
+void PlannerWindow::showCostFigures() {
+  if (!plan_) return;
+  const PlanOutcome& p = *plan_;
   const bool ok = p.error.empty();
-  const plan::Climb& c = p.climb;
-  window_.setCaption("期望花费标签", ok ? "平均 " + optQ(c.expectedCost) : p.error);
+  const CostFigures f = costFigures();
+  const bool spread = f.spread && !f.spread->cdf.empty();
+  window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片要花多少" : "升到目标要花多少");
+  window_.setCaption("期望花费标签", ok ? (f.route ? "路线平均 " : "平均 ") + optQ(f.expected) : p.error);
   window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
-  window_.setCaption("中位花费标签", ok ? "一半玩家 ≤ " + optQ(c.percentiles[0].cost) : "");
-  window_.setCaption("九成花费标签", ok ? "九成玩家 ≤ " + optQ(c.percentiles[1].cost) : "");
-  window_.setCaption("极端花费标签", ok ? "99% 玩家 ≤ " + optQ(c.percentiles[2].cost) : "");
+  window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.spread->percentiles[0].cost) : "");
+  window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.spread->percentiles[1].cost) : "");
+  window_.setCaption("极端花费标签", ok && spread ? "99% 玩家 ≤ " + optQ(f.spread->percentiles[2].cost) : "");
   std::string budget;
-  if (ok && p.budgetPlan) {
+  if (ok && p.budgetPlan && !f.route) {
     budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
-  } else if (ok && c.withinBudget) {
-    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*c.withinBudget, 1);
+  } else if (ok && spread && f.spread->withinBudget) {
+    budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
   }
   window_.setCaption("预算成功率标签", budget);
+  window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
+                                        : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
+  drawChart();
+}
 
-  // The recipe per level, then the cheapest way to hold a chip of each level.
+void PlannerWindow::applyPlan(const PlanOutcome& p) {
+  plan_ = p;
+  showPlan();
+}
+
+void PlannerWindow::showPlan() {
+  if (!plan_) return;
+  const PlanOutcome& p = *plan_;
+  const bool ok = p.error.empty();
+  const plan::Climb& c = p.climb;
+  const bool route = routeShown();
+  showCostFigures();
+
+  // The recipe per level (the climb's, or where the route enhances), then the cheapest way to hold a chip of
+  // each level.
+  const plan::RecipePlan best = route ? plan::bestRecipes(p.inputs.bonuses) : plan::RecipePlan{};
   for (int i = 0; i < plan::kTopLevel; ++i) {
     const std::string n = std::to_string(i);
     std::optional<plan::Recipe> r;
-    const bool needed = ok && i >= c.lowest && i < p.inputs.to;
-    if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
+    const bool needed = ok && (route ? p.routeEnhances[static_cast<size_t>(i)] : i >= c.lowest && i < p.inputs.to);
+    if (needed && route) r = best[static_cast<size_t>(i)];
+    else if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
     const auto icons = r ? recipeIcons(*r) : std::array<const char*, 6>{"", "", "", "", "", ""};
     for (size_t k = 0; k < 6; ++k) window_.setPicture("配方" + n + "物品" + std::to_string(k), icons[k]);
     window_.setTextColour("配方等级" + n, needed ? kWhite : kDim);
@@ -367,28 +410,38 @@ void PlannerWindow::applyPlan(const PlanOutcome& p) {
       if (s.expectedCost) way += " 约" + std::to_string(static_cast<long long>(std::llround(*s.expectedCost)));
     }
     window_.setCaption("路线" + n, ok ? way : "");
-    window_.setTextColour("路线" + n, needed ? kGrey : kDim);
+    window_.setTextColour("路线" + n, needed || (route && ok && i < p.inputs.to) ? kGrey : kDim);
   }
-  drawChart();
 }
 
 void PlannerWindow::drawChart() {
   ChartData d;
   d.xUnit = "Q币";
   d.yUnit = "%";
-  if (!plan_ || !plan_->error.empty() || plan_->climb.cdf.empty()) {
+  const CostFigures f = costFigures();
+  // The money spent: the route's, or the climb's when it is the plan's climb.
+  std::optional<double> spent;
+  const Climb& climb = history_.climb();
+  if (f.route) {
+    if (routeRan() && plan_ && route_->to() == plan_->inputs.to) spent = static_cast<double>(routeCost_) / 10.0;
+  } else if (plan_ && climb.attempts > 0 && climb.startLevel == plan_->inputs.from) {
+    spent = static_cast<double>(climb.cost) / 10.0;
+  }
+  if (!plan_ || !plan_->error.empty() || !f.spread || f.spread->cdf.empty()) {
     d.empty = plan_ && !plan_->error.empty() ? plan_->error : "计算中…";
+    if (f.route && f.expected) {
+      d.empty = "按路线做到 " + lvl(plan_->inputs.to) + " 平均 " + q(*f.expected);
+      if (spent) d.empty += "，这次已花 " + q(*spent);
+    }
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
     return;
   }
-  const plan::Climb& c = plan_->climb;
-  const std::vector<double>& cdf = c.cdf;
+  const std::vector<double>& cdf = f.spread->cdf;
+  const std::array<plan::Percentile, 3>& percentiles = f.spread->percentiles;
   // Show up to the 99th percentile, the budget and the money spent, whichever lies furthest.
-  double right = c.percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
+  double right = percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   right = std::max(right, plan_->inputs.budget);
-  const Climb& climb = history_.climb();
-  const bool climbing = climb.attempts > 0 && climb.startLevel == plan_->inputs.from;
-  if (climbing) right = std::max(right, climb.cost / 10.0);
+  if (spent) right = std::max(right, *spent);
   right = std::min(right * 1.05, plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   const size_t last = std::min(cdf.size() - 1, static_cast<size_t>(right / plan::kQPerStep));
   const size_t step = std::max<size_t>(1, last / 400);
@@ -396,10 +449,10 @@ void PlannerWindow::drawChart() {
   if (d.points.back().first < plan::toQ(static_cast<plan::Steps>(last))) {
     d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(last)), cdf[last]);
   }
-  if (c.percentiles[0].cost) d.marks.push_back({*c.percentiles[0].cost, "一半", kMedianColour, true});
-  if (c.percentiles[1].cost) d.marks.push_back({*c.percentiles[1].cost, "九成", kNinetyColour, true});
+  if (percentiles[0].cost) d.marks.push_back({*percentiles[0].cost, "一半", kMedianColour, true});
+  if (percentiles[1].cost) d.marks.push_back({*percentiles[1].cost, "九成", kNinetyColour, true});
   d.marks.push_back({plan_->inputs.budget, "预算", kBudgetColour, false});
-  if (climbing) d.marks.push_back({climb.cost / 10.0, "已花", kSpentColour, false});
+  if (spent) d.marks.push_back({*spent, "已花", kSpentColour, false});
   window_.setChart(window_.indexOf("花费分布图"), std::move(d));
 }
 
@@ -423,6 +476,25 @@ void PlannerWindow::showClimbState() {
       } else if (luck_->alreadyThere) {
         luck = "还在 " + lvl(c.level) + "：已花 " + spent;
         why = percentText(*luck_->alreadyThere, 0) + " 的玩家花这么多时已经升到 " + lvl(c.startLevel + 1);
+      }
+    }
+  }
+  if (routeShown() && routeRan()) {
+    // The route's money against the distribution of its whole cost.
+    const std::string spent = qCoinText(routeCost_) + " Q币", made = lvl(route_->to());
+    luck = "按路线已花 " + spent;
+    why = "做一枚 " + made + " 的花费：芯片、每次强化和合成用掉的东西";
+    const CostFigures f = costFigures();
+    if (f.spread && !f.spread->cdf.empty() && plan_->inputs.to == route_->to()) {
+      const std::vector<double>& cdf = f.spread->cdf;
+      const size_t at = static_cast<size_t>(routeCost_ / 5);  // tenths of a Q币 in 0.5 Q币 steps
+      const double atMost = at < cdf.size() ? cdf[at] : cdf.back();
+      if (routeMade_) {
+        const std::string share = percentText(1.0 - atMost, 0);
+        luck = "花费少于 " + share + " 的玩家";
+        why = "按同样路线做一枚 " + made + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
+      } else {
+        why = percentText(atMost, 0) + " 的玩家按路线花这么多时已经做成 " + made;
       }
     }
   }
@@ -465,6 +537,20 @@ bool PlannerWindow::stopOnEscape() {
   return true;
 }
 
+AutoWay PlannerWindow::selectedWay() const {
+  return static_cast<AutoWay>(std::clamp(window_.get("自动方式").selection, 0, 2));
+}
+
+void PlannerWindow::autoWayChanged() {
+  static const char* const kExplained[] = {
+      "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
+      "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
+      "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
+  window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
+  showPlan();
+  showClimbState();
+}
+
 void PlannerWindow::toggleAutoRun() {
   if (running_) {
     stopAutoRun("按了停止");
@@ -472,27 +558,50 @@ void PlannerWindow::toggleAutoRun() {
   }
   const int level = benchLevel();
   target_ = std::max(window_.get("目标等级").selection, 0);
+  way_ = selectedWay();
   std::string refusal;
   bool anyCrystal = false;
   for (size_t i = 0; i < 6; ++i) {
     recipeKinds_[i] = tagCode(main_, kBenchSlots[i]);
     if (i < 4) anyCrystal = anyCrystal || recipeKinds_[i] > 0;
   }
-  if (main_.get("合成框").visible) refusal = "先切换到强化台";
-  else if (level < 0) refusal = "先把芯片放上强化台";
-  else if (level >= target_) refusal = "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
-  else if (!anyCrystal) refusal = "先放好晶体：自动补给会照这套配方买";
+  if (way_ == AutoWay::Route) {
+    try {
+      route_.emplace(target_, bonuses());
+      if (target_ == 0) refusal = "选一个高于 +0 的目标等级";
+      else if (!route_->reachable()) refusal = "没有路线能做到 " + lvl(target_);
+    } catch (const plan::PlanError& e) {
+      refusal = e.what();
+    }
+  } else if (main_.get("合成框").visible) {
+    refusal = "先切换到强化台";
+  } else if (level < 0) {
+    refusal = "先把芯片放上强化台";
+  } else if (level >= target_) {
+    refusal = "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
+  } else if (way_ == AutoWay::AsLaid && !anyCrystal) {
+    refusal = "先放好晶体：自动补给会照这套配方买";
+  }
   if (!refusal.empty()) {
     window_.setCaption("自动状态标签", refusal);
     window_.setTextColour("自动状态标签", kRed);
     return;
+  }
+  if (way_ == AutoWay::PlanRecipes) planRecipes_ = plan::bestRecipes(bonuses());
+  if (way_ == AutoWay::Route) {
+    routeBaseline_ = chipsHeld()[static_cast<size_t>(target_)];
+    routeCost_ = 0;
+    routeDoing_.clear();
+    routeMade_ = false;
+  } else {
+    route_.reset();
+    history_.startClimb(level);
   }
   running_ = true;
   fast_ = window_.get("快速").checked;
   runAttempts_ = 0;
   runStartSpend_ = sim_.state().spendTotal;
   runStartRecharge_ = sim_.state().rechargeTotal;
-  history_.startClimb(level);
   window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
   window_.setCaption("自动强化按钮", "停止");
   setButtonLook(true);
@@ -543,26 +652,205 @@ void PlannerWindow::autoRunTick() {
 }
 
 bool PlannerWindow::step(std::string& why) {
-  const int level = benchLevel();
-  if (level < 0) {
-    why = main_.get("合成框").visible ? "强化台已关闭" : "强化台上没有芯片了";
-    return false;
+  switch (way_) {
+    case AutoWay::AsLaid: return stepAsLaid(why);
+    case AutoWay::PlanRecipes: return stepPlanRecipes(why);
+    case AutoWay::Route: return stepRoute(why);
   }
-  if (level >= target_) {
-    why = "已达到目标 " + lvl(target_);
-    return false;
-  }
-  if (window_.get("自动补给").checked && !supply(why)) return false;
-  if (sim_.state().enhanceRate <= 0) {
-    why = "强化台上的晶体用完了";
-    return false;
-  }
+  return false;
+}
+
+// One click on the enhance button, and whether the run goes on.
+bool PlannerWindow::enhance(std::string& why) {
   input_.click("图形按钮1");
   ++runAttempts_;
   if (benchLevel() >= target_) {
     why = "已达到目标 " + lvl(target_);
     return false;
   }
+  return true;
+}
+
+// The chip on the enhancement bench while it has yet to reach the target; -1 (and why) otherwise.
+int PlannerWindow::climbingLevel(std::string& why) const {
+  const int level = benchLevel();
+  if (level < 0) {
+    why = main_.get("合成框").visible ? "强化台已关闭" : "强化台上没有芯片了";
+    return -1;
+  }
+  if (level >= target_) {
+    why = "已达到目标 " + lvl(target_);
+    return -1;
+  }
+  return level;
+}
+
+bool PlannerWindow::stepAsLaid(std::string& why) {
+  if (climbingLevel(why) < 0) return false;
+  if (window_.get("自动补给").checked && !supply(why)) return false;
+  if (sim_.state().enhanceRate <= 0) {
+    why = "强化台上的晶体用完了";
+    return false;
+  }
+  return enhance(why);
+}
+
+bool PlannerWindow::stepPlanRecipes(std::string& why) {
+  const int level = climbingLevel(why);
+  if (level < 0) return false;
+  const std::optional<plan::Recipe>& r = planRecipes_[static_cast<size_t>(level)];
+  if (!r) {
+    why = lvl(level) + " 没有可用的配方";
+    return false;
+  }
+  return layEnhancement(level, *r, why) && enhance(why);
+}
+
+bool PlannerWindow::stepRoute(std::string& why) {
+  // A chip made by synthesis waits in the result slot; it goes to the stock like any other.
+  if (main_.get("合成框").visible && tagCode(main_, "合成芯片位") > 0) input_.click("合成芯片位");
+  for (int bought = 0;; ++bought) {
+    ChipsHeld held = chipsHeld();
+    held[static_cast<size_t>(target_)] -= routeBaseline_;
+    const RouteMove move = route_->next(held);
+    switch (move.kind) {
+      case RouteMove::Kind::Reached:
+        routeMade_ = true;
+        why = "已做成一枚 " + lvl(target_);
+        return false;
+      case RouteMove::Kind::BuyChip:
+        if (bought > 0 || !window_.get("自动补给").checked) {
+          why = "库存里没有" + itemName(kChip0) + "了";
+          return false;
+        }
+        if (!buy(kChip0, why)) return false;
+        continue;
+      case RouteMove::Kind::Enhance: {
+        const std::optional<plan::Recipe>& r = route_->recipes()[static_cast<size_t>(move.level)];
+        if (!r || !layEnhancement(move.level, *r, why)) return false;
+        routeDoing_ = "强化 " + lvl(move.level);
+        input_.click("图形按钮1");
+        break;
+      }
+      case RouteMove::Kind::Fuse:
+        if (!layFusion(move, why)) return false;
+        routeDoing_ = "合成 " + lvl(move.a) + "/" + lvl(move.b);
+        input_.click("图形按钮5");
+        break;
+    }
+    ++runAttempts_;
+    if (routeReached()) {
+      routeMade_ = true;
+      why = "已做成一枚 " + lvl(target_);
+      return false;
+    }
+    return true;
+  }
+}
+
+// The chips the route may use: the stock's, and those on the bench showing.
+ChipsHeld PlannerWindow::chipsHeld() const {
+  ChipsHeld held{};
+  for (int l = 0; l <= plan::kTopLevel; ++l) held[static_cast<size_t>(l)] = std::max(sim_.itemCount(chipCode(l)), 0);
+  for (const char* slot : {"芯片位", "合成芯片位1", "合成芯片位2", "合成芯片位"}) {
+    const int l = chipLevel(tagCode(main_, slot));
+    if (l >= 0) ++held[static_cast<size_t>(l)];
+  }
+  return held;
+}
+
+bool PlannerWindow::routeReached() const {
+  return route_ && chipsHeld()[static_cast<size_t>(target_)] > routeBaseline_;
+}
+
+// Shows the enhancement or the synthesis bench, as the view buttons do (what lies on the other goes back).
+bool PlannerWindow::useBench(bool synthesis) {
+  if (main_.get("合成框").visible != synthesis) input_.click(synthesis ? "合成显示按钮" : "强化显示按钮");
+  return main_.get("合成框").visible == synthesis;
+}
+
+// Lays a chip of `level` and the recipe on the enhancement bench, taking back whatever does not belong.
+bool PlannerWindow::layEnhancement(int level, const plan::Recipe& r, std::string& why) {
+  if (!useBench(false)) {
+    why = "没能切换到强化台";
+    return false;
+  }
+  std::array<int, 3> want{r.small, r.big, r.magic};  // by crystal code - kSmallCrystal
+  for (size_t i = 0; i < 4; ++i) {
+    const int32_t k = tagCode(main_, kCrystalSlots[i]);
+    if (k == 0) continue;
+    if (k >= kSmallCrystal && k <= kMagicCrystal && want[static_cast<size_t>(k - kSmallCrystal)] > 0) {
+      --want[static_cast<size_t>(k - kSmallCrystal)];
+    } else {
+      input_.click(kCrystalSlots[i]);
+    }
+  }
+  const bool catalyst = tagCode(main_, "催化位") == kCatalyst, protectant = tagCode(main_, "防护位") == kProtectant;
+  if (catalyst && !r.catalyst) input_.click("催化位");
+  if (protectant && !r.protectant) input_.click("防护位");
+  const int32_t chip = tagCode(main_, "芯片位");
+  if (chip != 0 && chip != chipCode(level)) input_.click("芯片位");
+  if (tagCode(main_, "芯片位") == 0 && !layFromStock(chipCode(level), why)) return false;
+  for (size_t k = 0; k < want.size(); ++k) {
+    for (int n = 0; n < want[k]; ++n) {
+      if (!layFromStock(kSmallCrystal + static_cast<int32_t>(k), why)) return false;
+    }
+  }
+  if (r.catalyst && !catalyst && !layFromStock(kCatalyst, why)) return false;
+  if (r.protectant && !protectant && !layFromStock(kProtectant, why)) return false;
+  return true;
+}
+
+// Lays the two chips of a fusion on the synthesis bench, with a protectant when the route protects it.
+bool PlannerWindow::layFusion(const RouteMove& m, std::string& why) {
+  if (!useBench(true)) {
+    why = "没能切换到合成台";
+    return false;
+  }
+  std::array<int32_t, 2> want{chipCode(m.a), chipCode(m.b)};
+  for (const char* slot : {"合成芯片位1", "合成芯片位2"}) {
+    const int32_t k = tagCode(main_, slot);
+    if (k == 0) continue;
+    if (k == want[0]) want[0] = 0;
+    else if (k == want[1]) want[1] = 0;
+    else input_.click(slot);
+  }
+  for (int32_t code : want) {
+    if (code && !layFromStock(code, why)) return false;
+  }
+  const bool protectant = tagCode(main_, "合成防护位") == kProtectant;
+  if (protectant && !m.protectant) input_.click("合成防护位");
+  if (m.protectant && !protectant && !layFromStock(kProtectant, why)) return false;
+  if (sim_.state().synthesisRate <= 0) {
+    why = "合成台上的两枚芯片不能合成";
+    return false;
+  }
+  return true;
+}
+
+// Takes one of an item out of the stock onto the bench showing, buying it first when the stock has none and
+// auto-supply is on.
+bool PlannerWindow::layFromStock(int32_t code, std::string& why) {
+  if (sim_.itemCount(code) <= 0) {
+    if (!window_.get("自动补给").checked || shopPrice(code) <= 0) {
+      why = "库存里没有" + itemName(code) + "了";
+      return false;
+    }
+    if (!buy(code, why)) return false;
+  }
+  const int32_t before = sim_.itemCount(code);
+  for (int n = 1; n <= 15; ++n) {
+    if (sim_.state().cellItem[static_cast<size_t>(n - 1)] != code) continue;
+    char cell[8];
+    std::snprintf(cell, sizeof cell, "a%02d", n);
+    input_.click(cell);
+    break;
+  }
+  if (sim_.itemCount(code) == before) {
+    why = "没能把" + itemName(code) + "放上" + (main_.get("合成框").visible ? "合成台" : "强化台");
+    return false;
+  }
+  if (way_ == AutoWay::Route && code == kChip0) routeCost_ += shopPrice(kChip0);
   return true;
 }
 
@@ -575,19 +863,7 @@ bool PlannerWindow::supply(std::string& why) {
     // The bench's own rules: no small crystal beside a chip of +7 or more, no magic crystal below it.
     if (kind == kSmallCrystal && chip >= kChip7) continue;
     if (kind == kMagicCrystal && chip < kChip7) continue;
-    if (sim_.itemCount(kind) <= 0 && !buy(kind, why)) return false;
-    const int32_t before = sim_.itemCount(kind);
-    for (int n = 1; n <= 15; ++n) {
-      if (sim_.state().cellItem[static_cast<size_t>(n - 1)] != kind) continue;
-      char cell[8];
-      std::snprintf(cell, sizeof cell, "a%02d", n);
-      input_.click(cell);
-      break;
-    }
-    if (sim_.itemCount(kind) == before) {
-      why = "没能把" + itemName(kind) + "放上强化台";
-      return false;
-    }
+    if (!layFromStock(kind, why)) return false;
   }
   return true;
 }
@@ -631,7 +907,8 @@ void PlannerWindow::stopAutoRun(const std::string& why) {
   window_.setInterval("自动强化时钟", 0);
   window_.setCaption("自动强化按钮", "自动强化");
   setButtonLook(false);
-  window_.setCaption("自动状态标签", "已停止（" + why + "），共强化 " + std::to_string(runAttempts_) + " 次");
+  window_.setCaption("自动状态标签", "已停止（" + why + "），共" + (way_ == AutoWay::Route ? " " : "强化 ") +
+                                        std::to_string(runAttempts_) + " 次");
   window_.setTextColour("自动状态标签", kGrey);
   showAutoRun();
   showOdds();
@@ -642,7 +919,10 @@ void PlannerWindow::stopAutoRun(const std::string& why) {
 
 void PlannerWindow::showAutoRun() {
   const SimState& s = sim_.state();
-  if (running_) {
+  if (running_ && way_ == AutoWay::Route) {
+    window_.setCaption("自动状态标签", "按路线做 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次" +
+                                          (routeDoing_.empty() ? "" : "，在" + routeDoing_));
+  } else if (running_) {
     const int level = benchLevel();
     window_.setCaption("自动状态标签", "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) +
                                           " 次，芯片 " + (level >= 0 ? lvl(level) : std::string("-")));

@@ -1,8 +1,8 @@
 #pragma once
 // The planner window's logic: the true odds of the benches, the plan to a target level (figured on a worker
 // thread and delivered through the window's timer), the cost curve, the luck of the climb under way, the record
-// of attempts and its export, and auto-run. Auto-run repeats exactly what a click on the enhance button does,
-// advanced by the window's timer, so the headless program steps it tick by tick.
+// of attempts and its export, and auto-run. Auto-run does exactly what clicks on the benches, the shop and the
+// enhance and synthesis buttons do, advanced by the window's timer, so the headless program steps it tick by tick.
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -19,6 +19,7 @@
 #include "runtime/platform.h"
 #include "sim/simulator.h"
 #include "ui/history.h"
+#include "ui/route_run.h"
 
 namespace mox {
 
@@ -46,6 +47,8 @@ struct PlanOutcome {
   plan::Climb climb;  // the climb with the best recipes
   std::optional<plan::BudgetPlan> budgetPlan;
   std::vector<plan::RouteStep> route;
+  plan::CostDistribution routeCost;  // the whole money of the route to the target
+  std::array<bool, plan::kTopLevel> routeEnhances{};  // the levels the route enhances a chip at
 };
 
 // The luck of a climb: the share of players who spent more on the same climb with the same recipes.
@@ -64,6 +67,10 @@ struct LuckOutcome {
   std::optional<double> moreThanYou;  // P(cost > yours) for the climb made
   std::optional<double> alreadyThere;  // not up yet: P(cost <= yours) of the next level
 };
+
+// How auto-run chooses each attempt, in the order of the drop-down `自动方式`: the bench as laid, again and again;
+// the plan's best recipe at each level; the whole cheapest route to the target, synthesis included.
+enum class AutoWay { AsLaid, PlanRecipes, Route };
 
 // An amount of Q币 as the window writes it: "43.5 Q币", whole above 10000.
 std::string qCoinFigure(double qCoins);
@@ -99,6 +106,7 @@ class PlannerWindow {
 
   // Handlers.
   void inputsChanged();
+  void autoWayChanged();
   void toggleAutoRun();
   void autoRunTick();
   void exportHistory();
@@ -142,11 +150,34 @@ class PlannerWindow {
   void startWork();
   void applyPlan(const PlanOutcome& p);
   void applyLuck(const LuckOutcome& l);
+  // The money a way spends, as the result labels and the chart show it: the plan's climb, or the route.
+  struct CostFigures {
+    bool route = false;
+    std::optional<double> expected;
+    const plan::CostDistribution* spread = nullptr;  // null when not figured
+  };
+  CostFigures costFigures() const;
+  bool routeShown() const;
+  bool routeRan() const { return route_.has_value() && runAttempts_ > 0; }
+  void showCostFigures();
+  void showPlan();
   void drawChart();
   void stopAutoRun(const std::string& why);
   bool step(std::string& why);
+  int climbingLevel(std::string& why) const;
+  bool stepAsLaid(std::string& why);
+  bool stepPlanRecipes(std::string& why);
+  bool stepRoute(std::string& why);
+  bool enhance(std::string& why);
   bool supply(std::string& why);
   bool buy(int32_t code, std::string& why);
+  bool layFromStock(int32_t code, std::string& why);
+  bool useBench(bool synthesis);
+  bool layEnhancement(int level, const plan::Recipe& recipe, std::string& why);
+  bool layFusion(const RouteMove& move, std::string& why);
+  ChipsHeld chipsHeld() const;
+  bool routeReached() const;
+  AutoWay selectedWay() const;
   void showAutoRun();
   void setButtonLook(bool running);
   std::string synthesisRateShown() const;
@@ -167,6 +198,13 @@ class PlannerWindow {
 
   bool running_ = false;
   bool fast_ = false;
+  AutoWay way_ = AutoWay::AsLaid;
+  plan::RecipePlan planRecipes_;        // 按规划配方: the best recipe per level
+  std::optional<RouteRun> route_;       // 按路线: the route under way, or the last one
+  int routeBaseline_ = 0;               // chips of the target level held when the run started
+  int64_t routeCost_ = 0;               // tenths of a Q币: what the route used up, chips included
+  std::string routeDoing_;              // what the route's last attempt worked towards
+  bool routeMade_ = false;              // the route's run made its chip
   int target_ = 0;
   int runAttempts_ = 0;
   int32_t runStartSpend_ = 0;

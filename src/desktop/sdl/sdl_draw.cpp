@@ -32,16 +32,37 @@ void blit(SDL_Surface* source, SDL_Surface* target, int x, int y) {
   SDL_BlitSurface(source, nullptr, target, &at);
 }
 
-// A copy of `source` at width x height, resampled (ARGB8888, straight alpha in and out).
+// A copy of `source` at width x height, resampled with the paint layer's filter (ARGB8888, straight alpha in and
+// out; the filter works on premultiplied pixels, so see-through pixels lend no colour to their neighbours).
 SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
-  SDL_Surface* out = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-  if (!out) return nullptr;
   SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
-  if (from) {
-    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_NONE);
-    SDL_BlitScaled(from, nullptr, out, nullptr);
-    SDL_FreeSurface(from);
+  if (!from) return nullptr;
+  std::vector<uint32_t> pixels(static_cast<size_t>(from->w) * from->h);
+  SDL_LockSurface(from);
+  for (int y = 0; y < from->h; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
+    for (int x = 0; x < from->w; ++x) {
+      const uint32_t p = row[x], a = p >> 24;
+      const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
+      pixels[static_cast<size_t>(y) * from->w + x] = a << 24 | pre(16) | pre(8) | pre(0);
+    }
   }
+  SDL_UnlockSurface(from);
+  const int fromWidth = from->w, fromHeight = from->h;
+  SDL_FreeSurface(from);
+  const std::vector<uint32_t> sized = paint::resample(pixels, fromWidth, fromHeight, width, height);
+  SDL_Surface* out = sized.empty() ? nullptr : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+  if (!out) return nullptr;
+  SDL_LockSurface(out);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t p = sized[static_cast<size_t>(y) * width + x], a = p >> 24;
+      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+      row[x] = a << 24 | straight(16) | straight(8) | straight(0);
+    }
+  }
+  SDL_UnlockSurface(out);
   SDL_BlendMode mode = SDL_BLENDMODE_NONE;
   SDL_GetSurfaceBlendMode(source, &mode);
   SDL_SetSurfaceBlendMode(out, mode);
@@ -56,10 +77,7 @@ Pictures::~Pictures() {
   for (auto& [key, s] : sized_) SDL_FreeSurface(s);
 }
 
-SDL_Surface* Pictures::get(const std::string& name) {
-  if (name.empty()) return nullptr;
-  auto it = plain_.find(name);
-  if (it != plain_.end()) return it->second;
+SDL_Surface* decodePicture(const std::string& name) {
   SDL_Surface* out = nullptr;
   if (const assets::Asset* a = assets::find(name)) {
     SDL_RWops* rw = SDL_RWFromConstMem(a->bytes.data(), static_cast<int>(a->bytes.size()));
@@ -70,6 +88,32 @@ SDL_Surface* Pictures::get(const std::string& name) {
       if (out) SDL_SetSurfaceBlendMode(out, alpha ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
     }
   }
+  return out;
+}
+
+std::map<std::string, SDL_Surface*> decodePictures(const std::vector<std::string>& names, const paint::Scale& scale) {
+  std::map<std::string, SDL_Surface*> out;
+  for (const std::string& name : names) {
+    std::string source = paint::pictureSource(name, scale).asset;
+    if (!out.count(source)) {
+      SDL_Surface* s = decodePicture(source);
+      out.emplace(std::move(source), s);
+    }
+  }
+  return out;
+}
+
+void Pictures::adopt(std::map<std::string, SDL_Surface*> decoded) {
+  for (auto& [name, surface] : decoded) {
+    if (!plain_.emplace(name, surface).second) SDL_FreeSurface(surface);
+  }
+}
+
+SDL_Surface* Pictures::get(const std::string& name) {
+  if (name.empty()) return nullptr;
+  auto it = plain_.find(name);
+  if (it != plain_.end()) return it->second;
+  SDL_Surface* out = decodePicture(name);
   plain_.emplace(name, out);
   return out;
 }
@@ -124,7 +168,7 @@ SDL_Surface* Painter::renderText(const Font& layoutFont, std::string_view text, 
     texts_.clear();
   }
   SDL_Surface* out = nullptr;
-  if (TTF_Font* f = fonts_.get(font, scale_.identity() ? 0 : 1)) {
+  if (TTF_Font* f = fonts_.get(font, text)) {
     SDL_Color c{static_cast<Uint8>(colour & 0xFF), static_cast<Uint8>((colour >> 8) & 0xFF),
                 static_cast<Uint8>((colour >> 16) & 0xFF), 255};
     out = TTF_RenderUTF8_Blended(f, std::get<5>(key).c_str(), c);
@@ -134,15 +178,28 @@ SDL_Surface* Painter::renderText(const Font& layoutFont, std::string_view text, 
 }
 
 int Painter::lineHeight(const Font& font) {
+  const auto key = std::make_tuple(font.face, font.height, font.bold, font.underline, std::string());
+  if (auto it = metrics_.find(key); it != metrics_.end()) return it->second;
   TTF_Font* f = fonts_.get(font);
-  return f ? TTF_FontHeight(f) : font.height + 2;
+  const int height = f ? TTF_FontHeight(f) : font.height + 2;
+  metrics_.emplace(key, height);
+  return height;
 }
 
 int Painter::width(const Font& font, std::string_view text) {
-  TTF_Font* f = text.empty() ? nullptr : fonts_.get(font);
+  if (text.empty()) return 0;
+  auto key = std::make_tuple(font.face, font.height, font.bold, font.underline, std::string(text));
+  if (auto it = metrics_.find(key); it != metrics_.end()) return it->second;
+  if (metrics_.size() >= kMetricsCacheLimit) metrics_.clear();
+  TTF_Font* f = fonts_.get(font, text);
   int w = 0;
-  if (!f || TTF_SizeUTF8(f, std::string(text).c_str(), &w, nullptr) != 0) return 0;
+  if (!f || TTF_SizeUTF8(f, std::get<4>(key).c_str(), &w, nullptr) != 0) w = 0;
+  metrics_.emplace(std::move(key), w);
   return w;
+}
+
+void Painter::warmFonts(const Form& form) {
+  for (const Control& c : form.controls()) lineHeight(c.font);
 }
 
 void Painter::execute(SDL_Surface* target, const paint::DisplayList& list) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "desktop/sdl/sdl_fonts.h"
 #include "ui/paint/display_list.h"
@@ -16,6 +17,12 @@
 struct SDL_Surface;
 
 namespace mox::sdl {
+
+// An embedded picture decoded (ARGB8888, blending where it has alpha), or nullptr.
+SDL_Surface* decodePicture(const std::string& name);
+// The pictures a list of layout pictures is drawn from at a scale, decoded: for a thread of its own at start-up,
+// while another finds the fonts; Pictures::adopt takes them.
+std::map<std::string, SDL_Surface*> decodePictures(const std::vector<std::string>& names, const paint::Scale& scale);
 
 // Embedded pictures decoded once and kept, by asset name; ARGB8888.
 class Pictures {
@@ -27,6 +34,8 @@ class Pictures {
 
   // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
   SDL_Surface* get(const std::string& name);
+  // Keeps pictures decoded elsewhere (decodePictures), owning them from now on.
+  void adopt(std::map<std::string, SDL_Surface*> decoded);
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   SDL_Surface* keyed(const std::string& name, uint32_t colour);
   // The layout picture `name` as drawn into `size` screen pixels at `scale`: its 2x drawing where there is one,
@@ -52,14 +61,20 @@ class Painter : public paint::TextMetrics {
   void setScale(const paint::Scale& scale) { scale_ = scale; }
   const paint::Scale& scale() const { return scale_; }
 
+  // Finds and opens the faces of every font the form's controls use (the slow part of a first frame's text).
+  void warmFonts(const Form& form);
+
   // Draws every command onto `target`, in order, each cut to its clip and to the surface.
   void execute(SDL_Surface* target, const paint::DisplayList& list);
 
   int lineHeight(const Font& font) override;
   int width(const Font& font, std::string_view text) override;
 
-  // Captions rendered since start-up are kept; the cache is emptied when it grows past this many.
+  // Captions rendered since start-up are kept; the cache is emptied when it grows past this many. So are their
+  // measurements: at a factor other than 1 a face is measured at the layout's size and rendered at the screen's,
+  // and one open face serves both (each CJK face holds megabytes of tables), so each change of size costs.
   static constexpr size_t kTextCacheLimit = 512;
+  static constexpr size_t kMetricsCacheLimit = 4096;
 
  private:
   void draw(SDL_Surface* target, const paint::Fill& fill);
@@ -73,6 +88,7 @@ class Painter : public paint::TextMetrics {
   FontCache& fonts_;
   paint::Scale scale_;
   std::map<std::tuple<std::string, int, bool, bool, uint32_t, std::string>, SDL_Surface*> texts_;
+  std::map<std::tuple<std::string, int, bool, bool, std::string>, int> metrics_;  // "" holds the line height
 };
 
 }  // namespace mox::sdl

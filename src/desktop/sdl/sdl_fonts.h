@@ -3,6 +3,7 @@
 // show Chinese, opened with SDL_ttf at the layout's pixel heights and kept open for the life of the window.
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -25,6 +26,10 @@ struct FontMatch {
 // The installed font fontconfig picks for a layout face, asked for Simplified Chinese coverage.
 std::optional<FontMatch> resolveFont(std::string_view face, bool bold);
 
+// The program's own cut-down copy of a Chinese face (Noto Sans or Serif CJK SC, only the characters the program's
+// texts hold), or nothing in a build made without one.
+std::span<const unsigned char> carriedFace(bool serif, bool bold);
+
 class FontCache {
  public:
   FontCache() = default;
@@ -33,15 +38,19 @@ class FontCache {
   FontCache& operator=(const FontCache&) = delete;
 
   // The opened font set to a layout font's size and style, or nullptr when no font could be found or opened.
-  // Every size and style of one installed face shares one open font (the CJK faces are large, and each open
-  // copy holds its own tables), so the result is only good until the next call. `copy` 1 asks for a second open
-  // font of the face: text rendered at a scale other than the layout's keeps its own sizes there, so measuring
-  // and rendering do not resize one font back and forth (each resize empties its glyph cache).
-  TTF_Font* get(const Font& font, int copy = 0);
+  // Every size and style of one face shares one open font (the CJK faces are large, and each open copy holds
+  // its own tables), so the result is only good until the next call. The program's own cut-down faces serve the
+  // Chinese faces (宋体 in serif, 黑体 and the interface's face in sans) where they hold every character of
+  // `text`; the installed face fontconfig finds serves any other.
+  TTF_Font* get(const Font& font, std::string_view text = {});
 
  private:
+  TTF_Font* carried(const Font& font);
+  TTF_Font* installed(const Font& font);
+  void setSize(TTF_Font* opened, const Font& font, bool faceIsBold);
+
   std::map<std::pair<std::string, bool>, std::optional<FontMatch>> matches_;
-  std::map<std::tuple<std::string, int, int>, TTF_Font*> fonts_;
+  std::map<std::pair<std::string, int>, TTF_Font*> fonts_;  // by file and face index; carried ones by "" and kind
   std::map<TTF_Font*, int> size_;
 };
 

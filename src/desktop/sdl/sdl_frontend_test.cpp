@@ -15,6 +15,7 @@
 #include "desktop/sdl/sdl_draw.h"
 #include "desktop/sdl/sdl_fonts.h"
 #include "desktop/sdl/sdl_platform.h"
+#include "desktop/sdl/sdl_scale.h"
 #include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
 #include "ui/paint/view.h"
@@ -307,6 +308,13 @@ TEST(Platform, DataDirectoryBesideTheProgramOrTheUsersDataDirectory) {
   // Installed by the system: the user's data directory, even where the program's directory can be written.
   EXPECT_EQ(chooseDataDir("/usr/bin", xdg.c_str(), nullptr), xdg / "moxsim");
   fs::remove_all(dir);
+}
+
+TEST(Platform, DesktopScaleFromTheXResources) {
+  EXPECT_EQ(xftDpi("Xft.antialias:\t1\nXft.dpi:\t192\nXft.hinting:\t1\n"), 192.0);
+  EXPECT_EQ(xftDpi("Xft.dpi : 144"), 144.0);
+  EXPECT_FALSE(xftDpi("Xft.dpix:\t192\n*dpi:\t192\n"));
+  EXPECT_FALSE(xftDpi(""));
 }
 
 TEST(Platform, MessageBoxButtonsAnswerWithTheLogicsCodes) {

@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "desktop/sdl/sdl_audio.h"
@@ -86,9 +88,20 @@ int main() {
     painter.setScale(requested.first);
     // Finding fonts, decoding pictures and drawing the first frame take about as long as connecting to the
     // display and creating the window: on two cores they overlap.
+    // Three things at once: the pictures decoded on one thread, the fonts found and the first frame drawn on
+    // another (it takes the pictures when it needs them), the display connected and the window made on this one.
     bool prepared = false;
-    std::thread preparer([&] { prepared = window.prepare(); });
+    std::thread preparer([&] {
+      std::map<std::string, SDL_Surface*> decoded;
+      std::thread decoder([&] { decoded = mox::sdl::decodePictures(mox::paint::picturesShown(app.mainForm()),
+                                                                   painter.scale()); });
+      painter.warmFonts(app.mainForm());
+      decoder.join();
+      pictures.adopt(std::move(decoded));
+      prepared = window.prepare();
+    });
     const bool videoUp = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+    if (videoUp) mox::sdl::tolerateLostWakeups();
     // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
     // fits. Either is rare, and the canvas is then drawn again.
     auto wanted = requested;

@@ -17,8 +17,10 @@ std::optional<std::string_view> env(const char* name) {
   return std::string_view(v);
 }
 
+}  // namespace
+
 // The resource database the X server holds for the session (what xrdb loads), or "" without one.
-std::string xResources() {
+static std::string xResources() {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return {};
   Display* x = XOpenDisplay(display);
@@ -29,7 +31,26 @@ std::string xResources() {
   return out;
 }
 
+namespace {
+
+XErrorHandler gPreviousHandler = nullptr;
+
+// SDL wakes its waiting loop by sending an event to one of the program's windows over a second connection; at the
+// end, such an event may reach the server after that window is gone. That one error is harmless; any other goes
+// on to the handler before (which ends the program, as Xlib's default does).
+int tolerantHandler(Display* display, XErrorEvent* error) {
+  constexpr unsigned char kSendEvent = 25;
+  if (error->error_code == BadWindow && error->request_code == kSendEvent) return 0;
+  return gPreviousHandler ? gPreviousHandler(display, error) : 0;
+}
+
 }  // namespace
+
+void tolerateLostWakeups() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::string_view(driver) != "x11") return;
+  gPreviousHandler = XSetErrorHandler(tolerantHandler);
+}
 
 std::optional<double> xftDpi(std::string_view resources) {
   while (!resources.empty()) {

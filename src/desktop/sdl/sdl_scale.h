@@ -1,5 +1,5 @@
 #pragma once
-// The factor the program draws at on Linux, as GTK and Qt programs follow the desktop's setting: MOXSIM_SCALE
+// The X server's side of the Linux program: the factor it draws at, as GTK and Qt programs follow the desktop's setting: MOXSIM_SCALE
 // (the program's own, for players and tests), else GDK_SCALE, else the X resource Xft.dpi over 96, else, on
 // Wayland, the ratio between a window's drawable pixels and its size; then cut down to what fits the screen.
 #include <optional>
@@ -28,5 +28,9 @@ std::optional<double> drawableRatio(SDL_Window* window);
 // On Wayland, the scale of the output a new window opens on (a small hidden window is made to ask); elsewhere
 // nullopt.
 std::optional<double> outputRatio();
+
+// On X11, once the video system is up: an error for an event sent to a window already destroyed (SDL's wake-up of
+// its loop, crossing the window's destruction at the end) no longer ends the program.
+void tolerateLostWakeups();
 
 }  // namespace mox::sdl

@@ -416,4 +416,20 @@ void paintOverlay(DisplayList& out, const Overlay& overlay, Rect area) {
   if (!empty(cut)) Pen(out, cut).picture(overlay.picture, overlay.rect.x, overlay.rect.y);
 }
 
+std::vector<std::string> picturesShown(const Form& form) {
+  struct NoMetrics : TextMetrics {
+    int lineHeight(const Font& font) override { return font.height; }
+    int width(const Font&, std::string_view) override { return 0; }
+  } none;
+  DisplayList list;
+  paintForm(list, form, PointerLook{}, {0, 0, form.window().clientWidth, form.window().clientHeight}, none);
+  std::vector<std::string> out;
+  for (const Command& c : list) {
+    if (const auto* p = std::get_if<Picture>(&c); p && std::find(out.begin(), out.end(), p->asset) == out.end()) {
+      out.push_back(p->asset);
+    }
+  }
+  return out;
+}
+
 }  // namespace mox::paint

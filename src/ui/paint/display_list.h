@@ -102,6 +102,10 @@ struct Popup;  // input.h
 // Appends `area` of the form to `out`: the window's background, then every shown control reaching into the area,
 // in creation order (the stacking order), each cut to its visible rectangle.
 void paintForm(DisplayList& out, const Form& form, const PointerLook& pointer, Rect area, TextMetrics& metrics);
+// The embedded pictures the whole form shows as it stands, each once, in drawing order: what a front end can start
+// decoding before it can measure text (the list is built without metrics).
+std::vector<std::string> picturesShown(const Form& form);
+
 // Appends one control's look (no clip to the area; used by paintForm and for a control drawn alone).
 void paintControl(DisplayList& out, const Form& form, int index, const PointerLook& pointer, Rect clip,
                   TextMetrics& metrics);
