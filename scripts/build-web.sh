@@ -22,7 +22,8 @@ cmake --build build-web -j2 --target "${targets[@]}"
 # opened from a file may not fetch fonts).
 fonts=build-web/fonts
 mkdir -p "$fonts"
-python3 tools/web_chars.py . >"$fonts/chars.txt"
+# The characters of every text but the desktop front ends' own.
+python3 tools/text_chars.py src "$fonts/chars.txt" sdl win32
 for family in Sans Serif; do
   for weight in Regular Bold; do
     out="$fonts/$family-$weight.woff2"
