@@ -46,7 +46,7 @@ function chromium() {
 
 function launch(profile) {
   return puppeteer.launch({executablePath: chromium(), userDataDir: profile,
-                           args: ['--no-sandbox', '--allow-file-access-from-files']});
+                           args: ['--no-sandbox']});
 }
 
 // The save file's record: the bytes at even positions, whose two halves interleave back into the text.
