@@ -14,7 +14,13 @@ packages=(
   wine wine64 fonts-wine xcompmgr locales
   dpkg-dev lintian appstream
   clang libclang-rt-14-dev
+  emscripten node-acorn chromium-headless-shell fonttools python3-brotli woff2 zip
 )
+# The web build's tests run under Node and drive Chromium from it; a machine that already carries a node of its
+# own keeps it.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,6 +11,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+# The web build: the core's tests and the replay under Node (the same signature as the native replay), and the
+# page end to end in headless Chromium.
+scripts/test-web.sh build/bench/moxsim-replay
+
 # The Debian package from the same build: metadata, files, lintian, and the program started from it.
 scripts/package.sh build >/dev/null
 python3 tests/package_test.py dist/moxsim_"$(sed -n 's/^project(moxsim VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"_amd64.deb

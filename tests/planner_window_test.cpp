@@ -132,6 +132,27 @@ TEST(Planner, PlanFiguresAreTheLibrarysAndArriveThroughTheTimer) {
   EXPECT_EQ(p.caption("期望花费标签"), "目标等级要高于起始等级 +2");
 }
 
+TEST(Planner, DeferredFiguringRunsOnTheResultTickWithoutAThread) {
+  // A build without threads defers the figuring: the window still says it is figuring until its timer ticks.
+  Program p;
+  p.withStock(stock({{kChip1 + 1, 1}}));
+  p.start();
+  p.app().planner().setFiguringLaunch(std::launch::deferred);
+  p.place(kChip1 + 1);
+  p.click("规划按钮");
+  p.select("目标等级", 4);
+  EXPECT_EQ(p.caption("计算状态标签"), "计算中…");
+  EXPECT_GT(p.control("规划时钟").interval, 0);
+  // The first tick figures the plan asked for at opening (to +5), the next one the new target's.
+  p.app().tickTimers();
+  EXPECT_EQ(p.caption("计算状态标签"), "计算中…");
+  p.app().tickTimers();
+  EXPECT_EQ(p.caption("计算状态标签"), "");
+  EXPECT_EQ(p.control("规划时钟").interval, 0);
+  const plan::Climb c = plan::climb({.from = 2, .to = 4, .recipes = plan::bestRecipes({}), .bonuses = {}});
+  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*c.expectedCost));
+}
+
 TEST(AutoRun, SupplyFromAnEmptyStockReachesTheTargetAndTheMoneyAddsUp) {
   Program p;
   p.start();

@@ -160,6 +160,8 @@ TEST(SaveFile, FillersDoNotMatterToTheReader) {
   moxtest::writeFile(p.dir() / "MOXdata", stored);
   p.start();
   for (int k = 1; k <= 15; ++k) EXPECT_EQ(p.count(k), k);
+  // The loader says it read a stock (a page checks an imported file with it).
+  EXPECT_TRUE(p.app().sim().loadStock());
 }
 
 TEST(SaveFile, FilesThatLoadNothing) {
@@ -179,6 +181,7 @@ TEST(SaveFile, FilesThatLoadNothing) {
     p.start();
     for (int k = 1; k <= 15; ++k) EXPECT_EQ(p.count(k), 0) << what;
     EXPECT_EQ(p.caption("标签2"), "未知") << what;  // no refresh ran
+    EXPECT_FALSE(p.app().sim().loadStock()) << what;
   }
 }
 

@@ -118,7 +118,8 @@ class Simulator {
 
   // The saved stock.
   void saveStock();
-  void loadStock();
+  // Reads the stock from "MOXdata"; false when there is none or the file is not one this program wrote.
+  bool loadStock();
 
   void showResult(const std::string& statusWord);
 

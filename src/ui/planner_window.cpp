@@ -292,7 +292,7 @@ void PlannerWindow::startWork() {
     const PlanInputs in = currentInputs();
     if (!plan_ || !(plan_->inputs == in)) {
       planAsked_ = in;
-      planWork_ = std::async(std::launch::async, figurePlan, in);
+      planWork_ = std::async(launch_, figurePlan, in);
     }
   }
   if (!luckWork_.valid()) {
@@ -305,7 +305,7 @@ void PlannerWindow::startWork() {
       }
       if (!luck_ || !(luck_->inputs == in)) {
         luckAsked_ = in;
-        luckWork_ = std::async(std::launch::async, figureLuck, in);
+        luckWork_ = std::async(launch_, figureLuck, in);
       }
     }
   }
@@ -316,8 +316,9 @@ void PlannerWindow::startWork() {
 
 void PlannerWindow::resultTick() {
   using namespace std::chrono_literals;
-  if (planWork_.valid() && planWork_.wait_for(0s) == std::future_status::ready) applyPlan(planWork_.get());
-  if (luckWork_.valid() && luckWork_.wait_for(0s) == std::future_status::ready) applyLuck(luckWork_.get());
+  // Deferred figuring is never "ready" by itself: getting it runs it here.
+  if (planWork_.valid() && planWork_.wait_for(0s) != std::future_status::timeout) applyPlan(planWork_.get());
+  if (luckWork_.valid() && luckWork_.wait_for(0s) != std::future_status::timeout) applyLuck(luckWork_.get());
   startWork();
 }
 
@@ -630,7 +631,7 @@ void PlannerWindow::autoRunTick() {
     const uint64_t start = clock_();
     if (start - lastTickEnd_ < 1000) return;
     for (int i = 0; running_; ++i) {
-      if (i % 16 == 0 && clock_() - start >= static_cast<uint64_t>(kFastSliceUs)) break;
+      if (i % 16 == 0 && clock_() - start >= static_cast<uint64_t>(sliceUs_)) break;
       if (!step(why)) stopAutoRun(why);
     }
     lastTickEnd_ = clock_();

@@ -118,7 +118,14 @@ class PlannerWindow {
   // A microsecond clock: fast runs then fill each tick with attempts for a fixed time, so the machine's speed
   // sets the pace while the windows still show several frames a second. Without one (headless, tests) a tick
   // makes a fixed number of attempts, and runs are the same every time.
-  void setClock(std::function<uint64_t()> micros) { clock_ = std::move(micros); }
+  // `sliceUs` is how long each tick of a fast run may take (a page's thread must not stall for long).
+  void setClock(std::function<uint64_t()> micros, int sliceUs = kFastSliceUs) {
+    clock_ = std::move(micros);
+    sliceUs_ = sliceUs;
+  }
+  // How figuring starts: on a worker thread, or deferred and then run on this thread by the result tick (a build
+  // without threads, where an asynchronous start would never return).
+  void setFiguringLaunch(std::launch how) { launch_ = how; }
   // The desktop programs' clock: the system's steady clock in microseconds.
   void useSteadyClock() {
     setClock([] {
@@ -204,6 +211,12 @@ class PlannerWindow {
   int32_t runStartRecharge_ = 0;
   std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
   std::function<uint64_t()> clock_;
+  int sliceUs_ = kFastSliceUs;
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  std::launch launch_ = std::launch::deferred;
+#else
+  std::launch launch_ = std::launch::async;
+#endif
   uint64_t lastTickEnd_ = 0;
   uint64_t pace_ = 0;  // the generator of the gaps between an auto-run's attempts
   int fastTicks_ = 0;

@@ -1,9 +1,10 @@
 #include "ui/paint/scale.h"
 
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <locale>
+#include <sstream>
 #include <string>
 
 #include "assets/assets.h"
@@ -78,9 +79,12 @@ std::optional<double> parseScale(std::string_view text) {
   if (text.empty() || text.size() > 16) return std::nullopt;
   std::string s(text);
   std::replace(s.begin(), s.end(), ',', '.');  // as some locales write it
+  // Read in the classic locale whatever the program's (floating-point std::from_chars is missing from some
+  // standard libraries, Emscripten's among them).
+  std::istringstream in(s);
+  in.imbue(std::locale::classic());
   double v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc{} || end != s.data() + s.size() || !std::isfinite(v) || v <= 0) return std::nullopt;
+  if (!(in >> v) || in.peek() != std::char_traits<char>::eof() || !std::isfinite(v) || v <= 0) return std::nullopt;
   return v;
 }
 

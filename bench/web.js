@@ -1,0 +1,136 @@
+#!/usr/bin/env node
+// Benchmarks of the web build in Debian's headless Chromium (bench/web.sh builds and runs it):
+//  - first frame: the page's 'moxsim-first-frame' mark beside a bare page drawing one canvas frame from a minimal
+//    wasm module (same server, warm cache, median of RUNS loads each); goal within 1.5 times;
+//  - download: every byte a first visit fetches, gzip-compressed as a static host sends it; goal within 3 MB;
+//  - idle: frames drawn, timers running and the renderer's busy time over 3 s at rest; goal none;
+//  - the planner's figuring on the page's thread: the longest task while it opens and figures a climb to +9;
+//  - a fast auto-run with auto-supply towards +9: attempts a second and the longest task; goal 10,000 a second.
+//
+//   node bench/web.js SITE FLOOR [RUNS]
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const {serve, launch, Player, scrambleSave} = require('../tests/web/driver');
+
+const median = (xs) => xs.slice().sort((a, b) => a - b)[xs.length >> 1];
+
+async function firstFrame(browser, url, mark, runs) {
+  const times = [];
+  for (let i = 0; i <= runs; ++i) {
+    const page = await browser.newPage();
+    // A tab in the background draws no frames.
+    await page.bringToFront();
+    await page.setViewport({width: 1400, height: 1000});
+    await page.goto(url);
+    await page.waitForFunction((m) => performance.getEntriesByName(m).length > 0, {timeout: 20000}, mark);
+    const t = await page.evaluate((m) => performance.getEntriesByName(m)[0].startTime, mark);
+    if (i > 0) times.push(t);  // the first load fills the cache
+    await page.close();
+  }
+  return times;
+}
+
+// The longest the page's thread stays busy from now on: a 4 ms interval notes its longest gap.
+function watchLongTasks(page) {
+  return page.evaluate(() => {
+    if (window.benchProbe) clearInterval(window.benchProbe);
+    window.benchBusy = 0;
+    let last = performance.now();
+    window.benchProbe = setInterval(() => {
+      const now = performance.now();
+      window.benchBusy = Math.max(window.benchBusy, now - last - 4);
+      last = now;
+    }, 4);
+  });
+}
+const longest = (page) => page.evaluate(() => window.benchBusy);
+
+async function main() {
+  const site = path.resolve(process.argv[2]);
+  const floor = path.resolve(process.argv[3]);
+  const runs = +(process.argv[4] || 7);
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'moxsim-web-bench-'));
+  const server = await serve(site, true);
+  const floorServer = await serve(floor, true);
+  const browser = await launch(path.join(work, 'profile'));
+  let ok = true;
+  const report = (line, pass) => {
+    console.log(line + (pass === undefined ? '' : pass ? '  ok' : '  OVER'));
+    ok = ok && pass !== false;
+  };
+  try {
+    // The first load is a first visit (it fills the cache): what it downloads is the page's weight.
+    const ours = await firstFrame(browser, server.url, 'moxsim-first-frame', runs);
+    const bytes = Object.values(server.sent).reduce((a, b) => a + b, 0);
+    report('download (gzip)      ' + (bytes / 1e6).toFixed(2) + ' MB: ' + Object.entries(server.sent)
+      .map(([k, v]) => k.slice(1) + ' ' + Math.round(v / 1024) + ' KB').join(', ') + '  (goal 3 MB)', bytes <= 3e6);
+    const bare = await firstFrame(browser, floorServer.url, 'floor-first-frame', runs);
+    const ratio = median(ours) / median(bare);
+    report('first frame          ' + median(ours).toFixed(0) + ' ms beside the bare page\'s ' +
+           median(bare).toFixed(0) + ' ms: ' + ratio.toFixed(2) + ' times (median of ' + runs + ', goal 1.5)',
+           ratio <= 1.5);
+
+    const page = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    // Idle: after a click and the banner of a purchase refusal, nothing runs.
+    await page.click('图形按钮1');
+    await page.rest();
+    await page.sleep(2500);
+    const cdp = await page.page.target().createCDPSession();
+    await cdp.send('Performance.enable');
+    const busy = async () =>
+      (await cdp.send('Performance.getMetrics')).metrics.find((m) => m.name === 'TaskDuration').value;
+    const before = await busy();
+    const frames = await page.framesWithin(3000);
+    const cpu = (await busy() - before) / 3 * 100;
+    const timers = await page.state('timers');
+    report('idle                 ' + frames + ' frames, ' + timers + ' timers, renderer busy ' + cpu.toFixed(2) +
+           ' % over 3 s (goal no frame, no timer)', frames === 0 && timers === 0);
+
+    // The planner: a chip +0 and a small crystal on the bench, then the planner figuring a climb to +9.
+    const save = path.join(work, 'MOXdata');
+    fs.writeFileSync(save, scrambleSave('1|1000000|0|0|0|0|0|0|0|0|0|0|0|0|0|'));
+    await page.importFile(save, true);
+    await page.click('a01');
+    await page.click('a01');
+    await watchLongTasks(page.page);
+    await page.click('规划按钮');
+    await page.click('目标等级');
+    for (let i = 0; i < 4; ++i) await page.page.keyboard.press('ArrowDown');
+    await page.page.keyboard.press('Enter');
+    await page.waitFor(async () => (await page.caption('计算状态标签')) === '', 10000);
+    report('planner figuring     longest task ' + (await longest(page.page)).toFixed(0) + ' ms (target ' +
+           await page.caption('目标等级') + ', 50 ms or less keeps the page responsive)');
+
+    await page.click('快速');
+    // A fast auto-run towards +9 from a stock of small crystals, and again buying each as it runs out.
+    const count = async () => +((await page.caption('自动状态标签')).match(/已 (\d+) 次/) || [0, 0])[1];
+    for (const supply of [false, true]) {
+      if (supply) await page.click('自动补给');
+      await watchLongTasks(page.page);
+      await page.page.evaluate(() => window.moxsimPage.longest());
+      await page.click('自动强化按钮');
+      await page.sleep(1000);
+      const a0 = await count(), t0 = Date.now();
+      await page.sleep(5000);
+      const a1 = await count(), t1 = Date.now();
+      await page.page.keyboard.press('Escape');
+      await page.frames();
+      const rate = (a1 - a0) / ((t1 - t0) / 1000);
+      const held = await page.page.evaluate(() => window.moxsimPage.longest());
+      report('fast auto-run        ' + (supply ? 'with supply ' : 'from stock  ') + Math.round(rate) +
+             ' attempts a second; longest tick ' + held.timer.toFixed(0) + ' ms (' + held.which + '), frame ' + held.frame.toFixed(0) +
+             ' ms, thread busy ' + (await longest(page.page)).toFixed(0) + ' ms (goal 10000 a second)', rate >= 10000);
+    }
+    await page.close();
+  } finally {
+    await browser.close();
+    server.close();
+    floorServer.close();
+    fs.rmSync(work, {recursive: true, force: true});
+  }
+  process.exit(ok ? 0 : 1);
+}
+
+main().catch((e) => { console.error(e); process.exit(1); });

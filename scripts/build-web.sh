@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds moxsim for the browser with Debian's Emscripten in build-web/ and puts the site together in
+# dist/moxsim-web/ (the page, its script and wasm, the fonts) and dist/moxsim-web.zip. Any static host serves it;
+# scripts/serve-web.sh serves it here. --tests also builds the core's tests and the replay for Node.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+# Debian's emcc needs Debian's acorn even when another node comes first on PATH.
+NODE_PATH="$(dpkg -L node-acorn | sed -n 's#/acorn/package.json$##p')"
+export NODE_PATH
+
+targets=(moxsim-web moxsim-web-single)
+if [ "${1:-}" = "--tests" ]; then targets+=(moxwasmtests moxwasmreplay); fi
+if [ ! -f build-web/CMakeCache.txt ]; then
+  emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build build-web -j2 --target "${targets[@]}"
+
+# The fonts: the faces the desktop program draws with (Noto Sans CJK SC, and Noto Serif CJK SC for the layout's
+# 宋体), cut down to the characters the program can show, as WOFF2 files and once more inside a script (a page
+# opened from a file may not fetch fonts).
+fonts=build-web/fonts
+mkdir -p "$fonts"
+# The characters of every text but the desktop front ends' own.
+python3 tools/text_chars.py src "$fonts/chars.txt" sdl win32
+for family in Sans Serif; do
+  for weight in Regular Bold; do
+    out="$fonts/$family-$weight.woff2"
+    src="/usr/share/fonts/opentype/noto/Noto${family}CJK-$weight.ttc"
+    if [ ! -f "$out" ] || [ "$fonts/chars.txt" -nt "$out" ] || [ "$src" -nt "$out" ]; then
+      # Face 2 of the collection is the Simplified Chinese one.
+      pyftsubset "$src" --font-number=2 --text-file="$fonts/chars.txt" --flavor=woff2 --output-file="$out"
+    fi
+  done
+done
+python3 - "$fonts" >"$fonts/fonts.js" <<'PY'
+import base64, pathlib, sys
+d = pathlib.Path(sys.argv[1])
+faces = []
+for family in ("Sans", "Serif"):
+    for weight in ("Regular", "Bold"):
+        data = base64.b64encode((d / f"{family}-{weight}.woff2").read_bytes()).decode()
+        faces.append(f'{{family:"Mox{family}",weight:"{"bold" if weight == "Bold" else "normal"}",data:"{data}"}}')
+print("// The page's fonts: subsets of Noto Sans CJK SC and Noto Serif CJK SC (SIL Open Font License 1.1).")
+print("window.MOX_FONTS=[" + ",".join(faces) + "];")
+PY
+
+site=dist/moxsim-web
+rm -rf "$site"
+mkdir -p "$site"
+cp src/desktop/web/site/index.html src/desktop/web/site/page.js src/desktop/web/site/page.css "$site/"
+cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
+  "$site/"
+cp LICENSE "$site/LICENSE.txt"
+# The fonts' licence (SIL Open Font License 1.1) travels with the subsets.
+cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
+(cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)
+echo "dist/moxsim-web/ and dist/moxsim-web.zip"

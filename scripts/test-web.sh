@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Tests the web build: the core's tests (the rules, the save file, the planner) built with Emscripten and run
+# under Node; the replay's signature against the native build's (when a native replay program is given); and the
+# page end to end in headless Chromium (tests/web/e2e.js, its driver installed from the lock file).
+#
+#   scripts/test-web.sh [NATIVE_REPLAY]      e.g. build/bench/moxsim-replay
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build-web.sh --tests
+
+# Node 18 and later fetch the wasm of a Node program as a URL unless told not to.
+node=(node --no-experimental-fetch)
+# What needs another program of the build (the command lines run as a user runs them) stays with the native tests.
+"${node[@]}" build-web/web/moxwasmtests.js \
+  --gtest_filter='-PlanCommandLine.*:Shop.ChoicesOutsideTheListsAreRefused:History.TheScriptDriver*:*ThroughTheScriptDriver'
+
+events=20000
+web=$("${node[@]}" build-web/web/moxwasmreplay.js "$events" | sed -n 's/.*signature \([0-9a-f]*\).*/\1/p')
+if [ -n "${1:-}" ]; then
+  native=$("$1" "$events" | sed -n 's/.*signature \([0-9a-f]*\).*/\1/p')
+  if [ "$web" != "$native" ]; then
+    echo "FAIL: the wasm replay's signature $web differs from the native one's $native" >&2
+    exit 1
+  fi
+  echo "ok   replay of $events events: the same signature $web in wasm and native"
+fi
+
+(cd tests/web && npm ci --no-audit --no-fund --silent)
+node tests/web/e2e.js dist/moxsim-web

@@ -1,0 +1,420 @@
+// The page around the program: it checks what the browser can do, loads the fonts and the stored save file,
+// starts the program, passes the browser's events to it, lays out its two windows and keeps the save file in
+// IndexedDB. The program's own logic and looks are all in the wasm (web_main.cpp, web_runtime.js).
+(function () {
+  'use strict';
+  const $ = function (id) { return document.getElementById(id); };
+  const SAVE = 'MOXdata';
+  const MAX_SAVE_BYTES = 64 * 1024;  // Files::kMaxFileBytes
+  const canvases = [$('moxsim-main'), $('moxsim-planner')];
+  const sizes = [null, null];
+  let program = null;
+  let store = null;       // IndexedDB, or null when the browser gives the page no storage
+  let saved = null;       // the stored save file's bytes, as last written
+  let activeWindow = 0;   // the window keys go to
+  let plannerShown = false;
+  const notices = new Set();
+
+  function fail(text) {
+    const m = $('message');
+    m.textContent = text;
+    m.hidden = false;
+    $('loading').hidden = true;
+  }
+  function notice(text) {
+    notices.add(text);
+    $('notice').textContent = Array.from(notices).join(' ');
+  }
+
+  // ---- message boxes: one at a time, in order ----
+  const boxes = [];
+  function showBox() {
+    if (!$('box').hidden || boxes.length === 0) return;
+    const b = boxes.shift();
+    $('box-caption').textContent = b.caption;
+    $('box-text').textContent = b.text;
+    $('box').hidden = false;
+    $('box-ok').focus();
+  }
+  function closeBox() {
+    $('box').hidden = true;
+    if (boxes.length) showBox(); else canvases[activeWindow].focus();
+  }
+  $('box-ok').addEventListener('click', closeBox);
+  $('box').addEventListener('keydown', function (e) {
+    if (e.key === 'Escape' || e.key === 'Enter') { e.preventDefault(); closeBox(); }
+  });
+  function messageBox(text, caption) {
+    boxes.push({text: text, caption: caption});
+    showBox();
+  }
+
+  // ---- storage: one IndexedDB store of files by name; each write is one transaction ----
+  function openStore() {
+    return new Promise(function (resolve) {
+      let request;
+      try {
+        request = indexedDB.open('moxsim', 1);
+      } catch (e) {
+        resolve(null);
+        return;
+      }
+      request.onupgradeneeded = function () { request.result.createObjectStore('files'); };
+      request.onsuccess = function () { resolve(request.result); };
+      request.onerror = function () { resolve(null); };
+      request.onblocked = function () { resolve(null); };
+    });
+  }
+  function readStored(name) {
+    return new Promise(function (resolve) {
+      try {
+        const r = store.transaction('files', 'readonly').objectStore('files').get(name);
+        r.onsuccess = function () { resolve(r.result instanceof Uint8Array ? r.result : null); };
+        r.onerror = function () { resolve(null); };
+      } catch (e) {
+        resolve(null);
+      }
+    });
+  }
+  // Stores the file as one step: either the transaction completes and the new bytes are there, or the previous
+  // ones stay. Resolves true or false.
+  function writeStored(name, bytes) {
+    return new Promise(function (resolve) {
+      if (!store) { resolve(false); return; }
+      try {
+        const t = store.transaction('files', 'readwrite');
+        t.objectStore('files').put(bytes, name);
+        t.oncomplete = function () {
+          if (name === SAVE) saved = bytes;
+          // Ask the browser not to clear the stock when it runs short of room (it may decline).
+          if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(function () {});
+          resolve(true);
+        };
+        t.onerror = t.onabort = function () { resolve(false); };
+      } catch (e) {
+        resolve(false);
+      }
+    });
+  }
+
+  function download(name, bytes) {
+    try {
+      // Binary, so that no browser adds ".txt" to the name.
+      const url = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
+      const a = document.createElement('a');
+      a.href = url;
+      a.download = name;
+      document.body.appendChild(a);
+      a.click();
+      a.remove();
+      setTimeout(function () { URL.revokeObjectURL(url); }, 60000);
+      return true;
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // ---- fonts: the faces as WOFF2 files, or inside fonts.js for a page opened from a file (which may not fetch
+  // fonts) ----
+  const FACES = [['MoxSans', 'normal', 'Sans-Regular'], ['MoxSans', 'bold', 'Sans-Bold'],
+                 ['MoxSerif', 'normal', 'Serif-Regular'], ['MoxSerif', 'bold', 'Serif-Bold']];
+  function loadFonts(fromScript) {
+    const failed = function () {
+      notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
+    };
+    if (!document.fonts || typeof FontFace !== 'function') { failed(); return Promise.resolve(); }
+    const sources = fromScript
+      ? loadScript('fonts.js').then(function () {
+        return window.MOX_FONTS.map(function (f) {
+          return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
+        });
+      })
+      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + '.woff2)'; }));
+    return sources.then(function (list) {
+      return Promise.all(FACES.map(function (f, i) {
+        return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) { document.fonts.add(face); });
+      }));
+    }).catch(failed);
+  }
+
+  function loadScript(src) {
+    return new Promise(function (resolve, reject) {
+      const s = document.createElement('script');
+      s.src = src;
+      s.onload = resolve;
+      s.onerror = reject;
+      document.body.appendChild(s);
+    });
+  }
+
+  // ---- layout: the windows fitted to the viewport at the device pixel ratio ----
+  function layout() {
+    if (!program || !sizes[0]) return;
+    const stage = $('stage');
+    const room = Math.max(200, document.documentElement.clientWidth - 24);
+    const main = sizes[0], planner = sizes[1] || main;
+    const side = room >= main.width + planner.width + 12;
+    stage.classList.toggle('overlay', !side);
+    const ratio = window.devicePixelRatio || 1;
+    const fits = [Math.min(1, room / main.width), side ? 1 : Math.min(1, room / planner.width)];
+    for (let w = 0; w < 2; ++w) {
+      if (!sizes[w]) continue;
+      const key = fits[w] + ':' + ratio;
+      if (sizes[w].key === key) continue;
+      sizes[w].key = key;
+      program.moxRuntime.setScale(w, fits[w], ratio);
+    }
+  }
+  window.addEventListener('resize', layout);
+  function watchRatio() {
+    // A change of the device pixel ratio (zoom, another screen) redraws at the new one.
+    const q = matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
+    const again = function () { layout(); watchRatio(); };
+    if (q.addEventListener) q.addEventListener('change', again, {once: true});
+  }
+
+  // ---- the keyboard inside a window: Tab and Shift+Tab go from one control a click reaches to the next (a ring
+  // shows which), Enter and Space click it; an open list takes the arrows and Enter first ----
+  const focusIndex = [-1, -1];
+  const rings = canvases.map(function (c) {
+    const ring = document.createElement('div');
+    ring.className = 'focus-ring';
+    ring.hidden = true;
+    c.parentNode.appendChild(ring);
+    return ring;
+  });
+  function keyboardControls(w) {
+    const text = program.UTF8ToString(program._moxsim_keyboard_controls(w));
+    return text ? text.split(';').map(function (r) { return r.split(' ').map(Number); }) : [];
+  }
+  function showRing(w) {
+    const list = keyboardControls(w);
+    if (focusIndex[w] >= list.length) focusIndex[w] = list.length - 1;
+    const r = list[focusIndex[w]];
+    const ring = rings[w];
+    ring.hidden = !r || document.activeElement !== canvases[w];
+    if (ring.hidden) return;
+    const fit = program.moxRuntime.fit(w), c = canvases[w];
+    ring.style.left = (c.offsetLeft + r[0] * fit - 2) + 'px';
+    ring.style.top = (c.offsetTop + r[1] * fit - 2) + 'px';
+    ring.style.width = (r[2] * fit) + 'px';
+    ring.style.height = (r[3] * fit) + 'px';
+  }
+  function clickFocused(w) {
+    const r = keyboardControls(w)[focusIndex[w]];
+    if (!r) return;
+    const k = program.moxRuntime.factor(w);
+    const x = Math.floor((r[0] + r[2] / 2) * k), y = Math.floor((r[1] + r[3] / 2) * k);
+    program._moxsim_pointer(w, 0, x, y, 0);
+    program._moxsim_pointer(w, 1, x, y, 0);
+    program._moxsim_pointer(w, 2, x, y, 0);
+    showRing(w);
+  }
+
+  // ---- input ----
+  const KEYS = {ArrowUp: 0, ArrowDown: 1, Enter: 2, Escape: 3};
+  let pointerFocus = false;
+  function bindInput(w) {
+    const c = canvases[w];
+    const at = function (e) {
+      const r = c.getBoundingClientRect();
+      return program.moxRuntime.toCanvas(w, e.clientX - r.left, e.clientY - r.top);
+    };
+    const button = function (e) { return e.button === 2 ? 2 : e.button === 1 ? 1 : 0; };
+    c.addEventListener('pointerdown', function (e) {
+      activeWindow = w;
+      pointerFocus = true;
+      focusIndex[w] = -1;
+      rings[w].hidden = true;
+      const p = at(e);
+      // A touch has no hover before it: the pointer arrives where it presses.
+      program._moxsim_pointer(w, 0, p[0], p[1], 0);
+      program._moxsim_pointer(w, 1, p[0], p[1], button(e));
+      if (c.setPointerCapture) try { c.setPointerCapture(e.pointerId); } catch (err) { /* no capture */ }
+      c.focus({preventScroll: true});
+      e.preventDefault();
+    });
+    c.addEventListener('pointermove', function (e) {
+      const p = at(e);
+      program._moxsim_pointer(w, 0, p[0], p[1], 0);
+    });
+    c.addEventListener('pointerup', function (e) {
+      const p = at(e);
+      program._moxsim_pointer(w, 2, p[0], p[1], button(e));
+      if (e.pointerType !== 'mouse') program._moxsim_pointer(w, 3, 0, 0, 0);
+    });
+    c.addEventListener('pointercancel', function () { program._moxsim_pointer(w, 3, 0, 0, 0); });
+    c.addEventListener('pointerleave', function (e) {
+      if (e.pointerType === 'mouse') program._moxsim_pointer(w, 3, 0, 0, 0);
+    });
+    c.addEventListener('contextmenu', function (e) { e.preventDefault(); });
+    let wheel = 0;
+    c.addEventListener('wheel', function (e) {
+      wheel += e.deltaMode === 1 ? e.deltaY * 40 : e.deltaMode === 2 ? e.deltaY * 400 : e.deltaY;
+      const steps = Math.trunc(wheel / 40);
+      if (steps === 0) { e.preventDefault(); return; }
+      wheel -= steps * 40;
+      const p = at(e);
+      if (program._moxsim_wheel(w, p[0], p[1], -steps)) e.preventDefault(); else wheel = 0;
+    }, {passive: false});
+    c.addEventListener('keydown', function (e) {
+      if (e.key === 'Tab' && !e.altKey && !e.ctrlKey && !e.metaKey) {
+        const next = focusIndex[w] < 0 && e.shiftKey ? keyboardControls(w).length - 1
+                                                     : focusIndex[w] + (e.shiftKey ? -1 : 1);
+        // Past either end, Tab leaves the window for the page's next control.
+        focusIndex[w] = next >= 0 && next < keyboardControls(w).length ? next : -1;
+        if (focusIndex[w] >= 0) e.preventDefault();
+        showRing(w);
+        return;
+      }
+      const key = KEYS[e.key];
+      if (key !== undefined && program._moxsim_key(w, key)) {
+        e.preventDefault();
+      } else if ((e.key === 'Enter' || e.key === ' ') && focusIndex[w] >= 0) {
+        e.preventDefault();
+        clickFocused(w);
+      }
+    });
+    c.addEventListener('focus', function () {
+      activeWindow = w;
+      // Arriving by the keyboard, the ring starts on the first control.
+      if (!pointerFocus && focusIndex[w] < 0) focusIndex[w] = 0;
+      pointerFocus = false;
+      showRing(w);
+    });
+    c.addEventListener('blur', function () {
+      rings[w].hidden = true;
+      program._moxsim_focus_lost(w);
+    });
+  }
+  // Esc anywhere in the page (outside a box) goes to the window in front.
+  document.addEventListener('keydown', function (e) {
+    if (!program || e.key !== 'Escape' || !$('box').hidden || canvases.indexOf(e.target) >= 0) return;
+    program._moxsim_key(plannerShown ? 1 : 0, 3);
+  });
+  $('close-planner').addEventListener('click', function () { program && program._moxsim_close_planner(); });
+
+  // ---- the save file's buttons ----
+  $('export-save').addEventListener('click', function () {
+    if (!saved) {
+      messageBox('还没有存档可导出：先在模拟器里点「保存」。', '导出存档');
+      return;
+    }
+    download(SAVE, saved);
+  });
+  $('import-save').addEventListener('change', function () {
+    const input = this;
+    const file = input.files && input.files[0];
+    input.value = '';
+    if (!file || !program) return;
+    const refuse = function () {
+      messageBox('「' + file.name + '」不是 moxsim 的存档，什么也没有载入，库存没有改动。', '导入存档');
+    };
+    if (file.size > MAX_SAVE_BYTES) { refuse(); return; }
+    file.arrayBuffer().then(function (buffer) {
+      const bytes = new Uint8Array(buffer);
+      const where = program._malloc(Math.max(1, bytes.length));
+      program.HEAPU8.set(bytes, where);
+      const ok = program._moxsim_check_save(where, bytes.length);
+      program._free(where);
+      if (!ok) { refuse(); return; }
+      writeStored(SAVE, bytes).then(function (written) {
+        if (!written) {
+          messageBox('存档没能写进浏览器的存储，库存没有改动。', '导入存档');
+          return;
+        }
+        // The program starts again with the imported stock, as a desktop program started beside that file.
+        location.reload();
+      });
+    }, refuse);
+  });
+
+  // ---- what the program asks of the page ----
+  const moxPage = {
+    messageBox: messageBox,
+    fatal: function (text) { fail('模拟器遇到无法继续的错误：' + text + ' 请刷新页面重新开始。'); },
+    store: function (name, bytes) { return writeStored(name, bytes); },
+    download: download,
+    pictureFailed: function (name) { notice('有图片没能显示（' + name + '），那里会空着。'); },
+    windowSize: function (w, width, height) { sizes[w] = {width: width, height: height}; },
+    plannerShown: function (shown) {
+      plannerShown = shown;
+      $('planner-window').hidden = !shown;
+      layout();
+      pointerFocus = true;  // the program moved the keyboard, not a Tab
+      if (shown) { activeWindow = 1; canvases[1].focus({preventScroll: true}); }
+      else { activeWindow = 0; canvases[0].focus({preventScroll: true}); }
+      pointerFocus = false;
+    },
+    firstFrame: function () {
+      document.body.classList.add('ready');
+      document.documentElement.dataset.moxsim = 'ready';
+    },
+  };
+
+  async function start() {
+    if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
+      fail('这个浏览器不支持 WebAssembly，模拟器无法运行。请换用新版的 Chrome、Edge、Firefox 或 Safari，或者下载桌面版。');
+      return;
+    }
+    // The storage, the fonts and the program load side by side; the program draws its first frame (and the
+    // browser decodes its pictures) while the fonts still arrive, and shows it once they are there.
+    const single = location.protocol === 'file:';
+    const stored = openStore().then(function (s) {
+      store = s;
+      return s ? readStored(SAVE) : null;
+    });
+    const fonts = loadFonts(single);
+    try {
+      await loadScript(single ? 'moxsim-single.js' : 'moxsim.js');
+      program = await window.createMoxsim({
+        moxPage: moxPage,
+        moxCanvases: canvases,
+        onAbort: function (what) { fail('模拟器遇到无法继续的错误，请刷新页面重新开始。（' + what + '）'); },
+      });
+      performance.mark('moxsim-program');
+    } catch (e) {
+      fail(single ? '模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。'
+                  : '模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。');
+      return;
+    }
+    saved = await stored;
+    if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
+    if (saved) {
+      const where = program._malloc(Math.max(1, saved.length));
+      program.HEAPU8.set(saved, where);
+      program.ccall('moxsim_put_file', null, ['string', 'number', 'number'], [SAVE, where, saved.length]);
+      program._free(where);
+    }
+    program._moxsim_start();
+    performance.mark('moxsim-started');
+    canvases.forEach(function (c, w) { bindInput(w); });
+    layout();
+    watchRatio();
+    // The keys reach the main window from the start (a ring shows only once Tab is used).
+    pointerFocus = true;
+    canvases[0].focus({preventScroll: true});
+    pointerFocus = false;
+    await fonts;
+    performance.mark('moxsim-fonts');
+    program.moxRuntime.fontsLoaded();
+  }
+  window.moxsimPage = {
+    // For tests and benchmarks: what runs in the page now.
+    state: function () {
+      const r = program && program.moxRuntime;
+      return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
+              audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown};
+    },
+    longest: function () { return program.moxRuntime.takeLongest(); },
+    // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
+    // pixel, whether a user can reach it, and its caption.
+    describe: function (name) {
+      const d = program.UTF8ToString(program.ccall('moxsim_describe', 'number', ['string'], [name])).split(' ');
+      const w = +d[0];
+      return {window: w, x: +d[1], y: +d[2], width: +d[3], height: +d[4], reachable: d[5] === '1',
+              caption: d.slice(6).join(' '), fit: w >= 0 ? program.moxRuntime.fit(w) : 1};
+    },
+  };
+  start();
+})();

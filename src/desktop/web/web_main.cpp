@@ -1,0 +1,378 @@
+// moxsim in a web page: the program's two windows drawn on the page's canvases. The page (page.js) reads the
+// stored save file and calls moxsim_start (the fonts follow, moxsim_fonts_changed); from then on every browser
+// event the page catches arrives here through one of the exported functions below, and the page asks for a frame
+// only after one of them, so nothing runs while nothing changes.
+#include <emscripten.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "assets/assets.h"
+#include "desktop/web/web_draw.h"
+#include "desktop/web/web_platform.h"
+#include "runtime/fatal.h"
+#include "runtime/headless_platform.h"
+#include "sim/simulator.h"
+#include "ui/app.h"
+#include "ui/paint/view.h"
+#include "ui/planner_window.h"
+
+namespace mox::web {
+
+namespace {
+
+// clang-format off
+EM_JS(void, moxTimer, (int window, int control, int interval, double generation), {
+  Module.moxRuntime.timer(window, control, interval, generation);
+});
+EM_JS(void, moxCursor, (int window, int hand), { Module.moxRuntime.cursor(window, hand); });
+EM_JS(void, moxPlannerShown, (int shown), { Module.moxPage.plannerShown(!!shown); });
+EM_JS(void, moxWindowSize, (int window, int width, int height, const char* title), {
+  Module.moxRuntime.windowSize(window, width, height, UTF8ToString(title));
+});
+EM_JS(void, moxRequestFrame, (), { Module.moxRuntime.requestFrame(); });
+EM_JS(void, moxCanvasSize, (int window, int width, int height, double factor), {
+  Module.moxRuntime.canvasSize(window, width, height, factor);
+});
+// clang-format on
+
+// A window of the page: its view of the form, drawn into its own canvas and shown on its screen canvas.
+class Window {
+ public:
+  Window(Form& form, Painter& painter, int slot) : painter_(painter), view_(form, painter), slot_(slot) {}
+
+  paint::View& view() { return view_; }
+  Form& form() { return view_.form(); }
+  int slot() const { return slot_; }
+
+  void announce() {
+    const WindowInfo& w = form().window();
+    moxWindowSize(slot_, w.clientWidth, w.clientHeight, w.title.c_str());
+  }
+  void syncTimers() {
+    for (const paint::TimerChange& t : view_.takeTimerChanges()) {
+      moxTimer(slot_, t.control, t.interval, static_cast<double>(t.generation));
+    }
+  }
+  // Draws what changed; returns whether anything was presented.
+  bool update(const std::optional<paint::Overlay>& overlay) {
+    view_.collect(overlay);
+    for (const Rect& r : view_.takeFormDamage()) painter_.execute({slot_, false}, view_.paintForm(r));
+    const std::vector<Rect> damage = view_.takeScreenDamage();
+    for (const Rect& r : damage) {
+      painter_.present(slot_, r);
+      painter_.execute({slot_, true}, view_.paintTop(r));
+    }
+    return !damage.empty();
+  }
+
+ private:
+  Painter& painter_;
+  paint::View view_;
+  int slot_;
+};
+
+// The program in the page: both windows, and what the page's events do to them.
+class Page {
+ public:
+  explicit Page(WebPlatform& platform)
+      : app_(platform), main_(app_.mainForm(), painter_, 0), planner_(app_.plannerForm(), painter_, 1) {}
+
+  void start() {
+    app_.start();
+    // Fast auto-runs fill each tick for 35 ms at most (the desktop takes 80): with the window brought up to date
+    // after a slice, the page's only thread is never held for more than 50 ms.
+    app_.planner().setClock(steadyMicros(), kSliceUs);
+    main_.announce();
+    planner_.announce();
+    main_.view().redrawAll();
+    planner_.view().redrawAll();
+    afterEvents();
+  }
+
+  Window* window(int slot) { return slot == 0 ? &main_ : slot == 1 ? &planner_ : nullptr; }
+
+  // One event for a window; returns what it did.
+  paint::InputResult handle(int slot, const paint::InputEvent& event) {
+    Window* w = window(slot);
+    if (!w) return {};
+    const paint::InputResult result = w->view().handle(event);
+    if (result.close) {
+      // Esc first stops an auto-run; in the planner window it then hides the window. The main window has nowhere
+      // to close to in a page: its Esc only stops an auto-run.
+      app_.escape(w->form());
+    }
+    moxCursor(slot, result.cursor == paint::Cursor::Hand);
+    afterEvents();
+    return result;
+  }
+
+  // What a control says: its caption, or a drop-down's chosen item.
+  static std::string shownText(const Control& c) {
+    const bool chosen = c.kind == Kind::DropDown && c.selection >= 0 && c.selection < static_cast<int>(c.items.size());
+    return chosen ? c.items[static_cast<size_t>(c.selection)].text : c.caption;
+  }
+
+  std::string describe(const std::string& name) {
+    for (Window* w : {&main_, &planner_}) {
+      const int i = w->form().indexOf(name);
+      if (i < 0) continue;
+      const Rect r = paint::absoluteRect(w->form(), i);
+      const bool reachable = w->form().reachable(i);
+      return std::to_string(w->slot()) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " +
+             std::to_string(r.w) + " " + std::to_string(r.h) + " " + (reachable ? "1 " : "0 ") +
+             shownText(w->form().at(i));
+    }
+    return "-1 0 0 0 0 0 ";
+  }
+
+  // The controls a keyboard can reach in a window, in creation order, as "x y width height" in layout pixels
+  // joined by ';': shown and enabled, with something to do on a click (a handler, a drop-down, a check box), and
+  // on top at their middle, where the page clicks them for the keyboard.
+  std::string keyboardControls(int slot) {
+    Window* w = window(slot);
+    if (!w) return "";
+    const Form& f = w->form();
+    std::string out;
+    for (int i = 0; i < f.size(); ++i) {
+      const Control& c = f.at(i);
+      const bool acts = c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
+      if (!acts || !f.reachable(i) || !paint::catchesPointer(c)) continue;
+      const Rect r = paint::visibleRect(f, i);
+      if (paint::empty(r) || paint::hitTest(f, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
+      if (!out.empty()) out += ';';
+      out += std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+    }
+    return out;
+  }
+
+  void closePlanner() {
+    app_.planner().close();
+    afterEvents();
+  }
+
+  // Something ran outside input (a save finished): the pointer looks again, and a frame follows.
+  void refresh() {
+    main_.view().handle(paint::Refresh{});
+    planner_.view().handle(paint::Refresh{});
+    afterEvents();
+  }
+
+  // Every window drawn again from scratch (pictures arrived, the device pixel ratio changed).
+  void redrawAll() {
+    main_.view().redrawAll();
+    planner_.view().redrawAll();
+    moxRequestFrame();
+  }
+
+  // The window drawn at the scale factor nearest `wanted` (device pixels per layout pixel); returns the factor.
+  double setScale(int slot, double wanted) {
+    Window* w = window(slot);
+    if (!w) return 1;
+    const paint::Scale scale(wanted);
+    painter_.setScale(slot, scale);
+    const WindowInfo& info = w->form().window();
+    moxCanvasSize(slot, scale.edge(info.clientWidth), scale.edge(info.clientHeight), scale.factor());
+    w->view().redrawAll();
+    moxRequestFrame();
+    return scale.factor();
+  }
+  // A point on a window's canvas, in the canvas's pixels, as the layout's pixel drawn there.
+  std::pair<int, int> toLayout(int slot, int x, int y) const {
+    const paint::Scale& scale = painter_.scale(slot == 1 ? 1 : 0);
+    return {scale.toLayout(x), scale.toLayout(y)};
+  }
+
+  void fontsChanged() {
+    painter_.forgetMetrics();
+    redrawAll();
+  }
+
+  // The frame the page asked for: returns whether anything was presented.
+  bool frame() {
+    followPlanner();
+    Form& banner = app_.bannerForm();
+    banner.takeFullRedraw();
+    banner.takeDirty();
+    bool drawn = main_.update(paint::overlayOf(banner, main_.form()));
+    if (plannerShown_) drawn = planner_.update(std::nullopt) || drawn;
+    return drawn;
+  }
+
+ private:
+  static constexpr int kSliceUs = 35000;
+
+  static std::function<uint64_t()> steadyMicros() {
+    return [] { return static_cast<uint64_t>(emscripten_get_now() * 1000.0); };
+  }
+
+  void afterEvents() {
+    followPlanner();
+    main_.syncTimers();
+    planner_.syncTimers();
+    moxRequestFrame();
+  }
+
+  void followPlanner() {
+    const bool wanted = planner_.form().window().visible;
+    if (wanted == plannerShown_) return;
+    plannerShown_ = wanted;
+    moxPlannerShown(wanted);
+    if (wanted) {
+      planner_.view().redrawAll();
+      planner_.view().exposeAll();
+    } else {
+      planner_.view().handle(paint::PointerLeave{});
+    }
+  }
+
+  Painter painter_;
+  App app_;
+  Window main_;
+  Window planner_;
+  bool plannerShown_ = false;
+};
+
+WebPlatform gPlatform;
+std::unique_ptr<Page> gPage;
+
+paint::Button button(int b) {
+  return b == 2 ? paint::Button::Right : b == 1 ? paint::Button::Middle : paint::Button::Left;
+}
+
+}  // namespace
+
+}  // namespace mox::web
+
+using mox::web::gPage;
+using mox::web::gPlatform;
+
+extern "C" {
+
+// A file the page found in the browser's storage, before start-up.
+EMSCRIPTEN_KEEPALIVE void moxsim_put_file(const char* name, const char* bytes, int size) {
+  gPlatform.putFile(name, std::string(bytes, static_cast<size_t>(size)));
+}
+
+EMSCRIPTEN_KEEPALIVE int moxsim_start() {
+  if (gPage) return 1;
+  gPage = std::make_unique<mox::web::Page>(gPlatform);
+  gPage->start();
+  return 1;
+}
+
+// The embedded asset of that name, for the page to decode: its bytes' address (0 when missing) and size.
+EMSCRIPTEN_KEEPALIVE const unsigned char* moxsim_asset(const char* name) {
+  const mox::assets::Asset* a = mox::assets::find(name);
+  return a ? a->bytes.data() : nullptr;
+}
+EMSCRIPTEN_KEEPALIVE int moxsim_asset_size(const char* name) {
+  const mox::assets::Asset* a = mox::assets::find(name);
+  return a ? static_cast<int>(a->bytes.size()) : 0;
+}
+
+// Pointer events at (x, y) in the window canvas's own pixels. kind: 0 move, 1 button down, 2 button up, 3 the
+// pointer left. Returns 1 when the event meant something.
+EMSCRIPTEN_KEEPALIVE int moxsim_pointer(int window, int kind, int x, int y, int b) {
+  if (!gPage) return 0;
+  const auto [lx, ly] = gPage->toLayout(window, x, y);
+  mox::paint::InputEvent e = mox::paint::PointerLeave{};
+  if (kind == 0) e = mox::paint::PointerMove{lx, ly};
+  if (kind == 1) e = mox::paint::PointerDown{lx, ly, mox::web::button(b)};
+  if (kind == 2) e = mox::paint::PointerUp{lx, ly, mox::web::button(b)};
+  return gPage->handle(window, e).used ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int moxsim_wheel(int window, int x, int y, int steps) {
+  if (!gPage) return 0;
+  const auto [lx, ly] = gPage->toLayout(window, x, y);
+  return gPage->handle(window, mox::paint::Wheel{lx, ly, steps}).used ? 1 : 0;
+}
+
+// The scale factor nearest `wanted` device pixels per layout pixel for a window; returns the one taken.
+EMSCRIPTEN_KEEPALIVE double moxsim_scale(int window, double wanted) {
+  return gPage ? gPage->setScale(window, wanted) : 1;
+}
+
+// key: 0 up, 1 down, 2 enter, 3 escape (as paint::Key). Returns 1 when the key was used.
+EMSCRIPTEN_KEEPALIVE int moxsim_key(int window, int key) {
+  if (!gPage || key < 0 || key > 3) return 0;
+  const mox::paint::InputResult r = gPage->handle(window, mox::paint::KeyDown{static_cast<mox::paint::Key>(key)});
+  return r.used || r.close ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_focus_lost(int window) {
+  if (gPage) gPage->handle(window, mox::paint::FocusLost{});
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_timer(int window, int control, double generation) {
+  if (gPage) gPage->handle(window, mox::paint::TimerTick{control, static_cast<uint64_t>(generation)});
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_write_done(int id, int ok) {
+  gPlatform.writeDone(id, ok != 0);
+  if (gPage) gPage->refresh();
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
+  if (gPage) gPage->closePlanner();
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_fonts_changed() {
+  if (gPage) gPage->fontsChanged();
+}
+
+EMSCRIPTEN_KEEPALIVE void moxsim_redraw_all() {
+  if (gPage) gPage->redrawAll();
+}
+
+// For tests and scripts that drive the page as a user does: where a control of that name is and what it shows,
+// as "window x y width height reachable caption" (reachable: shown and enabled; window -1: no such control).
+EMSCRIPTEN_KEEPALIVE const char* moxsim_describe(const char* name) {
+  static std::string out;
+  out = gPage ? gPage->describe(name) : "-1 0 0 0 0 0 ";
+  return out.c_str();
+}
+
+// What the keyboard can reach in a window (Page::keyboardControls).
+EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
+  static std::string out;
+  out = gPage ? gPage->keyboardControls(window) : "";
+  return out.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE int moxsim_frame() { return gPage && gPage->frame() ? 1 : 0; }
+
+// Whether the bytes are a save file the program loads, read by the very loader it starts with (on a scratch
+// program of its own, so the stock on screen is untouched). Returns 1 when a stock was read.
+EMSCRIPTEN_KEEPALIVE int moxsim_check_save(const char* bytes, int size) {
+  const std::filesystem::path dir = "/tmp/moxsim-import";
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  std::filesystem::create_directories(dir, ec);
+  std::ofstream(dir / mox::web::WebPlatform::kSaveFile, std::ios::binary)
+      .write(bytes, static_cast<std::streamsize>(size));
+  bool loaded = false;
+  {
+    mox::HeadlessPlatform scratch(dir);
+    mox::App app(scratch);
+    app.start();
+    loaded = app.sim().loadStock();
+  }
+  // The scratch program took over the fatal-error path: it belongs to the page's program again.
+  mox::setFatalHandler([](const std::string& message) { gPlatform.fatal(message); });
+  std::filesystem::remove_all(dir, ec);
+  return loaded ? 1 : 0;
+}
+
+}  // extern "C"
+
+int main() {
+  // Everything starts when the page calls moxsim_start, once it has read the storage and loaded the fonts.
+  return 0;
+}

@@ -1,0 +1,295 @@
+// The canvas executor and the browser's side of the program, inside the module (Module.moxRuntime): the
+// display lists' commands drawn on the page's canvases at the device's pixels, pictures decoded by the browser
+// from the embedded bytes, text in the shipped face, timers on the browser's clock, frames only on request, and
+// sound through WebAudio once the page has had a user gesture.
+Module.moxRuntime = (function () {
+  'use strict';
+  const SANS = '"MoxSans", "Noto Sans CJK SC", sans-serif';
+  const SERIF = '"MoxSerif", "Noto Serif CJK SC", serif';
+  const KEY_TOLERANCE = 8;  // paint::Picture::kKeyTolerance
+  const windows = [];
+  const pictures = new Map();  // name -> {bitmap, failed} (absent: not asked for yet; null bitmap: decoding)
+  const keyedPictures = new Map();
+  const timers = new Map();
+  const colours = new Map();
+  const metrics = new Map();
+  const sounds = new Map();
+  let decoding = 0;
+  let missing = 0;
+  let frameRequested = false;
+  let firstFrame = false;
+  let fontsReady = false;
+  let framesDrawn = 0;
+  let soundsPlayed = 0;
+  const longest = {timer: 0, frame: 0};  // the longest each kind of call held the page's thread, in ms
+  let audio = null;
+  const measure = document.createElement('canvas').getContext('2d');
+
+  function page() { return Module.moxPage; }
+
+  function colour(c) {
+    let s = colours.get(c);
+    if (!s) {
+      s = 'rgb(' + (c & 255) + ',' + ((c >> 8) & 255) + ',' + ((c >> 16) & 255) + ')';
+      colours.set(c, s);
+    }
+    return s;
+  }
+
+  function win(surface) { return windows[surface >> 1]; }
+  function ctxOf(surface) { const w = win(surface); return (surface & 1) ? w.screenCtx : w.backCtx; }
+
+  function clip(ctx, x, y, w, h) {
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(x, y, w, h);
+    ctx.clip();
+  }
+
+  function fontOf(face) { return ((face & 1) ? 'bold ' : '') + (face >> 2) + 'px ' + ((face & 2) ? SERIF : SANS); }
+
+  // The face's line height and ascent in whole pixels, rounded outwards as a font renderer's are.
+  function faceMetrics(face) {
+    let m = metrics.get(face);
+    if (!m) {
+      const height = face >> 2;
+      measure.font = fontOf(face);
+      const t = measure.measureText('强Ag');
+      const ascent = Math.ceil(t.fontBoundingBoxAscent || height * 0.88);
+      const descent = Math.ceil(t.fontBoundingBoxDescent || height * 0.12);
+      m = {ascent: ascent, lineHeight: ascent + descent};
+      metrics.set(face, m);
+    }
+    return m;
+  }
+
+  function textWidth(text, face) {
+    measure.font = fontOf(face);
+    return Math.ceil(measure.measureText(text).width);
+  }
+
+  function decode(name) {
+    const entry = {bitmap: null, failed: false};
+    pictures.set(name, entry);
+    const where = Module.ccall('moxsim_asset', 'number', ['string'], [name]);
+    const size = Module.ccall('moxsim_asset_size', 'number', ['string'], [name]);
+    if (!where || !size) {
+      entry.failed = true;
+      page().pictureFailed(name);
+      return;
+    }
+    ++decoding;
+    const bytes = HEAPU8.slice(where, where + size);
+    createImageBitmap(new Blob([bytes])).then(function (bitmap) {
+      entry.bitmap = bitmap;
+    }, function () {
+      entry.failed = true;
+      page().pictureFailed(name);
+    }).then(function () {
+      if (--decoding === 0) Module._moxsim_redraw_all();
+    });
+  }
+
+  // The picture ready to draw, or null (decoding started, or it cannot be had).
+  function pictureOf(name, key) {
+    const entry = pictures.get(name);
+    if (!entry) { decode(name); ++missing; return null; }
+    if (!entry.bitmap) { if (!entry.failed) ++missing; return null; }
+    if (key < 0) return entry.bitmap;
+    const id = name + '#' + key;
+    let keyed = keyedPictures.get(id);
+    if (!keyed) {
+      const b = entry.bitmap;
+      keyed = document.createElement('canvas');
+      keyed.width = b.width;
+      keyed.height = b.height;
+      const c = keyed.getContext('2d');
+      c.drawImage(b, 0, 0);
+      const image = c.getImageData(0, 0, b.width, b.height);
+      const d = image.data;
+      const kr = key & 255, kg = (key >> 8) & 255, kb = (key >> 16) & 255;
+      for (let i = 0; i < d.length; i += 4) {
+        if (Math.abs(d[i] - kr) <= KEY_TOLERANCE && Math.abs(d[i + 1] - kg) <= KEY_TOLERANCE &&
+            Math.abs(d[i + 2] - kb) <= KEY_TOLERANCE) d[i + 3] = 0;
+      }
+      c.putImageData(image, 0, 0);
+      keyedPictures.set(id, keyed);
+    }
+    return keyed;
+  }
+
+  function frame() {
+    frameRequested = false;
+    missing = 0;
+    const start = performance.now();
+    const drawn = Module._moxsim_frame();
+    longest.frame = Math.max(longest.frame, performance.now() - start);
+    if (drawn) ++framesDrawn;
+    if (!firstFrame && drawn && fontsReady && missing === 0 && decoding === 0) {
+      firstFrame = true;
+      performance.mark('moxsim-first-frame');
+      page().firstFrame();
+    }
+  }
+
+  function unlockAudio() {
+    try {
+      if (!audio) audio = new (window.AudioContext || window.webkitAudioContext)();
+      if (audio.state !== 'running') audio.resume();
+    } catch (e) {
+      audio = null;
+    }
+  }
+  window.addEventListener('pointerdown', unlockAudio, true);
+  window.addEventListener('keydown', unlockAudio, true);
+
+  return {
+    // Every place below is in the canvas's own pixels (web_draw.cpp puts the layout on them).
+    fill: function (s, x, y, w, h, c, cx, cy, cw, ch) {
+      const ctx = ctxOf(s);
+      if (cw >= 0) clip(ctx, cx, cy, cw, ch);
+      ctx.fillStyle = colour(c);
+      ctx.fillRect(x, y, w, h);
+      if (cw >= 0) ctx.restore();
+    },
+    pictureWidth: function (name) { const p = pictureOf(name, -1); return p ? p.width : 0; },
+    pictureHeight: function (name) { const p = pictureOf(name, -1); return p ? p.height : 0; },
+    picture: function (s, name, key, alpha, x, y, w, h, cx, cy, cw, ch) {
+      const image = pictureOf(name, key);
+      if (!image) return;
+      const ctx = ctxOf(s);
+      clip(ctx, cx, cy, cw, ch);
+      ctx.globalAlpha = alpha / 255;
+      ctx.drawImage(image, x, y, w, h);
+      ctx.restore();
+    },
+    text: function (s, text, face, underline, c, align, bx, by, bw, bh, cx, cy, cw, ch) {
+      const ctx = ctxOf(s);
+      const m = faceMetrics(face);
+      const w = textWidth(text, face);
+      let x = bx;
+      if (align === 1) x = bx + Math.trunc((bw - w) / 2);
+      if (align === 2) x = bx + bw - w;
+      const top = by + Math.trunc((bh - m.lineHeight) / 2);
+      clip(ctx, cx, cy, cw, ch);
+      ctx.font = fontOf(face);
+      ctx.fillStyle = colour(c);
+      ctx.textBaseline = 'alphabetic';
+      ctx.fillText(text, x, top + m.ascent);
+      if (underline) ctx.fillRect(x, top + m.ascent + underline, w, underline);
+      ctx.restore();
+    },
+    present: function (window, x, y, w, h) {
+      const v = windows[window];
+      if (w > 0 && h > 0) v.screenCtx.drawImage(v.back, x, y, w, h, x, y, w, h);
+    },
+    lineHeight: function (face) { return faceMetrics(face).lineHeight; },
+    textWidth: textWidth,
+
+    // A window's layout size and title, once at start.
+    windowSize: function (window, width, height, title) {
+      const screen = Module.moxCanvases[window];
+      const back = document.createElement('canvas');
+      windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), back: back,
+                         backCtx: back.getContext('2d'), width: width, height: height, fit: 1, factor: 1};
+      screen.setAttribute('aria-label', title);
+      screen.dataset.layoutWidth = width;
+      page().windowSize(window, width, height, title);
+    },
+    // Shows the window `fit` CSS pixels per layout pixel on a screen of `ratio` device pixels per CSS pixel: the
+    // program draws it at the scale factor nearest fit times ratio (canvasSize), and the browser shows that.
+    setScale: function (window, fit, ratio) {
+      const v = windows[window];
+      if (!v) return;
+      v.fit = fit;
+      Module._moxsim_scale(window, fit * ratio);
+    },
+    canvasSize: function (window, width, height, factor) {
+      const v = windows[window];
+      v.factor = factor;
+      for (const canvas of [v.screen, v.back]) {
+        canvas.width = width;
+        canvas.height = height;
+      }
+      for (const ctx of [v.screenCtx, v.backCtx]) {
+        ctx.imageSmoothingEnabled = true;
+        ctx.imageSmoothingQuality = 'high';
+      }
+      v.screen.style.width = (v.width * v.fit) + 'px';
+      v.screen.style.height = (v.height * v.fit) + 'px';
+    },
+    // From CSS pixels on the canvas to the canvas's own.
+    toCanvas: function (window, cssX, cssY) {
+      const v = windows[window];
+      const k = v.screen.width / (v.width * v.fit);
+      return [Math.floor(cssX * k), Math.floor(cssY * k)];
+    },
+    cursor: function (window, hand) {
+      const v = windows[window];
+      if (v) v.screen.style.cursor = hand ? 'pointer' : 'default';
+    },
+    timer: function (window, control, interval, generation) {
+      const key = window * 65536 + control;
+      const running = timers.get(key);
+      if (running !== undefined) clearInterval(running);
+      timers.delete(key);
+      if (interval > 0) {
+        timers.set(key, setInterval(function () {
+          const start = performance.now();
+          Module._moxsim_timer(window, control, generation);
+          const took = performance.now() - start;
+          if (took > longest.timer) { longest.timer = took; longest.which = key; }
+        }, interval));
+      }
+    },
+    runningTimers: function () { return timers.size; },
+    requestFrame: function () {
+      if (frameRequested) return;
+      frameRequested = true;
+      requestAnimationFrame(frame);
+    },
+    firstFrameDrawn: function () { return firstFrame; },
+    // The shipped faces arrived (or failed for good): text is measured and drawn again in them.
+    fontsLoaded: function () {
+      fontsReady = true;
+      metrics.clear();
+      Module._moxsim_fonts_changed();
+    },
+    frames: function () { return framesDrawn; },
+    // The longest a timer tick and a frame took since the last call (for benchmarks).
+    takeLongest: function () {
+      const out = {timer: longest.timer, frame: longest.frame, which: longest.which};
+      longest.timer = longest.frame = 0;
+      return out;
+    },
+    fit: function (window) { return windows[window].fit; },
+    factor: function (window) { return windows[window].factor; },
+
+    playSound: function (role, channels, rate, bits, where, size) {
+      if (!audio || audio.state !== 'running') return;
+      ++soundsPlayed;
+      let buffer = sounds.get(role);
+      if (!buffer) {
+        const bytesPerSample = bits / 8;
+        const frames = Math.floor(size / (bytesPerSample * channels));
+        if (frames <= 0) return;
+        buffer = audio.createBuffer(channels, frames, rate);
+        const view = new DataView(HEAPU8.buffer, where, size);
+        for (let ch = 0; ch < channels; ++ch) {
+          const out = buffer.getChannelData(ch);
+          for (let i = 0; i < frames; ++i) {
+            const at = (i * channels + ch) * bytesPerSample;
+            out[i] = bits === 16 ? view.getInt16(at, true) / 32768 : (view.getUint8(at) - 128) / 128;
+          }
+        }
+        sounds.set(role, buffer);
+      }
+      const source = audio.createBufferSource();
+      source.buffer = buffer;
+      source.connect(audio.destination);
+      source.start();
+    },
+    audioState: function () { return audio ? audio.state : 'none'; },
+    soundsPlayed: function () { return soundsPlayed; },
+  };
+})();

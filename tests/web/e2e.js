@@ -1,0 +1,257 @@
+#!/usr/bin/env node
+// The web build from outside, as a player meets it, in Debian's headless Chromium driven through the DevTools
+// protocol (puppeteer-core): the site served as static files; a save imported through the page's file input;
+// cells clicked, an enhancement at 100 %, the benches switched, the stock saved, the page reloaded and the stock
+// found again; the save exported and the export imported back; a foreign file and a failed write refused; the
+// planner opened, a fast auto-run with auto-supply to +5, its record exported; golden screenshots of the
+// canvases at device pixel ratios 1 and 2; nothing running at rest; and the page opened from a file.
+//
+//   node tests/web/e2e.js [SITE]              SITE defaults to dist/moxsim-web
+//   MOX_UPDATE_GOLDEN=1 node tests/web/e2e.js  writes the screenshots as the new golden images
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const {serve, launch, Player, decodeSave, scrambleSave} = require('./driver');
+
+const GOLDEN = path.join(__dirname, 'golden');
+const UPDATE = !!process.env.MOX_UPDATE_GOLDEN;
+// Screenshots may differ from the golden ones in this share of their pixels by more than a tenth of the colour
+// range: room for a rounding change in the browser, not for a misplaced control.
+const PIXEL_SHARE = 0.002;
+// What depends on the auto-run's draws or the clock in the planner window: the odds of the bench left behind,
+// the run's status and money, the record, the luck, the chart and the export's message.
+const RECORD = 410;  // the top of the planner's record box
+const PLANNER_MASKS = [[10, 20, 432, 84], [456 + 106, 300 + 18, 328, 44], [456 + 8, RECORD + 18, 420, 164],
+  [10, 574 + 16, 432, 44], [8, 288, 436, 262], [456 + 100, RECORD + 186, 330, 36], [456, RECORD, 436, 18]];
+
+const failures = [];
+function check(ok, what) {
+  if (ok) console.log('ok   ' + what); else { failures.push(what); console.log('FAIL ' + what); }
+}
+
+// Compares a canvas with its golden image; with `within`, a moving picture (the banner) gets that many
+// milliseconds to come to the golden one's state.
+async function golden(p, name, canvas, masks, within) {
+  const file = path.join(GOLDEN, name + '.png');
+  if (UPDATE || !fs.existsSync(file)) {
+    if (within) await p.sleep(within / 2);
+    fs.mkdirSync(GOLDEN, {recursive: true});
+    fs.writeFileSync(file, await p.canvasPng(canvas));
+    console.log('new  golden ' + name);
+    return;
+  }
+  const end = Date.now() + (within || 0);
+  let r = await p.compareCanvas(canvas, fs.readFileSync(file), masks || []);
+  while ((!r.sameSize || r.differing > r.total * PIXEL_SHARE) && Date.now() < end) {
+    await p.sleep(30);
+    r = await p.compareCanvas(canvas, fs.readFileSync(file), masks || []);
+  }
+  const out = path.join(os.tmpdir(), 'moxsim-web-' + name + '.png');
+  if (!r.sameSize || r.differing > r.total * PIXEL_SHARE) fs.writeFileSync(out, await p.canvasPng(canvas));
+  check(r.sameSize && r.differing <= r.total * PIXEL_SHARE,
+        'golden ' + name +
+        (r.sameSize ? ' (' + r.differing + ' of ' + r.total + ' pixels differ)' : ' (size ' + r.size + ')') +
+        (r.sameSize && r.differing <= r.total * PIXEL_SHARE ? '' : ', shot in ' + out));
+}
+
+async function main() {
+  const site = path.resolve(process.argv[2] || path.join(__dirname, '..', '..', 'dist', 'moxsim-web'));
+  const server = await serve(site);
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'moxsim-web-e2e-'));
+  const browser = await launch(path.join(work, 'profile'));
+  try {
+    const p = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    check(await p.state('audio') === 'none', 'no sound is set up before the first gesture');
+    check((await p.caption('n1')) === '', 'a fresh page starts with an empty bag');
+
+    // Import a save of one chip +0 and five big crystals; the page starts again with it.
+    const imported = path.join(work, 'imported-MOXdata');
+    fs.writeFileSync(imported, scrambleSave('1|0|5|0|0|0|0|0|0|0|0|0|0|0|0|'));
+    await p.importFile(imported, true);
+    check((await p.caption('n1')) === '1' && (await p.caption('n2')) === '5', 'the imported stock is in the bag');
+    await p.rest();
+    await golden(p, 'main-1x-imported', 'moxsim-main');
+
+    // The chip and two big crystals on the bench: 100 %; enhance; the banner comes and goes.
+    for (let i = 0; i < 3; ++i) await p.click('a01');
+    check((await p.caption('标签2')) === '100%', 'the bench shows 100 % (' + await p.caption('标签2') + ')');
+    await p.click('图形按钮1');
+    check(await p.state('audio') === 'running' && (await p.state('sounds')) > 0,
+          'sound runs after the first click: ' + await p.state('sounds') + ' played');
+    await p.rest();
+    await golden(p, 'main-1x-banner', 'moxsim-main', [], 1500);
+    await p.waitFor(async () => (await p.state('timers')) === 0, 5000);
+    await p.rest();
+    await golden(p, 'main-1x-enhanced', 'moxsim-main');
+
+    // Switch benches and back, then save: the stock is written to the browser's storage.
+    await p.click('合成显示按钮');
+    await p.click('强化显示按钮');
+    const before = await p.stored();
+    await p.click('保存数据');
+    await p.waitFor(async () => String(await p.stored()) !== String(before), 5000);
+    const expected = '0|0|3|0|0|0|1|0|0|0|0|0|0|0|0|';
+    check(decodeSave(await p.stored()) === expected, 'MOXdata stored: ' + decodeSave(await p.stored()));
+
+    // Reload: the stock is there again.
+    await p.reload();
+    check((await p.caption('n1')) === '1' && (await p.caption('n2')) === '3', 'the stock is back after a reload');
+
+    // Export: the download is the stored file byte for byte.
+    const exported = await p.download('#export-save', 'MOXdata');
+    check(exported && Buffer.compare(exported, Buffer.from(await p.stored())) === 0,
+          'the export is the stored MOXdata');
+
+    // A foreign file loads nothing and says so.
+    const foreign = path.join(work, 'foreign.txt');
+    fs.writeFileSync(foreign, 'not a save file at all');
+    await p.importFile(foreign, false);
+    check((await p.boxText()).includes('不是 moxsim 的存档'), 'a foreign file is refused: ' + await p.boxText());
+    await p.closeBox();
+    check(decodeSave(await p.stored()) === expected, 'the refused file left the stored stock alone');
+
+    // The export loads back: the same stock.
+    const exportFile = path.join(work, 'MOXdata');
+    fs.writeFileSync(exportFile, exported || Buffer.alloc(0));
+    await p.importFile(exportFile, true);
+    check((await p.caption('n1')) === '1' && (await p.caption('n2')) === '3', 'the export loads back the same stock');
+
+    // A write the browser refuses: the failure box, and the previous copy stays.
+    await p.page.evaluate(() => {
+      IDBObjectStore.prototype.put = function () { throw new DOMException('full', 'QuotaExceededError'); };
+    });
+    await p.click('a01');
+    await p.click('保存数据');
+    await p.waitFor(async () => (await p.boxText()) !== '', 3000);
+    check((await p.boxText()).includes('数据保存失败'), 'a failed save shows the failure box: ' + await p.boxText());
+    await p.closeBox();
+    check(decodeSave(await p.stored()) === expected, 'a failed save keeps the previous copy');
+    await p.reload();
+
+    // The planner: the chip +1 and the three crystals on the bench, then a fast auto-run with auto-supply to +5.
+    for (let i = 0; i < 4; ++i) await p.click('a01');
+    await p.click('规划按钮');
+    check(await p.state('planner'), 'the planner button shows the planner window');
+    await p.waitFor(async () => (await p.caption('计算状态标签')) === '', 5000);
+    await p.rest();
+    await golden(p, 'planner-1x', 'moxsim-planner', [[456 + 8, RECORD + 18, 420, 164]]);
+    await p.click('快速');
+    await p.click('自动补给');
+    await p.click('自动强化按钮');
+    await p.waitFor(async () => (await p.caption('自动强化按钮')) !== '停止', 20000);
+    check((await p.caption('自动状态标签')).includes('+5'), 'the auto-run reached +5: ' + await p.caption('自动状态标签'));
+    const csv = await p.download(() => p.click('导出按钮'), 'MOXhistory.csv');
+    const lines = csv ? csv.toString('utf8').replace(/^\ufeff/, '').split('\r\n').filter(Boolean) : [];
+    check(lines.length > 5 && lines[0].startsWith('时间,操作') && lines[lines.length - 1].split(',')[3] === '+5',
+          'MOXhistory.csv downloaded: ' + lines.length + ' lines, the last ' + lines[lines.length - 1]);
+    await p.rest();
+    await golden(p, 'planner-1x-after', 'moxsim-planner', PLANNER_MASKS);
+    await p.page.keyboard.press('Escape');
+    await p.waitFor(async () => !(await p.state('planner')), 2000);
+    check(!(await p.state('planner')), 'Esc hides the planner window');
+    await p.sleep(400);
+    check((await p.state('timers')) === 0 && (await p.framesWithin(600)) === 0, 'nothing runs at rest');
+    await p.close();
+
+    // Device pixel ratio 2: the same window in twice the pixels.
+    const p2 = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 2}, work);
+    await p2.rest();
+    await golden(p2, 'main-2x', 'moxsim-main');
+    await p2.click('规划按钮');
+    await p2.waitFor(async () => (await p2.caption('计算状态标签')) === '', 5000);
+    await p2.rest();
+    await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
+    await p2.close();
+
+    // A phone: the windows fitted to a narrow screen at three device pixels per CSS pixel, used by touch; the
+    // planner lies over the main window and its close control hides it.
+    const phone = await Player.open(browser, server.url, {width: 390, height: 800, ratio: 3, touch: true}, work);
+    const fit = (await phone.describe('规划按钮')).fit;
+    await phone.tap('规划按钮');
+    check(fit < 0.5 && await phone.state('planner'),
+          'a tap on 规划 at ' + fit.toFixed(2) + ' CSS pixels a layout pixel opens the planner');
+    await phone.page.tap('#close-planner');
+    await phone.frames();
+    check(!(await phone.state('planner')), 'the close control hides the planner');
+    await phone.close();
+
+    // The keyboard alone: Tab through the main window's controls to 规划, Enter opens the planner, Esc hides it.
+    const kb = await Player.open(browser, server.url, {width: 1900, height: 1000, ratio: 1}, work);
+    await kb.page.focus('#import-save');
+    await kb.page.keyboard.press('Tab');
+    const plan = await kb.describe('规划按钮');
+    const ringOn = () => kb.page.$eval('.focus-ring', (r, d) => {
+      const c = document.getElementById('moxsim-main');
+      return !r.hidden && Math.abs(r.offsetLeft + 2 - c.offsetLeft - d.x * d.fit) < 1 &&
+             Math.abs(r.offsetTop + 2 - c.offsetTop - d.y * d.fit) < 1;
+    }, plan);
+    let tabs = 0;
+    while (!(await ringOn()) && tabs < 120) {
+      await kb.page.keyboard.press('Tab');
+      ++tabs;
+    }
+    await kb.page.keyboard.press('Enter');
+    await kb.frames();
+    check(await kb.state('planner'), 'Tab (' + tabs + ' times) and Enter reach 规划 and open the planner');
+    await kb.page.keyboard.press('Escape');
+    await kb.frames();
+    check(!(await kb.state('planner')), 'Esc from the keyboard hides it again');
+    await kb.close();
+
+    // Errors the page can meet: each says so in the page, and what can still run runs.
+    const broken = async (what, prepare, expectReady) => {
+      const page = await browser.newPage();
+      await prepare(page);
+      await page.goto(server.url);
+      await page.waitForFunction(() => document.documentElement.dataset.moxsim === 'ready' ||
+                                       !document.getElementById('message').hidden, {timeout: 20000});
+      const said = await page.evaluate(() => ({
+        message: document.getElementById('message').hidden ? '' : document.getElementById('message').textContent,
+        notice: document.getElementById('notice').textContent,
+        ready: document.documentElement.dataset.moxsim === 'ready'}));
+      await page.close();
+      check(said.ready === expectReady && (said.message || said.notice) !== '',
+            what + ': ' + (said.message || said.notice) + (said.ready ? ' (the simulator runs)' : ''));
+    };
+    await broken('no WebAssembly', (page) => page.evaluateOnNewDocument(() => { delete window.WebAssembly; }), false);
+    await broken('no storage', (page) => page.evaluateOnNewDocument(() => {
+      IDBFactory.prototype.open = function () { throw new DOMException('denied', 'SecurityError'); };
+    }), true);
+    await broken('no font', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (r.url().endsWith('.woff2') ? r.abort() : r.continue()));
+    }, true);
+    await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
+      const decode = window.createImageBitmap;
+      let calls = 0;
+      window.createImageBitmap = function (blob) {
+        return ++calls === 3 ? Promise.reject(new Error('broken')) : decode.call(window, blob);
+      };
+    }), true);
+
+    // The page's own controls with the keyboard and a screen reader: both buttons by name, in the tab order.
+    const p4 = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    const tree = JSON.stringify(await p4.page.accessibility.snapshot({interestingOnly: true}));
+    check(tree.includes('"name":"导出存档"') && tree.includes('"name":"导入存档"'),
+          'a screen reader finds 导出存档 and 导入存档');
+    await p4.page.focus('#export-save');
+    await p4.page.keyboard.press('Tab');
+    check(await p4.page.evaluate(() => document.activeElement.id) === 'import-save', 'Tab goes from export to import');
+    await p4.close();
+
+    // Opened from a file: the page runs the program from its single-file script.
+    const p3 = await Player.open(browser, 'file://' + path.join(site, 'index.html'),
+                                 {width: 1000, height: 800, ratio: 1}, work);
+    check(await p3.state('ready'), 'the page opened from a file runs the simulator');
+    await p3.close();
+  } finally {
+    await browser.close();
+    server.close();
+    fs.rmSync(work, {recursive: true, force: true});
+  }
+  console.log(failures.length ? failures.length + ' failed' : 'all passed');
+  process.exit(failures.length ? 1 : 0);
+}
+
+main().catch((e) => { console.error(e); process.exit(1); });
