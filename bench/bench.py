@@ -16,7 +16,7 @@ import time
 from pathlib import Path
 
 
-def start_xvfb(scale):
+def start_xvfb(scale=1.0):
     read, write = os.pipe()
     proc = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "2800x2100x24", "-nolisten", "tcp",
                              "-noreset"],
