@@ -80,6 +80,14 @@ Pictures::~Pictures() {
 SDL_Surface* decodePicture(const std::string& name) {
   SDL_Surface* out = nullptr;
   if (const assets::Asset* a = assets::find(name)) {
+    // Carried decoded (opaque JPEGs, so premultiplied is straight): drawn from where they lie in the program,
+    // never written to, nothing to decode or copy.
+    if (!a->pixels.empty()) {
+      out = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(a->pixels.data()), a->width, a->height, 32,
+                                               a->width * 4, SDL_PIXELFORMAT_ARGB8888);
+      if (out) SDL_SetSurfaceBlendMode(out, SDL_BLENDMODE_NONE);
+      return out;
+    }
     SDL_RWops* rw = SDL_RWFromConstMem(a->bytes.data(), static_cast<int>(a->bytes.size()));
     if (SDL_Surface* decoded = rw ? IMG_Load_RW(rw, 1) : nullptr) {
       const bool alpha = SDL_ISPIXELFORMAT_ALPHA(decoded->format->format) || decoded->format->palette;

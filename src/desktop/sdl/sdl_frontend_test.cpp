@@ -1,6 +1,7 @@
 // The desktop front end's parts that need no display: display lists of the real application executed onto
 // memory surfaces, font resolution, sound conversion and the platform's small decisions.
 #include <SDL.h>
+#include <SDL_image.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "assets/assets.h"
 #include "runtime/headless_platform.h"
 #include "desktop/sdl/sdl_audio.h"
 #include "desktop/sdl/sdl_draw.h"
@@ -248,6 +250,39 @@ TEST_F(Drawing, AtTwiceTheLayoutEverythingLandsOnItsDoubledPixels) {
     window.view().handle(*event);
   }
   EXPECT_EQ(r.form().get("标签5").caption, "10 Q币");
+}
+
+TEST(Pictures, ThoseCarriedDecodedDrawAsTheDecoderWouldGiveThem) {
+  int carried = 0;
+  for (const assets::Asset& a : assets::all()) {
+    if (a.pixels.empty()) continue;
+    ++carried;
+    // Read through the format the surface declares, as a blit reads it.
+    SDL_Surface* carriedSurface = decodePicture(std::string(a.name));
+    SDL_Surface* used = carriedSurface ? SDL_ConvertSurfaceFormat(carriedSurface, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    SDL_FreeSurface(carriedSurface);
+    SDL_RWops* rw = SDL_RWFromConstMem(a.bytes.data(), static_cast<int>(a.bytes.size()));
+    SDL_Surface* loaded = IMG_Load_RW(rw, 1);
+    SDL_Surface* decoded = loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    SDL_FreeSurface(loaded);
+    ASSERT_TRUE(used && decoded) << a.name;
+    ASSERT_EQ(used->w, decoded->w);
+    ASSERT_EQ(used->h, decoded->h);
+    int worst = 0;
+    for (int y = 0; y < used->h; ++y) {
+      for (int x = 0; x < used->w; ++x) {
+        const auto at = [&](SDL_Surface* s) { return static_cast<uint32_t*>(s->pixels)[y * s->pitch / 4 + x]; };
+        for (int shift = 0; shift < 32; shift += 8) {
+          worst = std::max(worst, std::abs(static_cast<int>((at(used) >> shift) & 0xFF) -
+                                           static_cast<int>((at(decoded) >> shift) & 0xFF)));
+        }
+      }
+    }
+    EXPECT_LE(worst, 2) << a.name;  // decoders may round a JPEG's last bit differently
+    SDL_FreeSurface(used);
+    SDL_FreeSurface(decoded);
+  }
+  EXPECT_GT(carried, 10);
 }
 
 TEST(Fonts, ChineseFacesResolveToSimplifiedChineseFonts) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -41,6 +42,32 @@ void reportFirstFrame() {
   std::printf("first-frame-ms %.2f\n", static_cast<double>(now - start) / 1e6);
   std::fflush(stdout);
 }
+
+// The program takes keys, never typed text, so the compose sequences of the X input method SDL opens are of no
+// use to it; yet Xlib reads and parses the locale's whole Compose table when the method opens (half a megabyte
+// for a UTF-8 locale: most of the work of connecting to the display). An empty table is named while the display
+// is connected, and the player's own setting is put back before anything that could start another program runs.
+class EmptyComposeTable {
+ public:
+  EmptyComposeTable() {
+    if (const char* v = std::getenv(kName)) saved_ = v;
+    ::setenv(kName, "/dev/null", 1);
+  }
+  ~EmptyComposeTable() { restore(); }
+  EmptyComposeTable(const EmptyComposeTable&) = delete;
+  EmptyComposeTable& operator=(const EmptyComposeTable&) = delete;
+
+  void restore() {
+    if (restored_) return;
+    restored_ = true;
+    if (saved_) ::setenv(kName, saved_->c_str(), 1); else ::unsetenv(kName);
+  }
+
+ private:
+  static constexpr const char* kName = "XCOMPOSEFILE";
+  std::optional<std::string> saved_;
+  bool restored_ = false;
+};
 
 }  // namespace
 
@@ -91,6 +118,7 @@ int main() {
     // Three things at once: the pictures decoded on one thread, the fonts found and the first frame drawn on
     // another (it takes the pictures when it needs them), the display connected and the window made on this one.
     bool prepared = false;
+    EmptyComposeTable noCompose;  // set before the threads start: the environment is not for sharing
     std::thread preparer([&] {
       std::map<std::string, SDL_Surface*> decoded;
       std::thread decoder([&] { decoded = mox::sdl::decodePictures(mox::paint::picturesShown(app.mainForm()),
@@ -118,6 +146,7 @@ int main() {
     }
     const bool created = videoUp && window.create();
     preparer.join();
+    noCompose.restore();
     if (!videoUp) {
       std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
       exitCode = 2;
