@@ -44,7 +44,7 @@ SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
     for (int x = 0; x < from->w; ++x) {
       const uint32_t p = row[x], a = p >> 24;
       const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
-      pixels[static_cast<size_t>(y) * from->w + x] = a << 24 | pre(16) | pre(8) | pre(0);
+      pixels[static_cast<size_t>(y) * from->w + x] = a == 255 ? p : a << 24 | pre(16) | pre(8) | pre(0);
     }
   }
   SDL_UnlockSurface(from);
@@ -59,7 +59,7 @@ SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
     for (int x = 0; x < width; ++x) {
       const uint32_t p = sized[static_cast<size_t>(y) * width + x], a = p >> 24;
       const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
-      row[x] = a << 24 | straight(16) | straight(8) | straight(0);
+      row[x] = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);  // most pixels are opaque
     }
   }
   SDL_UnlockSurface(out);

@@ -243,7 +243,14 @@ Module.moxRuntime = (function () {
       }
     },
     runningTimers: function () { return timers.size; },
+    // The pictures named (one a line) are decoded now, before any frame asks for them.
+    prefetch: function (names) {
+      names.split('\n').forEach(function (name) { if (name && !pictures.has(name)) decode(name); });
+    },
     requestFrame: function () {
+      // The first frame waits for its pictures and faces: a frame drawn without them is drawn for nothing (the
+      // last decode and the faces' arrival each ask again).
+      if (!firstFrame && (decoding > 0 || !fontsReady)) return;
       if (frameRequested) return;
       frameRequested = true;
       requestAnimationFrame(frame);
