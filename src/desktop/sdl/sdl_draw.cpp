@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -33,38 +35,52 @@ void blit(SDL_Surface* source, SDL_Surface* target, int x, int y) {
 }
 
 // A copy of `source` at width x height, resampled with the paint layer's filter (ARGB8888, straight alpha in and
-// out; the filter works on premultiplied pixels, so see-through pixels lend no colour to their neighbours).
+// out; the filter works on premultiplied pixels, so see-through pixels lend no colour to their neighbours). An
+// opaque picture's pixels are their own premultiplied form: they go to the filter as they are and come back so.
 SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
-  SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
-  if (!from) return nullptr;
-  std::vector<uint32_t> pixels(static_cast<size_t>(from->w) * from->h);
-  SDL_LockSurface(from);
-  for (int y = 0; y < from->h; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
-    for (int x = 0; x < from->w; ++x) {
-      const uint32_t p = row[x], a = p >> 24;
-      const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
-      pixels[static_cast<size_t>(y) * from->w + x] = a == 255 ? p : a << 24 | pre(16) | pre(8) | pre(0);
+  SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+  SDL_GetSurfaceBlendMode(source, &mode);
+  const bool opaque = mode == SDL_BLENDMODE_NONE;
+  std::vector<uint32_t> pixels;
+  std::span<const uint32_t> in;
+  if (opaque && source->format->format == SDL_PIXELFORMAT_ARGB8888 && source->pitch == source->w * 4 &&
+      !SDL_MUSTLOCK(source)) {
+    in = {static_cast<const uint32_t*>(source->pixels), static_cast<size_t>(source->w) * source->h};
+  } else {
+    SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (!from) return nullptr;
+    pixels.resize(static_cast<size_t>(from->w) * from->h);
+    SDL_LockSurface(from);
+    for (int y = 0; y < from->h; ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
+      for (int x = 0; x < from->w; ++x) {
+        const uint32_t p = opaque ? row[x] | 0xFF000000u : row[x], a = p >> 24;
+        const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
+        pixels[static_cast<size_t>(y) * from->w + x] = a == 255 ? p : a << 24 | pre(16) | pre(8) | pre(0);
+      }
     }
+    SDL_UnlockSurface(from);
+    SDL_FreeSurface(from);
+    in = pixels;
   }
-  SDL_UnlockSurface(from);
-  const int fromWidth = from->w, fromHeight = from->h;
-  SDL_FreeSurface(from);
-  const std::vector<uint32_t> sized = paint::resample(pixels, fromWidth, fromHeight, width, height);
+  const std::vector<uint32_t> sized = paint::resample(in, source->w, source->h, width, height);
   SDL_Surface* out = sized.empty() ? nullptr : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!out) return nullptr;
   SDL_LockSurface(out);
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
+    const uint32_t* from = &sized[static_cast<size_t>(y) * width];
+    if (opaque) {
+      std::memcpy(row, from, static_cast<size_t>(width) * 4);
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
-      const uint32_t p = sized[static_cast<size_t>(y) * width + x], a = p >> 24;
+      const uint32_t p = from[x], a = p >> 24;
       const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
-      row[x] = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);  // most pixels are opaque
+      row[x] = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);
     }
   }
   SDL_UnlockSurface(out);
-  SDL_BlendMode mode = SDL_BLENDMODE_NONE;
-  SDL_GetSurfaceBlendMode(source, &mode);
   SDL_SetSurfaceBlendMode(out, mode);
   return out;
 }
