@@ -128,8 +128,8 @@ int main() {
       pictures.adopt(std::move(decoded));
       prepared = window.prepare();
     });
+    if (set("DISPLAY")) mox::sdl::tolerateLostWakeups();
     const bool videoUp = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
-    if (videoUp) mox::sdl::tolerateLostWakeups();
     // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
     // fits. Either is rare, and the canvas is then drawn again.
     auto wanted = requested;

@@ -47,8 +47,7 @@ int tolerantHandler(Display* display, XErrorEvent* error) {
 }  // namespace
 
 void tolerateLostWakeups() {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (!driver || std::string_view(driver) != "x11") return;
+  if (gPreviousHandler) return;
   gPreviousHandler = XSetErrorHandler(tolerantHandler);
 }
 

@@ -29,8 +29,10 @@ std::optional<double> drawableRatio(SDL_Window* window);
 // nullopt.
 std::optional<double> outputRatio();
 
-// On X11, once the video system is up: an error for an event sent to a window already destroyed (SDL's wake-up of
-// its loop, crossing the window's destruction at the end) no longer ends the program.
+// On X11, before the video system starts: an error for an event sent to a window already destroyed (SDL's wake-up
+// of its loop, crossing the window's destruction at the end) no longer ends the program. Installed first, it is
+// the handler SDL keeps as the original and puts back when it shuts down, so it also covers the errors that only
+// arrive while SDL closes its connections.
 void tolerateLostWakeups();
 
 }  // namespace mox::sdl
