@@ -587,7 +587,18 @@ void PlannerWindow::toggleAutoRun() {
     window_.setTextColour("自动状态标签", kRed);
     return;
   }
-  if (way_ == AutoWay::PlanRecipes) planRecipes_ = plan::bestRecipes(bonuses());
+  runBudget_.reset();
+  if (way_ == AutoWay::PlanRecipes) {
+    const PlanInputs in = currentInputs();
+    if (in.budgetGoal) {
+      // The plan's choice depends on the money left as well as the level: figured for this chip's level (a
+      // dozen milliseconds at most), it holds from any level and sum on the way.
+      runBudget_ = plan::bestWithinBudget(level, target_, in.budget, bonuses());
+      runBudgetLeft_ = runBudget_->budget;
+    } else {
+      planRecipes_ = plan::bestRecipes(bonuses());
+    }
+  }
   if (way_ == AutoWay::Route) {
     routeBaseline_ = chipsHeld()[static_cast<size_t>(target_)];
     routeCost_ = 0;
@@ -706,6 +717,18 @@ bool PlannerWindow::stepAsLaid(std::string& why) {
 bool PlannerWindow::stepPlanRecipes(std::string& why) {
   const int level = climbingLevel(why);
   if (level < 0) return false;
+  if (runBudget_) {
+    const double left = plan::toQ(runBudgetLeft_);
+    const std::optional<plan::Recipe> r = runBudget_->recipeAt(level, left);
+    if (!r) {
+      // What is left pays for no attempt, or for none that could still end at the target.
+      why = "预算不够到 " + lvl(target_) + " 了";
+      return false;
+    }
+    if (!layEnhancement(level, *r, why)) return false;
+    runBudgetLeft_ -= plan::recipeCost(*r);
+    return enhance(why);
+  }
   const std::optional<plan::Recipe>& r = planRecipes_[static_cast<size_t>(level)];
   if (!r) {
     why = lvl(level) + " 没有可用的配方";
@@ -937,6 +960,7 @@ void PlannerWindow::showAutoRun() {
   }
   std::string money = "这次花了 " + qCoinText(s.spendTotal - runStartSpend_) + " Q币";
   if (s.rechargeTotal > runStartRecharge_) money += "，自动充值 " + qCoinText(s.rechargeTotal - runStartRecharge_) + " 元";
+  if (runBudget_) money += "，预算剩 " + qCoinFigure(plan::toQ(runBudgetLeft_));
   window_.setCaption("自动花费标签", runAttempts_ > 0 || running_ ? money : "");
 }
 

@@ -200,6 +200,10 @@ class PlannerWindow {
   bool fast_ = false;
   AutoWay way_ = AutoWay::AsLaid;
   plan::RecipePlan planRecipes_;        // 按规划配方: the best recipe per level
+  // 按规划配方 when the plan's goal is the best chance within a budget: the recipe for each level and money left,
+  // and what is left of the budget for the run's attempts.
+  std::optional<plan::BudgetPlan> runBudget_;
+  plan::Steps runBudgetLeft_ = 0;
   std::optional<RouteRun> route_;       // 按路线: the route under way, or the last one
   int routeBaseline_ = 0;               // chips of the target level held when the run started
   int64_t routeCost_ = 0;               // tenths of a Q币: what the route used up, chips included
