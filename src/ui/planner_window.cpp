@@ -609,7 +609,10 @@ void PlannerWindow::toggleAutoRun() {
     history_.startClimb(level);
   }
   running_ = true;
-  pace_ = platform_.tickCount();
+  // The gaps' generator goes on from where the last run left it, moved by the clock: runs started in the same
+  // millisecond (a clock that stands still, as in a script) must not space their attempts alike, or their seeds
+  // would follow one pattern from run to run and the draws would lean one way.
+  pace_ += platform_.tickCount();
   fast_ = window_.get("快速").checked;
   runAttempts_ = 0;
   runStartSpend_ = sim_.state().spendTotal;
