@@ -115,24 +115,6 @@ SDL_Surface* decodePicture(const std::string& name) {
   return out;
 }
 
-std::map<std::string, SDL_Surface*> decodePictures(const std::vector<std::string>& names, const paint::Scale& scale) {
-  std::map<std::string, SDL_Surface*> out;
-  for (const std::string& name : names) {
-    std::string source = paint::pictureSource(name, scale).asset;
-    if (!out.count(source)) {
-      SDL_Surface* s = decodePicture(source);
-      out.emplace(std::move(source), s);
-    }
-  }
-  return out;
-}
-
-void Pictures::adopt(std::map<std::string, SDL_Surface*> decoded) {
-  for (auto& [name, surface] : decoded) {
-    if (!plain_.emplace(name, surface).second) SDL_FreeSurface(surface);
-  }
-}
-
 SDL_Surface* Pictures::get(const std::string& name) {
   if (name.empty()) return nullptr;
   auto it = plain_.find(name);

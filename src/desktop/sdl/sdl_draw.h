@@ -20,9 +20,6 @@ namespace mox::sdl {
 
 // An embedded picture decoded (ARGB8888, blending where it has alpha), or nullptr.
 SDL_Surface* decodePicture(const std::string& name);
-// The pictures a list of layout pictures is drawn from at a scale, decoded: for a thread of its own at start-up,
-// while another finds the fonts; Pictures::adopt takes them.
-std::map<std::string, SDL_Surface*> decodePictures(const std::vector<std::string>& names, const paint::Scale& scale);
 
 // Embedded pictures decoded once and kept, by asset name; ARGB8888.
 class Pictures {
@@ -34,8 +31,6 @@ class Pictures {
 
   // The decoded picture, or nullptr for "" or an asset that is missing or cannot be decoded.
   SDL_Surface* get(const std::string& name);
-  // Keeps pictures decoded elsewhere (decodePictures), owning them from now on.
-  void adopt(std::map<std::string, SDL_Surface*> decoded);
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   SDL_Surface* keyed(const std::string& name, uint32_t colour);
   // The layout picture `name` as drawn into `size` screen pixels at `scale`: its 2x drawing where there is one,
