@@ -106,10 +106,13 @@ LuckOutcome figureLuck(const LuckInputs& in) {
       if (!recipes[i]) recipes[i] = best[i];
     }
     const bool up = in.level > in.from;
+    // Only P(cost <= what was spent) is wanted: the distribution is figured up to that amount and no further
+    // (its 99.9th percentile may lie millions of steps on, half a second's figuring for a climb on small
+    // crystals). A spend past the largest budget figured is taken at that budget.
+    const plan::Steps spent = std::min<plan::Steps>(in.cost / 5, plan::kMaxBudgetSteps);  // tenths of a Q币
     const plan::Climb c = plan::climb({.from = in.from, .to = up ? in.level : in.from + 1, .recipes = recipes,
-                                       .bonuses = in.bonuses});
-    const size_t spent = static_cast<size_t>(in.cost / 5);  // tenths of a Q币 in 0.5 Q币 steps
-    const double atMost = spent < c.cdf.size() ? c.cdf[spent] : (c.cdf.empty() ? 0.0 : c.cdf.back());
+                                       .bonuses = in.bonuses, .budget = plan::toQ(spent), .distribution = false});
+    const double atMost = c.withinBudget.value_or(0.0);
     if (up) out.moreThanYou = 1.0 - atMost;
     else out.alreadyThere = atMost;
   } catch (const plan::PlanError&) {
