@@ -84,12 +84,17 @@ class Page {
   explicit Page(WebPlatform& platform)
       : app_(platform), main_(app_.mainForm(), painter_, 0), planner_(app_.plannerForm(), painter_, 1) {}
 
-  void start() {
-    app_.start();
-    // The browser decodes the first frame's pictures side by side, on its own threads, from the start.
+  // The browser decodes the first frame's pictures side by side, on its own threads: those the layout shows as
+  // soon as the program is there (while the page still reads the stored stock), any the stock adds at start.
+  void prefetch() {
     std::string shown;
     for (const std::string& name : paint::picturesShown(app_.mainForm())) shown += name + '\n';
     moxPrefetch(shown.c_str());
+  }
+
+  void start() {
+    app_.start();
+    prefetch();
     // Fast auto-runs fill each tick for 35 ms at most (the desktop takes 80): with the window brought up to date
     // after a slice, the page's only thread is never held for more than 50 ms.
     app_.planner().setClock(steadyMicros(), kSliceUs);
@@ -244,7 +249,8 @@ class Page {
 };
 
 WebPlatform gPlatform;
-std::unique_ptr<Page> gPage;
+std::unique_ptr<Page> gPage;      // the started program
+std::unique_ptr<Page> gPrepared;  // made, not yet started
 
 paint::Button button(int b) {
   return b == 2 ? paint::Button::Right : b == 1 ? paint::Button::Middle : paint::Button::Left;
@@ -255,6 +261,7 @@ paint::Button button(int b) {
 }  // namespace mox::web
 
 using mox::web::gPage;
+using mox::web::gPrepared;
 using mox::web::gPlatform;
 
 extern "C" {
@@ -264,9 +271,18 @@ EMSCRIPTEN_KEEPALIVE void moxsim_put_file(const char* name, const char* bytes, i
   gPlatform.putFile(name, std::string(bytes, static_cast<size_t>(size)));
 }
 
+// The windows made and their pictures on the way while the page still reads the stored files. Nothing else
+// reaches the program until it starts.
+EMSCRIPTEN_KEEPALIVE void moxsim_prepare() {
+  if (gPage || gPrepared) return;
+  gPrepared = std::make_unique<mox::web::Page>(gPlatform);
+  gPrepared->prefetch();
+}
+
 EMSCRIPTEN_KEEPALIVE int moxsim_start() {
   if (gPage) return 1;
-  gPage = std::make_unique<mox::web::Page>(gPlatform);
+  moxsim_prepare();
+  gPage = std::move(gPrepared);
   gPage->start();
   return 1;
 }

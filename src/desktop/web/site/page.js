@@ -366,10 +366,25 @@
     });
     const fonts = loadFonts(single);
     try {
-      await loadScript(single ? 'moxsim-single.js' : 'moxsim.js');
+      await window.moxGlue;
       program = await window.createMoxsim({
         moxPage: moxPage,
         moxCanvases: canvases,
+        // The module the page's head began compiling; fetched again as bytes where the host sends it with a type
+        // other than application/wasm (compiling while it streams in needs that type).
+        instantiateWasm: window.moxWasm && function (imports, done) {
+          window.moxWasm.then(function (module) {
+            return WebAssembly.instantiate(module, imports).then(function (instance) { done(instance, module); });
+          }, function () {
+            return fetch('moxsim.wasm').then(function (r) {
+              if (!r.ok) throw new Error('moxsim.wasm: ' + r.status);
+              return r.arrayBuffer();
+            }).then(function (bytes) {
+              return WebAssembly.instantiate(bytes, imports);
+            }).then(function (r) { done(r.instance, r.module); });
+          }).catch(function (e) { fail('模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。'); });
+          return {};
+        },
         onAbort: function (what) { fail('模拟器遇到无法继续的错误，请刷新页面重新开始。（' + what + '）'); },
       });
       performance.mark('moxsim-program');
@@ -378,6 +393,7 @@
                   : '模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。');
       return;
     }
+    program._moxsim_prepare();
     saved = await stored;
     if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
     if (saved) {
