@@ -50,7 +50,7 @@ site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
 cp src/desktop/web/site/index.html src/desktop/web/site/page.js src/desktop/web/site/page.css "$site/"
-cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
+cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-assets.bin build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
   "$site/"
 cp LICENSE "$site/LICENSE.txt"
 # The fonts' licence (SIL Open Font License 1.1) travels with the subsets.

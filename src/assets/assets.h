@@ -29,4 +29,15 @@ inline const Asset* find(std::string_view name) {
   return lo < table.size() && table[lo].name == name ? &table[lo] : nullptr;
 }
 
+// For a build that keeps some assets in a pack beside the program (the web page's moxsim-assets.bin): takes the
+// pack's bytes, which must stay where they are for as long as the program runs, and gives every asset the table
+// names without bytes its bytes in the pack. Returns how many it gave; 0 for bytes that are not such a pack (what
+// a pack holds past the first damaged entry is left out).
+size_t adoptPack(std::span<const unsigned char> pack);
+
+namespace detail {
+// The table, writable, where the build leaves assets to a pack; empty where it does not.
+std::span<Asset> awaitingPack();
+}  // namespace detail
+
 }  // namespace mox::assets

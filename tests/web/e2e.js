@@ -70,6 +70,8 @@ async function main() {
     fs.writeFileSync(imported, scrambleSave('1|0|5|0|0|0|0|0|0|0|0|0|0|0|0|'));
     await p.importFile(imported, true);
     check((await p.caption('n1')) === '1' && (await p.caption('n2')) === '5', 'the imported stock is in the bag');
+    check(await p.state('firstFrameAwaitedPack') === 0, 'the first frame with a stock draws from the module alone, ' +
+          'not waiting for moxsim-assets.bin');
     await p.rest();
     await golden(p, 'main-1x-imported', 'moxsim-main');
 
@@ -223,6 +225,10 @@ async function main() {
     await broken('no font', async (page) => {
       await page.setRequestInterception(true);
       page.on('request', (r) => (r.url().endsWith('.woff2') ? r.abort() : r.continue()));
+    }, true);
+    await broken('no moxsim-assets.bin', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (r.url().endsWith('.bin') ? r.abort() : r.continue()));
     }, true);
     await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
       const decode = window.createImageBitmap;

@@ -4,6 +4,7 @@
 // only after one of them, so nothing runs while nothing changes.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -295,6 +296,11 @@ EMSCRIPTEN_KEEPALIVE const unsigned char* moxsim_asset(const char* name) {
 EMSCRIPTEN_KEEPALIVE int moxsim_asset_size(const char* name) {
   const mox::assets::Asset* a = mox::assets::find(name);
   return a ? static_cast<int>(a->bytes.size()) : 0;
+}
+
+// moxsim-assets.bin's bytes, in memory the page keeps for as long as it runs. Returns how many assets it gave.
+EMSCRIPTEN_KEEPALIVE int moxsim_adopt_pack(const unsigned char* bytes, int size) {
+  return static_cast<int>(mox::assets::adoptPack({bytes, static_cast<size_t>(std::max(size, 0))}));
 }
 
 // Pointer events at (x, y) in the window canvas's own pixels. kind: 0 move, 1 button down, 2 button up, 3 the

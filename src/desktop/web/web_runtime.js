@@ -23,6 +23,11 @@ Module.moxRuntime = (function () {
   let soundsPlayed = 0;
   const longest = {timer: 0, frame: 0};  // the longest each kind of call held the page's thread, in ms
   let audio = null;
+  // moxsim-assets.bin, what the module leaves out: null where it leaves nothing out, a promise while it comes,
+  // then true. Pictures asked for before it came wait for it.
+  let pack = null;
+  const awaitingPack = [];
+  let firstFrameAwaitedPack = 0;  // pictures the first frame waited for the pack for
   const measure = document.createElement('canvas').getContext('2d');
 
   function page() { return Module.moxPage; }
@@ -104,6 +109,12 @@ Module.moxRuntime = (function () {
     pictures.set(name, entry);
     const where = Module.ccall('moxsim_asset', 'number', ['string'], [name]);
     const size = Module.ccall('moxsim_asset_size', 'number', ['string'], [name]);
+    if ((!where || !size) && pack && pack !== true) {
+      awaitingPack.push(name);
+      ++decoding;
+      if (!firstFrame) ++firstFrameAwaitedPack;
+      return;
+    }
     if (!where || !size) {
       entry.failed = true;
       page().pictureFailed(name);
@@ -273,6 +284,25 @@ Module.moxRuntime = (function () {
       }
     },
     runningTimers: function () { return timers.size; },
+    // The pack's bytes, when they come, go into the module's memory for good (the assets point into them); the
+    // pictures waiting for them are decoded then, or fail when the pack never came.
+    takePack: function (promise) {
+      pack = promise;
+      promise.then(function (buffer) {
+        const bytes = new Uint8Array(buffer);
+        const where = Module._malloc(Math.max(1, bytes.length));
+        if (!where) return;
+        HEAPU8.set(bytes, where);
+        Module._moxsim_adopt_pack(where, bytes.length);
+      }).catch(function () {}).then(function () {
+        pack = true;
+        const names = awaitingPack.splice(0);
+        names.forEach(function (name) { pictures.delete(name); decode(name); });
+        decoding -= names.length;
+        if (names.length && decoding === 0) Module._moxsim_redraw_all();
+      });
+    },
+    firstFrameAwaitedPack: function () { return firstFrameAwaitedPack; },
     // The pictures named (one a line) are decoded now, before any frame asks for them.
     prefetch: function (names) {
       names.split('\n').forEach(function (name) { if (name && !pictures.has(name)) decode(name); });

@@ -393,6 +393,12 @@
                   : '模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。');
       return;
     }
+    if (window.moxPack) {
+      program.moxRuntime.takePack(window.moxPack);
+      window.moxPack.catch(function () {
+        notice('模拟器的部分图片和声音没能载入，用到它们的地方会空着、没有声音。请检查网络后刷新页面。');
+      });
+    }
     program._moxsim_prepare();
     saved = await stored;
     if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
@@ -420,7 +426,8 @@
     state: function () {
       const r = program && program.moxRuntime;
       return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
-              audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown};
+              audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown,
+              firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0};
     },
     longest: function () { return program.moxRuntime.takeLongest(); },
     // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
