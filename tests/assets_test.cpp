@@ -8,6 +8,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assets/assets.h"
@@ -247,6 +248,50 @@ TEST(Assets, ChecksRejectDamagedFiles) {
   ASSERT_EQ(checkIco(ico), "");
   ico[6 + 16 * 2 + 6] = 24;  // third image claims 24-bit
   EXPECT_NE(checkIco(ico), "");
+}
+
+// A pack as moxembed writes it gives the assets named without bytes theirs, and only those; a cut or foreign
+// pack gives what comes before the damage, or nothing, and never reads past its end.
+TEST(AssetPack, GivesTheWaitingAssetsTheirBytesAndNothingFromADamagedPack) {
+  auto entry = [](std::string_view name, std::string_view data) {
+    std::string e;
+    for (std::string_view part : {name, data}) {
+      for (int k = 0; k < 4; ++k) e += static_cast<char>((part.size() >> (8 * k)) & 0xFF);
+      e += part;
+    }
+    return e;
+  };
+  static const unsigned char kHeld[] = {1, 2, 3};
+  const std::string packed = "MOXPACK1" + entry("held", "xx") + entry("sound", "RIFF....") + entry("banner", "") +
+                             entry("unknown", "zz") + entry("late", "abc");
+  const auto bytes = [](const std::string& s) {
+    return Bytes(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+  };
+  auto fresh = [] {
+    return std::vector<mox::assets::Asset>{{"banner", {}}, {"held", {kHeld, 3}}, {"late", {}}, {"sound", {}}};
+  };
+
+  std::vector<mox::assets::Asset> table = fresh();
+  EXPECT_EQ(mox::assets::detail::adoptPack(bytes(packed), table), 3u);
+  EXPECT_EQ(table[1].bytes.data(), kHeld);  // an asset with bytes keeps its own
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(table[3].bytes.data()), table[3].bytes.size()), "RIFF....");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(table[2].bytes.data()), table[2].bytes.size()), "abc");
+
+  // Cut inside the last entry's data: the entries before it, not that one.
+  table = fresh();
+  EXPECT_EQ(mox::assets::detail::adoptPack(bytes(packed.substr(0, packed.size() - 1)), table), 2u);
+  EXPECT_TRUE(table[2].bytes.empty());
+  // Cut inside a length, a foreign file, nothing at all.
+  for (const std::string& damaged : {packed.substr(0, 10), std::string("MOXPACK2") + packed.substr(8),
+                                     std::string("not a pack"), std::string()}) {
+    table = fresh();
+    EXPECT_EQ(mox::assets::detail::adoptPack(bytes(damaged), table), 0u) << damaged.size();
+  }
+  // A length past the end of the pack.
+  std::string huge = "MOXPACK1" + entry("sound", "");
+  huge[8 + 4 + 5] = '\x7f';
+  table = fresh();
+  EXPECT_EQ(mox::assets::detail::adoptPack(bytes(huge + "RIFF"), table), 0u);
 }
 
 }  // namespace

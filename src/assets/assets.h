@@ -38,6 +38,8 @@ size_t adoptPack(std::span<const unsigned char> pack);
 namespace detail {
 // The table, writable, where the build leaves assets to a pack; empty where it does not.
 std::span<Asset> awaitingPack();
+// adoptPack for the entries of `table`.
+size_t adoptPack(std::span<const unsigned char> pack, std::span<Asset> table);
 }  // namespace detail
 
 }  // namespace mox::assets

@@ -6,10 +6,11 @@
 
 namespace mox::assets {
 
-size_t adoptPack(std::span<const unsigned char> pack) {
+size_t adoptPack(std::span<const unsigned char> pack) { return detail::adoptPack(pack, detail::awaitingPack()); }
+
+size_t detail::adoptPack(std::span<const unsigned char> pack, std::span<Asset> table) {
   constexpr std::string_view kMagic = "MOXPACK1";
   if (pack.size() < kMagic.size() || std::memcmp(pack.data(), kMagic.data(), kMagic.size()) != 0) return 0;
-  const std::span<Asset> table = detail::awaitingPack();
   size_t at = kMagic.size(), adopted = 0;
   // A length, or nothing when fewer than four bytes or fewer than it says are left.
   auto length = [&pack, &at]() -> std::optional<size_t> {
