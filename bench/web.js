@@ -7,7 +7,8 @@
 //  - the planner's figuring on the page's thread: the longest task while it opens and figures a climb to +9;
 //  - a fast auto-run with auto-supply towards +9: attempts a second and the longest task; goal 10,000 a second.
 //
-//   node bench/web.js SITE FLOOR [RUNS]
+//   node bench/web.js SITE FLOOR [RUNS] [MODULE_FLOOR]
+// MODULE_FLOOR: a page that loads the program's own script and module and draws the same one frame, no goal.
 'use strict';
 const fs = require('fs');
 const os = require('os');
@@ -51,6 +52,7 @@ async function main() {
   const site = path.resolve(process.argv[2]);
   const floor = path.resolve(process.argv[3]);
   const runs = +(process.argv[4] || 7);
+  const moduleFloor = process.argv[5] && path.resolve(process.argv[5]);
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'moxsim-web-bench-'));
   const server = await serve(site, true);
   const floorServer = await serve(floor, true);
@@ -71,6 +73,14 @@ async function main() {
     report('first frame          ' + median(ours).toFixed(0) + ' ms beside the bare page\'s ' +
            median(bare).toFixed(0) + ' ms: ' + ratio.toFixed(2) + ' times (median of ' + runs + ', goal 1.5)',
            ratio <= 1.5);
+    if (moduleFloor) {
+      const moduleServer = await serve(moduleFloor, true);
+      const alone = await firstFrame(browser, moduleServer.url, 'floor-first-frame', runs);
+      moduleServer.close();
+      report('                     the program\'s module alone, one frame: ' + median(alone).toFixed(0) + ' ms (' +
+             (median(alone) / median(bare)).toFixed(2) + ' times the bare page); the page ' +
+             (median(ours) / median(alone)).toFixed(2) + ' times that');
+    }
 
     const page = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
     // Idle: after a click and the banner of a purchase refusal, nothing runs.

@@ -13,5 +13,38 @@ cat >"$floor/index.html" <<'HTML'
 <!doctype html><html><head><meta charset="utf-8"><title>floor</title></head>
 <body><canvas id="floor" width="906" height="682"></canvas><script src="floor.js"></script></body></html>
 HTML
+# A second floor: the program's own script and module, loaded as the page loads them and started with nothing to
+# do, then the same one frame. What the page takes beyond it is the program's own start and first frame.
+module=build-web/web-module-floor
+rm -rf "$module"
+mkdir -p "$module"
+cp dist/moxsim-web/moxsim.js dist/moxsim-web/moxsim.wasm "$module/"
+cat >"$module/index.html" <<'HTML'
+<!doctype html><html><head><meta charset="utf-8"><title>module floor</title>
+<script>
+window.moxGlue = new Promise(function (resolve, reject) {
+  var s = document.createElement('script'); s.src = 'moxsim.js'; s.onload = resolve; s.onerror = reject;
+  document.head.appendChild(s);
+});
+window.moxWasm = WebAssembly.compileStreaming(fetch('moxsim.wasm'));
+</script></head>
+<body><canvas id="floor" width="906" height="682"></canvas><canvas id="unused"></canvas>
+<script>
+(async function () {
+  await window.moxGlue;
+  await window.createMoxsim({moxPage: {}, moxCanvases: [document.getElementById('floor'), document.getElementById('unused')],
+    instantiateWasm: function (imports, done) {
+      window.moxWasm.then(function (m) { return WebAssembly.instantiate(m, imports).then(function (i) { done(i, m); }); });
+      return {};
+    }});
+  requestAnimationFrame(function () {
+    const c = document.getElementById('floor'), g = c.getContext('2d');
+    g.fillStyle = '#302018'; g.fillRect(0, 0, c.width, c.height);
+    g.fillStyle = '#ffd479'; g.font = '16px sans-serif'; g.fillText('floor', 20, 40);
+    performance.mark('floor-first-frame');
+  });
+})();
+</script></body></html>
+HTML
 (cd tests/web && npm ci --no-audit --no-fund --silent)
-node bench/web.js dist/moxsim-web "$floor" "${1:-7}"
+node bench/web.js dist/moxsim-web "$floor" "${1:-7}" "$module"
