@@ -219,6 +219,19 @@ TEST(PlanClimb, ExpectationsSolvedByHand) {
   EXPECT_EQ(*climbWith(3, 6, full.recipes, {.expert = true}, 2000.3).withinBudget, full.cdf[4000]);
 }
 
+// Asked at amounts in any order, a kept walk gives the distribution's own values: rising amounts go on from the
+// last one, a lower one walks again, past where the distribution settles it stays there.
+TEST(PlanClimb, AKeptWalkAnswersAsTheDistributionDoes) {
+  const RecipePlan recipes = plan({{3, "bbbb+c"}, {4, "bbbb+c"}, {5, "bbbb+c"}});
+  const Climb full = climbWith(3, 6, recipes, {.expert = true}, 1e6);
+  ClimbCdf walk({.from = 3, .to = 6, .recipes = recipes, .bonuses = {.expert = true}});
+  const auto last = static_cast<Steps>(full.cdf.size() - 1);
+  for (Steps m : {Steps{0}, Steps{39}, Steps{400}, Steps{4000}, Steps{4000}, Steps{401}, Steps{2}, last, last + 5000}) {
+    EXPECT_EQ(walk.atMost(m), full.cdf[static_cast<size_t>(std::min(m, last))]) << m;
+  }
+  EXPECT_EQ(walk.atMost(-1), 0);
+}
+
 TEST(PlanMonteCarlo, AClimbWithDropsThroughTheSimulator) {
   // +3 to +6 with four big crystals and a catalyst at every level, both bonuses: +5 drops to +4 on failure.
   const Bonuses bonuses{.expert = true, .lab = true};

@@ -34,8 +34,33 @@ struct Node {
 // Appends a node per level of a climb, `levels` being each level's odds from the lowest up; from the top level the
 // step up goes on by `onTop` (its chances scaled by the step's). Returns the index of the lowest level's node.
 int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const std::vector<Move>& onTop);
-// Figures F(m) = P(reaching kDone from `start` spending at most m steps) for m = 0, 1, ... into `out`: the cdf
-// (when `distribution`), its percentiles, and F(budget) when budget >= 0, as CostDistribution describes.
+// F(m) = P(reaching kDone from `start` spending at most m steps), for m = 0, 1, ... one amount at a time. Every
+// visit costs at least a step, so the values at m need only lower amounts, at most a ring back.
+class Walk {
+ public:
+  static constexpr Steps kRing = 256;
+  Walk(const std::vector<Node>& nodes, int start);
+  // F at the next amount.
+  double next();
+  // The amount the last next() figured (-1 before it).
+  Steps amount() const { return m_ - 1; }
+  // Past the 99.9th percentile with next to nothing arriving any more: F stays where it is (the rounding of many
+  // moves' chances can hold it a few units of 1e-15 below 1).
+  bool done() const;
+
+ private:
+  size_t n_ = 0, start_ = 0;
+  std::vector<double> values_;   // each node's ring of values, then the goal's, worth 1 at every amount
+  std::vector<double> chance_;   // the moves flattened, each to the start of its target's ring
+  std::vector<size_t> ring_, first_;
+  std::vector<Steps> cost_;
+  std::vector<double> recent_ = std::vector<double>(static_cast<size_t>(kRing), 0.0);  // F over the last ring
+  Steps m_ = 0;
+  double f_ = 0, ringAgo_ = 0;
+};
+
+// Figures F(m) for m = 0, 1, ... into `out`: the cdf (when `distribution`), its percentiles, and F(budget) when
+// budget >= 0, as CostDistribution describes.
 void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out);
 // A budget in Q币 as whole steps; raises PlanError when it is negative or more than kMaxBudgetSteps.
 Steps budgetSteps(double budget);

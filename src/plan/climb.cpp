@@ -20,7 +20,7 @@ struct Level {
 Level levelOf(const Odds& o) { return {o.success, o.drop, 1 - o.success - o.drop, o.cost}; }
 
 // The dynamic programmes look back at most one attempt's cost, so each level keeps a ring of its last values.
-constexpr Steps kRing = 256;
+constexpr Steps kRing = Walk::kRing;
 constexpr Steps kRingMask = kRing - 1;
 static_assert(4 * 20 + 7 + 100 < kRing, "the dearest recipe (four big crystals, catalyst, protectant) fits the ring");
 
@@ -80,45 +80,55 @@ int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const
   return first;
 }
 
-void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out) {
-  // Every visit costs at least a step, so the values at m need only lower amounts, at most a ring back.
+Walk::Walk(const std::vector<Node>& nodes, int start) : n_(nodes.size()), start_(static_cast<size_t>(start)) {
   for (const Node& node : nodes) {
     if (node.cost < 1 || node.cost >= kRing) {
       throw PlanError("a step of the plan costs outside 1.." + std::to_string(kRing - 1) + " steps");
     }
   }
-  // Each node's ring of values, then the goal's, worth 1 at every amount; the moves flattened, each to the start
-  // of its target's ring.
-  const size_t n = nodes.size();
-  std::vector<double> values((n + 1) * kRing, 0.0);
-  std::fill(values.begin() + static_cast<std::ptrdiff_t>(n * kRing), values.end(), 1.0);
-  std::vector<double> chance;
-  std::vector<size_t> ring, first{0};
+  if (start < 0 || start_ >= n_) throw PlanError("a walk from no node");
+  values_.assign((n_ + 1) * kRing, 0.0);
+  std::fill(values_.begin() + static_cast<std::ptrdiff_t>(n_ * kRing), values_.end(), 1.0);
+  first_.push_back(0);
   for (const Node& node : nodes) {
     for (const Move& move : node.moves) {
-      if (move.to != kDone && (move.to < 0 || static_cast<size_t>(move.to) >= n)) throw PlanError("a move to no node");
-      chance.push_back(move.p);
-      ring.push_back((move.to == kDone ? n : static_cast<size_t>(move.to)) * kRing);
+      if (move.to != kDone && (move.to < 0 || static_cast<size_t>(move.to) >= n_)) throw PlanError("a move to no node");
+      chance_.push_back(move.p);
+      ring_.push_back((move.to == kDone ? n_ : static_cast<size_t>(move.to)) * kRing);
     }
-    first.push_back(chance.size());
+    first_.push_back(chance_.size());
+    cost_.push_back(node.cost);
   }
-  std::array<double, kRing> recent{};  // F over the last ring of amounts
+}
+
+double Walk::next() {
+  constexpr Steps kMask = kRing - 1;
+  const Steps m = m_++;
+  for (size_t i = 0; i < n_; ++i) {
+    const Steps back = m - cost_[i];
+    double v = 0;
+    if (back >= 0) {
+      const auto at = static_cast<size_t>(back & kMask);
+      for (size_t k = first_[i]; k < first_[i + 1]; ++k) v += chance_[k] * values_[ring_[k] + at];
+    }
+    values_[i * kRing + static_cast<size_t>(m & kMask)] = v;
+  }
+  f_ = values_[start_ * kRing + static_cast<size_t>(m & kMask)];
+  ringAgo_ = recent_[static_cast<size_t>((m + 1) & kMask)];
+  recent_[static_cast<size_t>(m & kMask)] = f_;
+  return f_;
+}
+
+bool Walk::done() const {
+  constexpr double kLastPercentile = 0.999;
+  return f_ >= kLastPercentile && (1 - f_ < 1e-15 || (amount() >= kRing && f_ - ringAgo_ < 1e-15));
+}
+
+void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out) {
+  Walk walk(nodes, start);
   constexpr double kLastPercentile = 0.999;
   for (Steps m = 0; m < kMaxComputedSteps; ++m) {
-    for (size_t i = 0; i < n; ++i) {
-      const Steps back = m - nodes[i].cost;
-      double v = 0;
-      if (back >= 0) {
-        const auto at = static_cast<size_t>(back & kRingMask);
-        for (size_t k = first[i]; k < first[i + 1]; ++k) v += chance[k] * values[ring[k] + at];
-      }
-      values[i * kRing + static_cast<size_t>(m & kRingMask)] = v;
-    }
-    const double f = values[static_cast<size_t>(start) * kRing + static_cast<size_t>(m & kRingMask)];
-    // Every path moves at least once in a ring of amounts: when next to nothing arrived in the last one, what is
-    // left is next to nothing too (the rounding of many moves' chances can hold F a few units of 1e-15 below 1).
-    const double ringAgo = recent[static_cast<size_t>((m + 1) & kRingMask)];
-    recent[static_cast<size_t>(m & kRingMask)] = f;
+    const double f = walk.next();
     if (distribution) {
       if (static_cast<Steps>(out.cdf.size()) < kMaxStoredSteps) {
         out.cdf.push_back(f);
@@ -133,7 +143,7 @@ void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool di
     // Past the last percentile and the budget, or where the rest of the chance is below what doubles hold.
     const bool budgetDone = budget < 0 || out.withinBudget;
     if ((f >= kLastPercentile || !distribution) && budgetDone) break;
-    if (f >= kLastPercentile && (1 - f < 1e-15 || (m >= kRing && f - ringAgo < 1e-15))) {
+    if (walk.done()) {
       if (budget >= 0 && !out.withinBudget) out.withinBudget = f;
       break;
     }
@@ -150,6 +160,26 @@ int lowestLevel(int from, const RecipePlan& recipes, Bonuses b) {
   }
 }
 
+namespace {
+
+// The odds at each level a climb can visit, from `lowest` up, each level's recipe noted in `used`; nothing when
+// some level can never be passed.
+std::vector<Odds> chainOf(const ClimbRequest& req, int lowest, RecipePlan& used) {
+  std::vector<Odds> chain;
+  bool reachable = true;
+  for (int level = lowest; level < req.to; ++level) {
+    const std::optional<Recipe>& r = req.recipes[static_cast<size_t>(level)];
+    if (!r) throw PlanError("no recipe for level " + std::to_string(level));
+    used[static_cast<size_t>(level)] = r;
+    chain.push_back(odds(level, *r, req.bonuses));
+    reachable = reachable && chain.back().success > 0;
+  }
+  if (!reachable) chain.clear();
+  return chain;
+}
+
+}  // namespace
+
 Climb climb(const ClimbRequest& req) {
   checkClimb(req.from, req.to);
   // -1: no budget.
@@ -159,16 +189,8 @@ Climb climb(const ClimbRequest& req) {
   out.to = req.to;
   out.lowest = lowestLevel(req.from, req.recipes, req.bonuses);
 
-  std::vector<Odds> chain;
-  bool reachable = true;
-  for (int level = out.lowest; level < req.to; ++level) {
-    const std::optional<Recipe>& r = req.recipes[static_cast<size_t>(level)];
-    if (!r) throw PlanError("no recipe for level " + std::to_string(level));
-    out.recipes[static_cast<size_t>(level)] = r;
-    chain.push_back(odds(level, *r, req.bonuses));
-    reachable = reachable && chain.back().success > 0;
-  }
-  if (!reachable) return out;
+  const std::vector<Odds> chain = chainOf(req, out.lowest, out.recipes);
+  if (chain.empty()) return out;
 
   // Going up one level from L costs its attempt, and after a drop the passage up from L - 1 again:
   // p * D(L) = c + q * D(L - 1).
@@ -192,6 +214,39 @@ Climb climb(const ClimbRequest& req) {
   appendClimb(nodes, chain, {{1, kDone}});
   distribute(nodes, req.from - out.lowest, budget, req.distribution, out);
   return out;
+}
+
+struct ClimbCdf::State {
+  std::vector<Node> nodes;  // empty: the target cannot be reached
+  int start = 0;
+  std::optional<Walk> walk;
+  double last = 0;          // F at walk->amount()
+};
+
+ClimbCdf::ClimbCdf(const ClimbRequest& req) : state_(std::make_unique<State>()) {
+  checkClimb(req.from, req.to);
+  const int lowest = lowestLevel(req.from, req.recipes, req.bonuses);
+  RecipePlan used;
+  const std::vector<Odds> chain = chainOf(req, lowest, used);
+  if (chain.empty()) return;
+  appendClimb(state_->nodes, chain, {{1, kDone}});
+  state_->start = req.from - lowest;
+}
+
+ClimbCdf::~ClimbCdf() = default;
+ClimbCdf::ClimbCdf(ClimbCdf&&) noexcept = default;
+ClimbCdf& ClimbCdf::operator=(ClimbCdf&&) noexcept = default;
+
+double ClimbCdf::atMost(Steps m) {
+  State& s = *state_;
+  if (s.nodes.empty() || m < 0) return 0;
+  m = std::min(m, kMaxComputedSteps - 1);
+  if (!s.walk || m < s.walk->amount()) {
+    s.walk.emplace(s.nodes, s.start);
+    s.last = 0;
+  }
+  while (s.walk->amount() < m && !s.walk->done()) s.last = s.walk->next();
+  return s.last;
 }
 
 std::optional<Recipe> BudgetPlan::recipeAt(int level, double money) const {

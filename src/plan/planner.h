@@ -11,6 +11,7 @@
 // that make no sense (a level outside 0..9, a crystal the level does not take, from >= to, a missing recipe)
 // raise PlanError with a message naming the argument.
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -148,6 +149,24 @@ inline constexpr Steps kMaxStoredSteps = Steps{1} << 21;   // 1,048,576 Q币 of 
 inline constexpr Steps kMaxComputedSteps = Steps{1} << 25;  // percentiles and budgets beyond this are not figured
 
 Climb climb(const ClimbRequest& request);
+
+// P(cost <= m) of one climb at amounts asked again and again, mostly rising (the luck of a climb under way, asked
+// at every attempt): the figuring is kept between questions, so a question costs only the steps past the last
+// one. The request's budget and distribution are not used; raises PlanError as climb() does.
+class ClimbCdf {
+ public:
+  explicit ClimbCdf(const ClimbRequest& request);
+  ~ClimbCdf();
+  ClimbCdf(ClimbCdf&&) noexcept;
+  ClimbCdf& operator=(ClimbCdf&&) noexcept;
+  // F(m) for m in steps; 0 where the target cannot be reached. Past the last amount figured (kMaxComputedSteps)
+  // it stays at that amount's value.
+  double atMost(Steps m);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The highest chance of reaching `to` from `from` without spending more than `budget` Q币, choosing each attempt's
 // recipe by the level and the money left.
