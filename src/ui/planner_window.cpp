@@ -1,6 +1,7 @@
 #include "ui/planner_window.h"
 
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -94,7 +95,7 @@ PlanOutcome figurePlan(const PlanInputs& in) {
   return out;
 }
 
-LuckOutcome figureLuck(const LuckInputs& in) {
+LuckOutcome figureLuck(const LuckInputs& in, std::shared_ptr<LuckWalks> kept) {
   LuckOutcome out;
   out.inputs = in;
   if (in.from < 0 || in.level < 0 || in.from >= plan::kTopLevel) return out;
@@ -108,11 +109,21 @@ LuckOutcome figureLuck(const LuckInputs& in) {
     const bool up = in.level > in.from;
     // Only P(cost <= what was spent) is wanted: the distribution is figured up to that amount and no further
     // (its 99.9th percentile may lie millions of steps on, half a second's figuring for a climb on small
-    // crystals). A spend past the largest budget figured is taken at that budget.
+    // crystals), going on from where the last question about the same climb stopped. A spend past the largest
+    // budget figured is taken at that budget.
     const plan::Steps spent = std::min<plan::Steps>(in.cost / 5, plan::kMaxBudgetSteps);  // tenths of a Q币
-    const plan::Climb c = plan::climb({.from = in.from, .to = up ? in.level : in.from + 1, .recipes = recipes,
-                                       .bonuses = in.bonuses, .budget = plan::toQ(spent), .distribution = false});
-    const double atMost = c.withinBudget.value_or(0.0);
+    LuckInputs climb = in;
+    climb.cost = 0;
+    LuckWalks own;
+    LuckWalks& walks = kept ? *kept : own;
+    auto it = std::find_if(walks.walks.begin(), walks.walks.end(), [&](const auto& w) { return w.first == climb; });
+    if (it == walks.walks.end()) {
+      if (walks.walks.size() >= LuckWalks::kKept) walks.walks.erase(walks.walks.begin());
+      walks.walks.emplace_back(climb, plan::ClimbCdf({.from = in.from, .to = up ? in.level : in.from + 1,
+                                                      .recipes = recipes, .bonuses = in.bonuses}));
+      it = std::prev(walks.walks.end());
+    }
+    const double atMost = it->second.atMost(spent);
     if (up) out.moreThanYou = 1.0 - atMost;
     else out.alreadyThere = atMost;
   } catch (const plan::PlanError&) {
@@ -308,7 +319,7 @@ void PlannerWindow::startWork() {
       }
       if (!luck_ || !(luck_->inputs == in)) {
         luckAsked_ = in;
-        luckWork_ = std::async(launch_, figureLuck, in);
+        luckWork_ = std::async(launch_, figureLuck, in, luckWalks_);
       }
     }
   }
@@ -377,6 +388,8 @@ void PlannerWindow::showCostFigures() {
 void PlannerWindow::applyPlan(const PlanOutcome& p) {
   plan_ = p;
   showPlan();
+  // The luck of a route run is read off the plan's distribution of the route's cost.
+  showClimbState();
 }
 
 void PlannerWindow::showPlan() {

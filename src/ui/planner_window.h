@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "plan/planner.h"
 #include "runtime/form.h"
@@ -75,9 +77,17 @@ enum class AutoWay { AsLaid, PlanRecipes, Route };
 // An amount of Q币 as the window writes it: "43.5 Q币", whole above 10000.
 std::string qCoinFigure(double qCoins);
 
-// Figures a plan and the luck (pure functions of their inputs; run on a worker thread).
+// The figuring of the luck kept between questions: a climb under way is asked about at every attempt, each time
+// at a little more money, and as its chip drops and rises, about a handful of levels by turns.
+struct LuckWalks {
+  static constexpr size_t kKept = plan::kTopLevel + 1;
+  std::vector<std::pair<LuckInputs, plan::ClimbCdf>> walks;  // by the climb asked about (cost 0), newest last
+};
+
+// Figures a plan and the luck (functions of their inputs; run on a worker thread). The luck goes on from the
+// walks kept, when given (one figuring at a time).
 PlanOutcome figurePlan(const PlanInputs& in);
-LuckOutcome figureLuck(const LuckInputs& in);
+LuckOutcome figureLuck(const LuckInputs& in, std::shared_ptr<LuckWalks> kept = nullptr);
 
 class PlannerWindow {
  public:
@@ -195,6 +205,7 @@ class PlannerWindow {
   std::optional<LuckOutcome> luck_;
   std::future<LuckOutcome> luckWork_;
   std::optional<LuckInputs> luckAsked_;
+  std::shared_ptr<LuckWalks> luckWalks_ = std::make_shared<LuckWalks>();
 
   bool running_ = false;
   bool fast_ = false;
