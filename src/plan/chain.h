@@ -54,7 +54,7 @@ class Walk {
   std::vector<double> chance_;   // the moves flattened, each to the start of its target's ring
   std::vector<size_t> ring_, first_;
   std::vector<Steps> cost_;
-  std::vector<double> recent_ = std::vector<double>(static_cast<size_t>(kRing), 0.0);  // F over the last ring
+  std::array<double, static_cast<size_t>(kRing)> recent_{};  // F over the last ring of amounts
   Steps m_ = 0;
   double f_ = 0, ringAgo_ = 0;
 };

@@ -104,16 +104,22 @@ Walk::Walk(const std::vector<Node>& nodes, int start) : n_(nodes.size()), start_
 double Walk::next() {
   constexpr Steps kMask = kRing - 1;
   const Steps m = m_++;
-  for (size_t i = 0; i < n_; ++i) {
-    const Steps back = m - cost_[i];
+  // Plain pointers: the stores into the rings then cannot be taken to change what the loop reads.
+  double* values = values_.data();
+  const double* chance = chance_.data();
+  const size_t *ring = ring_.data(), *first = first_.data();
+  const Steps* cost = cost_.data();
+  const auto now = static_cast<size_t>(m & kMask);
+  for (size_t i = 0, n = n_; i < n; ++i) {
+    const Steps back = m - cost[i];
     double v = 0;
     if (back >= 0) {
       const auto at = static_cast<size_t>(back & kMask);
-      for (size_t k = first_[i]; k < first_[i + 1]; ++k) v += chance_[k] * values_[ring_[k] + at];
+      for (size_t k = first[i]; k < first[i + 1]; ++k) v += chance[k] * values[ring[k] + at];
     }
-    values_[i * kRing + static_cast<size_t>(m & kMask)] = v;
+    values[i * kRing + now] = v;
   }
-  f_ = values_[start_ * kRing + static_cast<size_t>(m & kMask)];
+  f_ = values[start_ * kRing + now];
   ringAgo_ = recent_[static_cast<size_t>((m + 1) & kMask)];
   recent_[static_cast<size_t>(m & kMask)] = f_;
   return f_;
