@@ -11,8 +11,8 @@
 // that make no sense (a level outside 0..9, a crystal the level does not take, from >= to, a missing recipe)
 // raise PlanError with a message naming the argument.
 #include <array>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>

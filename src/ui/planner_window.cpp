@@ -1,10 +1,10 @@
 #include "ui/planner_window.h"
 
 #include <algorithm>
-#include <iterator>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "runtime/value.h"
 

@@ -116,7 +116,7 @@ std::vector<std::uint32_t> horizontal(std::span<const std::uint32_t> src, int in
         const int n = ax.count[static_cast<size_t>(x)];
         std::int32_t sum[4] = {kHalf, kHalf, kHalf, kHalf};
         int k = 0;
-  #if defined(__SSE2__)
+#if defined(__SSE2__)
         // Two taps at a time: the two pixels' channels side by side, each pair multiplied by the pair of weights
         // and added in one step (the same integer sums as below, in another order).
         const __m128i zero = _mm_setzero_si128();
@@ -127,14 +127,14 @@ std::vector<std::uint32_t> horizontal(std::span<const std::uint32_t> src, int in
           const __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi64_si128(two), zero);   // a0 a1 a2 a3 b0 b1 b2 b3
           const __m128i paired = _mm_unpacklo_epi16(wide, _mm_srli_si128(wide, 8));  // a0 b0 a1 b1 a2 b2 a3 b3
           const auto pair = static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k])) |
-                          static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k + 1])) << 16;
-        const __m128i weights = _mm_set1_epi32(static_cast<int>(pair));
+                            static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k + 1])) << 16;
+          const __m128i weights = _mm_set1_epi32(static_cast<int>(pair));
           acc = _mm_add_epi32(acc, _mm_madd_epi16(paired, weights));
         }
         alignas(16) std::int32_t lanes[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
         for (int c = 0; c < 4; ++c) sum[c] += lanes[c];
-  #endif
+#endif
         for (; k < n; ++k)
           for (int c = 0; c < 4; ++c) sum[c] += static_cast<std::int16_t>(from[4 * k + c]) * w[k];
         store(sum, to + 4 * static_cast<size_t>(x));

@@ -365,6 +365,7 @@
       return s ? readStored(SAVE) : null;
     });
     const fonts = loadFonts(single);
+    const notLoaded = function (e) { fail('模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。'); };
     try {
       await window.moxGlue;
       program = await window.createMoxsim({
@@ -382,15 +383,15 @@
             }).then(function (bytes) {
               return WebAssembly.instantiate(bytes, imports);
             }).then(function (r) { done(r.instance, r.module); });
-          }).catch(function (e) { fail('模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。'); });
+          }).catch(notLoaded);
           return {};
         },
         onAbort: function (what) { fail('模拟器遇到无法继续的错误，请刷新页面重新开始。（' + what + '）'); },
       });
       performance.mark('moxsim-program');
     } catch (e) {
-      fail(single ? '模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。'
-                  : '模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。');
+      if (single) fail('模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。');
+      else notLoaded(e);
       return;
     }
     if (window.moxPack) {
