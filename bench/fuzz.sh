@@ -3,17 +3,20 @@
 # target in fuzz/, or of the TARGETs named (save_file, script_lines, plan_arguments), built with clang under
 # AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz/. Starts from the committed seed corpus (a copy:
 # the seeds stay as committed) and prints, per target, the executions, executions per second and coverage. A
-# finding makes the exit code 1 and leaves the input in build-fuzz/findings/.
+# finding makes the exit code 1 and leaves the input in build-fuzz/findings/. `--build-only` builds and stops.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1000000}
 shift || true
+build_only=
+if [ "$runs" = "--build-only" ]; then build_only=1; fi
 targets=("$@")
 build=build-fuzz
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -DMOX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)" >/dev/null
+[ -z "$build_only" ] || exit 0
 mkdir -p "$build/findings"
 status=0
 if [ ${#targets[@]} -eq 0 ]; then

@@ -3,10 +3,15 @@
 # under Node; the replay's signature against the native build's (when a native replay program is given); and the
 # page end to end in headless Chromium (tests/web/e2e.js, its driver installed from the lock file).
 #
-#   scripts/test-web.sh [NATIVE_REPLAY]      e.g. build/bench/moxsim-replay
+#   scripts/test-web.sh [--built] [NATIVE_REPLAY]      e.g. build/bench/moxsim-replay
+# --built: the site and the tests are already built (scripts/build-web.sh --tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build-web.sh --tests
+if [ "${1:-}" = "--built" ]; then
+  shift
+else
+  scripts/build-web.sh --tests
+fi
 
 # Node 18 and later fetch the wasm of a Node program as a URL unless told not to.
 node=(node --no-experimental-fetch)
