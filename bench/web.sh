@@ -18,7 +18,9 @@ HTML
 module=build-web/web-module-floor
 rm -rf "$module"
 mkdir -p "$module"
-cp dist/moxsim-web/moxsim.js dist/moxsim-web/moxsim.wasm "$module/"
+# The site's names carry a content hash.
+cp dist/moxsim-web/moxsim.*.js "$module/moxsim.js"
+cp dist/moxsim-web/moxsim.*.wasm "$module/moxsim.wasm"
 cat >"$module/index.html" <<'HTML'
 <!doctype html><html><head><meta charset="utf-8"><title>module floor</title>
 <script>

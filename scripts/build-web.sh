@@ -49,11 +49,14 @@ PY
 site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
-cp src/desktop/web/site/index.html src/desktop/web/site/page.js src/desktop/web/site/page.css "$site/"
+cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
+  src/desktop/web/site/page.css "$site/"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-assets.bin build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
   "$site/"
 cp LICENSE "$site/LICENSE.txt"
 # The fonts' licence (SIL Open Font License 1.1) travels with the subsets.
 cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
+# Content-hashed names for what the page loads, and brotli and gzip copies beside each file, for a real host.
+/usr/bin/python3 tools/stamp_site.py "$site"  # Debian's python3-brotli (another python3 may come first on PATH)
 (cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)
 echo "dist/moxsim-web/ and dist/moxsim-web.zip"

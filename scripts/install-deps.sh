@@ -15,6 +15,7 @@ packages=(
   dpkg-dev lintian appstream
   clang libclang-rt-14-dev
   emscripten node-acorn chromium-headless-shell fonttools python3-brotli woff2 zip
+  nginx-light libnginx-mod-http-brotli-static
 )
 # The web build's tests run under Node and drive Chromium from it; a machine that already carries a node of its
 # own keeps it.

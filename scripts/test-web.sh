@@ -32,3 +32,4 @@ fi
 
 (cd tests/web && npm ci --no-audit --no-fund --silent)
 node tests/web/e2e.js dist/moxsim-web
+node tests/web/served.js dist/moxsim-web

@@ -70,13 +70,15 @@ function scrambleSave(record) {
 }
 
 class Player {
-  static async open(browser, url, view, work) {
+  // `watch(page)`, when given, is called before the page loads (to listen from the first request on).
+  static async open(browser, url, view, work, watch) {
     const p = new Player();
     p.browser = browser;
     p.work = work;
     p.page = await browser.newPage();
     p.errors = [];
     p.page.on('pageerror', (e) => p.errors.push(e.message));
+    if (watch) watch(p.page);
     await p.page.setViewport({width: view.width, height: view.height, deviceScaleFactor: view.ratio,
                               hasTouch: !!view.touch, isMobile: !!view.touch});
     await p.page.goto(url);

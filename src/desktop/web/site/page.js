@@ -116,8 +116,8 @@
 
   // ---- fonts: the faces as WOFF2 files, or inside fonts.js for a page opened from a file (which may not fetch
   // fonts) ----
-  const FACES = [['MoxSans', 'normal', 'Sans-Regular'], ['MoxSans', 'bold', 'Sans-Bold'],
-                 ['MoxSerif', 'normal', 'Serif-Regular'], ['MoxSerif', 'bold', 'Serif-Bold']];
+  const FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
+                 ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
   function loadFonts(fromScript) {
     const failed = function () {
       notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
@@ -129,7 +129,7 @@
           return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
         });
       })
-      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + '.woff2)'; }));
+      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + ')'; }));
     return sources.then(function (list) {
       return Promise.all(FACES.map(function (f, i) {
         return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) { document.fonts.add(face); });
