@@ -46,6 +46,15 @@ def rename_references(path, renames):
 
 def stamp(site):
     renames = {}
+    # A script may carry a file's size as built: /*bytes:moxsim.wasm*/0 becomes /*bytes:moxsim.wasm*/947096.
+    for name in STAMPED_TEXT:
+        path = site / name
+        if path.exists():
+            text = path.read_text(encoding="utf-8")
+            for size_of in STAMPED_BINARY:
+                if (site / size_of).exists():
+                    text = text.replace(f"/*bytes:{size_of}*/0", f"/*bytes:{size_of}*/{(site / size_of).stat().st_size}")
+            path.write_text(text, encoding="utf-8")
     for name in STAMPED_BINARY:
         path = site / name
         if path.exists():

@@ -113,6 +113,7 @@ Module.moxRuntime = (function () {
       awaitingPack.push(name);
       ++decoding;
       if (!firstFrame) ++firstFrameAwaitedPack;
+      if (page().packNeeded) page().packNeeded();
       return;
     }
     if (!where || !size) {

@@ -2,26 +2,66 @@
 // the page's own script takes them over. A page opened from a file runs the script that carries its module inside.
 (function () {
   var single = location.protocol === 'file:';
-  window.moxGlue = new Promise(function (resolve, reject) {
+  // The module's size as built (the line may carry it compressed): the page's loading line says how far it is.
+  var MODULE_BYTES = /*bytes:moxsim.wasm*/0;
+
+  function loadingLine(text) {
+    var line = document.getElementById('loading');
+    if (line && !document.body.classList.contains('ready')) line.textContent = text;
+  }
+
+  // The module's bytes as they arrive, counted for the loading line on their way to the compiler.
+  function counted(response) {
+    if (!response.ok || !response.body || typeof ReadableStream !== 'function' || !MODULE_BYTES) return response;
+    var reader = response.body.getReader(), got = 0, shown = -1;
+    var stream = new ReadableStream({
+      pull: function (out) {
+        return reader.read().then(function (part) {
+          if (part.done) { out.close(); return; }
+          got += part.value.length;
+          var share = Math.min(99, Math.floor(got * 100 / MODULE_BYTES));
+          if (share !== shown) { shown = share; loadingLine('正在载入模拟器… ' + share + '%'); }
+          out.enqueue(part.value);
+        });
+      },
+      cancel: function (why) { return reader.cancel(why); },
+    });
+    return new Response(stream, {status: response.status, statusText: response.statusText, headers: response.headers});
+  }
+
+  // The heavy files start once the page's own text is on the screen: on a slow line the visitor reads what this
+  // is and how far it has loaded while they come, rather than a blank page while they share the line with it.
+  // A page in a background tab draws nothing, so a timer starts them there.
+  window.moxAfterPaint = new Promise(function (resolve) {
+    requestAnimationFrame(function () { setTimeout(resolve, 0); });
+    setTimeout(resolve, 200);
+  });
+  var after = function (start) { return window.moxAfterPaint.then(start); };
+
+  window.moxGlue = after(function () { return new Promise(function (resolve, reject) {
     var s = document.createElement('script');
     s.src = single ? 'moxsim-single.js' : 'moxsim.js';
     s.onload = resolve;
     s.onerror = reject;
     document.head.appendChild(s);
-  });
+  }); });
   window.moxGlue.catch(function () {});
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
-    window.moxWasm = WebAssembly.compileStreaming(fetch('moxsim.wasm'));
-    window.moxWasm.catch(function () {});
+    window.moxWasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
+    window.moxWasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
   }
-  // What the first frame does not show comes after the module, not sharing the line with it.
+  // What the first frame does not show (sounds, banners, help pages, the planner's pictures) comes once the first
+  // frame is drawn, not sharing a slow line with what it needs; or at once if a picture is asked for that only
+  // the pack has.
   if (!single && window.fetch) {
-    window.moxPack = (window.moxWasm || Promise.resolve()).catch(function () {}).then(function () {
+    var startPack;
+    window.moxPack = new Promise(function (resolve) { startPack = resolve; }).then(function () {
       return fetch('moxsim-assets.bin');
     }).then(function (r) {
       if (!r.ok) throw new Error('moxsim-assets.bin: ' + r.status);
       return r.arrayBuffer();
     });
     window.moxPack.catch(function () {});
+    window.moxStartPack = function () { startPack(); };
   }
 })();

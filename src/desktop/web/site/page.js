@@ -349,6 +349,11 @@
     firstFrame: function () {
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
+      if (window.moxStartPack) window.moxStartPack();
+    },
+    // A picture only the pack has is wanted before the first frame: the pack comes at once.
+    packNeeded: function () {
+      if (window.moxStartPack) window.moxStartPack();
     },
   };
 
@@ -364,7 +369,7 @@
       store = s;
       return s ? readStored(SAVE) : null;
     });
-    const fonts = loadFonts(single);
+    const fonts = (window.moxAfterPaint || Promise.resolve()).then(function () { return loadFonts(single); });
     const notLoaded = function (e) { fail('模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。'); };
     try {
       await window.moxGlue;
