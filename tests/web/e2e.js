@@ -135,16 +135,23 @@ async function main() {
     await p.importFile(exportFile, true);
     check((await p.caption('n1')) === '1' && (await p.caption('n2')) === '3', 'the export loads back the same stock');
 
-    // A write the browser refuses: the failure box, and the previous copy stays.
+    // A write the browser refuses (its storage is full): the failure box, the previous copy stays, and the page
+    // keeps the newer stock for 导出存档.
     await p.page.evaluate(() => {
       IDBObjectStore.prototype.put = function () { throw new DOMException('full', 'QuotaExceededError'); };
     });
-    await p.click('a01');
+    await p.click('图形按钮2');
+    await p.click('图形按钮3');
     await p.click('保存数据');
     await p.waitFor(async () => (await p.boxText()) !== '', 3000);
     check((await p.boxText()).includes('数据保存失败'), 'a failed save shows the failure box: ' + await p.boxText());
     await p.closeBox();
     check(decodeSave(await p.stored()) === expected, 'a failed save keeps the previous copy');
+    // The page says the storage is full and 导出存档 gives the stock that could not be stored.
+    const kept = await p.download('#export-save', 'MOXdata');
+    const full = await p.page.$eval('#notice', (n) => n.textContent);
+    check(full.includes('存储空间满了') && kept && decodeSave(kept) !== expected && decodeSave(kept).length > 20,
+          'a full storage is said, and the export keeps the newer stock: ' + (kept && decodeSave(kept)));
     await p.reload();
 
     // The planner: the chip +1 and the three crystals on the bench, then a fast auto-run with auto-supply to +5.
@@ -313,6 +320,15 @@ async function main() {
     await handed;
     await tab.ready();
     check(await bar() === '' && (await tab.caption('n1')) !== '', 'closing the first tab hands the stock to the other');
+
+    // The browser clears the site's data while the page is open: the page says so, and the next save stores the
+    // stock again.
+    await tab.page.evaluate(() => { indexedDB.deleteDatabase('moxsim'); });
+    await tab.waitFor(async () => (await tab.page.$eval('#notice', (n) => n.textContent)).includes('清除'), 3000);
+    await tab.click('保存数据');
+    await tab.waitFor(async () => decodeSave(await tab.stored()) === first, 3000);
+    check(decodeSave(await tab.stored()) === first, 'storage cleared while open: said, and saved again: ' +
+          await tab.page.$eval('#notice', (n) => n.textContent));
 
     // Offline: after the visits above, the service worker has the site; with the network gone a reload reaches
     // the first frame and saves. The page can be installed.

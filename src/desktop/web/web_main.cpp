@@ -38,8 +38,8 @@ EM_JS(void, moxWindowSize, (int window, int width, int height, const char* title
   Module.moxRuntime.windowSize(window, width, height, UTF8ToString(title));
 });
 EM_JS(void, moxRequestFrame, (), { Module.moxRuntime.requestFrame(); });
-EM_JS(void, moxSemantics, (int window, const char* changes), {
-  Module.moxPage.semantics(window, UTF8ToString(changes));
+EM_JS(void, moxSemantics, (int window, const char* changes, double ms), {
+  Module.moxPage.semantics(window, UTF8ToString(changes), ms);
 });
 EM_JS(void, moxAnnounce, (const char* text), { Module.moxPage.announce(UTF8ToString(text)); });
 EM_JS(void, moxPrefetch, (const char* names), { Module.moxRuntime.prefetch(UTF8ToString(names)); });
@@ -81,10 +81,11 @@ class Window {
 
  private:
   // What changed for a screen reader, after a frame that presented something (nothing changes at rest), as
-  // nodes joined by \x1e, their fields (a list's items last) by \x1f; a removed node is its control and "-".
+  // nodes joined by \x1e, their fields (a list's items last) by \x1f; a removed node is its control and "-". The
+  // page is told how long finding it took, for the benchmark.
   void tellSemantics() {
+    const double start = emscripten_get_now();
     const paint::SemanticChanges changes = semantics_.update(form());
-    if (changes.empty()) return;
     std::string out;
     for (const paint::Node& n : changes.changed) {
       if (!out.empty()) out += '\x1e';
@@ -99,7 +100,7 @@ class Window {
       if (!out.empty()) out += '\x1e';
       out += std::to_string(control) + "\x1f-";
     }
-    moxSemantics(slot_, out.c_str());
+    moxSemantics(slot_, out.c_str(), emscripten_get_now() - start);
   }
 
   Painter& painter_;

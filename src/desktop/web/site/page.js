@@ -11,9 +11,11 @@
   let program = null;
   let store = null;       // IndexedDB, or null when the browser gives the page no storage
   let saved = null;       // the stored save file's bytes, as last written
+  let unsaved = null;     // a save file the browser's storage refused, newer than `saved`
   let activeWindow = 0;   // the window keys go to
   let plannerShown = false;
   const notices = new Set();
+  const layerCost = [[], []];  // ms each update of a window's layer took (for benchmarks)
 
   function fail(text) {
     const m = $('message');
@@ -60,7 +62,7 @@
         return;
       }
       request.onupgradeneeded = function () { request.result.createObjectStore('files'); };
-      request.onsuccess = function () { resolve(request.result); };
+      request.onsuccess = function () { resolve(watchStore(request.result)); };
       request.onerror = function () { resolve(null); };
       request.onblocked = function () { resolve(null); };
     });
@@ -76,24 +78,50 @@
       }
     });
   }
+  // The browser may clear the page's storage while it is open (the user clears the site's data): the stock on
+  // screen stays, the next save stores it again.
+  let storeLost = false;
+  function watchStore(s) {
+    const lost = function () {
+      if (store !== s) return;
+      try { s.close(); } catch (e) { /* closed already */ }
+      store = null;
+      storeLost = true;
+      notice('浏览器清除了本页保存的数据。模拟器里的库存还在：点「保存」会重新存进浏览器，也可以点「导出存档」存成文件。');
+    };
+    s.onclose = lost;
+    s.onversionchange = lost;
+    return s;
+  }
   // Stores the file as one step: either the transaction completes and the new bytes are there, or the previous
-  // ones stay. Resolves true or false.
+  // ones stay. Resolves true or false; a failure says in the page why, and what to do.
   function writeStored(name, bytes) {
-    return new Promise(function (resolve) {
-      if (!store || holding === false) { resolve(false); return; }
-      try {
-        const t = store.transaction('files', 'readwrite');
-        t.objectStore('files').put(bytes, name);
-        t.oncomplete = function () {
-          if (name === SAVE) saved = bytes;
-          // Ask the browser not to clear the stock when it runs short of room (it may decline).
-          if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(function () {});
-          resolve(true);
+    const reopened = !store && storeLost ? openStore().then(function (s) { store = s; }) : Promise.resolve();
+    return reopened.then(function () {
+      return new Promise(function (resolve) {
+        const failed = function (error) {
+          if (error && error.name === 'QuotaExceededError') {
+            notice('浏览器给本页的存储空间满了，刚才的库存没能保存（之前保存的还在）。请点「导出存档」把现在的库存存成文件，再清理浏览器的空间。');
+          } else if (store && holding !== false) {
+            notice('库存没能写进浏览器的存储（之前保存的还在）。请点「导出存档」把现在的库存存成文件。');
+          }
+          resolve(false);
         };
-        t.onerror = t.onabort = function () { resolve(false); };
-      } catch (e) {
-        resolve(false);
-      }
+        if (!store || holding === false) { failed(null); return; }
+        try {
+          const t = store.transaction('files', 'readwrite');
+          t.objectStore('files').put(bytes, name);
+          t.oncomplete = function () {
+            if (name === SAVE) { saved = bytes; unsaved = null; }
+            // Ask the browser not to clear the stock when it runs short of room (it may decline).
+            if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(function () {});
+            resolve(true);
+          };
+          t.onerror = t.onabort = function () { failed(t.error); };
+        } catch (e) {
+          failed(e);
+        }
+      });
     });
   }
 
@@ -405,11 +433,11 @@
 
   // ---- the save file's buttons ----
   $('export-save').addEventListener('click', function () {
-    if (!saved) {
+    if (!unsaved && !saved) {
       messageBox('还没有存档可导出：先在模拟器里点「保存」。', '导出存档');
       return;
     }
-    download(SAVE, saved);
+    download(SAVE, unsaved || saved);
   });
   $('import-save').addEventListener('change', function () {
     const input = this;
@@ -466,7 +494,11 @@
     fatal: function (text) { fail('模拟器遇到无法继续的错误：' + text + ' 请刷新页面重新开始。'); },
     store: function (name, bytes) {
       if (holding === false) messageBox(ELSEWHERE, '保存');
-      return writeStored(name, bytes);
+      // A save file the browser would not keep is kept for 导出存档.
+      return writeStored(name, bytes).then(function (ok) {
+        if (!ok && name === SAVE) unsaved = bytes;
+        return ok;
+      });
     },
     download: download,
     pictureFailed: function (name) { notice('有图片没能显示（' + name + '），那里会空着。'); },
@@ -480,7 +512,12 @@
       else { activeWindow = 0; canvases[0].focus({preventScroll: true}); }
       pointerFocus = false;
     },
-    semantics: function (w, text) { layer.update(w, text); },
+    // What changed in a window for the layer, and how long the program took to find it.
+    semantics: function (w, text, ms) {
+      const start = performance.now();
+      if (text) layer.update(w, text);
+      layerCost[w].push(ms + performance.now() - start);
+    },
     // A banner said for screen readers (the same words again are said again).
     announce: function (text) {
       const said = $('said');
@@ -544,7 +581,7 @@
     }
     program._moxsim_prepare();
     saved = await stored;
-    if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
+    if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。要留住库存，先点「保存」，再点「导出存档」存成文件。');
     if (saved) {
       const where = program._malloc(Math.max(1, saved.length));
       program.HEAPU8.set(saved, where);
@@ -574,6 +611,8 @@
               firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0};
     },
     longest: function () { return program.moxRuntime.takeLongest(); },
+    // The times each update of a window's layer took since the last call, in ms.
+    layerCost: function (w) { return layerCost[w].splice(0); },
     // The controls of a window's keyboard ring, by index in its form.
     controls: function (w) { return keyboardControls(w).map(function (r) { return r.control; }); },
     // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
