@@ -148,11 +148,12 @@ std::vector<Node> semantics(const Form& form) {
       } else if (inGrid(i)) {
         n.role = Role::Cell;
         n.grid = c.parent;
-        // Rows and columns by place: the cells of one row share their top within half a cell.
+        // Rows and columns by place: the cells above in its column, and to the left in its row (within half a
+        // cell).
         for (int j = 0; j < form.size(); ++j) {
           const Control& o = form.at(j);
           if (j == i || !alike(o, c)) continue;
-          n.row += o.rect.y + o.rect.h / 2 < c.rect.y;
+          n.row += o.rect.y + o.rect.h / 2 < c.rect.y && std::abs(o.rect.x - c.rect.x) < c.rect.w / 2;
           n.column += o.rect.x + o.rect.w / 2 < c.rect.x && std::abs(o.rect.y - c.rect.y) < c.rect.h / 2;
         }
       } else {
