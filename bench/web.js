@@ -134,9 +134,13 @@ async function main() {
       await page.frames();
       const rate = (a1 - a0) / ((t1 - t0) / 1000);
       const held = await page.page.evaluate(() => window.moxsimPage.longest());
+      const layer = (await page.page.evaluate(() => window.moxsimPage.layerCost(0))).sort((a, b) => a - b);
       report('fast auto-run        ' + (supply ? 'with supply ' : 'from stock  ') + Math.round(rate) +
              ' attempts a second; longest tick ' + held.timer.toFixed(0) + ' ms (' + held.which + '), frame ' + held.frame.toFixed(0) +
              ' ms, thread busy ' + (await longest(page.page)).toFixed(0) + ' ms (goal 10000 a second)', rate >= 10000);
+      report('                     the main window\'s layer of elements: ' + layer.length + ' updates, median ' +
+             median(layer).toFixed(2) + ' ms, longest ' + layer[layer.length - 1].toFixed(2) + ' ms (goal 2 ms)',
+             layer[layer.length - 1] <= 2);
     }
     await page.close();
   } finally {

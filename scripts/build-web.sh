@@ -50,13 +50,38 @@ site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
 cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
-  src/desktop/web/site/page.css "$site/"
+  src/desktop/web/site/layer.js src/desktop/web/site/page.css "$site/"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-assets.bin build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
   "$site/"
+# The icons of the installed page: the program's own icon (its largest picture) at the sizes browsers ask for,
+# by Debian's Pillow (another python3 may come first on PATH).
+/usr/bin/python3 - assets/icon.ico "$site" <<'PY'
+import sys
+from PIL import Image
+icon = Image.open(sys.argv[1])
+icon.size = max(icon.info["sizes"])
+icon = icon.convert("RGBA")
+for size in (192, 512):
+    icon.resize((size, size), Image.LANCZOS).save(f"{sys.argv[2]}/icon-{size}.png", optimize=True)
+PY
+cp src/desktop/web/site/manifest.webmanifest "$site/"
 cp LICENSE "$site/LICENSE.txt"
 # The fonts' licence (SIL Open Font License 1.1) travels with the subsets.
 cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
-# Content-hashed names for what the page loads, and brotli and gzip copies beside each file, for a real host.
-/usr/bin/python3 tools/stamp_site.py "$site"  # Debian's python3-brotli (another python3 may come first on PATH)
+# Content-hashed names for what the page loads (by Debian's python3-brotli: another python3 may come first on PATH).
+/usr/bin/python3 tools/stamp_site.py stamp "$site" >build-web/stamped.txt
+stamped() { awk -v n="$1" '$1 == n { print $2; found = 1 } END { if (!found) print n }' build-web/stamped.txt; }
+# The service worker keeps what the page loads over the network, under a version that is a digest of those files.
+offline=(index.html)
+for f in boot.js page.js layer.js page.css moxsim.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
+         Serif-Regular.woff2 Serif-Bold.woff2 manifest.webmanifest icon-192.png icon-512.png; do
+  offline+=("$(stamped "$f")")
+done
+version=$(cd "$site" && cat "${offline[@]}" | sha256sum | cut -c1-16)
+files="'./'"
+for f in "${offline[@]}"; do files+=", '$f'"; done
+sed -e "s/@VERSION@/$version/" -e "s|@FILES@|$files|" src/desktop/web/site/sw.js >"$site/sw.js"
+# Brotli and gzip copies beside each file, for a host that sends them as they are.
+/usr/bin/python3 tools/stamp_site.py compress "$site"
 (cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)
 echo "dist/moxsim-web/ and dist/moxsim-web.zip"

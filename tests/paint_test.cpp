@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app_fixture.h"
+#include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
 
 namespace mox::paint {
@@ -383,6 +384,78 @@ TEST(PlannerWindow, ChartAndRecordAreDrawnFromDataAndListsScrollAndChange) {
   EXPECT_EQ(form.get("计算状态标签").caption, "计算中…");
   program.app().settle();
   EXPECT_EQ(form.get("计算状态标签").caption, "");
+}
+
+// What a screen reader is told: every control a click reaches, named as shown; cells by item and count.
+const Node* nodeOf(const std::vector<Node>& nodes, const Form& form, std::string_view name) {
+  for (const Node& n : nodes) {
+    if (n.control == form.indexOf(name)) return &n;
+  }
+  return nullptr;
+}
+
+void expectEveryClickableNamed(const Form& form) {
+  const std::vector<Node> nodes = semantics(form);
+  for (int i = 0; i < form.size(); ++i) {
+    const Control& c = form.at(i);
+    const bool acts = c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
+    if (!acts || !form.reachable(i) || !catchesPointer(c)) continue;
+    const Rect r = visibleRect(form, i);
+    if (empty(r) || hitTest(form, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
+    const Node* n = nodeOf(nodes, form, c.name);
+    ASSERT_NE(n, nullptr) << c.name;
+    EXPECT_FALSE(n->name.empty()) << c.name;
+    EXPECT_NE(n->role, Role::Text) << c.name;
+    EXPECT_FALSE(n->disabled) << c.name;
+  }
+}
+
+TEST(Semantics, NamesEveryControlAClickReachesAndFollowsTheStock) {
+  moxtest::Program p;
+  p.withStock({2, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  p.start();
+  Form& form = p.form();
+  expectEveryClickableNamed(form);
+  std::vector<Node> nodes = semantics(form);
+  const Node* chips = nodeOf(nodes, form, "a01");
+  ASSERT_NE(chips, nullptr);
+  EXPECT_EQ(chips->name, "+0 芯片，2 个");
+  EXPECT_EQ(chips->role, Role::Cell);
+  EXPECT_EQ(chips->grid, form.indexOf("图片框2"));
+  EXPECT_EQ(nodeOf(nodes, form, "a02")->name, "大晶体，5 个");
+  EXPECT_EQ(nodeOf(nodes, form, "a36")->name, "空");
+  EXPECT_EQ(nodeOf(nodes, form, "a08")->row, 1);
+  EXPECT_EQ(nodeOf(nodes, form, "a08")->column, 1);
+  EXPECT_EQ(nodeOf(nodes, form, "n1"), nullptr);  // the count is part of its cell
+  EXPECT_EQ(nodeOf(nodes, form, "选择框1")->role, Role::CheckBox);
+  EXPECT_EQ(nodeOf(nodes, form, "组合框1")->items.size(), 5u);
+
+  // Only what changed is reported: the chip's cell and the slot it went to.
+  SemanticTracker tracker;
+  tracker.update(form);
+  EXPECT_TRUE(tracker.update(form).empty());
+  p.click("a01");
+  const SemanticChanges changes = tracker.update(form);
+  std::vector<std::string> names;
+  for (const Node& n : changes.changed) names.push_back(form.at(n.control).name + " " + n.name);
+  EXPECT_NE(std::find(names.begin(), names.end(), "a01 +0 芯片，1 个"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "芯片位 +0 芯片"), names.end());
+
+  // A help panel covers the bag: its cells go, the panel's close areas come, named.
+  p.click("图形按钮4");
+  nodes = semantics(form);
+  EXPECT_EQ(nodeOf(nodes, form, "a01"), nullptr);
+  EXPECT_EQ(nodeOf(nodes, form, "关闭说明1")->name, "关闭");
+
+  // The planner: its drop-downs named by their labels, its figures as text.
+  p.press("关闭说明1");
+  p.click("规划按钮");
+  Form& planner = p.app().plannerForm();
+  expectEveryClickableNamed(planner);
+  nodes = semantics(planner);
+  EXPECT_EQ(nodeOf(nodes, planner, "目标等级")->name, "目标等级");
+  EXPECT_EQ(nodeOf(nodes, planner, "强化几率标签")->name, planner.get("强化几率标签").caption);
+  EXPECT_EQ(nodeOf(nodes, planner, "几率框")->role, Role::Heading);
 }
 
 }  // namespace

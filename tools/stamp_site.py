@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Readies the built site for a real host.
 
-    tools/stamp_site.py SITE
+    tools/stamp_site.py stamp SITE       prints each renamed file's old and new name, a pair a line
+    tools/stamp_site.py compress SITE
 
-1. Names each file the page loads over the network by its content: moxsim.wasm becomes moxsim.<hash>.wasm, and
+1. stamp names each file the page loads over the network by its content: moxsim.wasm becomes moxsim.<hash>.wasm, and
    every reference in the site's texts follows. A host may keep such a file for a year, since a new build gives it
    a new name; index.html, the service worker, the manifest and the files of a page opened from a file keep their
    names.
-2. Writes a brotli (.br) and a gzip (.gz) copy beside every file that compression makes smaller, for a host that
+2. compress writes a brotli (.br) and a gzip (.gz) copy beside every file that compression makes smaller, for a host that
    sends precompressed files (packaging/web/nginx.conf).
 """
 import gzip
@@ -22,7 +23,7 @@ import brotli
 # them, and are stamped after their references are.
 STAMPED_BINARY = ["moxsim.wasm", "moxsim-assets.bin", "Sans-Regular.woff2", "Sans-Bold.woff2",
                   "Serif-Regular.woff2", "Serif-Bold.woff2"]
-STAMPED_TEXT = ["moxsim.js", "boot.js", "page.js", "page.css"]
+STAMPED_TEXT = ["moxsim.js", "boot.js", "page.js", "layer.js", "page.css"]
 TEXT_SUFFIXES = {".html", ".js", ".css", ".json", ".webmanifest", ".txt", ".svg"}
 # Already compressed: a copy would gain nothing.
 PACKED_SUFFIXES = {".woff2", ".png", ".jpg", ".jpeg", ".webp", ".avif", ".zip", ".br", ".gz"}
@@ -93,11 +94,14 @@ def compress(site):
 
 
 def main():
-    if len(sys.argv) != 2 or not Path(sys.argv[1], "index.html").is_file():
-        raise SystemExit("usage: stamp_site.py SITE (a folder holding index.html)")
-    site = Path(sys.argv[1])
-    stamp(site)
-    compress(site)
+    if len(sys.argv) != 3 or sys.argv[1] not in ("stamp", "compress") or not Path(sys.argv[2], "index.html").is_file():
+        raise SystemExit("usage: stamp_site.py stamp|compress SITE (a folder holding index.html)")
+    site = Path(sys.argv[2])
+    if sys.argv[1] == "stamp":
+        for old, new in stamp(site).items():
+            print(old, new)
+    else:
+        compress(site)
 
 
 if __name__ == "__main__":

@@ -71,6 +71,7 @@ struct Control {
   bool disabled = false;
   std::string tag;
   std::string caption;  // UTF-8, for display
+  std::string spoken;   // what a screen reader calls a control that shows no text of its own (an area of a picture)
   uint32_t textColour = rgb(0, 0, 0);
   std::optional<uint32_t> backColour;  // none: nothing is painted behind the text
   Font font;

@@ -270,14 +270,14 @@ WindowLayout buildMain() {
   // Help panels, above everything else.
   rows.push_back({.name = "强化说明", .rect = {199, 82, 522, 483}, .visible = false, .picture = "help_enhance"});
   rows.push_back({.name = "关闭说明1", .kind = Kind::TransparentLabel, .parent = "强化说明", .rect = {487, 8, 24, 32},
-                  .visible = false, .hand = true, .onLeftDown = "hideEnhanceHelp"});
+                  .visible = false, .hand = true, .onLeftDown = "hideEnhanceHelp", .spoken = "关闭"});
   rows.push_back({.name = "关闭说明2", .kind = Kind::TransparentLabel, .parent = "强化说明", .rect = {216, 432, 88, 40},
-                  .visible = false, .hand = true, .onLeftDown = "hideEnhanceHelp"});
+                  .visible = false, .hand = true, .onLeftDown = "hideEnhanceHelp", .spoken = "确定"});
   rows.push_back({.name = "强化说明1", .rect = {200, 82, 520, 481}, .visible = false, .picture = "help_synth"});
   rows.push_back({.name = "关闭合成说明2", .kind = Kind::TransparentLabel, .parent = "强化说明1", .rect = {480, 5, 32, 24},
-                  .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp"});
+                  .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp", .spoken = "关闭"});
   rows.push_back({.name = "关闭合成说明1", .kind = Kind::TransparentLabel, .parent = "强化说明1", .rect = {216, 429, 88, 40},
-                  .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp"});
+                  .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp", .spoken = "确定"});
 
   // The banner's slide timer.
   rows.push_back({.name = "时钟1", .kind = Kind::Timer, .onTick = "bannerTick"});
@@ -465,6 +465,7 @@ void buildForm(const WindowLayout& layout, Form& form) {
     c.disabled = !r.enabled;
     c.tag = r.tag;
     c.caption = r.caption;
+    c.spoken = r.spoken;
     c.textColour = r.textColour;
     c.backColour = r.backColour;
     c.font = r.font;

@@ -38,6 +38,7 @@ struct ControlRow {
   const char* onLeftDown = "";
   const char* onTick = "";
   const char* onChange = "";
+  const char* spoken = "";  // Control::spoken
 };
 
 struct WindowLayout {

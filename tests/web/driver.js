@@ -9,7 +9,8 @@ const zlib = require('zlib');
 const puppeteer = require('puppeteer-core');
 
 const TYPES = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
-               '.wasm': 'application/wasm', '.txt': 'text/plain; charset=utf-8'};
+               '.wasm': 'application/wasm', '.txt': 'text/plain; charset=utf-8', '.png': 'image/png',
+               '.webmanifest': 'application/manifest+json'};
 
 // A static host for `root` on 127.0.0.1, gzip-compressing what the browser accepts compressed, as hosts do.
 // `sent` counts the bytes each path put on the wire. With `cache`, browsers may keep what it sends for an hour.
@@ -226,6 +227,66 @@ class Player {
       }
       return {sameSize: true, differing, total};
     }, id, png.toString('base64'), masks);
+  }
+
+  // ---- the page as a screen reader finds it: the accessibility tree over the layer of elements ----
+  async cdp() {
+    if (!this.session) this.session = await this.page.createCDPSession();
+    return this.session;
+  }
+
+  // The first element of that role and name in the accessibility tree (reading order), as a DOM object id.
+  async layerNode(role, name) {
+    const cdp = await this.cdp();
+    const {root} = await cdp.send('DOM.getDocument', {depth: 0});
+    const {nodes} = await cdp.send('Accessibility.queryAXTree', {backendNodeId: root.backendNodeId,
+                                                                   accessibleName: name, role});
+    const n = nodes.find((x) => !x.ignored && x.backendDOMNodeId);
+    if (!n) throw new Error('the accessibility tree has no ' + role + ' named ' + name);
+    return (await cdp.send('DOM.resolveNode', {backendNodeId: n.backendDOMNodeId})).object.objectId;
+  }
+
+  async hasNode(role, name) {
+    try {
+      await this.layerNode(role, name);
+      return true;
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // Activates it as a screen reader does (its click), or chooses an option of a combobox.
+  async press(role, name, option) {
+    const objectId = await this.layerNode(role, name);
+    await (await this.cdp()).send('Runtime.callFunctionOn', {objectId, arguments: [{value: option}],
+      functionDeclaration: `function (option) {
+        if (option === undefined) { this.click(); return; }
+        this.selectedIndex = Array.from(this.options).findIndex((o) => o.text === option);
+        this.dispatchEvent(new Event('change', {bubbles: true}));
+      }`});
+    await this.frames();
+  }
+
+  // Every control a click reaches in a window (the keyboard's ring) as the accessibility tree gives it:
+  // [{control, role, name, ignored}], from Accessibility.getFullAXTree.
+  async axControls(w) {
+    const cdp = await this.cdp();
+    const controls = await this.page.evaluate((w) => window.moxsimPage.controls(w), w);
+    const {root} = await cdp.send('DOM.getDocument', {depth: -1});
+    const byId = new Map();
+    const walk = (n) => {
+      const a = n.attributes || [];
+      for (let i = 0; i < a.length; i += 2) if (a[i] === 'id') byId.set(a[i + 1], n.backendNodeId);
+      (n.children || []).forEach(walk);
+    };
+    walk(root);
+    const {nodes} = await cdp.send('Accessibility.getFullAXTree');
+    const byBackend = new Map(nodes.filter((n) => n.backendDOMNodeId).map((n) => [n.backendDOMNodeId, n]));
+    return controls.map((control) => {
+      const n = byBackend.get(byId.get('mox-' + w + '-' + control));
+      return {control, role: n && n.role ? n.role.value : '', name: n && n.name ? n.name.value : '',
+              ignored: !n || n.ignored};
+    });
   }
 
   async close() {

@@ -22,6 +22,8 @@ const PIXEL_SHARE = 0.002;
 // What depends on the auto-run's draws or the clock in the planner window: the odds of the bench left behind,
 // the run's status and money, the record, the luck, the chart and the export's message.
 const RECORD = 410;  // the top of the planner's record box
+// The roles of the controls a click reaches, in the accessibility tree.
+const ROLES = ['button', 'checkbox', 'combobox', 'gridcell'];
 const PLANNER_MASKS = [[10, 20, 432, 84], [456 + 106, 300 + 18, 328, 44], [456 + 8, RECORD + 18, 420, 164],
   [10, 574 + 16, 432, 44], [8, 288, 436, 262], [456 + 100, RECORD + 186, 330, 36], [456, RECORD, 436, 18]];
 
@@ -75,9 +77,23 @@ async function main() {
     await p.rest();
     await golden(p, 'main-1x-imported', 'moxsim-main');
 
+    // The layer over the canvas as a screen reader finds it: every control of the keyboard's ring named with its
+    // role, the bag a grid of cells named by item and count.
+    const unnamed = (controls) => controls.filter((c) => c.ignored || !c.name || !ROLES.includes(c.role))
+      .map((c) => c.control + ':' + c.role + ':' + c.name);
+    const mainControls = await p.axControls(0);
+    check(mainControls.length >= 25 && unnamed(mainControls).length === 0,
+          'the accessibility tree names all ' + mainControls.length + ' controls of the main window with their ' +
+          'roles ' + unnamed(mainControls).join(' '));
+    check(await p.hasNode('gridcell', '+0 芯片，1 个') && await p.hasNode('gridcell', '大晶体，5 个') &&
+          await p.hasNode('gridcell', '空') && await p.hasNode('checkbox', '达人强化成功率加成'),
+          'cells are named by item and count, empty ones as empty');
+
     // The chip and two big crystals on the bench: 100 %; enhance; the banner comes and goes.
     for (let i = 0; i < 3; ++i) await p.click('a01');
     check((await p.caption('标签2')) === '100%', 'the bench shows 100 % (' + await p.caption('标签2') + ')');
+    check(await p.hasNode('gridcell', '大晶体，3 个') && !(await p.hasNode('gridcell', '大晶体，5 个')),
+          'a cell\'s name follows the stock');
     await p.click('图形按钮1');
     check(await p.state('audio') === 'running' && (await p.state('sounds')) > 0,
           'sound runs after the first click: ' + await p.state('sounds') + ' played');
@@ -119,16 +135,23 @@ async function main() {
     await p.importFile(exportFile, true);
     check((await p.caption('n1')) === '1' && (await p.caption('n2')) === '3', 'the export loads back the same stock');
 
-    // A write the browser refuses: the failure box, and the previous copy stays.
+    // A write the browser refuses (its storage is full): the failure box, the previous copy stays, and the page
+    // keeps the newer stock for 导出存档.
     await p.page.evaluate(() => {
       IDBObjectStore.prototype.put = function () { throw new DOMException('full', 'QuotaExceededError'); };
     });
-    await p.click('a01');
+    await p.click('图形按钮2');
+    await p.click('图形按钮3');
     await p.click('保存数据');
     await p.waitFor(async () => (await p.boxText()) !== '', 3000);
     check((await p.boxText()).includes('数据保存失败'), 'a failed save shows the failure box: ' + await p.boxText());
     await p.closeBox();
     check(decodeSave(await p.stored()) === expected, 'a failed save keeps the previous copy');
+    // The page says the storage is full and 导出存档 gives the stock that could not be stored.
+    const kept = await p.download('#export-save', 'MOXdata');
+    const full = await p.page.$eval('#notice', (n) => n.textContent);
+    check(full.includes('存储空间满了') && kept && decodeSave(kept) !== expected && decodeSave(kept).length > 20,
+          'a full storage is said, and the export keeps the newer stock: ' + (kept && decodeSave(kept)));
     await p.reload();
 
     // The planner: the chip +1 and the three crystals on the bench, then a fast auto-run with auto-supply to +5.
@@ -138,6 +161,12 @@ async function main() {
     await p.waitFor(async () => (await p.caption('计算状态标签')) === '', 5000);
     await p.rest();
     await golden(p, 'planner-1x', 'moxsim-planner', [[456 + 8, RECORD + 18, 420, 164]]);
+    const plannerControls = await p.axControls(1);
+    const figures = await p.page.$eval('#planner-window .layer', (l) => l.textContent);
+    check(plannerControls.length >= 8 && unnamed(plannerControls).length === 0 &&
+          figures.includes(await p.caption('期望花费标签')) && figures.includes(await p.caption('强化几率标签')),
+          'the planner\'s ' + plannerControls.length + ' controls are named with their roles, its figures read ' +
+          'as text ' + unnamed(plannerControls).join(' '));
     await p.click('快速');
     await p.click('自动补给');
     await p.click('自动强化按钮');
@@ -185,27 +214,37 @@ async function main() {
     await kb.page.focus('#import-save');
     await kb.page.keyboard.press('Tab');
     const plan = await kb.describe('规划按钮');
-    const ringOn = () => kb.page.$eval('.focus-ring', (r, d) => {
+    const ringOn = (at) => kb.page.$eval('.focus-ring', (r, d) => {
       const c = document.getElementById('moxsim-main');
       return !r.hidden && Math.abs(r.offsetLeft + 2 - c.offsetLeft - d.x * d.fit) < 1 &&
              Math.abs(r.offsetTop + 2 - c.offsetTop - d.y * d.fit) < 1;
-    }, plan);
+    }, at || plan);
     let tabs = 0;
     while (!(await ringOn()) && tabs < 120) {
       await kb.page.keyboard.press('Tab');
       ++tabs;
     }
+    const focused = () => kb.page.evaluate(() => document.activeElement.getAttribute('role') ||
+                                                  document.activeElement.tagName.toLowerCase() + ':' +
+                                                  document.activeElement.textContent);
+    check(await focused() === 'button:规划', 'the keyboard\'s focus follows the ring onto the layer: ' + await focused());
     await kb.page.keyboard.press('Enter');
     await kb.frames();
     check(await kb.state('planner'), 'Tab (' + tabs + ' times) and Enter reach 规划 and open the planner');
     await kb.page.keyboard.press('Escape');
     await kb.frames();
     check(!(await kb.state('planner')), 'Esc from the keyboard hides it again');
+    // A screen reader moving its focus onto an element takes the ring there.
+    await (await kb.cdp()).send('Runtime.callFunctionOn', {objectId: await kb.layerNode('button', '保存'),
+                                                           functionDeclaration: 'function () { this.focus(); }'});
+    check(await ringOn(await kb.describe("保存数据")), 'the ring follows the focus of a screen reader');
     await kb.close();
 
     // Errors the page can meet: each says so in the page, and what can still run runs.
     const broken = async (what, prepare, expectReady) => {
       const page = await browser.newPage();
+      // What the service worker keeps would hide a failing network.
+      await page.setBypassServiceWorker(true);
       await prepare(page);
       await page.goto(server.url);
       await page.waitForFunction(() => document.documentElement.dataset.moxsim === 'ready' ||
@@ -243,10 +282,72 @@ async function main() {
     const tree = JSON.stringify(await p4.page.accessibility.snapshot({interestingOnly: true}));
     check(tree.includes('"name":"导出存档"') && tree.includes('"name":"导入存档"'),
           'a screen reader finds 导出存档 and 导入存档');
+
+    // The simulator through the layer's elements alone, as a screen reader clicks and chooses: top up, buy a chip
+    // and a crystal, lay both on the bench, enhance; the banner is said. (The stock saved above is there too.)
+    await p4.press('combobox', '10元', '50元');
+    await p4.press('button', '充值');
+    await p4.press('button', '购买');
+    await p4.press('combobox', '0级芯片（10Q币）', '小能量晶体（2.5Q币）');
+    await p4.press('button', '购买');
+    await p4.press('gridcell', '+0 芯片，1 个');
+    await p4.press('gridcell', '小晶体，1 个');
+    await p4.press('button', '强化');
+    await p4.waitFor(async () => (await p4.page.$eval('#said', (s) => s.textContent)) !== '', 2000);
+    const said = await p4.page.$eval('#said', (s) => s.textContent);
+    check(!(await p4.hasNode('gridcell', '小晶体，1 个')) && said.startsWith('芯片升级'),
+          'top-up, purchases, the bench and an enhancement through the layer alone; said: ' + said);
     await p4.page.focus('#export-save');
     await p4.page.keyboard.press('Tab');
     check(await p4.page.evaluate(() => document.activeElement.id) === 'import-save', 'Tab goes from export to import');
+
+    // A second tab while this one works on the stock: it says so, and its save cannot replace the stock this one
+    // stores after it opened; when this tab closes, the other takes the stock over with this tab's chip in it.
+    const tab = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    const bar = () => tab.page.$eval('#tabs', (t) => (t.hidden ? '' : t.textContent));
+    check((await bar()).includes('另一个标签页'), 'the second tab says another works on the stock: ' + await bar());
+    const prior = decodeSave(await p4.stored());
+    await p4.press('button', '保存');
+    await p4.waitFor(async () => decodeSave(await p4.stored()) !== prior, 3000);
+    const first = decodeSave(await p4.stored());
+    await tab.click('保存数据');
+    await tab.waitFor(async () => (await tab.boxText()) !== '', 3000);
+    check((await tab.boxText()).includes('另一个标签页') && decodeSave(await tab.stored()) === first,
+          'the second tab\'s save leaves the first tab\'s stock alone (' + first + '): ' + await tab.boxText());
+    await tab.closeBox();
+    const handed = tab.page.waitForNavigation();
     await p4.close();
+    await handed;
+    await tab.ready();
+    check(await bar() === '' && (await tab.caption('n1')) !== '', 'closing the first tab hands the stock to the other');
+
+    // The browser clears the site's data while the page is open: the page says so, and the next save stores the
+    // stock again.
+    await tab.page.evaluate(() => { indexedDB.deleteDatabase('moxsim'); });
+    await tab.waitFor(async () => (await tab.page.$eval('#notice', (n) => n.textContent)).includes('清除'), 3000);
+    await tab.click('保存数据');
+    await tab.waitFor(async () => decodeSave(await tab.stored()) === first, 3000);
+    check(decodeSave(await tab.stored()) === first, 'storage cleared while open: said, and saved again: ' +
+          await tab.page.$eval('#notice', (n) => n.textContent));
+
+    // Offline: after the visits above, the service worker has the site; with the network gone a reload reaches
+    // the first frame and saves. The page can be installed.
+    const cdp = await tab.cdp();
+    await tab.page.evaluate(() => navigator.serviceWorker.ready);
+    const {installabilityErrors} = await cdp.send('Page.getInstallabilityErrors');
+    check(installabilityErrors.length === 0, 'the page can be installed ' + JSON.stringify(installabilityErrors));
+    await cdp.send('Network.enable');
+    await cdp.send('Network.emulateNetworkConditions', {offline: true, latency: 0, downloadThroughput: -1,
+                                                        uploadThroughput: -1});
+    await tab.reload();
+    await tab.page.evaluate(() => document.getElementById('said').textContent = '');
+    await tab.click('保存数据');
+    await tab.waitFor(async () => (await tab.page.$eval('#said', (s) => s.textContent)) !== '', 3000);
+    check(await tab.page.$eval('#said', (s) => s.textContent) === '数据保存成功！',
+          'offline, a reload reaches the first frame and saves');
+    await cdp.send('Network.emulateNetworkConditions', {offline: false, latency: 0, downloadThroughput: -1,
+                                                        uploadThroughput: -1});
+    await tab.close();
 
     // Opened from a file: the page runs the program from its single-file script.
     const p3 = await Player.open(browser, 'file://' + path.join(site, 'index.html'),

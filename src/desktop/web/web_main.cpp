@@ -20,6 +20,7 @@
 #include "runtime/headless_platform.h"
 #include "sim/simulator.h"
 #include "ui/app.h"
+#include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
 #include "ui/planner_window.h"
 
@@ -37,6 +38,10 @@ EM_JS(void, moxWindowSize, (int window, int width, int height, const char* title
   Module.moxRuntime.windowSize(window, width, height, UTF8ToString(title));
 });
 EM_JS(void, moxRequestFrame, (), { Module.moxRuntime.requestFrame(); });
+EM_JS(void, moxSemantics, (int window, const char* changes, double ms), {
+  Module.moxPage.semantics(window, UTF8ToString(changes), ms);
+});
+EM_JS(void, moxAnnounce, (const char* text), { Module.moxPage.announce(UTF8ToString(text)); });
 EM_JS(void, moxPrefetch, (const char* names), { Module.moxRuntime.prefetch(UTF8ToString(names)); });
 EM_JS(void, moxCanvasSize, (int window, int width, int height, double factor), {
   Module.moxRuntime.canvasSize(window, width, height, factor);
@@ -70,12 +75,37 @@ class Window {
       painter_.present(slot_, r);
       painter_.execute({slot_, true}, view_.paintTop(r));
     }
+    if (!damage.empty()) tellSemantics();
     return !damage.empty();
   }
 
  private:
+  // What changed for a screen reader, after a frame that presented something (nothing changes at rest), as
+  // nodes joined by \x1e, their fields (a list's items last) by \x1f; a removed node is its control and "-". The
+  // page is told how long finding it took, for the benchmark.
+  void tellSemantics() {
+    const double start = emscripten_get_now();
+    const paint::SemanticChanges changes = semantics_.update(form());
+    std::string out;
+    for (const paint::Node& n : changes.changed) {
+      if (!out.empty()) out += '\x1e';
+      for (int v : {n.control, static_cast<int>(n.role), n.rect.x, n.rect.y, n.rect.w, n.rect.h, int(n.disabled),
+                    int(n.checked), n.selection, n.grid, n.row, n.column}) {
+        out += std::to_string(v) + '\x1f';
+      }
+      out += n.name;
+      for (const std::string& item : n.items) out += '\x1f' + item;
+    }
+    for (int control : changes.removed) {
+      if (!out.empty()) out += '\x1e';
+      out += std::to_string(control) + "\x1f-";
+    }
+    moxSemantics(slot_, out.c_str(), emscripten_get_now() - start);
+  }
+
   Painter& painter_;
   paint::View view_;
+  paint::SemanticTracker semantics_;
   int slot_;
 };
 
@@ -142,7 +172,7 @@ class Page {
     return "-1 0 0 0 0 0 ";
   }
 
-  // The controls a keyboard can reach in a window, in creation order, as "x y width height" in layout pixels
+  // The controls a keyboard can reach in a window, in creation order, as "control x y width height" in layout pixels
   // joined by ';': shown and enabled, with something to do on a click (a handler, a drop-down, a check box), and
   // on top at their middle, where the page clicks them for the keyboard.
   std::string keyboardControls(int slot) {
@@ -157,9 +187,16 @@ class Page {
       const Rect r = paint::visibleRect(f, i);
       if (paint::empty(r) || paint::hitTest(f, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
       if (!out.empty()) out += ';';
-      out += std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+      out += std::to_string(i) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
     }
     return out;
+  }
+
+  void choose(int slot, int control, int item) {
+    Window* w = window(slot);
+    if (!w) return;
+    w->view().choose(control, item);
+    afterEvents();
   }
 
   void closePlanner() {
@@ -210,7 +247,12 @@ class Page {
     Form& banner = app_.bannerForm();
     banner.takeFullRedraw();
     banner.takeDirty();
-    bool drawn = main_.update(paint::overlayOf(banner, main_.form()));
+    const std::optional<paint::Overlay> overlay = paint::overlayOf(banner, main_.form());
+    // A banner that comes is said as well as shown.
+    const std::string shown = overlay ? overlay->picture : std::string();
+    if (shown != banner_ && !shown.empty()) moxAnnounce(std::string(paint::pictureText(shown)).c_str());
+    banner_ = shown;
+    bool drawn = main_.update(overlay);
     if (plannerShown_) drawn = planner_.update(std::nullopt) || drawn;
     return drawn;
   }
@@ -247,6 +289,7 @@ class Page {
   Window main_;
   Window planner_;
   bool plannerShown_ = false;
+  std::string banner_;  // the banner's picture in the last frame
 };
 
 WebPlatform gPlatform;
@@ -344,6 +387,11 @@ EMSCRIPTEN_KEEPALIVE void moxsim_timer(int window, int control, double generatio
 EMSCRIPTEN_KEEPALIVE void moxsim_write_done(int id, int ok) {
   gPlatform.writeDone(id, ok != 0);
   if (gPage) gPage->refresh();
+}
+
+// An item of a window's drop-down chosen from the page's layer of elements (its select).
+EMSCRIPTEN_KEEPALIVE void moxsim_choose(int window, int control, int item) {
+  if (gPage) gPage->choose(window, control, item);
 }
 
 EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {

@@ -88,6 +88,9 @@ class Pointer {
   void leave();
   // Handlers may hide or disable what the pointer is over: look again at the last position.
   void refresh();
+  // An item of a drop-down chosen as the open list chooses it (a screen reader's choice); the same item again
+  // does nothing.
+  void choose(int list, int item);
 
   int hover() const { return hover_; }
   int pressed() const { return pressed_; }
@@ -110,7 +113,6 @@ class Pointer {
   void setPressed(int index);
   void openPopup(int list);
   void closePopup();
-  void choose(int list, int item);
   void highlight(int item);
   void damage(int index);
 

@@ -34,6 +34,13 @@ InputResult View::handle(const InputEvent& event) {
   return out;
 }
 
+void View::choose(int list, int item) {
+  if (list < 0 || list >= form_.size() || form_.at(list).kind != Kind::DropDown || !form_.reachable(list)) return;
+  if (item < 0 || item >= static_cast<int>(form_.at(list).items.size())) return;
+  pointer_.choose(list, item);
+  pointer_.refresh();
+}
+
 std::vector<TimerChange> View::takeTimerChanges() {
   std::vector<TimerChange> out;
   if (!timersKnown_) {

@@ -38,6 +38,8 @@ class View {
   // Every event, timer ticks and close requests included. A tick runs its timer's handler unless the timer was
   // restarted or stopped since; an Esc nothing else used closes a window whose form says so.
   InputResult handle(const InputEvent& event);
+  // An item of a drop-down chosen without its list (Pointer::choose); nothing for a control out of reach.
+  void choose(int list, int item);
 
   // Timers started, restarted or stopped by the logic since the last call (all running ones at the first).
   std::vector<TimerChange> takeTimerChanges();

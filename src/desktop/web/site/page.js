@@ -11,9 +11,12 @@
   let program = null;
   let store = null;       // IndexedDB, or null when the browser gives the page no storage
   let saved = null;       // the stored save file's bytes, as last written
+  let unsaved = null;     // a save file the browser's storage refused, newer than `saved`
   let activeWindow = 0;   // the window keys go to
   let plannerShown = false;
   const notices = new Set();
+  const layerCost = [[], []];  // ms each update of a window's layer took (for benchmarks)
+  let layerWaiting = [];        // the layer's updates until the first frame is shown, then null
 
   function fail(text) {
     const m = $('message');
@@ -60,7 +63,7 @@
         return;
       }
       request.onupgradeneeded = function () { request.result.createObjectStore('files'); };
-      request.onsuccess = function () { resolve(request.result); };
+      request.onsuccess = function () { resolve(watchStore(request.result)); };
       request.onerror = function () { resolve(null); };
       request.onblocked = function () { resolve(null); };
     });
@@ -76,26 +79,99 @@
       }
     });
   }
+  // The browser may clear the page's storage while it is open (the user clears the site's data): the stock on
+  // screen stays, the next save stores it again.
+  let storeLost = false;
+  function watchStore(s) {
+    const lost = function () {
+      if (store !== s) return;
+      try { s.close(); } catch (e) { /* closed already */ }
+      store = null;
+      storeLost = true;
+      notice('浏览器清除了本页保存的数据。模拟器里的库存还在：点「保存」会重新存进浏览器，也可以点「导出存档」存成文件。');
+    };
+    s.onclose = lost;
+    s.onversionchange = lost;
+    return s;
+  }
   // Stores the file as one step: either the transaction completes and the new bytes are there, or the previous
-  // ones stay. Resolves true or false.
+  // ones stay. Resolves true or false; a failure says in the page why, and what to do.
   function writeStored(name, bytes) {
-    return new Promise(function (resolve) {
-      if (!store) { resolve(false); return; }
-      try {
-        const t = store.transaction('files', 'readwrite');
-        t.objectStore('files').put(bytes, name);
-        t.oncomplete = function () {
-          if (name === SAVE) saved = bytes;
-          // Ask the browser not to clear the stock when it runs short of room (it may decline).
-          if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(function () {});
-          resolve(true);
+    const reopened = !store && storeLost ? openStore().then(function (s) { store = s; }) : Promise.resolve();
+    return reopened.then(function () {
+      return new Promise(function (resolve) {
+        const failed = function (error) {
+          if (error && error.name === 'QuotaExceededError') {
+            notice('浏览器给本页的存储空间满了，刚才的库存没能保存（之前保存的还在）。请点「导出存档」把现在的库存存成文件，再清理浏览器的空间。');
+          } else if (store && holding !== false) {
+            notice('库存没能写进浏览器的存储（之前保存的还在）。请点「导出存档」把现在的库存存成文件。');
+          }
+          resolve(false);
         };
-        t.onerror = t.onabort = function () { resolve(false); };
-      } catch (e) {
-        resolve(false);
-      }
+        if (!store || holding === false) { failed(null); return; }
+        try {
+          const t = store.transaction('files', 'readwrite');
+          t.objectStore('files').put(bytes, name);
+          t.oncomplete = function () {
+            if (name === SAVE) { saved = bytes; unsaved = null; }
+            // Ask the browser not to clear the stock when it runs short of room (it may decline).
+            if (navigator.storage && navigator.storage.persist) navigator.storage.persist().catch(function () {});
+            resolve(true);
+          };
+          t.onerror = t.onabort = function () { failed(t.error); };
+        } catch (e) {
+          failed(e);
+        }
+      });
     });
   }
+
+  // ---- one stock across tabs: one tab works on it at a time (a Web Lock the browser frees when the tab closes or
+  // crashes); another says so and offers to take over, which loads the newest stored stock. A tab that waits
+  // takes over by itself when the working one closes. ----
+  const LOCK = 'moxsim-stock';
+  const TAKE = 'moxsim-take-over';  // sessionStorage: this tab asked to take over and reloads to do it
+  let holding = null;  // true: this tab works on the stock; false: another does; null: the browser has no locks
+  function stockElsewhere(text) {
+    holding = false;
+    $('tabs-text').textContent = text;
+    $('tabs').hidden = false;
+  }
+  function holdStock() {
+    if (!navigator.locks || !navigator.locks.request) return Promise.resolve();
+    let steal = false;
+    try {
+      steal = sessionStorage.getItem(TAKE) === '1';
+      sessionStorage.removeItem(TAKE);
+    } catch (e) { /* no session storage: ask as any tab */ }
+    const forever = new Promise(function () {});  // a lock is held for as long as the page lives
+    return new Promise(function (resolve) {
+      // A tab that reloads may find its previous page still holding the lock for a moment: it waits a little.
+      const wait = new AbortController();
+      const timer = setTimeout(function () { wait.abort(); }, 300);
+      navigator.locks.request(LOCK, steal ? {steal: true} : {signal: wait.signal}, function () {
+        clearTimeout(timer);
+        holding = true;
+        resolve();
+        return forever;
+      }).catch(function () {
+        if (holding) {
+          stockElsewhere('库存已交给另一个标签页使用：这里的改动不再保存。要回到这里，点「在这里使用」，会载入最新保存的库存。');
+          return;
+        }
+        stockElsewhere('库存正在另一个标签页里使用：这里可以看、可以试，但改动不会保存。要在这里继续，点「在这里使用」，会载入最新保存的库存，那边就不再保存。');
+        resolve();
+        // When that tab closes, this one takes over with the stock it left.
+        navigator.locks.request(LOCK, function () { takeOver(); return forever; }).catch(function () {});
+      });
+    });
+  }
+  function takeOver() {
+    try { sessionStorage.setItem(TAKE, '1'); } catch (e) { /* the lock is asked for as any tab's */ }
+    location.reload();
+  }
+  $('take-over').addEventListener('click', takeOver);
+  const ELSEWHERE = '库存正在另一个标签页里使用，这里没有保存。先点页面上方的「在这里使用」。';
 
   function download(name, bytes) {
     try {
@@ -164,6 +240,7 @@
       sizes[w].key = key;
       program.moxRuntime.setScale(w, fits[w], ratio);
     }
+    for (let w = 0; w < 2; ++w) if (sizes[w]) layer.place(w, program.moxRuntime.fit(w));
   }
   window.addEventListener('resize', layout);
   function watchRatio() {
@@ -183,16 +260,33 @@
     c.parentNode.appendChild(ring);
     return ring;
   });
+  // Each control of the ring as [x, y, width, height] in layout pixels, with its control's index.
   function keyboardControls(w) {
     const text = program.UTF8ToString(program._moxsim_keyboard_controls(w));
-    return text ? text.split(';').map(function (r) { return r.split(' ').map(Number); }) : [];
+    return text ? text.split(';').map(function (r) {
+      const v = r.split(' ').map(Number);
+      const rect = v.slice(1);
+      rect.control = v[0];
+      return rect;
+    }) : [];
   }
-  function showRing(w) {
+  function inWindow(w, el) { return el === canvases[w] || layer.contains(w, el); }
+  // The ring where the keyboard is; with `follow`, the keyboard's focus goes to the ring's element of the layer
+  // (the canvas when it has none).
+  function showRing(w, follow) {
     const list = keyboardControls(w);
     if (focusIndex[w] >= list.length) focusIndex[w] = list.length - 1;
     const r = list[focusIndex[w]];
+    if (follow && r) {
+      const el = layer.element(w, r.control) || canvases[w];
+      if (el !== document.activeElement) {
+        pointerFocus = true;
+        el.focus({preventScroll: true});
+        pointerFocus = false;
+      }
+    }
     const ring = rings[w];
-    ring.hidden = !r || document.activeElement !== canvases[w];
+    ring.hidden = !r || !inWindow(w, document.activeElement);
     if (ring.hidden) return;
     const fit = program.moxRuntime.fit(w), c = canvases[w];
     ring.style.left = (c.offsetLeft + r[0] * fit - 2) + 'px';
@@ -200,16 +294,46 @@
     ring.style.width = (r[2] * fit) + 'px';
     ring.style.height = (r[3] * fit) + 'px';
   }
-  function clickFocused(w) {
-    const r = keyboardControls(w)[focusIndex[w]];
-    if (!r) return;
+  function clickAt(w, r) {
     const k = program.moxRuntime.factor(w);
     const x = Math.floor((r[0] + r[2] / 2) * k), y = Math.floor((r[1] + r[3] / 2) * k);
     program._moxsim_pointer(w, 0, x, y, 0);
     program._moxsim_pointer(w, 1, x, y, 0);
     program._moxsim_pointer(w, 2, x, y, 0);
-    showRing(w);
   }
+  function clickFocused(w) {
+    const r = keyboardControls(w)[focusIndex[w]];
+    if (!r) return;
+    clickAt(w, r);
+    showRing(w, false);
+  }
+
+  // ---- the layer of elements over the canvases (createMoxLayer): what they do is what a click there does, and
+  // the keyboard ring follows the one a screen reader moves to ----
+  const layer = window.createMoxLayer(canvases, {
+    click: function (w, control) {
+      const el = layer.element(w, control);
+      if (!program || !el) return;
+      clickAt(w, [parseFloat(el.style.left), parseFloat(el.style.top), parseFloat(el.style.width),
+                  parseFloat(el.style.height)]);
+      if (document.activeElement === el) showRing(w, false);
+    },
+    choose: function (w, control, item) { if (program) program._moxsim_choose(w, control, item); },
+    focused: function (w, control) {
+      if (!program) return;
+      activeWindow = w;
+      if (control < 0) {
+        // The element the keyboard was on went away (a slot emptied): the window keeps the keyboard.
+        pointerFocus = true;
+        canvases[w].focus({preventScroll: true});
+        pointerFocus = false;
+      } else {
+        const at = keyboardControls(w).findIndex(function (r) { return r.control === control; });
+        if (at >= 0) focusIndex[w] = at;
+      }
+      showRing(w, false);
+    },
+  });
 
   // ---- input ----
   const KEYS = {ArrowUp: 0, ArrowDown: 1, Enter: 2, Escape: 3};
@@ -257,16 +381,28 @@
       const p = at(e);
       if (program._moxsim_wheel(w, p[0], p[1], -steps)) e.preventDefault(); else wheel = 0;
     }, {passive: false});
-    c.addEventListener('keydown', function (e) {
+    // Keys on the canvas or on an element of its layer.
+    c.parentNode.addEventListener('keydown', function (e) {
+      if (!inWindow(w, e.target)) return;
+      const onLayer = e.target !== c;
       if (e.key === 'Tab' && !e.altKey && !e.ctrlKey && !e.metaKey) {
         const next = focusIndex[w] < 0 && e.shiftKey ? keyboardControls(w).length - 1
                                                      : focusIndex[w] + (e.shiftKey ? -1 : 1);
         // Past either end, Tab leaves the window for the page's next control.
         focusIndex[w] = next >= 0 && next < keyboardControls(w).length ? next : -1;
-        if (focusIndex[w] >= 0) e.preventDefault();
-        showRing(w);
+        if (focusIndex[w] >= 0) {
+          e.preventDefault();
+        } else if (onLayer) {
+          pointerFocus = true;
+          c.focus({preventScroll: true});
+          pointerFocus = false;
+        }
+        showRing(w, true);
         return;
       }
+      // An element of the layer clicks itself on Enter and Space, and a select chooses with the arrows.
+      if (onLayer && (e.key === 'Enter' || e.key === ' ' ||
+                      (e.target.tagName === 'SELECT' && e.key !== 'Escape'))) return;
       const key = KEYS[e.key];
       if (key !== undefined && program._moxsim_key(w, key)) {
         e.preventDefault();
@@ -278,11 +414,13 @@
     c.addEventListener('focus', function () {
       activeWindow = w;
       // Arriving by the keyboard, the ring starts on the first control.
-      if (!pointerFocus && focusIndex[w] < 0) focusIndex[w] = 0;
+      const byKeyboard = !pointerFocus;
+      if (byKeyboard && focusIndex[w] < 0) focusIndex[w] = 0;
       pointerFocus = false;
-      showRing(w);
+      showRing(w, byKeyboard);
     });
-    c.addEventListener('blur', function () {
+    c.parentNode.addEventListener('focusout', function (e) {
+      if (!inWindow(w, e.target) || (e.relatedTarget && inWindow(w, e.relatedTarget))) return;
       rings[w].hidden = true;
       program._moxsim_focus_lost(w);
     });
@@ -296,17 +434,21 @@
 
   // ---- the save file's buttons ----
   $('export-save').addEventListener('click', function () {
-    if (!saved) {
+    if (!unsaved && !saved) {
       messageBox('还没有存档可导出：先在模拟器里点「保存」。', '导出存档');
       return;
     }
-    download(SAVE, saved);
+    download(SAVE, unsaved || saved);
   });
   $('import-save').addEventListener('change', function () {
     const input = this;
     const file = input.files && input.files[0];
     input.value = '';
     if (!file || !program) return;
+    if (holding === false) {
+      messageBox(ELSEWHERE, '导入存档');
+      return;
+    }
     const refuse = function () {
       messageBox('「' + file.name + '」不是 moxsim 的存档，什么也没有载入，库存没有改动。', '导入存档');
     };
@@ -329,11 +471,36 @@
     }, refuse);
   });
 
+  // ---- offline: the service worker (sw.js) keeps this version of the site whole; a page opened from a file has
+  // none. Registered once the page has its own files, so that a new version taking over serves nothing to it. ----
+  function keepOffline() {
+    if (!('serviceWorker' in navigator) || !/^https?:$/.test(location.protocol)) return;
+    navigator.serviceWorker.register('sw.js').then(function (registration) {
+      const ready = function (worker) {
+        if (!navigator.serviceWorker.controller) return;  // the first visit: this is the version running
+        notice('新版本已经下载好，下次打开本页时使用。');
+        worker.postMessage('take-over');
+      };
+      if (registration.waiting) ready(registration.waiting);
+      registration.addEventListener('updatefound', function () {
+        const worker = registration.installing;
+        if (worker) worker.addEventListener('statechange', function () { if (worker.state === 'installed') ready(worker); });
+      });
+    }).catch(function () { /* the page runs as before, with the network */ });
+  }
+
   // ---- what the program asks of the page ----
   const moxPage = {
     messageBox: messageBox,
     fatal: function (text) { fail('模拟器遇到无法继续的错误：' + text + ' 请刷新页面重新开始。'); },
-    store: function (name, bytes) { return writeStored(name, bytes); },
+    store: function (name, bytes) {
+      if (holding === false) messageBox(ELSEWHERE, '保存');
+      // A save file the browser would not keep is kept for 导出存档.
+      return writeStored(name, bytes).then(function (ok) {
+        if (!ok && name === SAVE) unsaved = bytes;
+        return ok;
+      });
+    },
     download: download,
     pictureFailed: function (name) { notice('有图片没能显示（' + name + '），那里会空着。'); },
     windowSize: function (w, width, height) { sizes[w] = {width: width, height: height}; },
@@ -346,7 +513,28 @@
       else { activeWindow = 0; canvases[0].focus({preventScroll: true}); }
       pointerFocus = false;
     },
+    // What changed in a window for the layer, and how long the program took to find it.
+    semantics: function (w, text, ms) {
+      // The first frame is not kept waiting for the layer: what comes before it is laid right after it.
+      if (layerWaiting) {
+        if (text) layerWaiting.push([w, text]);
+        return;
+      }
+      const start = performance.now();
+      if (text) layer.update(w, text);
+      layerCost[w].push(ms + performance.now() - start);
+    },
+    // A banner said for screen readers (the same words again are said again).
+    announce: function (text) {
+      const said = $('said');
+      said.textContent = '';
+      setTimeout(function () { said.textContent = text; }, 50);
+    },
     firstFrame: function () {
+      setTimeout(function () {
+        layerWaiting.forEach(function (u) { layer.update(u[0], u[1]); });
+        layerWaiting = null;
+      });
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
       if (window.moxStartPack) window.moxStartPack();
@@ -365,7 +553,8 @@
     // The storage, the fonts and the program load side by side; the program draws its first frame (and the
     // browser decodes its pictures) while the fonts still arrive, and shows it once they are there.
     const single = location.protocol === 'file:';
-    const stored = openStore().then(function (s) {
+    const stored = Promise.all([openStore(), holdStock()]).then(function (r) {
+      const s = r[0];
       store = s;
       return s ? readStored(SAVE) : null;
     });
@@ -407,7 +596,7 @@
     }
     program._moxsim_prepare();
     saved = await stored;
-    if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。');
+    if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。要留住库存，先点「保存」，再点「导出存档」存成文件。');
     if (saved) {
       const where = program._malloc(Math.max(1, saved.length));
       program.HEAPU8.set(saved, where);
@@ -426,6 +615,7 @@
     await fonts;
     performance.mark('moxsim-fonts');
     program.moxRuntime.fontsLoaded();
+    Promise.resolve(window.moxPack).catch(function () {}).then(keepOffline);
   }
   window.moxsimPage = {
     // For tests and benchmarks: what runs in the page now.
@@ -436,6 +626,10 @@
               firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0};
     },
     longest: function () { return program.moxRuntime.takeLongest(); },
+    // The times each update of a window's layer took since the last call, in ms.
+    layerCost: function (w) { return layerCost[w].splice(0); },
+    // The controls of a window's keyboard ring, by index in its form.
+    controls: function (w) { return keyboardControls(w).map(function (r) { return r.control; }); },
     // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
     // pixel, whether a user can reach it, and its caption.
     describe: function (name) {

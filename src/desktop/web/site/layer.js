@@ -1,0 +1,172 @@
+// The layer of real elements over each window's canvas, for screen readers and for anything that finds controls
+// the way they do: one element per node of the program's semantic list (src/ui/paint/semantics.h), made, changed
+// and removed as the program reports what changed after a frame. Each lies over its control, invisible, and does
+// what a click there does. The page (page.js) ties it to its keyboard ring.
+window.createMoxLayer = function (canvases, actions) {
+  'use strict';
+  // paint::Role, in order.
+  const ROLES = ['button', 'checkbox', 'combobox', 'cell', 'text', 'heading', 'image', 'list'];
+  const layers = canvases.map(function (canvas, w) {
+    const layer = document.createElement('div');
+    layer.className = 'layer';
+    layer.dataset.window = w;
+    canvas.parentNode.appendChild(layer);
+    return {root: layer, nodes: new Map(), grids: new Map()};
+  });
+
+  function idOf(w, control) { return 'mox-' + w + '-' + control; }
+
+  function place(el, n) {
+    el.style.left = n.x + 'px';
+    el.style.top = n.y + 'px';
+    el.style.width = n.w + 'px';
+    el.style.height = n.h + 'px';
+  }
+
+  // Elements go in creation order (the reading order) within their parent.
+  function insert(parent, el, control) {
+    let next = null;
+    for (const child of parent.children) {
+      if (+child.dataset.control > control) { next = child; break; }
+    }
+    parent.insertBefore(el, next);
+  }
+
+  // A grid's row, made when its first cell comes.
+  function rowOf(w, n) {
+    const l = layers[w];
+    let grid = l.grids.get(n.grid);
+    if (!grid) {
+      grid = {el: document.createElement('div'), rows: []};
+      grid.el.setAttribute('role', 'grid');
+      grid.el.dataset.control = n.control;
+      insert(l.root, grid.el, n.control);
+      l.grids.set(n.grid, grid);
+    }
+    while (grid.rows.length <= n.row) {
+      const row = document.createElement('div');
+      row.setAttribute('role', 'row');
+      row.dataset.control = 0;
+      grid.el.appendChild(row);
+      grid.rows.push(row);
+    }
+    return grid.rows[n.row];
+  }
+
+  function make(w, n) {
+    let el;
+    switch (n.role) {
+      case 'button':
+      case 'checkbox':
+      case 'cell':
+        el = document.createElement('button');
+        el.type = 'button';
+        if (n.role !== 'button') el.setAttribute('role', n.role === 'cell' ? 'gridcell' : 'checkbox');
+        el.addEventListener('click', function () { actions.click(w, +el.dataset.control); });
+        break;
+      case 'combobox':
+        el = document.createElement('select');
+        el.addEventListener('change', function () { actions.choose(w, +el.dataset.control, el.selectedIndex); });
+        break;
+      case 'heading':
+        el = document.createElement('div');
+        el.setAttribute('role', 'heading');
+        el.setAttribute('aria-level', '2');
+        break;
+      case 'image':
+        el = document.createElement('div');
+        el.setAttribute('role', 'img');
+        break;
+      case 'list':
+        el = document.createElement('ul');
+        break;
+      default:
+        el = document.createElement('div');
+    }
+    if (n.role === 'button' || n.role === 'checkbox' || n.role === 'cell' || n.role === 'combobox') {
+      el.tabIndex = -1;
+      el.addEventListener('focus', function () { actions.focused(w, +el.dataset.control); });
+    }
+    el.className = 'at';
+    el.id = idOf(w, n.control);
+    el.dataset.control = n.control;
+    el.dataset.role = n.role;
+    insert(n.role === 'cell' ? rowOf(w, n) : layers[w].root, el, n.control);
+    return el;
+  }
+
+  function fill(el, n, old) {
+    place(el, n);
+    if (old && old.name === n.name && old.disabled === n.disabled && old.checked === n.checked &&
+        old.selection === n.selection && old.items.join('\x1f') === n.items.join('\x1f')) return;
+    switch (n.role) {
+      case 'combobox':
+        if (!old || old.items.join('\x1f') !== n.items.join('\x1f')) {
+          el.replaceChildren.apply(el, n.items.map(function (t) { return new Option(t); }));
+        }
+        el.setAttribute('aria-label', n.name);
+        el.selectedIndex = n.selection;
+        el.disabled = n.disabled;
+        break;
+      case 'image':
+        el.setAttribute('aria-label', n.name);
+        break;
+      case 'list':
+        el.replaceChildren.apply(el, n.items.map(function (t) {
+          const li = document.createElement('li');
+          li.textContent = t;
+          return li;
+        }));
+        break;
+      default:
+        el.textContent = n.name;
+    }
+    if (n.role === 'checkbox') el.setAttribute('aria-checked', n.checked ? 'true' : 'false');
+    if (n.role === 'button' || n.role === 'checkbox' || n.role === 'cell') {
+      if (n.disabled) el.setAttribute('aria-disabled', 'true'); else el.removeAttribute('aria-disabled');
+    }
+  }
+
+  function parse(line) {
+    const f = line.split('\x1f');
+    if (f[1] === '-') return {control: +f[0], removed: true};
+    return {control: +f[0], role: ROLES[+f[1]], x: +f[2], y: +f[3], w: +f[4], h: +f[5], disabled: f[6] === '1',
+            checked: f[7] === '1', selection: +f[8], grid: +f[9], row: +f[10], column: +f[11], name: f[12],
+            items: f.slice(13)};
+  }
+
+  return {
+    // What changed in a window since its last report (web_main.cpp, Window::tellSemantics).
+    update: function (w, text) {
+      const l = layers[w];
+      let lostFocus = false;
+      for (const line of text.split('\x1e')) {
+        const n = parse(line);
+        const had = l.nodes.get(n.control);
+        if (had && (n.removed || had.node.role !== n.role || had.node.grid !== n.grid || had.node.row !== n.row)) {
+          lostFocus = lostFocus || had.el === document.activeElement;
+          had.el.remove();
+          l.nodes.delete(n.control);
+        }
+        if (n.removed) continue;
+        const kept = l.nodes.get(n.control);
+        const el = kept ? kept.el : make(w, n);
+        fill(el, n, kept && kept.node);
+        l.nodes.set(n.control, {el: el, node: n});
+      }
+      if (lostFocus) actions.focused(w, -1);
+    },
+    // The layer at the window's scale: layout pixels to CSS pixels, over the canvas.
+    place: function (w, fit) {
+      const root = layers[w].root, canvas = canvases[w];
+      root.style.left = canvas.offsetLeft + 'px';
+      root.style.top = canvas.offsetTop + 'px';
+      root.style.transform = 'scale(' + fit + ')';
+    },
+    element: function (w, control) {
+      const n = layers[w].nodes.get(control);
+      return n ? n.el : null;
+    },
+    contains: function (w, el) { return layers[w].root.contains(el); },
+  };
+};

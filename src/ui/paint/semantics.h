@@ -1,0 +1,53 @@
+#pragma once
+// What a window says to a screen reader, without a toolkit: beside the display list, the same form becomes a flat
+// list of nodes, one for every control a click reaches (its role, its name as shown, its state) and one for every
+// text and telling picture, in creation order (the reading order of the layouts). A front end with an
+// accessibility tree of its own (the web page's layer of elements) only makes and updates its elements from them.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/form.h"
+
+namespace mox::paint {
+
+enum class Role { Button, CheckBox, ComboBox, Cell, Text, Heading, Image, List };
+
+struct Node {
+  int control = -1;
+  Role role = Role::Text;
+  std::string name;
+  Rect rect;  // window client coordinates: the part of the control that shows
+  bool disabled = false;
+  bool checked = false;
+  int selection = -1;
+  std::vector<std::string> items;  // a drop-down's choices; a list's rows in sight
+  // Cells: the control the grid lies on (-1 for none), and the cell's row and column in it.
+  int grid = -1;
+  int row = 0, column = 0;
+  bool operator==(const Node&) const = default;
+};
+
+// The form's nodes as it stands. Controls hidden, outside the window or covered at their middle by a later one
+// give none; a count drawn over an item's cell becomes part of the cell's name ("+5 芯片，2 个").
+std::vector<Node> semantics(const Form& form);
+
+// What a picture of the layout says, for any of its looks ("small_buy_hover": 购买); "" for one that says nothing.
+std::string_view pictureText(std::string_view asset);
+
+// A window's nodes from one update to the next: only what changed goes to the front end.
+struct SemanticChanges {
+  std::vector<Node> changed;  // new, or different since the last update
+  std::vector<int> removed;   // controls whose node went away
+  bool empty() const { return changed.empty() && removed.empty(); }
+};
+class SemanticTracker {
+ public:
+  SemanticChanges update(const Form& form);
+
+ private:
+  std::vector<Node> last_;  // by control index; control -1 where there was none
+};
+
+}  // namespace mox::paint
