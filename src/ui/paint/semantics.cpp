@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <tuple>
 #include <utility>
 
 #include "ui/paint/display_list.h"
@@ -60,13 +62,15 @@ bool alike(const Control& a, const Control& b) {
 
 // The cells of grids: at least six picture buttons of one size on one parent (the bag's).
 std::vector<char> gridCells(const Form& form) {
+  std::map<std::tuple<int, int, int>, int> alikes;
+  const auto key = [](const Control& c) { return std::tuple{c.parent, c.rect.w, c.rect.h}; };
+  for (const Control& c : form.controls()) {
+    if (c.kind == Kind::PictureButton && c.parent >= 0) ++alikes[key(c)];
+  }
   std::vector<char> out(static_cast<size_t>(form.size()), 0);
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (c.kind != Kind::PictureButton || c.parent < 0) continue;
-    int n = 0;
-    for (const Control& o : form.controls()) n += alike(o, c);
-    out[static_cast<size_t>(i)] = n >= 6;
+    out[static_cast<size_t>(i)] = c.kind == Kind::PictureButton && c.parent >= 0 && alikes[key(c)] >= 6;
   }
   return out;
 }
@@ -98,16 +102,33 @@ std::string_view pictureText(std::string_view asset) {
 
 std::vector<Node> semantics(const Form& form) {
   std::vector<Node> out;
+  // Where each shown control lies, and what the pointer finds on top at a point (hitTest, from these).
+  const size_t count = static_cast<size_t>(form.size());
+  std::vector<char> shown(count, 0);
+  std::vector<Rect> visible(count);
+  std::vector<int> catchers;
+  for (int i = 0; i < form.size(); ++i) {
+    if (!form.shown(i)) continue;
+    shown[static_cast<size_t>(i)] = 1;
+    visible[static_cast<size_t>(i)] = visibleRect(form, i);
+    if (catchesPointer(form.at(i))) catchers.push_back(i);
+  }
+  const auto topAt = [&](const Rect& r) {
+    const Rect mid = centreOf(r);
+    for (auto it = catchers.rbegin(); it != catchers.rend(); ++it) {
+      if (contains(visible[static_cast<size_t>(*it)], mid.x, mid.y)) return *it;
+    }
+    return -1;
+  };
   // Labels drawn over a control a click reaches belong to its name; found first, by the control under them.
-  std::vector<std::string> over(static_cast<size_t>(form.size()));
-  std::vector<char> folded(static_cast<size_t>(form.size()), 0);
+  std::vector<std::string> over(count);
+  std::vector<char> folded(count, 0);
   const std::vector<char> cells = gridCells(form);
   const auto inGrid = [&](int i) { return cells[static_cast<size_t>(i)] != 0; };
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !form.shown(i)) continue;
-    const Rect mid = centreOf(absoluteRect(form, i));
-    const int under = hitTest(form, mid.x, mid.y);
+    if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !shown[static_cast<size_t>(i)]) continue;
+    const int under = topAt(absoluteRect(form, i));
     if (under < 0 || under > i || form.at(under).kind != Kind::PictureButton) continue;
     if (!acts(form.at(under)) && !inGrid(under)) continue;
     folded[static_cast<size_t>(i)] = 1;
@@ -116,12 +137,11 @@ std::vector<Node> semantics(const Form& form) {
   }
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (folded[static_cast<size_t>(i)] || c.kind == Kind::Timer || !form.shown(i)) continue;
-    const Rect r = visibleRect(form, i);
+    if (folded[static_cast<size_t>(i)] || c.kind == Kind::Timer || !shown[static_cast<size_t>(i)]) continue;
+    const Rect r = visible[static_cast<size_t>(i)];
     if (empty(r)) continue;
-    const Rect mid = centreOf(r);
-    const int top = hitTest(form, mid.x, mid.y);
-    if (top > i && !descends(form, top, i)) continue;  // covered (a help panel over the bench)
+    const int top = topAt(r);
+    if (top > i && !descends(form, top, i)) continue;  // covered (a help panel over the bag)
     Node n;
     n.control = i;
     n.rect = r;

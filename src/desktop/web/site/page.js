@@ -16,7 +16,6 @@
   let plannerShown = false;
   const notices = new Set();
   const layerCost = [[], []];  // ms each update of a window's layer took (for benchmarks)
-  let layerWaiting = [];        // the layer's updates until the first frame is shown, then null
 
   function fail(text) {
     const m = $('message');
@@ -515,11 +514,6 @@
     },
     // What changed in a window for the layer, and how long the program took to find it.
     semantics: function (w, text, ms) {
-      // The first frame is not kept waiting for the layer: what comes before it is laid right after it.
-      if (layerWaiting) {
-        if (text) layerWaiting.push([w, text]);
-        return;
-      }
       const start = performance.now();
       if (text) layer.update(w, text);
       layerCost[w].push(ms + performance.now() - start);
@@ -531,10 +525,8 @@
       setTimeout(function () { said.textContent = text; }, 50);
     },
     firstFrame: function () {
-      setTimeout(function () {
-        layerWaiting.forEach(function (u) { layer.update(u[0], u[1]); });
-        layerWaiting = null;
-      });
+      // The first frame is not kept waiting for the layer of elements: it is made right after.
+      setTimeout(function () { program._moxsim_start_layer(); });
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
     },
