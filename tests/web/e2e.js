@@ -315,6 +315,10 @@ async function main() {
     check((await tab.boxText()).includes('另一个标签页') && decodeSave(await tab.stored()) === first,
           'the second tab\'s save leaves the first tab\'s stock alone (' + first + '): ' + await tab.boxText());
     await tab.closeBox();
+    await tab.importFile(imported, false);
+    check((await tab.boxText()).includes('不能导入存档') && decodeSave(await tab.stored()) === first,
+          'nor does its import: ' + await tab.boxText());
+    await tab.closeBox();
     const handed = tab.page.waitForNavigation();
     await p4.close();
     await handed;

@@ -170,7 +170,11 @@
     location.reload();
   }
   $('take-over').addEventListener('click', takeOver);
-  const ELSEWHERE = '库存正在另一个标签页里使用，这里没有保存。先点页面上方的「在这里使用」。';
+  let refusedForTab = false;  // a save was refused because another tab works on the stock
+  const ELSEWHERE = {
+    save: '库存正在另一个标签页里使用，这里的改动没有保存。要在这里保存，先点页面上方的「在这里使用」。',
+    load: '库存正在另一个标签页里使用，这里不能导入存档。要在这里导入，先点页面上方的「在这里使用」。',
+  };
 
   function download(name, bytes) {
     try {
@@ -445,7 +449,7 @@
     input.value = '';
     if (!file || !program) return;
     if (holding === false) {
-      messageBox(ELSEWHERE, '导入存档');
+      messageBox(ELSEWHERE.load, '导入存档');
       return;
     }
     const refuse = function () {
@@ -490,10 +494,14 @@
 
   // ---- what the program asks of the page ----
   const moxPage = {
-    messageBox: messageBox,
+    // The program's box for a save another tab's stock refused says why.
+    messageBox: function (text, caption) {
+      messageBox(refusedForTab ? text + '\n' + ELSEWHERE.save : text, caption);
+      refusedForTab = false;
+    },
     fatal: function (text) { fail('模拟器遇到无法继续的错误：' + text + ' 请刷新页面重新开始。'); },
     store: function (name, bytes) {
-      if (holding === false) messageBox(ELSEWHERE, '保存');
+      refusedForTab = holding === false;
       // A save file the browser would not keep is kept for 导出存档.
       return writeStored(name, bytes).then(function (ok) {
         if (!ok && name === SAVE) unsaved = bytes;
@@ -517,6 +525,7 @@
       const start = performance.now();
       if (text) layer.update(w, text);
       layerCost[w].push(ms + performance.now() - start);
+      if (layerCost[w].length > 4096) layerCost[w].splice(0, 2048);
     },
     // A banner said for screen readers (the same words again are said again).
     announce: function (text) {
