@@ -190,8 +190,7 @@ class Page {
     std::string out;
     for (int i = 0; i < f.size(); ++i) {
       const Control& c = f.at(i);
-      const bool acts = c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
-      if (!acts || !f.reachable(i) || !paint::catchesPointer(c)) continue;
+      if (!paint::actsOnClick(c) || !f.reachable(i) || !paint::catchesPointer(c)) continue;
       const Rect r = paint::visibleRect(f, i);
       if (paint::empty(r) || paint::hitTest(f, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
       if (!out.empty()) out += ';';

@@ -32,10 +32,6 @@ constexpr std::pair<std::string_view, std::string_view> kPictureTexts[] = {
     {"banner_synth_fail", "芯片合成失败！"}, {"banner_saved", "数据保存成功！"},
 };
 
-bool acts(const Control& c) {
-  return c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
-}
-
 std::string trimmed(const std::string& s) {
   const size_t first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
@@ -86,6 +82,10 @@ std::string controlName(const Form& form, int index) {
 
 }  // namespace
 
+bool actsOnClick(const Control& c) {
+  return c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
+}
+
 std::string_view pictureText(std::string_view asset) {
   for (std::string_view look : {"_normal", "_hover", "_pressed", "_disabled"}) {
     if (asset.ends_with(look)) asset.remove_suffix(look.size());
@@ -130,7 +130,7 @@ std::vector<Node> semantics(const Form& form) {
     if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !shown[static_cast<size_t>(i)]) continue;
     const int under = topAt(absoluteRect(form, i));
     if (under < 0 || under > i || form.at(under).kind != Kind::PictureButton) continue;
-    if (!acts(form.at(under)) && !inGrid(under)) continue;
+    if (!actsOnClick(form.at(under)) && !inGrid(under)) continue;
     folded[static_cast<size_t>(i)] = 1;
     const std::string text = trimmed(c.caption);
     if (!text.empty()) over[static_cast<size_t>(under)] += "，" + text + (digits(text) ? " 个" : "");
@@ -145,7 +145,7 @@ std::vector<Node> semantics(const Form& form) {
     Node n;
     n.control = i;
     n.rect = r;
-    const bool clickable = acts(c) && catchesPointer(c);
+    const bool clickable = actsOnClick(c) && catchesPointer(c);
     if (clickable || inGrid(i)) {
       n.disabled = !form.reachable(i);
       n.name = controlName(form, i) + over[static_cast<size_t>(i)];
