@@ -316,7 +316,8 @@ async function main() {
     await tab.click('保存数据');
     await tab.waitFor(async () => (await tab.boxText()) !== '', 3000);
     check((await tab.boxText()).includes('另一个标签页') && decodeSave(await tab.stored()) === first,
-          'the second tab\'s save leaves the first tab\'s stock alone (' + first + '): ' + await tab.boxText());
+          'the second tab\'s save leaves the first tab\'s stock alone (' + first + '): ' +
+          (await tab.boxText()).replace(/\n/g, ' '));
     await tab.closeBox();
     await tab.importFile(imported, false);
     check((await tab.boxText()).includes('不能导入存档') && decodeSave(await tab.stored()) === first,
