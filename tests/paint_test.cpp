@@ -398,8 +398,7 @@ void expectEveryClickableNamed(const Form& form) {
   const std::vector<Node> nodes = semantics(form);
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    const bool acts = c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
-    if (!acts || !form.reachable(i) || !catchesPointer(c)) continue;
+    if (!actsOnClick(c) || !form.reachable(i) || !catchesPointer(c)) continue;
     const Rect r = visibleRect(form, i);
     if (empty(r) || hitTest(form, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
     const Node* n = nodeOf(nodes, form, c.name);

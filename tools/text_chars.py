@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Writes every character the program can show to OUTPUT: printable ASCII and each other character in the
 texts of the sources under SRC (the layout, the logic's messages, the planner's captions), leaving out the
-folders named after it. The file is rewritten only when its content changes, so what is made from it is made
-again only then.
+folders and files named after it. The file is rewritten only when its content changes, so what is made from it is
+made again only then.
 
-  text_chars.py SRC OUTPUT [FOLDER-TO-LEAVE-OUT...]
+  text_chars.py SRC OUTPUT [NAME-TO-LEAVE-OUT...]
 """
 import pathlib
 import sys

@@ -4,7 +4,10 @@
 // cells clicked, an enhancement at 100 %, the benches switched, the stock saved, the page reloaded and the stock
 // found again; the save exported and the export imported back; a foreign file and a failed write refused; the
 // planner opened, a fast auto-run with auto-supply to +5, its record exported; golden screenshots of the
-// canvases at device pixel ratios 1 and 2; nothing running at rest; and the page opened from a file.
+// canvases at device pixel ratios 1 and 2; nothing running at rest; the layer of elements over the canvases as a
+// screen reader finds it (Accessibility.getFullAXTree) and a purchase and an enhancement through it alone; two
+// tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; and the
+// page opened from a file.
 //
 //   node tests/web/e2e.js [SITE]              SITE defaults to dist/moxsim-web
 //   MOX_UPDATE_GOLDEN=1 node tests/web/e2e.js  writes the screenshots as the new golden images
@@ -313,7 +316,12 @@ async function main() {
     await tab.click('保存数据');
     await tab.waitFor(async () => (await tab.boxText()) !== '', 3000);
     check((await tab.boxText()).includes('另一个标签页') && decodeSave(await tab.stored()) === first,
-          'the second tab\'s save leaves the first tab\'s stock alone (' + first + '): ' + await tab.boxText());
+          'the second tab\'s save leaves the first tab\'s stock alone (' + first + '): ' +
+          (await tab.boxText()).replace(/\n/g, ' '));
+    await tab.closeBox();
+    await tab.importFile(imported, false);
+    check((await tab.boxText()).includes('不能导入存档') && decodeSave(await tab.stored()) === first,
+          'nor does its import: ' + await tab.boxText());
     await tab.closeBox();
     const handed = tab.page.waitForNavigation();
     await p4.close();

@@ -75,8 +75,15 @@ class Window {
       painter_.present(slot_, r);
       painter_.execute({slot_, true}, view_.paintTop(r));
     }
-    if (!damage.empty()) tellSemantics();
+    if (!damage.empty() && semanticsWanted_) tellSemantics();
     return !damage.empty();
+  }
+
+  // From now on the page's layer follows the window, starting with all of it (the first frame does not wait for
+  // it).
+  void startSemantics() {
+    semanticsWanted_ = true;
+    tellSemantics();
   }
 
  private:
@@ -106,6 +113,7 @@ class Window {
   Painter& painter_;
   paint::View view_;
   paint::SemanticTracker semantics_;
+  bool semanticsWanted_ = false;
   int slot_;
 };
 
@@ -182,14 +190,18 @@ class Page {
     std::string out;
     for (int i = 0; i < f.size(); ++i) {
       const Control& c = f.at(i);
-      const bool acts = c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
-      if (!acts || !f.reachable(i) || !paint::catchesPointer(c)) continue;
+      if (!paint::actsOnClick(c) || !f.reachable(i) || !paint::catchesPointer(c)) continue;
       const Rect r = paint::visibleRect(f, i);
       if (paint::empty(r) || paint::hitTest(f, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
       if (!out.empty()) out += ';';
       out += std::to_string(i) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
     }
     return out;
+  }
+
+  void startSemantics() {
+    main_.startSemantics();
+    planner_.startSemantics();
   }
 
   void choose(int slot, int control, int item) {
@@ -387,6 +399,11 @@ EMSCRIPTEN_KEEPALIVE void moxsim_timer(int window, int control, double generatio
 EMSCRIPTEN_KEEPALIVE void moxsim_write_done(int id, int ok) {
   gPlatform.writeDone(id, ok != 0);
   if (gPage) gPage->refresh();
+}
+
+// The page's layer of elements for screen readers is made now and follows the windows from then on.
+EMSCRIPTEN_KEEPALIVE void moxsim_start_layer() {
+  if (gPage) gPage->startSemantics();
 }
 
 // An item of a window's drop-down chosen from the page's layer of elements (its select).

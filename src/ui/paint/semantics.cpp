@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <tuple>
 #include <utility>
 
 #include "ui/paint/display_list.h"
@@ -30,10 +32,6 @@ constexpr std::pair<std::string_view, std::string_view> kPictureTexts[] = {
     {"banner_synth_fail", "芯片合成失败！"}, {"banner_saved", "数据保存成功！"},
 };
 
-bool acts(const Control& c) {
-  return c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
-}
-
 std::string trimmed(const std::string& s) {
   const size_t first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
@@ -60,13 +58,15 @@ bool alike(const Control& a, const Control& b) {
 
 // The cells of grids: at least six picture buttons of one size on one parent (the bag's).
 std::vector<char> gridCells(const Form& form) {
+  std::map<std::tuple<int, int, int>, int> alikes;
+  const auto key = [](const Control& c) { return std::tuple{c.parent, c.rect.w, c.rect.h}; };
+  for (const Control& c : form.controls()) {
+    if (c.kind == Kind::PictureButton && c.parent >= 0) ++alikes[key(c)];
+  }
   std::vector<char> out(static_cast<size_t>(form.size()), 0);
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (c.kind != Kind::PictureButton || c.parent < 0) continue;
-    int n = 0;
-    for (const Control& o : form.controls()) n += alike(o, c);
-    out[static_cast<size_t>(i)] = n >= 6;
+    out[static_cast<size_t>(i)] = c.kind == Kind::PictureButton && c.parent >= 0 && alikes[key(c)] >= 6;
   }
   return out;
 }
@@ -81,6 +81,10 @@ std::string controlName(const Form& form, int index) {
 }
 
 }  // namespace
+
+bool actsOnClick(const Control& c) {
+  return c.onClick || c.onLeftDown || c.kind == Kind::DropDown || c.kind == Kind::CheckBox;
+}
 
 std::string_view pictureText(std::string_view asset) {
   for (std::string_view look : {"_normal", "_hover", "_pressed", "_disabled"}) {
@@ -98,34 +102,50 @@ std::string_view pictureText(std::string_view asset) {
 
 std::vector<Node> semantics(const Form& form) {
   std::vector<Node> out;
+  // Where each shown control lies, and what the pointer finds on top at a point (hitTest, from these).
+  const size_t count = static_cast<size_t>(form.size());
+  std::vector<char> shown(count, 0);
+  std::vector<Rect> visible(count);
+  std::vector<int> catchers;
+  for (int i = 0; i < form.size(); ++i) {
+    if (!form.shown(i)) continue;
+    shown[static_cast<size_t>(i)] = 1;
+    visible[static_cast<size_t>(i)] = visibleRect(form, i);
+    if (catchesPointer(form.at(i))) catchers.push_back(i);
+  }
+  const auto topAt = [&](const Rect& r) {
+    const Rect mid = centreOf(r);
+    for (auto it = catchers.rbegin(); it != catchers.rend(); ++it) {
+      if (contains(visible[static_cast<size_t>(*it)], mid.x, mid.y)) return *it;
+    }
+    return -1;
+  };
   // Labels drawn over a control a click reaches belong to its name; found first, by the control under them.
-  std::vector<std::string> over(static_cast<size_t>(form.size()));
-  std::vector<char> folded(static_cast<size_t>(form.size()), 0);
+  std::vector<std::string> over(count);
+  std::vector<char> folded(count, 0);
   const std::vector<char> cells = gridCells(form);
   const auto inGrid = [&](int i) { return cells[static_cast<size_t>(i)] != 0; };
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !form.shown(i)) continue;
-    const Rect mid = centreOf(absoluteRect(form, i));
-    const int under = hitTest(form, mid.x, mid.y);
+    if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !shown[static_cast<size_t>(i)]) continue;
+    const int under = topAt(absoluteRect(form, i));
     if (under < 0 || under > i || form.at(under).kind != Kind::PictureButton) continue;
-    if (!acts(form.at(under)) && !inGrid(under)) continue;
+    if (!actsOnClick(form.at(under)) && !inGrid(under)) continue;
     folded[static_cast<size_t>(i)] = 1;
     const std::string text = trimmed(c.caption);
     if (!text.empty()) over[static_cast<size_t>(under)] += "，" + text + (digits(text) ? " 个" : "");
   }
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (folded[static_cast<size_t>(i)] || c.kind == Kind::Timer || !form.shown(i)) continue;
-    const Rect r = visibleRect(form, i);
+    if (folded[static_cast<size_t>(i)] || c.kind == Kind::Timer || !shown[static_cast<size_t>(i)]) continue;
+    const Rect r = visible[static_cast<size_t>(i)];
     if (empty(r)) continue;
-    const Rect mid = centreOf(r);
-    const int top = hitTest(form, mid.x, mid.y);
-    if (top > i && !descends(form, top, i)) continue;  // covered (a help panel over the bench)
+    const int top = topAt(r);
+    if (top > i && !descends(form, top, i)) continue;  // covered (a help panel over the bag)
     Node n;
     n.control = i;
     n.rect = r;
-    const bool clickable = acts(c) && catchesPointer(c);
+    const bool clickable = actsOnClick(c) && catchesPointer(c);
     if (clickable || inGrid(i)) {
       n.disabled = !form.reachable(i);
       n.name = controlName(form, i) + over[static_cast<size_t>(i)];

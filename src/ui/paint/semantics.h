@@ -29,11 +29,14 @@ struct Node {
   bool operator==(const Node&) const = default;
 };
 
+// Whether a click on the control does something: a handler of a click or a press, a drop-down, a check box.
+bool actsOnClick(const Control& c);
+
 // The form's nodes as it stands. Controls hidden, outside the window or covered at their middle by a later one
 // give none; a count drawn over an item's cell becomes part of the cell's name ("+5 芯片，2 个").
 std::vector<Node> semantics(const Form& form);
 
-// What a picture of the layout says, for any of its looks ("small_buy_hover": 购买); "" for one that says nothing.
+// What a picture of the layout says, for any of its looks ("small_save_hover": 保存); "" for one that says nothing.
 std::string_view pictureText(std::string_view asset);
 
 // A window's nodes from one update to the next: only what changed goes to the front end.

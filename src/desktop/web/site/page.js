@@ -16,7 +16,6 @@
   let plannerShown = false;
   const notices = new Set();
   const layerCost = [[], []];  // ms each update of a window's layer took (for benchmarks)
-  let layerWaiting = [];        // the layer's updates until the first frame is shown, then null
 
   function fail(text) {
     const m = $('message');
@@ -171,7 +170,11 @@
     location.reload();
   }
   $('take-over').addEventListener('click', takeOver);
-  const ELSEWHERE = '库存正在另一个标签页里使用，这里没有保存。先点页面上方的「在这里使用」。';
+  let refusedForTab = false;  // a save was refused because another tab works on the stock
+  const ELSEWHERE = {
+    save: '库存正在另一个标签页里使用，这里的改动没有保存。要在这里保存，先点页面上方的「在这里使用」。',
+    load: '库存正在另一个标签页里使用，这里不能导入存档。要在这里导入，先点页面上方的「在这里使用」。',
+  };
 
   function download(name, bytes) {
     try {
@@ -446,7 +449,7 @@
     input.value = '';
     if (!file || !program) return;
     if (holding === false) {
-      messageBox(ELSEWHERE, '导入存档');
+      messageBox(ELSEWHERE.load, '导入存档');
       return;
     }
     const refuse = function () {
@@ -491,10 +494,14 @@
 
   // ---- what the program asks of the page ----
   const moxPage = {
-    messageBox: messageBox,
+    // The program's box for a save another tab's stock refused says why.
+    messageBox: function (text, caption) {
+      messageBox(refusedForTab ? text + '\n' + ELSEWHERE.save : text, caption);
+      refusedForTab = false;
+    },
     fatal: function (text) { fail('模拟器遇到无法继续的错误：' + text + ' 请刷新页面重新开始。'); },
     store: function (name, bytes) {
-      if (holding === false) messageBox(ELSEWHERE, '保存');
+      refusedForTab = holding === false;
       // A save file the browser would not keep is kept for 导出存档.
       return writeStored(name, bytes).then(function (ok) {
         if (!ok && name === SAVE) unsaved = bytes;
@@ -515,14 +522,10 @@
     },
     // What changed in a window for the layer, and how long the program took to find it.
     semantics: function (w, text, ms) {
-      // The first frame is not kept waiting for the layer: what comes before it is laid right after it.
-      if (layerWaiting) {
-        if (text) layerWaiting.push([w, text]);
-        return;
-      }
       const start = performance.now();
       if (text) layer.update(w, text);
       layerCost[w].push(ms + performance.now() - start);
+      if (layerCost[w].length > 4096) layerCost[w].splice(0, 2048);
     },
     // A banner said for screen readers (the same words again are said again).
     announce: function (text) {
@@ -531,10 +534,8 @@
       setTimeout(function () { said.textContent = text; }, 50);
     },
     firstFrame: function () {
-      setTimeout(function () {
-        layerWaiting.forEach(function (u) { layer.update(u[0], u[1]); });
-        layerWaiting = null;
-      });
+      // The first frame is not kept waiting for the layer of elements: it is made right after.
+      setTimeout(function () { program._moxsim_start_layer(); });
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
       if (window.moxStartPack) window.moxStartPack();

@@ -51,11 +51,9 @@ self.addEventListener('message', function (e) {
 self.addEventListener('fetch', function (e) {
   const r = e.request;
   if (r.method !== 'GET' || new URL(r.url).origin !== location.origin) return;
-  e.respondWith(caches.open(CACHE).then(function (cache) {
-    return cache.match(r, {ignoreSearch: true}).then(function (hit) {
-      if (hit) return hit;
-      if (r.mode === 'navigate') return cache.match('./').then(function (page) { return page || fetch(r); });
-      return fetch(r);
-    });
+  e.respondWith(caches.match(r, {cacheName: CACHE, ignoreSearch: true}).then(function (hit) {
+    if (hit) return hit;
+    if (r.mode !== 'navigate') return fetch(r);
+    return caches.match('./', {cacheName: CACHE}).then(function (page) { return page || fetch(r); });
   }));
 });
