@@ -110,6 +110,7 @@ int main() {
     mox::sdl::Painter painter(pictures, fonts);
     mox::sdl::Desktop desktop(app, painter);
     mox::sdl::Window& window = desktop.main();
+    desktop.refinePictures();
     const auto requested = mox::sdl::requestedScale();
     painter.setScale(requested.first);
     // Opening the faces and drawing the first frame (its pictures are carried decoded) take about as long as
