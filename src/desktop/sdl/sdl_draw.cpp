@@ -188,11 +188,13 @@ bool Pictures::adoptRefined() {
     SDL_Surface* drawn = r.picture.key ? keyed(r.picture.asset, *r.picture.key) : get(r.picture.asset);
     SDL_BlendMode mode = SDL_BLENDMODE_NONE;
     if (drawn) SDL_GetSurfaceBlendMode(drawn, &mode);
-    SDL_Surface* out = surfaceOf(r.pixels, r.picture.width, r.picture.height, mode == SDL_BLENDMODE_NONE, mode);
+    // One picture at a time, the quick one gone first: never more than one picture's copies at once.
     if (auto it = quick_.find(r.picture); it != quick_.end()) {
       SDL_FreeSurface(it->second);
       quick_.erase(it);
     }
+    SDL_Surface* out = surfaceOf(r.pixels, r.picture.width, r.picture.height, mode == SDL_BLENDMODE_NONE, mode);
+    r.pixels = {};
     if (!sized_.emplace(std::move(r.picture), out).second) SDL_FreeSurface(out);
   }
   return !made.empty();

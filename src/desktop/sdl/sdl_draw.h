@@ -44,9 +44,10 @@ class Pictures {
   // startRefining is called; `ready` runs on that thread when pictures wait for adoptRefined.
   void refineLater(std::function<void()> ready) { refiner_.enable(std::move(ready)); }
   void startRefining() { refiner_.start(); }
-  // Swaps the carefully made pictures in for the quick ones; whether there were any (the windows are then drawn
-  // again).
+  // Swaps the carefully made pictures in for the quick ones; whether there were any.
   bool adoptRefined();
+  // Every picture asked for is made carefully (the windows are then drawn again).
+  bool refined() { return refiner_.idle(); }
   // Waits for the pictures under way (for tests).
   void finishRefining() { refiner_.finish(); }
 

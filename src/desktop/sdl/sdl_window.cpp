@@ -283,7 +283,8 @@ Window* Desktop::windowOf(const SDL_Event& e) {
 bool Desktop::handle(const SDL_Event& e) {
   if (e.type == SDL_QUIT) return false;
   if (e.type == refinedEventType()) {
-    if (painter_.pictures().adoptRefined()) {
+    // Each picture replaces its quick one as it comes; the windows show them all at once, when the last is in.
+    if (painter_.pictures().adoptRefined() && painter_.pictures().refined()) {
       main_.view().redrawAll();
       planner_.view().redrawAll();
     }

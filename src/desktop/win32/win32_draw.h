@@ -82,8 +82,10 @@ class Pictures {
   void refineLater(std::function<void()> ready) { refiner_.enable(std::move(ready)); }
   void startRefining() { refiner_.start(); }
   // Swaps the carefully made pictures in for the quick ones, on the thread that draws, with no other thread
-  // drawing; whether there were any (the windows are then drawn again).
+  // drawing; whether there were any.
   bool adoptRefined();
+  // Every picture asked for is made carefully (the windows are then drawn again).
+  bool refined() { return refiner_.idle(); }
   // Waits for the pictures under way (for tests).
   void finishRefining() { refiner_.finish(); }
 

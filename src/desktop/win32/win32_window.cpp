@@ -521,7 +521,8 @@ void Desktop::refinePictures() {
 }
 
 void Desktop::picturesRefined() {
-  if (closing_ || !pictures_.adoptRefined()) return;
+  // Each picture replaces its quick one as it comes; the windows show them all at once, when the last is in.
+  if (closing_ || !pictures_.adoptRefined() || !pictures_.refined()) return;
   main_.view().redrawAll();
   planner_.view().redrawAll();
   banner_.forget();

@@ -44,7 +44,12 @@ std::vector<Refiner::Result> Refiner::take() {
 void Refiner::finish() {
   start();
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return !started_ || stopping_ || (waiting_.empty() && underWay_ == 0); });
+  changed_.wait(lock, [&] { return !started_ || stopping_ || (waiting_.empty() && underWay_ == 0 && !waking_); });
+}
+
+bool Refiner::idle() {
+  std::lock_guard lock(mutex_);
+  return waiting_.empty() && underWay_ == 0;
 }
 
 void Refiner::work() {
@@ -64,12 +69,14 @@ void Refiner::work() {
     job.owned = {};
     lock.lock();
     made_.push_back(std::move(result));
-    if (waiting_.empty() && !stopping_ && ready_) {
+    --underWay_;
+    if (!stopping_ && ready_) {
+      waking_ = true;
       lock.unlock();
       ready_();
       lock.lock();
+      waking_ = false;
     }
-    --underWay_;
     changed_.notify_all();
   }
 }

@@ -47,8 +47,9 @@ class Refiner {
   Refiner(const Refiner&) = delete;
   Refiner& operator=(const Refiner&) = delete;
 
-  // Pictures are drawn quickly and refined from now on; `ready` runs on the refiner's thread each time every
-  // picture asked for is made (the front end wakes its loop there).
+  // Pictures are drawn quickly and refined from now on; `ready` runs on the refiner's thread each time a picture
+  // is made (the front end wakes its loop there, takes it and frees the quick one; it draws its windows again
+  // once the refiner is idle, so that they change in one frame).
   void enable(std::function<void()> ready);
   bool enabled() const { return enabled_; }
   // Work begins (after the first frame is on the screen); what was added before waits until then.
@@ -56,6 +57,8 @@ class Refiner {
   void add(Job job);
   // The pictures made since the last call, on the front end's thread.
   std::vector<Result> take();
+  // No picture waits or is under way (the last one's `ready` may still be running).
+  bool idle();
   // Waits until every picture added is made (for tests).
   void finish();
   // Ends the picture under way and drops the rest; nothing more is made. Call it before the pixels lent to the
@@ -71,6 +74,7 @@ class Refiner {
   std::condition_variable changed_;
   bool started_ = false, stopping_ = false;
   int underWay_ = 0;
+  bool waking_ = false;  // `ready` is running
   std::vector<Job> waiting_;
   std::vector<Result> made_;
   std::thread thread_;

@@ -108,66 +108,105 @@ bool fits(std::span<const std::uint32_t> pixels, int width, int height, int toWi
          pixels.size() == static_cast<size_t>(width) * static_cast<size_t>(height);
 }
 
+// One row of width `in` becomes a row of width `out`.
+void horizontalRow(const std::uint32_t* src, std::uint32_t* dst, const Axis& ax, int out) {
+  const unsigned char* row = bytes(src);
+  unsigned char* to = bytes(dst);
+  for (int x = 0; x < out; ++x) {
+    const unsigned char* from = row + 4 * static_cast<size_t>(ax.first[static_cast<size_t>(x)]);
+    const std::int16_t* w = &ax.weights[static_cast<size_t>(x) * static_cast<size_t>(ax.taps)];
+    const int n = ax.count[static_cast<size_t>(x)];
+    std::int32_t sum[4] = {kHalf, kHalf, kHalf, kHalf};
+    int k = 0;
+#if defined(__SSE2__)
+    // Two taps at a time: the two pixels' channels side by side, each pair multiplied by the pair of weights
+    // and added in one step (the same integer sums as below, in another order).
+    const __m128i zero = _mm_setzero_si128();
+    __m128i acc = _mm_setzero_si128();
+    for (; k + 1 < n; k += 2) {
+      std::int64_t two;
+      std::memcpy(&two, from + 4 * k, sizeof two);
+      const __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi64_si128(two), zero);   // a0 a1 a2 a3 b0 b1 b2 b3
+      const __m128i paired = _mm_unpacklo_epi16(wide, _mm_srli_si128(wide, 8));  // a0 b0 a1 b1 a2 b2 a3 b3
+      const auto pair = static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k])) |
+                        static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k + 1])) << 16;
+      const __m128i weights = _mm_set1_epi32(static_cast<int>(pair));
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(paired, weights));
+    }
+    alignas(16) std::int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+    for (int c = 0; c < 4; ++c) sum[c] += lanes[c];
+#endif
+    for (; k < n; ++k)
+      for (int c = 0; c < 4; ++c) sum[c] += static_cast<std::int16_t>(from[4 * k + c]) * w[k];
+    store(sum, to + 4 * static_cast<size_t>(x));
+  }
+}
+
 // Rows of width `in` become rows of width `out`.
 std::vector<std::uint32_t> horizontal(std::span<const std::uint32_t> src, int in, int rows, int out) {
   const Axis ax = makeAxis(in, out);
   std::vector<std::uint32_t> dst(static_cast<size_t>(out) * static_cast<size_t>(rows));
   inTwo(rows, dst.size(), [&](int begin, int end) {
-    for (int y = begin; y < end; ++y) {
-      const unsigned char* row = bytes(src.data() + static_cast<size_t>(y) * static_cast<size_t>(in));
-      unsigned char* to = bytes(dst.data() + static_cast<size_t>(y) * static_cast<size_t>(out));
-      for (int x = 0; x < out; ++x) {
-        const unsigned char* from = row + 4 * static_cast<size_t>(ax.first[static_cast<size_t>(x)]);
-        const std::int16_t* w = &ax.weights[static_cast<size_t>(x) * static_cast<size_t>(ax.taps)];
-        const int n = ax.count[static_cast<size_t>(x)];
-        std::int32_t sum[4] = {kHalf, kHalf, kHalf, kHalf};
-        int k = 0;
-#if defined(__SSE2__)
-        // Two taps at a time: the two pixels' channels side by side, each pair multiplied by the pair of weights
-        // and added in one step (the same integer sums as below, in another order).
-        const __m128i zero = _mm_setzero_si128();
-        __m128i acc = _mm_setzero_si128();
-        for (; k + 1 < n; k += 2) {
-          std::int64_t two;
-          std::memcpy(&two, from + 4 * k, sizeof two);
-          const __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi64_si128(two), zero);   // a0 a1 a2 a3 b0 b1 b2 b3
-          const __m128i paired = _mm_unpacklo_epi16(wide, _mm_srli_si128(wide, 8));  // a0 b0 a1 b1 a2 b2 a3 b3
-          const auto pair = static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k])) |
-                            static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k + 1])) << 16;
-          const __m128i weights = _mm_set1_epi32(static_cast<int>(pair));
-          acc = _mm_add_epi32(acc, _mm_madd_epi16(paired, weights));
-        }
-        alignas(16) std::int32_t lanes[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
-        for (int c = 0; c < 4; ++c) sum[c] += lanes[c];
-#endif
-        for (; k < n; ++k)
-          for (int c = 0; c < 4; ++c) sum[c] += static_cast<std::int16_t>(from[4 * k + c]) * w[k];
-        store(sum, to + 4 * static_cast<size_t>(x));
-      }
-    }
+    for (int y = begin; y < end; ++y)
+      horizontalRow(src.data() + static_cast<size_t>(y) * static_cast<size_t>(in),
+                    dst.data() + static_cast<size_t>(y) * static_cast<size_t>(out), ax, out);
   });
   return dst;
+}
+
+// Output row y of the vertical pass, from the source rows `rowAt` gives (width pixels each), `sums` as scratch.
+template <class RowAt>
+void verticalRow(const Axis& ax, int y, size_t width, RowAt rowAt, std::vector<std::int32_t>& sums,
+                 std::uint32_t* dst) {
+  const size_t channels = 4 * width;
+  std::fill(sums.begin(), sums.end(), kHalf);
+  const std::int16_t* weights = &ax.weights[static_cast<size_t>(y) * static_cast<size_t>(ax.taps)];
+  for (int k = 0, n = ax.count[static_cast<size_t>(y)]; k < n; ++k) {
+    const unsigned char* row = bytes(rowAt(ax.first[static_cast<size_t>(y)] + k));
+    const std::int16_t wk = weights[k];
+    for (size_t i = 0; i < channels; ++i) sums[i] += static_cast<std::int16_t>(row[i]) * wk;
+  }
+  unsigned char* to = bytes(dst);
+  for (size_t x = 0; x < width; ++x) store(&sums[4 * x], to + 4 * x);
 }
 
 // `in` rows become `out` rows, each `width` wide: a row of sums at a time, from whole source rows.
 std::vector<std::uint32_t> vertical(std::span<const std::uint32_t> src, int width, int in, int out) {
   const Axis ax = makeAxis(in, out);
-  const size_t w = static_cast<size_t>(width), channels = 4 * w;
+  const size_t w = static_cast<size_t>(width);
   std::vector<std::uint32_t> dst(w * static_cast<size_t>(out));
   inTwo(out, dst.size(), [&](int begin, int end) {
-    std::vector<std::int32_t> sums(channels);
-    for (int y = begin; y < end; ++y) {
-      std::fill(sums.begin(), sums.end(), kHalf);
-      const std::int16_t* weights = &ax.weights[static_cast<size_t>(y) * static_cast<size_t>(ax.taps)];
-      for (int k = 0, n = ax.count[static_cast<size_t>(y)]; k < n; ++k) {
-        const unsigned char* row = bytes(src.data() + static_cast<size_t>(ax.first[static_cast<size_t>(y)] + k) * w);
-        const std::int16_t wk = weights[k];
-        for (size_t i = 0; i < channels; ++i) sums[i] += static_cast<std::int16_t>(row[i]) * wk;
+    std::vector<std::int32_t> sums(4 * w);
+    for (int y = begin; y < end; ++y)
+      verticalRow(ax, y, w, [&](int row) { return src.data() + static_cast<size_t>(row) * w; }, sums,
+                  dst.data() + static_cast<size_t>(y) * w);
+  });
+  return dst;
+}
+
+// Both axes at once: each output row from the source rows it needs, resampled across as it first needs them
+// into a ring of as many rows as the filter has taps (the rows an output row needs are consecutive, and later
+// rows need none before them), so no whole picture lies in between. The same sums as horizontal then vertical.
+std::vector<std::uint32_t> both(std::span<const std::uint32_t> src, int width, int height, int toWidth,
+                                int toHeight) {
+  const Axis across = makeAxis(width, toWidth), down = makeAxis(height, toHeight);
+  const size_t w = static_cast<size_t>(toWidth), taps = static_cast<size_t>(down.taps);
+  std::vector<std::uint32_t> dst(w * static_cast<size_t>(toHeight));
+  inTwo(toHeight, dst.size(), [&](int begin, int end) {
+    std::vector<std::uint32_t> ring(taps * w);
+    std::vector<int> held(taps, -1);
+    std::vector<std::int32_t> sums(4 * w);
+    const auto rowAt = [&](int row) {
+      const size_t slot = static_cast<size_t>(row) % taps;
+      if (held[slot] != row) {
+        horizontalRow(src.data() + static_cast<size_t>(row) * static_cast<size_t>(width), &ring[slot * w], across,
+                      toWidth);
+        held[slot] = row;
       }
-      unsigned char* to = bytes(dst.data() + static_cast<size_t>(y) * w);
-      for (size_t x = 0; x < w; ++x) store(&sums[4 * x], to + 4 * x);
-    }
+      return &ring[slot * w];
+    };
+    for (int y = begin; y < end; ++y) verticalRow(down, y, w, rowAt, sums, dst.data() + static_cast<size_t>(y) * w);
   });
   return dst;
 }
@@ -177,6 +216,7 @@ std::vector<std::uint32_t> vertical(std::span<const std::uint32_t> src, int widt
 std::vector<std::uint32_t> resample(std::span<const std::uint32_t> pixels, int width, int height, int toWidth,
                                     int toHeight) {
   if (!fits(pixels, width, height, toWidth, toHeight)) return {};
+  if (toWidth != width && toHeight != height) return both(pixels, width, height, toWidth, toHeight);
   std::vector<std::uint32_t> across = toWidth == width ? std::vector<std::uint32_t>(pixels.begin(), pixels.end())
                                                        : horizontal(pixels, width, height, toWidth);
   if (toHeight == height) return across;
