@@ -254,52 +254,54 @@ std::vector<std::uint32_t> resampleQuick(std::span<const std::uint32_t> pixels, 
   std::vector<std::uint32_t> dst(static_cast<size_t>(toWidth) * static_cast<size_t>(toHeight));
   // One source row blended from the two around an output row, channels times kQuickOne, and its last pixel once
   // more, so that every output pixel reads two.
-  std::vector<std::int16_t> row(channels + 4);
-  for (int y = 0; y < toHeight; ++y) {
-    const Between v = down[static_cast<size_t>(y)];
-    const unsigned char* a = bytes(pixels.data() + static_cast<size_t>(v.first) * w);
-    const unsigned char* b = v.second ? a + channels : a;
-    const auto wa = static_cast<std::int16_t>(kQuickOne - v.second), wb = v.second;
-    size_t i = 0;
+  inTwo(toHeight, dst.size(), [&](int begin, int end) {
+    std::vector<std::int16_t> row(channels + 4);
+    for (int y = begin; y < end; ++y) {
+      const Between v = down[static_cast<size_t>(y)];
+      const unsigned char* a = bytes(pixels.data() + static_cast<size_t>(v.first) * w);
+      const unsigned char* b = v.second ? a + channels : a;
+      const auto wa = static_cast<std::int16_t>(kQuickOne - v.second), wb = v.second;
+      size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen channels at a time.
-    const __m128i zero = _mm_setzero_si128(), va = _mm_set1_epi16(wa), vb = _mm_set1_epi16(wb);
-    for (; i + 16 <= channels; i += 16) {
-      const __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-      const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-      const __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pa, zero), va),
-                                       _mm_mullo_epi16(_mm_unpacklo_epi8(pb, zero), vb));
-      const __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pa, zero), va),
-                                       _mm_mullo_epi16(_mm_unpackhi_epi8(pb, zero), vb));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i]), lo);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i + 8]), hi);
-    }
+      // Sixteen channels at a time.
+      const __m128i zero = _mm_setzero_si128(), va = _mm_set1_epi16(wa), vb = _mm_set1_epi16(wb);
+      for (; i + 16 <= channels; i += 16) {
+        const __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pa, zero), va),
+                                         _mm_mullo_epi16(_mm_unpacklo_epi8(pb, zero), vb));
+        const __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(pa, zero), va),
+                                         _mm_mullo_epi16(_mm_unpackhi_epi8(pb, zero), vb));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i]), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i + 8]), hi);
+      }
 #endif
-    for (; i < channels; ++i) row[i] = static_cast<std::int16_t>(a[i] * wa + b[i] * wb);
-    for (size_t c = 0; c < 4; ++c) row[channels + c] = row[channels - 4 + c];
-    unsigned char* to = bytes(dst.data() + static_cast<size_t>(y) * static_cast<size_t>(toWidth));
-    for (int x = 0; x < toWidth; ++x) {
-      const Between h = across[static_cast<size_t>(x)];
-      const std::int16_t* from = &row[4 * static_cast<size_t>(h.first)];
-      const std::int32_t left = kQuickOne - h.second, right = h.second;
-      constexpr std::int32_t kRound = 1 << (2 * kQuickBits - 1);
+      for (; i < channels; ++i) row[i] = static_cast<std::int16_t>(a[i] * wa + b[i] * wb);
+      for (size_t c = 0; c < 4; ++c) row[channels + c] = row[channels - 4 + c];
+      unsigned char* to = bytes(dst.data() + static_cast<size_t>(y) * static_cast<size_t>(toWidth));
+      for (int x = 0; x < toWidth; ++x) {
+        const Between h = across[static_cast<size_t>(x)];
+        const std::int16_t* from = &row[4 * static_cast<size_t>(h.first)];
+        const std::int32_t left = kQuickOne - h.second, right = h.second;
+        constexpr std::int32_t kRound = 1 << (2 * kQuickBits - 1);
 #if defined(__SSE2__)
-      const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));  // a0 a1 a2 a3 b0 b1 b2 b3
-      const __m128i paired = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));        // a0 b0 a1 b1 ...
-      const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(left) |
-                                                              static_cast<std::uint32_t>(right) << 16));
-      __m128i sum = _mm_add_epi32(_mm_madd_epi16(paired, weights), _mm_set1_epi32(kRound));
-      sum = _mm_srai_epi32(sum, 2 * kQuickBits);
-      const __m128i narrow = _mm_packs_epi32(sum, sum);
-      const __m128i packed = _mm_packus_epi16(narrow, narrow);
-      const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
-      std::memcpy(to + 4 * static_cast<size_t>(x), &four, sizeof four);
+        const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));  // a0 a1 a2 a3 b0 b1 b2 b3
+        const __m128i paired = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));        // a0 b0 a1 b1 ...
+        const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(left) |
+                                                                static_cast<std::uint32_t>(right) << 16));
+        __m128i sum = _mm_add_epi32(_mm_madd_epi16(paired, weights), _mm_set1_epi32(kRound));
+        sum = _mm_srai_epi32(sum, 2 * kQuickBits);
+        const __m128i narrow = _mm_packs_epi32(sum, sum);
+        const __m128i packed = _mm_packus_epi16(narrow, narrow);
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
+        std::memcpy(to + 4 * static_cast<size_t>(x), &four, sizeof four);
 #else
-      for (int c = 0; c < 4; ++c)
-        to[4 * x + c] = static_cast<unsigned char>((from[c] * left + from[4 + c] * right + kRound) >> (2 * kQuickBits));
+        for (int c = 0; c < 4; ++c)
+          to[4 * x + c] = static_cast<unsigned char>((from[c] * left + from[4 + c] * right + kRound) >> (2 * kQuickBits));
 #endif
+      }
     }
-  }
+  });
   return dst;
 }
 
