@@ -71,37 +71,31 @@ std::optional<Premultiplied> premultiplied(SDL_Surface* source) {
   return out;
 }
 
-// A surface of resampled premultiplied pixels, back in the source's form (straight alpha, its blend mode).
-SDL_Surface* surfaceOf(const std::vector<uint32_t>& sized, int width, int height, bool opaque, SDL_BlendMode mode) {
-  SDL_Surface* out = sized.empty() ? nullptr : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-  if (!out) return nullptr;
-  SDL_LockSurface(out);
-  for (int y = 0; y < height; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
-    const uint32_t* from = &sized[static_cast<size_t>(y) * width];
-    if (opaque) {
-      std::memcpy(row, from, static_cast<size_t>(width) * 4);
-      continue;
-    }
-    for (int x = 0; x < width; ++x) {
-      const uint32_t p = from[x], a = p >> 24;
-      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
-      row[x] = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);
-    }
-  }
-  SDL_UnlockSurface(out);
-  SDL_SetSurfaceBlendMode(out, mode);
-  return out;
-}
-
 }  // namespace
 
 Pictures::~Pictures() {
   refiner_.stop();  // it reads the pictures below
   for (auto& [name, s] : plain_) SDL_FreeSurface(s);
   for (auto& [key, s] : keyed_) SDL_FreeSurface(s);
-  for (auto& [key, s] : sized_) SDL_FreeSurface(s);
-  for (auto& [key, s] : quick_) SDL_FreeSurface(s);
+  for (auto& [key, held] : sized_) SDL_FreeSurface(held.surface);
+  for (auto& [key, held] : quick_) SDL_FreeSurface(held.surface);
+}
+
+// Resampled premultiplied pixels back in the source's form (straight alpha, its blend mode), in place.
+Pictures::Held Pictures::hold(std::vector<uint32_t> pixels, int width, int height, bool opaque, int mode) {
+  Held held{nullptr, std::move(pixels)};
+  if (held.pixels.empty()) return held;
+  if (!opaque) {
+    for (uint32_t& p : held.pixels) {
+      const uint32_t a = p >> 24;
+      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+      p = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);
+    }
+  }
+  held.surface = SDL_CreateRGBSurfaceWithFormatFrom(held.pixels.data(), width, height, 32, width * 4,
+                                                    SDL_PIXELFORMAT_ARGB8888);
+  if (held.surface) SDL_SetSurfaceBlendMode(held.surface, static_cast<SDL_BlendMode>(mode));
+  return held;
 }
 
 SDL_Surface* decodePicture(const std::string& name) {
@@ -163,22 +157,18 @@ SDL_Surface* Pictures::scaled(const std::string& name, std::optional<uint32_t> k
   SDL_Surface* drawn = key ? keyed(source.asset, *key) : get(source.asset);
   if (!drawn || (drawn->w == width && drawn->h == height) || width <= 0 || height <= 0) return drawn;
   paint::SizedPicture sized{source.asset, key, width, height};
-  if (auto it = sized_.find(sized); it != sized_.end()) return it->second;
-  if (auto it = quick_.find(sized); it != quick_.end()) return it->second;
+  if (auto it = sized_.find(sized); it != sized_.end()) return it->second.surface;
+  if (auto it = quick_.find(sized); it != quick_.end()) return it->second.surface;
   std::optional<Premultiplied> in = premultiplied(drawn);
   const auto count = static_cast<size_t>(drawn->w) * static_cast<size_t>(drawn->h);
-  if (!refiner_.enabled()) {
-    SDL_Surface* out = in ? surfaceOf(paint::resample(in->pixels(count), drawn->w, drawn->h, width, height), width,
-                                      height, in->opaque, in->mode)
-                          : nullptr;
-    sized_.emplace(std::move(sized), out);
-    return out;
-  }
-  SDL_Surface* out = in ? surfaceOf(paint::resampleQuick(in->pixels(count), drawn->w, drawn->h, width, height), width,
-                                    height, in->opaque, in->mode)
-                        : nullptr;
-  quick_.emplace(sized, out);
-  if (in) refiner_.add({std::move(sized), in->borrowed, std::move(in->owned), drawn->w, drawn->h});
+  const bool quick = refiner_.enabled();
+  const auto filter = quick ? paint::resampleQuick : paint::resample;
+  Held held = in ? hold(filter(in->pixels(count), drawn->w, drawn->h, width, height), width, height, in->opaque,
+                        in->mode)
+                 : Held{};
+  SDL_Surface* out = held.surface;
+  (quick ? quick_ : sized_).emplace(sized, std::move(held));
+  if (quick && in) refiner_.add({std::move(sized), in->borrowed, std::move(in->owned), drawn->w, drawn->h});
   return out;
 }
 
@@ -190,12 +180,11 @@ bool Pictures::adoptRefined() {
     if (drawn) SDL_GetSurfaceBlendMode(drawn, &mode);
     // One picture at a time, the quick one gone first: never more than one picture's copies at once.
     if (auto it = quick_.find(r.picture); it != quick_.end()) {
-      SDL_FreeSurface(it->second);
+      SDL_FreeSurface(it->second.surface);
       quick_.erase(it);
     }
-    SDL_Surface* out = surfaceOf(r.pixels, r.picture.width, r.picture.height, mode == SDL_BLENDMODE_NONE, mode);
-    r.pixels = {};
-    if (!sized_.emplace(std::move(r.picture), out).second) SDL_FreeSurface(out);
+    Held held = hold(std::move(r.pixels), r.picture.width, r.picture.height, mode == SDL_BLENDMODE_NONE, mode);
+    if (auto [it, added] = sized_.emplace(std::move(r.picture), std::move(held)); !added) SDL_FreeSurface(held.surface);
   }
   return !made.empty();
 }

@@ -54,7 +54,13 @@ class Pictures {
  private:
   std::map<std::string, SDL_Surface*> plain_;
   std::map<std::pair<std::string, uint32_t>, SDL_Surface*> keyed_;
-  std::map<paint::SizedPicture, SDL_Surface*> sized_, quick_;
+  // A resampled picture: a surface drawn from pixels held beside it (they are made once, never copied).
+  struct Held {
+    SDL_Surface* surface = nullptr;
+    std::vector<uint32_t> pixels;
+  };
+  static Held hold(std::vector<uint32_t> pixels, int width, int height, bool opaque, int mode);
+  std::map<paint::SizedPicture, Held> sized_, quick_;
   paint::Refiner refiner_;
 };
 
