@@ -31,7 +31,7 @@ def start_xvfb(scale=1.0):
     return proc, display
 
 
-def first_frame_ms(exe, env, runs):
+def first_frame_times(exe, env, runs):
     times = []
     for _ in range(runs):
         e = dict(env, MOXSIM_BENCH_T0=str(time.monotonic_ns()))
@@ -39,7 +39,7 @@ def first_frame_ms(exe, env, runs):
         for line in out.splitlines():
             if line.startswith("first-frame-ms "):
                 times.append(float(line.split()[1]))
-    return statistics.median(times) if times else float("nan")
+    return times
 
 
 def cpu_ns(pid):
@@ -93,13 +93,18 @@ def main():
         env.update(DISPLAY=display, HOME=str(work))
         rows = []
         floor_env = dict(env, MOXSIM_SCALE=str(args.scale))
-        for name, path in (("floor", args.floor), ("moxsim", str(exe))):
-            env_for = floor_env if name == "floor" else env
+        programs = (("floor", args.floor, floor_env), ("moxsim", str(exe), env))
+        for _, path, env_for in programs:
             subprocess.run([path], env=dict(env_for, MOXSIM_BENCH_T0=str(time.monotonic_ns())),
                            capture_output=True, timeout=30)  # warm the file cache
-            start = first_frame_ms(path, env_for, args.runs)
+        # One run of each in turn, so that the machine's other work weighs on both alike.
+        times = {name: [] for name, _, _ in programs}
+        for _ in range(args.runs):
+            for name, path, env_for in programs:
+                times[name].extend(first_frame_times(path, env_for, 1))
+        for name, path, env_for in programs:
             cpu, mib = idle_and_memory(path, env_for, 2.0, args.idle)
-            rows.append((name, start, mib, cpu))
+            rows.append((name, statistics.median(times[name]) if times[name] else float("nan"), mib, cpu))
         print("%-8s %16s %14s %10s" % ("", "first frame ms", "peak RSS MiB", "idle CPU"))
         for name, start, mib, cpu in rows:
             print("%-8s %16.1f %14.1f %9.2f%%" % (name, start, mib, cpu))
@@ -107,7 +112,8 @@ def main():
         print()
         # The goals: at the layout's size as close to the floor as the last benchmark asked; scaled, room for
         # pictures and text drawn at the larger size.
-        time_goal, memory_goal = (1.15, 20) if args.scale == 1 else (1.3, 48)
+        # At 1.5, the commonest factor between the picture sets, the resampled pictures fit in 30 MiB.
+        time_goal, memory_goal = (1.15, 20) if args.scale == 1 else (1.3, 30 if args.scale == 1.5 else 48)
         print("start-up  %.2f x the floor   (goal: within %g x)  %s" % (ms / fs, time_goal,
                                                                        "ok" if ms <= time_goal * fs else "OVER"))
         print("memory    %+.1f MiB over the floor (goal: within %d MiB)  %s" % (

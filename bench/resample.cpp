@@ -30,6 +30,15 @@ void BM_Resample(benchmark::State& state) {
 }
 BENCHMARK(BM_Resample)->Args({1812, 1364, 1359, 1023})->Args({906, 682, 1133, 853})->Args({1812, 1364, 1359, 1364})->Args({1812, 1364, 1812, 1023})->Unit(benchmark::kMillisecond);
 
+// The quick filter a first frame is drawn with.
+void BM_ResampleQuick(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const int tw = static_cast<int>(state.range(2)), th = static_cast<int>(state.range(3));
+  const std::vector<std::uint32_t> p = picture(w, h);
+  for (auto _ : state) benchmark::DoNotOptimize(mox::paint::resampleQuick(p, w, h, tw, th).data());
+}
+BENCHMARK(BM_ResampleQuick)->Args({1812, 1364, 1359, 1023})->Args({1812, 1364, 1133, 853})->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -11,6 +11,7 @@ namespace {
 
 using mox::paint::keyOut;
 using mox::paint::resample;
+using mox::paint::resampleQuick;
 using Pixels = std::vector<std::uint32_t>;
 
 int alphaOf(std::uint32_t p) { return static_cast<int>(p >> 24); }
@@ -38,6 +39,25 @@ TEST(Resample, FlatColourStaysExactlyFlat) {
   const Pixels p(11 * 6, half);
   for (auto [w, h] : {std::pair{22, 12}, {8, 5}, {17, 3}, {3, 17}})
     for (std::uint32_t q : resample(p, 11, 6, w, h)) ASSERT_EQ(q, half) << w << "x" << h;
+}
+
+TEST(Resample, TheQuickFilterKeepsSizesFlatColoursAndEdgesAndStaysPremultiplied) {
+  const Pixels p = halfWhite(9, 7, 4);
+  EXPECT_EQ(resampleQuick(p, 9, 7, 13, 10).size(), 130u);
+  EXPECT_TRUE(resampleQuick(p, 9, 6, 18, 14).empty());
+  EXPECT_TRUE(resampleQuick({}, 0, 0, 2, 2).empty());
+  const std::uint32_t half = 0x80402010;
+  for (std::uint32_t q : resampleQuick(Pixels(11 * 6, half), 11, 6, 8, 5)) ASSERT_EQ(q, half);
+  // The 2x set at 1.5x: the edge at column 1000 of 1812 lands at 750 of 1359, blurred by a pixel at most.
+  const Pixels out = resampleQuick(halfWhite(1812, 2, 1000), 1812, 2, 1359, 3);
+  for (int y = 0; y < 3; ++y) {
+    const std::uint32_t* row = &out[static_cast<size_t>(y * 1359)];
+    EXPECT_EQ(row[748], 0xFFFFFFFFu);
+    EXPECT_NEAR(alphaOf(row[749]) + alphaOf(row[750]), 255, 2);
+    EXPECT_EQ(row[751], 0u);
+  }
+  for (std::uint32_t q : resampleQuick(halfWhite(16, 16, 5), 16, 16, 11, 13))
+    ASSERT_TRUE(((q >> 16) & 0xFF) <= q >> 24 && (q & 0xFF) <= q >> 24);
 }
 
 TEST(Resample, HardEdgeLandsAtItsScaledPlace) {

@@ -34,63 +34,68 @@ void blit(SDL_Surface* source, SDL_Surface* target, int x, int y) {
   SDL_BlitSurface(source, nullptr, target, &at);
 }
 
-// A copy of `source` at width x height, resampled with the paint layer's filter (ARGB8888, straight alpha in and
-// out; the filter works on premultiplied pixels, so see-through pixels lend no colour to their neighbours). An
-// opaque picture's pixels are their own premultiplied form: they go to the filter as they are and come back so.
-SDL_Surface* resampled(SDL_Surface* source, int width, int height) {
+// A picture's pixels as the paint layer's filters take them: premultiplied ARGB8888 (straight alpha in the
+// surface; see-through pixels then lend no colour to their neighbours). An opaque picture's pixels are their own
+// premultiplied form: taken where they lie when they are ARGB8888 already.
+struct Premultiplied {
+  bool opaque = true;
   SDL_BlendMode mode = SDL_BLENDMODE_NONE;
-  SDL_GetSurfaceBlendMode(source, &mode);
-  const bool opaque = mode == SDL_BLENDMODE_NONE;
-  std::vector<uint32_t> pixels;
-  std::span<const uint32_t> in;
-  if (opaque && source->format->format == SDL_PIXELFORMAT_ARGB8888 && source->pitch == source->w * 4 &&
+  const uint32_t* borrowed = nullptr;
+  std::vector<uint32_t> owned;
+  std::span<const uint32_t> pixels(size_t count) const { return {borrowed ? borrowed : owned.data(), count}; }
+};
+
+std::optional<Premultiplied> premultiplied(SDL_Surface* source) {
+  Premultiplied out;
+  SDL_GetSurfaceBlendMode(source, &out.mode);
+  out.opaque = out.mode == SDL_BLENDMODE_NONE;
+  if (out.opaque && source->format->format == SDL_PIXELFORMAT_ARGB8888 && source->pitch == source->w * 4 &&
       !SDL_MUSTLOCK(source)) {
-    in = {static_cast<const uint32_t*>(source->pixels), static_cast<size_t>(source->w) * source->h};
-  } else {
-    SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
-    if (!from) return nullptr;
-    pixels.resize(static_cast<size_t>(from->w) * from->h);
-    SDL_LockSurface(from);
-    for (int y = 0; y < from->h; ++y) {
-      const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
-      for (int x = 0; x < from->w; ++x) {
-        const uint32_t p = opaque ? row[x] | 0xFF000000u : row[x], a = p >> 24;
-        const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
-        pixels[static_cast<size_t>(y) * from->w + x] = a == 255 ? p : a << 24 | pre(16) | pre(8) | pre(0);
-      }
-    }
-    SDL_UnlockSurface(from);
-    SDL_FreeSurface(from);
-    in = pixels;
+    out.borrowed = static_cast<const uint32_t*>(source->pixels);
+    return out;
   }
-  const std::vector<uint32_t> sized = paint::resample(in, source->w, source->h, width, height);
-  SDL_Surface* out = sized.empty() ? nullptr : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-  if (!out) return nullptr;
-  SDL_LockSurface(out);
-  for (int y = 0; y < height; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(out->pixels) + y * out->pitch);
-    const uint32_t* from = &sized[static_cast<size_t>(y) * width];
-    if (opaque) {
-      std::memcpy(row, from, static_cast<size_t>(width) * 4);
-      continue;
-    }
-    for (int x = 0; x < width; ++x) {
-      const uint32_t p = from[x], a = p >> 24;
-      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
-      row[x] = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);
+  SDL_Surface* from = SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0);
+  if (!from) return std::nullopt;
+  out.owned.resize(static_cast<size_t>(from->w) * from->h);
+  SDL_LockSurface(from);
+  for (int y = 0; y < from->h; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
+    for (int x = 0; x < from->w; ++x) {
+      const uint32_t p = out.opaque ? row[x] | 0xFF000000u : row[x], a = p >> 24;
+      const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
+      out.owned[static_cast<size_t>(y) * from->w + x] = a == 255 ? p : a << 24 | pre(16) | pre(8) | pre(0);
     }
   }
-  SDL_UnlockSurface(out);
-  SDL_SetSurfaceBlendMode(out, mode);
+  SDL_UnlockSurface(from);
+  SDL_FreeSurface(from);
   return out;
 }
 
 }  // namespace
 
 Pictures::~Pictures() {
+  refiner_.stop();  // it reads the pictures below
   for (auto& [name, s] : plain_) SDL_FreeSurface(s);
   for (auto& [key, s] : keyed_) SDL_FreeSurface(s);
-  for (auto& [key, s] : sized_) SDL_FreeSurface(s);
+  for (auto& [key, held] : sized_) SDL_FreeSurface(held.surface);
+  for (auto& [key, held] : quick_) SDL_FreeSurface(held.surface);
+}
+
+// Resampled premultiplied pixels back in the source's form (straight alpha, its blend mode), in place.
+Pictures::Held Pictures::hold(std::vector<uint32_t> pixels, int width, int height, bool opaque, int mode) {
+  Held held{nullptr, std::move(pixels)};
+  if (held.pixels.empty()) return held;
+  if (!opaque) {
+    for (uint32_t& p : held.pixels) {
+      const uint32_t a = p >> 24;
+      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+      p = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);
+    }
+  }
+  held.surface = SDL_CreateRGBSurfaceWithFormatFrom(held.pixels.data(), width, height, 32, width * 4,
+                                                    SDL_PIXELFORMAT_ARGB8888);
+  if (held.surface) SDL_SetSurfaceBlendMode(held.surface, static_cast<SDL_BlendMode>(mode));
+  return held;
 }
 
 SDL_Surface* decodePicture(const std::string& name) {
@@ -151,12 +156,37 @@ SDL_Surface* Pictures::scaled(const std::string& name, std::optional<uint32_t> k
   const paint::PictureSource source = paint::pictureSource(name, scale);
   SDL_Surface* drawn = key ? keyed(source.asset, *key) : get(source.asset);
   if (!drawn || (drawn->w == width && drawn->h == height) || width <= 0 || height <= 0) return drawn;
-  auto cacheKey = std::make_tuple(source.asset, key ? *key | 0x1000000u : 0u, width, height);
-  auto it = sized_.find(cacheKey);
-  if (it != sized_.end()) return it->second;
-  SDL_Surface* out = resampled(drawn, width, height);
-  sized_.emplace(std::move(cacheKey), out);
+  paint::SizedPicture sized{source.asset, key, width, height};
+  if (auto it = sized_.find(sized); it != sized_.end()) return it->second.surface;
+  if (auto it = quick_.find(sized); it != quick_.end()) return it->second.surface;
+  std::optional<Premultiplied> in = premultiplied(drawn);
+  const auto count = static_cast<size_t>(drawn->w) * static_cast<size_t>(drawn->h);
+  const bool quick = refiner_.enabled();
+  const auto filter = quick ? paint::resampleQuick : paint::resample;
+  Held held = in ? hold(filter(in->pixels(count), drawn->w, drawn->h, width, height), width, height, in->opaque,
+                        in->mode)
+                 : Held{};
+  SDL_Surface* out = held.surface;
+  (quick ? quick_ : sized_).emplace(sized, std::move(held));
+  if (quick && in) refiner_.add({std::move(sized), in->borrowed, std::move(in->owned), drawn->w, drawn->h});
   return out;
+}
+
+bool Pictures::adoptRefined() {
+  std::vector<paint::Refiner::Result> made = refiner_.take();
+  for (paint::Refiner::Result& r : made) {
+    SDL_Surface* drawn = r.picture.key ? keyed(r.picture.asset, *r.picture.key) : get(r.picture.asset);
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+    if (drawn) SDL_GetSurfaceBlendMode(drawn, &mode);
+    // One picture at a time, the quick one gone first: never more than one picture's copies at once.
+    if (auto it = quick_.find(r.picture); it != quick_.end()) {
+      SDL_FreeSurface(it->second.surface);
+      quick_.erase(it);
+    }
+    Held held = hold(std::move(r.pixels), r.picture.width, r.picture.height, mode == SDL_BLENDMODE_NONE, mode);
+    if (auto [it, added] = sized_.emplace(std::move(r.picture), std::move(held)); !added) SDL_FreeSurface(held.surface);
+  }
+  return !made.empty();
 }
 
 Painter::~Painter() {

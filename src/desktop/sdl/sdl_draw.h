@@ -3,6 +3,7 @@
 // SDL2_image, text rendered with SDL2_ttf in the faces fontconfig finds, fills and lines. How anything looks is
 // decided by the paint layer; this only turns its commands into pixels.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "desktop/sdl/sdl_fonts.h"
 #include "ui/paint/display_list.h"
+#include "ui/paint/refine.h"
 #include "ui/paint/scale.h"
 
 struct SDL_Surface;
@@ -34,14 +36,32 @@ class Pictures {
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   SDL_Surface* keyed(const std::string& name, uint32_t colour);
   // The layout picture `name` as drawn into `size` screen pixels at `scale`: its 2x drawing where there is one,
-  // resampled once to that size where neither drawing has it.
+  // resampled once to that size where neither drawing has it (quickly at first, once refineLater was called).
   SDL_Surface* scaled(const std::string& name, std::optional<uint32_t> key, const paint::Scale& scale, int width,
                       int height);
+
+  // From now on, resampled pictures are drawn quickly first and made carefully on another thread once
+  // startRefining is called; `ready` runs on that thread when pictures wait for adoptRefined.
+  void refineLater(std::function<void()> ready) { refiner_.enable(std::move(ready)); }
+  void startRefining() { refiner_.start(); }
+  // Swaps the carefully made pictures in for the quick ones; whether there were any.
+  bool adoptRefined();
+  // Every picture asked for is made carefully (the windows are then drawn again).
+  bool refined() { return refiner_.idle(); }
+  // Waits for the pictures under way (for tests).
+  void finishRefining() { refiner_.finish(); }
 
  private:
   std::map<std::string, SDL_Surface*> plain_;
   std::map<std::pair<std::string, uint32_t>, SDL_Surface*> keyed_;
-  std::map<std::tuple<std::string, uint32_t, int, int>, SDL_Surface*> sized_;
+  // A resampled picture: a surface drawn from pixels held beside it (they are made once, never copied).
+  struct Held {
+    SDL_Surface* surface = nullptr;
+    std::vector<uint32_t> pixels;
+  };
+  static Held hold(std::vector<uint32_t> pixels, int width, int height, bool opaque, int mode);
+  std::map<paint::SizedPicture, Held> sized_, quick_;
+  paint::Refiner refiner_;
 };
 
 class Painter : public paint::TextMetrics {
@@ -55,6 +75,7 @@ class Painter : public paint::TextMetrics {
   // at that many times its height. Metrics stay in layout pixels.
   void setScale(const paint::Scale& scale) { scale_ = scale; }
   const paint::Scale& scale() const { return scale_; }
+  Pictures& pictures() { return pictures_; }
 
   // Finds and opens the faces of every font the form's controls use (the slow part of a first frame's text).
   void warmFonts(const Form& form);

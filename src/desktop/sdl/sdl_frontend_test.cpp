@@ -6,6 +6,7 @@
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -250,6 +251,36 @@ TEST_F(Drawing, AtTwiceTheLayoutEverythingLandsOnItsDoubledPixels) {
     window.view().handle(*event);
   }
   EXPECT_EQ(r.form().get("标签5").caption, "10 Q币");
+}
+
+TEST_F(Drawing, BetweenTheSetsTheFirstFrameIsQuickAndTheRefinedOneEqualsTheCarefulPixelForPixel) {
+  const paint::Scale s(1.5);
+  painter->setScale(s);
+  Running r("refined", *painter);
+  const paint::DisplayList list = r.view.paintForm(kAll);
+  const Rect screen = s.rect(kAll);
+  auto canvas = [&] { return SDL_CreateRGBSurfaceWithFormat(0, screen.w, screen.h, 32, SDL_PIXELFORMAT_RGB888); };
+  SDL_Surface* careful = canvas();
+  painter->execute(careful, list);  // resampled carefully at once
+
+  Pictures refining;
+  FontCache fonts2;
+  Painter quick(refining, fonts2);
+  quick.setScale(s);
+  std::atomic<int> woken = 0;
+  refining.refineLater([&] { ++woken; });
+  SDL_Surface* first = canvas();
+  quick.execute(first, list);
+  EXPECT_FALSE(same(first, careful));
+  EXPECT_FALSE(refining.adoptRefined());  // nothing is made before the first frame is up
+  refining.finishRefining();
+  EXPECT_GE(woken, 1);
+  EXPECT_TRUE(refining.adoptRefined());
+  SDL_Surface* refined = canvas();
+  quick.execute(refined, list);
+  EXPECT_TRUE(same(refined, careful));
+  EXPECT_FALSE(refining.adoptRefined());
+  for (SDL_Surface* c : {careful, first, refined}) SDL_FreeSurface(c);
 }
 
 TEST(Pictures, ThoseCarriedDecodedDrawAsTheDecoderWouldGiveThem) {

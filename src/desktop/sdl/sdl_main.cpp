@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <SDL_ttf.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -71,6 +72,10 @@ class EmptyComposeTable {
 }  // namespace
 
 int main() {
+  // Pictures and canvases are large and come and go (the quick pictures of the first frame give way to careful
+  // ones): each gets pages of its own that go back to the system when it is freed, rather than a heap that only
+  // grows.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   const std::filesystem::path programDir = mox::sdl::programDirectory();
   // The save file is opened by its bare name: the program's own directory is the current one.
   if (::chdir(programDir.c_str()) != 0) std::perror("moxsim: cannot enter the program's directory");
@@ -110,6 +115,7 @@ int main() {
     mox::sdl::Painter painter(pictures, fonts);
     mox::sdl::Desktop desktop(app, painter);
     mox::sdl::Window& window = desktop.main();
+    desktop.refinePictures();
     const auto requested = mox::sdl::requestedScale();
     painter.setScale(requested.first);
     // Opening the faces and drawing the first frame (its pictures are carried decoded) take about as long as

@@ -253,8 +253,15 @@ void Window::present() {
   ++frames_;
 }
 
+namespace {
+uint32_t refinedEventType() {
+  static const uint32_t type = SDL_RegisterEvents(1);
+  return type;
+}
+}  // namespace
+
 Desktop::Desktop(App& app, Painter& painter)
-    : app_(app), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1, false) {}
+    : app_(app), painter_(painter), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1, false) {}
 
 Window* Desktop::windowOf(const SDL_Event& e) {
   uint32_t id = 0;
@@ -275,6 +282,14 @@ Window* Desktop::windowOf(const SDL_Event& e) {
 
 bool Desktop::handle(const SDL_Event& e) {
   if (e.type == SDL_QUIT) return false;
+  if (e.type == refinedEventType()) {
+    // Each picture replaces its quick one as it comes; the windows show them all at once, when the last is in.
+    if (painter_.pictures().adoptRefined() && painter_.pictures().refined()) {
+      main_.view().redrawAll();
+      planner_.view().redrawAll();
+    }
+    return true;
+  }
   if (e.type == diskEventType()) {
     runDiskCompletion(e.user.data1);
     main_.view().handle(paint::Refresh{});
@@ -295,6 +310,15 @@ bool Desktop::handle(const SDL_Event& e) {
   }
   if (!escape) return false;
   return !app_.escape(main_.form());
+}
+
+void Desktop::refinePictures() {
+  refinedEventType();  // registered here, not first on the refiner's thread
+  painter_.pictures().refineLater([] {
+    SDL_Event e{};
+    e.type = refinedEventType();
+    SDL_PushEvent(&e);  // if the queue is full, the next batch's wake-up brings these too
+  });
 }
 
 void Desktop::followPlanner() {
@@ -332,6 +356,7 @@ int Desktop::run() {
   // the planner window is made, hidden, right after, so that opening it only draws it.
   main_.decorate();
   if (planner_.create()) planner_.decorate();
+  painter_.pictures().startRefining();
   SDL_Event e;
   bool running = true;
   while (running) {

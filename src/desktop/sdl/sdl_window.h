@@ -85,6 +85,9 @@ class Desktop {
 
   Window& main() { return main_; }
   Window& planner() { return planner_; }
+  // Pictures between the picture sets are drawn quickly at first and carefully once run() starts; the windows
+  // are then drawn again with them.
+  void refinePictures();
   // Runs until the main window is closed; returns the exit code.
   int run();
   // Brings the planner window on screen or off it as its form says (created at its first showing).
@@ -97,6 +100,7 @@ class Desktop {
   void updateAll();
 
   App& app_;
+  Painter& painter_;
   Window main_;
   Window planner_;
 };

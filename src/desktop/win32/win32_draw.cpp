@@ -289,11 +289,37 @@ const Image* Pictures::sized(const std::string& name, const std::optional<uint32
   const Image* source = key ? keyed(name, *key) : get(name);
   if (!source || (source->width == width && source->height == height)) return source;
   if (width <= 0 || height <= 0) return nullptr;
-  return once(sized_, sizing_, std::make_tuple(name, key, width, height), [&] {
+  SizedKey id{name, key, width, height};
+  if (!refiner_.enabled()) {
+    return once(sized_, sizing_, id, [&] {
+      Image out{width, height, source->opaque,
+                paint::resample(source->pixels, source->width, source->height, width, height)};
+      return out.pixels.empty() ? std::nullopt : std::optional<Image>(std::move(out));
+    });
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = sized_.find(id); it != sized_.end()) return it->second ? &*it->second : nullptr;
+  }
+  return once(quick_, quickening_, id, [&] {
     Image out{width, height, source->opaque,
-              paint::resample(source->pixels, source->width, source->height, width, height)};
+              paint::resampleQuick(source->pixels, source->width, source->height, width, height)};
+    refiner_.add({id, source->pixels.data(), {}, source->width, source->height});
     return out.pixels.empty() ? std::nullopt : std::optional<Image>(std::move(out));
   });
+}
+
+bool Pictures::adoptRefined() {
+  std::vector<paint::Refiner::Result> made = refiner_.take();
+  for (paint::Refiner::Result& r : made) {
+    const Image* source = r.picture.key ? keyed(r.picture.asset, *r.picture.key) : get(r.picture.asset);
+    std::optional<Image> image;
+    if (!r.pixels.empty()) image = Image{r.picture.width, r.picture.height, !source || source->opaque, std::move(r.pixels)};
+    std::lock_guard lock(mutex_);
+    quick_.erase(r.picture);
+    sized_.emplace(std::move(r.picture), std::move(image));
+  }
+  return !made.empty();
 }
 
 Rect screenPlace(const paint::Picture& picture, const Image& source, int density, const paint::Scale& scale) {

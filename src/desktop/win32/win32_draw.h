@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "ui/paint/display_list.h"
+#include "ui/paint/refine.h"
 #include "ui/paint/scale.h"
 
 namespace mox::win32 {
@@ -71,8 +73,21 @@ class Pictures {
   // The picture with every pixel near `colour` (0x00BBGGRR) made see-through (paint::Picture::kKeyTolerance).
   const Image* keyed(const std::string& name, uint32_t colour);
   // The picture (keyed when `key` is given) resampled to width x height screen pixels, made once per picture,
-  // key and size and kept; the picture itself at its own size.
+  // key and size and kept; the picture itself at its own size. Once refineLater was called it is made quickly at
+  // first and carefully after startRefining; a quick picture is valid until adoptRefined.
   const Image* sized(const std::string& name, const std::optional<uint32_t>& key, int width, int height);
+
+  // From now on, resampled pictures are drawn quickly first and made carefully on another thread once
+  // startRefining is called; `ready` runs on that thread when pictures wait for adoptRefined.
+  void refineLater(std::function<void()> ready) { refiner_.enable(std::move(ready)); }
+  void startRefining() { refiner_.start(); }
+  // Swaps the carefully made pictures in for the quick ones, on the thread that draws, with no other thread
+  // drawing; whether there were any.
+  bool adoptRefined();
+  // Every picture asked for is made carefully (the windows are then drawn again).
+  bool refined() { return refiner_.idle(); }
+  // Waits for the pictures under way (for tests).
+  void finishRefining() { refiner_.finish(); }
 
   // The pictures `list` draws at `scale`, to be decoded by decodeAnnounced. Only the first call counts; call it
   // with an empty list to release a decodeAnnounced that waits.
@@ -93,13 +108,14 @@ class Pictures {
 
   // Each picture, keyed or resampled picture made by one thread, which the others wait for.
   using KeyedKey = std::pair<std::string, uint32_t>;
-  using SizedKey = std::tuple<std::string, std::optional<uint32_t>, int, int>;
+  using SizedKey = paint::SizedPicture;
   template <typename Key, typename Make>
   const Image* once(std::map<Key, std::optional<Image>>& made, std::set<Key>& making, const Key& key, Make make);
   std::map<KeyedKey, std::optional<Image>> keyed_;
   std::set<KeyedKey> keying_;
-  std::map<SizedKey, std::optional<Image>> sized_;
-  std::set<SizedKey> sizing_;
+  std::map<SizedKey, std::optional<Image>> sized_, quick_;
+  std::set<SizedKey> sizing_, quickening_;
+  paint::Refiner refiner_;  // last: it stops before the pictures it reads go
 };
 
 // Where a picture drawn from `source` (`density` of its pixels to a layout pixel) lands on the screen.

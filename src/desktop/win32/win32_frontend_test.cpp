@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include <atomic>
 #include <climits>
 #include <filesystem>
 #include <functional>
@@ -219,6 +220,35 @@ TEST(Pictures, ThoseDrawnBetweenTheSetsAreResampledAheadOnceAndAlike) {
   }
   decoder.join();
   for (const auto& [mine, ask] : made) EXPECT_EQ(mine, ask());
+}
+
+TEST(Pictures, BetweenTheSetsTheFirstFrameIsQuickAndTheRefinedOneEqualsTheCarefulPixelForPixel) {
+  const paint::Scale s(1.5);
+  const Rect all{0, 0, 906, 682};
+  const paint::DisplayList list{paint::Picture{"header", 0, 0, all}, paint::Picture{"bag", 3, 5, all},
+                                paint::Picture{"small_save_normal", 0, 0, all, 255, false, rgb(0x27, 0x15, 0x0a)}};
+  Fonts fonts;
+  Pictures carefully, refining;
+  Painter careful(carefully, fonts), quick(refining, fonts);
+  std::atomic<int> woken = 0;
+  refining.refineLater([&] { ++woken; });
+  const Rect screen = s.rect(all);
+  Canvas reference(screen.w, screen.h), first(screen.w, screen.h), refined(screen.w, screen.h);
+  careful.execute(reference, list, s);
+  quick.execute(first, list, s);
+  const auto same = [&](const Canvas& a) {
+    for (int y = 0; y < screen.h; ++y)
+      for (int x = 0; x < screen.w; ++x)
+        if (a.pixel(x, y) != reference.pixel(x, y)) return false;
+    return true;
+  };
+  EXPECT_FALSE(same(first));
+  EXPECT_FALSE(refining.adoptRefined());  // nothing is made before the first frame is up
+  refining.finishRefining();
+  EXPECT_GE(woken, 1);
+  EXPECT_TRUE(refining.adoptRefined());
+  quick.execute(refined, list, s);
+  EXPECT_TRUE(same(refined));
 }
 
 class Drawing : public ::testing::Test {

@@ -36,6 +36,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mox::win32::Painter painter(pictures, fonts);
     mox::win32::Desktop desktop(app, painter, pictures);
     mox::win32::Window& window = desktop.main();
+    desktop.refinePictures();
     // Bringing up GDI and the fonts for the first frame's text takes longer than connecting to the display and
     // creating the window, and so may decoding the pictures: the three overlap, each on a thread of its own. The
     // pictures are named first, so decoding starts at once; the drawing waits for each one it needs.

@@ -33,6 +33,8 @@ int boxResult(int id, int flags);
 // The message that brings a finished save back to the interface thread: its lParam is a heap-allocated
 // std::function<void()>, run and freed by runCompletion.
 constexpr UINT kDiskMessage = WM_APP + 1;
+// Posted to the main window when pictures resampled carefully wait to be swapped in.
+constexpr UINT kRefinedMessage = WM_APP + 2;
 void runCompletion(LPARAM lParam);
 
 class Win32Platform : public Platform {

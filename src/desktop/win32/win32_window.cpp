@@ -364,6 +364,9 @@ LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kDiskMessage:
       desktop_.diskDone(lParam);
       return 0;
+    case kRefinedMessage:
+      desktop_.picturesRefined();
+      return 0;
     case WM_CLOSE:
       desktop_.feed(*this, paint::CloseRequest{});
       return 0;
@@ -451,6 +454,7 @@ void Window::present() {
 
 Desktop::Desktop(App& app, Painter& painter, Pictures& pictures)
     : app_(app),
+      pictures_(pictures),
       main_(*this, app.mainForm(), painter, pictures),
       planner_(*this, app.plannerForm(), painter, pictures),
       banner_(pictures) {}
@@ -509,6 +513,20 @@ void Desktop::mainMoved(int left, int top) {
 void Desktop::firstPaint() {
   reportFirstFrame();
   if (stopAfterFirstFrame_) PostQuitMessage(0);
+  else pictures_.startRefining();
+}
+
+void Desktop::refinePictures() {
+  pictures_.refineLater([this] { PostMessageW(main_.handle(), kRefinedMessage, 0, 0); });
+}
+
+void Desktop::picturesRefined() {
+  // Each picture replaces its quick one as it comes; the windows show them all at once, when the last is in.
+  if (closing_ || !pictures_.adoptRefined() || !pictures_.refined()) return;
+  main_.view().redrawAll();
+  planner_.view().redrawAll();
+  banner_.forget();
+  updateAll();
 }
 
 void Desktop::diskDone(LPARAM completion) {

@@ -7,6 +7,7 @@
 // between systems.
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -45,6 +46,8 @@ class LayeredWindow {
   // Shows the overlay's picture over the window whose client area starts at the screen point `clientOrigin`
   // and is drawn at `scale`; none hides the window.
   void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin, const paint::Scale& scale);
+  // Its picture is made again at the next show (it was drawn again).
+  void forget() { picture_.clear(); origin_ = {LONG_MIN, LONG_MIN}; }
 
  private:
   bool create(HWND owner);
@@ -157,6 +160,10 @@ class Desktop {
   void mainMoved(int left, int top);
   void firstPaint();
   void diskDone(LPARAM completion);
+  // Pictures between the picture sets are drawn quickly at first and carefully after the first frame; the
+  // windows are then drawn again with them (picturesRefined).
+  void refinePictures();
+  void picturesRefined();
   void updateAll();
   bool closing() const { return closing_; }
 
@@ -165,6 +172,7 @@ class Desktop {
   void followPlanner();
 
   App& app_;
+  Pictures& pictures_;
   Window main_;
   Window planner_;
   LayeredWindow banner_;

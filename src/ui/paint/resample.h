@@ -16,6 +16,12 @@ namespace mox::paint {
 std::vector<std::uint32_t> resample(std::span<const std::uint32_t> pixels, int width, int height, int toWidth,
                                     int toHeight);
 
+// The same resampling with a bilinear filter, about a tenth of the work: for a first frame, drawn again with
+// resample's pictures once they are made. Weights never go below 0, so nothing overshoots; when shrinking below
+// half, source pixels between the samples are skipped (it is a preview). The same answers for bad input.
+std::vector<std::uint32_t> resampleQuick(std::span<const std::uint32_t> pixels, int width, int height, int toWidth,
+                                         int toHeight);
+
 // Makes every pixel within Picture::kKeyTolerance of `colour` (0x00BBGGRR) on every channel see-through (all
 // zero, which is see-through both premultiplied and not). Alpha is not looked at. Returns whether any pixel was.
 // Key before resampling: the filter then fades the shape's edge into see-through instead of into the key colour.
