@@ -6,7 +6,6 @@
 // pixel.
 //
 // The thread sleeps while there is nothing to make: at rest the program uses no processor time.
-#include <compare>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -15,6 +14,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace mox::paint {
@@ -24,7 +24,11 @@ struct SizedPicture {
   std::string asset;
   std::optional<std::uint32_t> key;
   int width = 0, height = 0;
-  auto operator<=>(const SizedPicture&) const = default;
+  bool operator==(const SizedPicture&) const = default;
+  // Spelled out: some standard libraries (Emscripten's) have no three-way comparison for strings.
+  bool operator<(const SizedPicture& o) const {
+    return std::tie(asset, key, width, height) < std::tie(o.asset, o.key, o.width, o.height);
+  }
 };
 
 class Refiner {
