@@ -209,3 +209,34 @@ TEST(PlanStock, AutoRunsFromTheBagSpendWhatThePlanSays) {
   EXPECT_EQ(none.expectedCost, steps[7].expectedCost);
   EXPECT_EQ(none.cdf, routeCost(steps, 7, expert).cdf);
 }
+
+TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
+  Program p;
+  Stock held = kBag;
+  held[kChip0 - 1] = 1;
+  p.withStock(held);
+  p.start();
+  p.place(kChip0);
+  p.click("规划按钮");
+  p.select("目标等级", 7);
+  p.app().settle();
+  EXPECT_TRUE(p.control("按库存规划").checked);
+  const plan::Climb c = climb({.from = 0, .to = 7, .recipes = bestRecipesFrom(0, 7, {}, kBag), .stock = kBag});
+  EXPECT_EQ(p.caption("规划结果框"), "升到目标还要花多少");
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*c.percentiles[1].cost));
+  EXPECT_EQ(p.caption("库存用量标签"), "从库存用：小晶体 39.8 · 大晶体 10.0 · 催化剂 3.0 · 防护剂 1.0");
+  // A purchase changes the bag and so the plan.
+  p.topUp(1);
+  p.buy(5, 0);  // one protectant
+  p.app().settle();
+  Stock more = kBag;
+  ++more[kProtectant - 1];
+  const plan::Climb after = climb({.from = 0, .to = 7, .recipes = bestRecipesFrom(0, 7, {}, more), .stock = more});
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*after.expectedCost));
+  // Off: the bag is left aside, as before.
+  p.click("按库存规划");
+  p.app().settle();
+  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*climb({.from = 0, .to = 7, .recipes = bestRecipes({})}).expectedCost));
+  EXPECT_EQ(p.caption("库存用量标签"), "");
+}

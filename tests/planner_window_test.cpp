@@ -103,7 +103,7 @@ TEST(Planner, PlanFiguresAreTheLibrarysAndArriveThroughTheTimer) {
   const plan::RecipePlan best = plan::bestRecipes(b);
   const plan::Climb c = plan::climb({.from = 2, .to = 6, .recipes = best, .bonuses = b, .budget = 500.0});
   EXPECT_EQ(p.caption("起始等级标签"), "起始：+2（强化台上的芯片）");
-  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
   EXPECT_EQ(p.caption("中位花费标签"), "一半玩家 ≤ " + qCoinFigure(*c.percentiles[0].cost));
   EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*c.percentiles[1].cost));
   EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内成功 " + percentText(*c.withinBudget, 1));
@@ -151,7 +151,7 @@ TEST(Planner, DeferredFiguringRunsOnTheResultTickWithoutAThread) {
   EXPECT_EQ(p.caption("计算状态标签"), "");
   EXPECT_EQ(p.control("规划时钟").interval, 0);
   const plan::Climb c = plan::climb({.from = 2, .to = 4, .recipes = plan::bestRecipes({}), .bonuses = {}});
-  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
 }
 
 TEST(AutoRun, SupplyFromAnEmptyStockReachesTheTargetAndTheMoneyAddsUp) {

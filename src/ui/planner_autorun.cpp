@@ -75,7 +75,8 @@ void PlannerWindow::toggleAutoRun() {
       runBudget_ = plan::bestWithinBudget(level, target_, in.budget, bonuses());
       runBudgetLeft_ = runBudget_->budget;
     } else {
-      planRecipes_ = plan::bestRecipes(bonuses());
+      planRecipes_ = in.fromStock ? plan::bestRecipesFrom(level, target_, bonuses(), in.stock)
+                                  : plan::bestRecipes(bonuses());
     }
   }
   if (way_ == AutoWay::Route) {
@@ -87,6 +88,7 @@ void PlannerWindow::toggleAutoRun() {
     route_.reset();
     history_.startClimb(level);
   }
+  runStock_ = heldStock();
   running_ = true;
   // The gaps' generator goes on from where the last run left it, moved by the clock: runs started in the same
   // millisecond (a clock that stands still, as in a script) must not space their attempts alike, or their seeds

@@ -50,6 +50,20 @@ std::string q(double qCoins) { return qCoinFigure(qCoins); }
 
 std::string optQ(const std::optional<double>& v) { return v ? q(*v) : "够不着"; }
 
+// What a plan takes from the bag, the expected count of each item; a budget's best chance leaves the bag aside.
+std::string fromStockText(const plan::ItemCounts& taken, bool budgetChance) {
+  std::string items;
+  for (size_t k = 0; k < taken.size(); ++k) {
+    if (taken[k] < 0.05) continue;
+    char count[32];
+    std::snprintf(count, sizeof count, "%.1f", taken[k]);
+    items += (items.empty() ? "" : " · ") + itemName(static_cast<int32_t>(k + 1)) + " " + count;
+  }
+  std::string out = items.empty() ? "库存里没有要用的东西" : "从库存用：" + items;
+  if (budgetChance) out += "（预算内最高成功率没算库存）";
+  return out;
+}
+
 }  // namespace
 
 // ---- figuring (worker thread) ----
@@ -62,12 +76,15 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     return out;
   }
   try {
-    plan::ClimbRequest req{.from = in.from, .to = in.to, .recipes = plan::bestRecipes(in.bonuses),
-                           .bonuses = in.bonuses, .budget = in.budget};
+    // Out of the stock the recipes are chosen for what it holds (an empty stock gives the least-cost recipes).
+    const plan::RecipePlan recipes =
+        in.fromStock ? plan::bestRecipesFrom(in.from, in.to, in.bonuses, in.stock) : plan::bestRecipes(in.bonuses);
+    plan::ClimbRequest req{.from = in.from, .to = in.to, .recipes = recipes, .bonuses = in.bonuses,
+                           .stock = in.stock, .budget = in.budget};
     out.climb = plan::climb(req);
     if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
     out.route = plan::route(in.to, in.bonuses);
-    out.routeCost = plan::routeCost(out.route, in.to, in.bonuses, in.budget);
+    out.routeCost = plan::routeCostFrom(out.route, in.to, in.bonuses, in.stock, in.budget);
     out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
   } catch (const plan::PlanError& e) {
     out.error = e.what();
@@ -119,6 +136,7 @@ PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform&
       alive_(std::make_shared<bool>(true)) {
   window_.setSelection("目标等级", 5);
   window_.setSelection("预算列表", 2);
+  window_.setChecked("按库存规划", true);
 }
 
 PlannerWindow::~PlannerWindow() {
@@ -160,7 +178,21 @@ PlanInputs PlannerWindow::currentInputs() const {
   in.bonuses = bonuses();
   in.budgetGoal = window_.get("规划目标").selection == 1;
   in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
+  in.fromStock = window_.get("按库存规划").checked;
+  // A run's plan stays the one made from what it started with.
+  if (in.fromStock) in.stock = running_ ? runStock_ : heldStock();
   return in;
+}
+
+plan::Stock PlannerWindow::heldStock() const {
+  plan::Stock held{};
+  for (int code = 1; code <= plan::kItemKinds; ++code) held[static_cast<size_t>(code - 1)] = std::max(sim_.itemCount(code), 0);
+  for (const char* slot : {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位", "合成芯片位1", "合成芯片位2",
+                           "合成芯片位", "合成防护位"}) {
+    const int32_t code = tagCode(main_, slot);
+    if (code >= 1 && code <= plan::kItemKinds) ++held[static_cast<size_t>(code - 1)];
+  }
+  return held;
 }
 
 void PlannerWindow::benchChanged() {
@@ -330,7 +362,7 @@ PlannerWindow::CostFigures PlannerWindow::costFigures() const {
   if (routeShown()) {
     // The whole route from money alone: the chips bought, every attempt on them, every fusion.
     f.route = true;
-    if (!plan_->route.empty()) f.expected = plan_->route.back().expectedCost;
+    f.expected = plan_->routeCost.expectedCost;
     f.spread = &plan_->routeCost;
   } else {
     f.expected = plan_->climb.expectedCost;
@@ -347,8 +379,13 @@ void PlannerWindow::showCostFigures() {
   const bool ok = p.error.empty();
   const CostFigures f = costFigures();
   const bool spread = f.spread && !f.spread->cdf.empty();
-  window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片要花多少" : "升到目标要花多少");
-  window_.setCaption("期望花费标签", ok ? (f.route ? "路线平均 " : "平均 ") + optQ(f.expected) : p.error);
+  // Out of the stock every figure is the money still to spend.
+  const bool stock = p.inputs.fromStock;
+  const std::string spend = stock ? "还要花" : "要花";
+  window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片" + spend + "多少" : "升到目标" + spend + "多少");
+  window_.setCaption("期望花费标签",
+                     ok ? (f.route ? "路线" : "") + std::string(stock ? "平均还要花 " : "平均 ") + optQ(f.expected)
+                        : p.error);
   window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
   window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.spread->percentiles[0].cost) : "");
   window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.spread->percentiles[1].cost) : "");
@@ -360,6 +397,9 @@ void PlannerWindow::showCostFigures() {
     budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
   }
   window_.setCaption("预算成功率标签", budget);
+  window_.setCaption("库存用量标签", ok && stock ? fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock,
+                                                              p.budgetPlan && !f.route)
+                                                : "");
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
                                         : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
   drawChart();
