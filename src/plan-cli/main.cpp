@@ -213,6 +213,10 @@ int climbCommand(const Arguments& a) {
   if (stock) printFromStock(c.fromStock);
   std::printf("  expected cost      %s Q币\n", money(*c.expectedCost).c_str());
   std::printf("  expected attempts  %s\n", money(*c.expectedAttempts).c_str());
+  if (stock && c.cdf.empty() && !c.complete) {
+    std::printf("  percentiles        not figured for so large a stock (the expectation is exact)\n");
+    return 0;
+  }
   for (const plan::Percentile& p : c.percentiles) {
     std::printf("  %2ld%% spend at most %s\n", std::lround(p.q * 100),
                 p.cost ? (money(*p.cost) + " Q币").c_str() : "(beyond what is figured)");

@@ -465,6 +465,10 @@ void PlannerWindow::drawChart() {
   }
   if (!plan_ || !plan_->error.empty() || !f.spread || f.spread->cdf.empty()) {
     d.empty = plan_ && !plan_->error.empty() ? plan_->error : "计算中…";
+    // A very large stock: only the expectation is figured.
+    if (plan_ && plan_->error.empty() && f.spread && !f.spread->complete && f.spread->cdf.empty()) {
+      d.empty = "库存太多：只算平均还要花多少，不画分布";
+    }
     if (f.route && f.expected) {
       d.empty = "按路线做到 " + lvl(plan_->inputs.to) + " 平均 " + q(*f.expected);
       if (spent) d.empty += "，这次已花 " + q(*spent);
