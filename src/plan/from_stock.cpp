@@ -206,11 +206,14 @@ ItemCounts takenFromStock(const std::vector<Node>& nodes, const Uses& uses, int 
     // E[min(U, S)] = the sum over k < S of P(U > k); past where P(U > k) is below what a double adds to the sum,
     // the rest is left out.
     UnitsCdf cdf(units, start, blocks);
-    double sum = 0;
+    // The rounding of many moves' chances can hold F a few units of 1e-15 below 1: once P(U > k) stops falling
+    // there, the rest is rounding too (a stock of billions would otherwise be walked item by item).
+    double sum = 0, last = 1;
     for (int32_t k = 0; k < stock[item]; ++k) {
       const double more = 1 - cdf.next();
-      if (more < 1e-17) break;
+      if (more < 1e-17 || (more < 1e-12 && more >= last)) break;
       sum += more;
+      last = more;
     }
     taken[item] = sum;
   }
