@@ -53,6 +53,57 @@ void BM_RouteTo9WithDistributions(benchmark::State& state) {
 }
 BENCHMARK(BM_RouteTo9WithDistributions)->Unit(benchmark::kMillisecond);
 
+// Out of a stock of 50 of each consumable and two chips of each level (figured off the interface thread; goals:
+// the expectation of a given plan within 1 ms, its distribution within 200 ms, the least-cost plan and the route
+// within 1 s). An empty stock takes the paths above.
+Stock fullBag() {
+  Stock s{};
+  for (int code = 2; code <= 6; ++code) s[static_cast<size_t>(code - 1)] = 50;
+  for (int level = 0; level <= kTopLevel; ++level) s[static_cast<size_t>(level == 0 ? 0 : 6 + level - 1)] = 2;
+  return s;
+}
+
+void BM_StockExpectedCost0To9(benchmark::State& state) {
+  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
+                         .stock = fullBag(), .distribution = false};
+  for (auto _ : state) benchmark::DoNotOptimize(climb(req));
+}
+BENCHMARK(BM_StockExpectedCost0To9)->Unit(benchmark::kMicrosecond);
+
+void BM_StockDistribution0To7(benchmark::State& state) {
+  const ClimbRequest req{.from = 0, .to = 7, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
+                         .stock = fullBag()};
+  for (auto _ : state) benchmark::DoNotOptimize(climb(req).cdf.data());
+}
+BENCHMARK(BM_StockDistribution0To7)->Unit(benchmark::kMillisecond);
+
+void BM_StockDistribution0To9(benchmark::State& state) {
+  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
+                         .stock = fullBag()};
+  for (auto _ : state) {
+    const Climb c = climb(req);
+    benchmark::DoNotOptimize(c.cdf.data());
+    state.counters["steps"] = static_cast<double>(c.cdf.size());
+  }
+}
+BENCHMARK(BM_StockDistribution0To9)->Unit(benchmark::kMillisecond);
+
+void BM_StockBestRecipes0To9(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(bestRecipesFrom(0, 9, kBonuses, fullBag()));
+}
+BENCHMARK(BM_StockBestRecipes0To9)->Unit(benchmark::kMillisecond);
+
+// The route to +7 and to +9 out of the stock: the expectation alone, and with the distribution.
+void BM_StockRoute(benchmark::State& state) {
+  const int to = static_cast<int>(state.range(0));
+  const bool distribution = state.range(1) != 0;
+  for (auto _ : state) {
+    const std::vector<RouteStep> steps = route(to, kBonuses);
+    benchmark::DoNotOptimize(routeCostFrom(steps, to, kBonuses, fullBag(), std::nullopt, distribution).expectedCost);
+  }
+}
+BENCHMARK(BM_StockRoute)->Args({7, 0})->Args({7, 1})->Args({9, 0})->Args({9, 1})->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -161,7 +161,7 @@ TEST(AutoWay, TheRouteToPlus9FollowsTheRouteAndEveryFigureAddsUp) {
   // The figures, the chart and the luck are the route's, and the money it spent is what the shop took.
   p.app().settle();
   const plan::CostDistribution whole = plan::routeCost(route, 9, b, 500.0);
-  EXPECT_EQ(p.caption("期望花费标签"), "路线平均 " + qCoinFigure(*route[9].expectedCost));
+  EXPECT_EQ(p.caption("期望花费标签"), "路线平均还要花 " + qCoinFigure(*route[9].expectedCost));
   EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*whole.percentiles[1].cost));
   const size_t at = static_cast<size_t>(s.spendTotal / 5);
   const double more = 1 - (at < whole.cdf.size() ? whole.cdf[at] : whole.cdf.back());
@@ -174,7 +174,7 @@ TEST(AutoWay, TheRouteToPlus9FollowsTheRouteAndEveryFigureAddsUp) {
   EXPECT_EQ(chart->marks.back().x, s.spendTotal / 10.0);
   EXPECT_EQ(chart->marks.back().label, "已花");
   p.select("自动方式", 0);
-  EXPECT_EQ(p.caption("期望花费标签").rfind("平均 ", 0), 0u);
+  EXPECT_EQ(p.caption("期望花费标签").rfind("平均还要花 ", 0), 0u);
   p.select("自动方式", 2);
 
   // A second run makes one more.

@@ -1,6 +1,7 @@
 // The planner window through its controls: the true odds of the benches, the plan's figures against the planner
 // library, auto-run (supply, stopping, a long fast run checked against the exact odds), the record of attempts
 // and its export.
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -102,7 +103,7 @@ TEST(Planner, PlanFiguresAreTheLibrarysAndArriveThroughTheTimer) {
   const plan::RecipePlan best = plan::bestRecipes(b);
   const plan::Climb c = plan::climb({.from = 2, .to = 6, .recipes = best, .bonuses = b, .budget = 500.0});
   EXPECT_EQ(p.caption("起始等级标签"), "起始：+2（强化台上的芯片）");
-  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
   EXPECT_EQ(p.caption("中位花费标签"), "一半玩家 ≤ " + qCoinFigure(*c.percentiles[0].cost));
   EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*c.percentiles[1].cost));
   EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内成功 " + percentText(*c.withinBudget, 1));
@@ -150,7 +151,7 @@ TEST(Planner, DeferredFiguringRunsOnTheResultTickWithoutAThread) {
   EXPECT_EQ(p.caption("计算状态标签"), "");
   EXPECT_EQ(p.control("规划时钟").interval, 0);
   const plan::Climb c = plan::climb({.from = 2, .to = 4, .recipes = plan::bestRecipes({}), .bonuses = {}});
-  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
 }
 
 TEST(AutoRun, SupplyFromAnEmptyStockReachesTheTargetAndTheMoneyAddsUp) {
@@ -348,4 +349,20 @@ TEST(History, TheScriptDriverPrintsTheRecordAndReachesThePlannerByName) {
   const std::string exact = percentText(plan::odds(0, {.big = 4}, {}).success);
   EXPECT_EQ(run.out, "1\n" + History::csvHeader() + "\n" + "2026-01-01 00:00:00,强化,+0,+1,100%," + exact +
                       ",大晶体×4,40,强化成功\n0\nerror: line 13: no window named 别的窗口\n");
+}
+
+TEST(History, AScrollOfAnySizeStaysWithinTheRecordList) {
+  Program p;
+  p.withStock(stock({{kChip0, 1}, {kSmallCrystal, 200}}));
+  std::string script = "click 规划按钮\nwait\nclick a01\nclick a01\n";
+  for (int i = 0; i < 40; ++i) script += "click 图形按钮1\ntick\n";
+  script += "rows 记录列表\nscroll 记录列表 3\ntop 记录列表\nscroll 记录列表 2147483647\ntop 记录列表\n"
+            "scroll 记录列表 2147483647\ntop 记录列表\nscroll 记录列表 -2147483647\ntop 记录列表\n";
+  const moxtest::Run run = moxtest::runProgram("moxsim-script", moxtest::quoted(p.dir()), script);
+  ASSERT_EQ(run.code, 0) << run.out;
+  const size_t rows = static_cast<size_t>(std::count(run.out.begin(), run.out.end(), '\n')) - 5;
+  const int shown = p.start().app().plannerForm().visibleRows(p.app().plannerForm().indexOf("记录列表"));
+  ASSERT_EQ(rows, 40u);
+  const std::string last = std::to_string(static_cast<int>(rows) - shown);
+  EXPECT_EQ(run.out.substr(run.out.find("-\n")), "-\n3\n" + last + "\n" + last + "\n0\n");
 }

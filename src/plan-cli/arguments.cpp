@@ -41,6 +41,9 @@ Arguments parseArguments(int argc, char** argv) {
       a.recipes.push_back(takeValue());
     } else if (arg == "--budget" && (a.command == "climb" || a.command == "route")) {
       a.budget = takeValue();
+    } else if ((arg == "--stock" || arg == "--save") && a.command != "odds") {
+      (arg == "--stock" ? a.stock : a.save) = takeValue();
+      if (a.stock && a.save) throw PlanError("give --stock or --save, not both");
     } else if (arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]))) {
       throw PlanError("unknown option " + arg + " for " + a.command);
     } else {
@@ -67,6 +70,28 @@ double parseMoney(const std::string& text) {
     throw PlanError("budget '" + text + "' is not an amount of Q币 of 0 or more");
   }
   return v;
+}
+
+plan::Stock parseStock(const std::string& text) {
+  plan::Stock stock{};
+  size_t count = 0, at = 0;
+  auto refuse = [&](const std::string& why) { throw PlanError("--stock '" + text + "': " + why); };
+  while (true) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    if (at == text.size()) break;
+    size_t end = at;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+    const std::string word = text.substr(at, end - at);
+    int32_t v = 0;
+    const auto [stop, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
+    if (ec != std::errc() || stop != word.data() + word.size()) refuse("'" + word + "' is not a count");
+    if (v < 0) refuse("count " + word + " is below 0");
+    if (count == stock.size()) refuse("more than 15 counts");
+    stock[count++] = v;
+    at = end;
+  }
+  if (count != stock.size()) refuse(std::to_string(count) + " counts, not 15 (one per item code 1 to 15)");
+  return stock;
 }
 
 }  // namespace mox::plancli

@@ -18,6 +18,8 @@ struct Arguments {
   plan::Bonuses bonuses;
   bool json = false;
   bool best = false;
+  std::optional<std::string> stock;  // --stock "N1 ... N15"
+  std::optional<std::string> save;   // --save PATH
 };
 
 // The command (argv[1]), its positional arguments and its options.
@@ -26,5 +28,7 @@ Arguments parseArguments(int argc, char** argv);
 int parseLevel(const std::string& text, std::string_view what, int low, int high);
 // An amount of Q币 of 0 or more.
 double parseMoney(const std::string& text);
+// Fifteen counts of 0 or more in item-code order, separated by blanks.
+plan::Stock parseStock(const std::string& text);
 
 }  // namespace mox::plancli

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -14,6 +16,8 @@
 
 #include "plan-cli/arguments.h"
 #include "plan/planner.h"
+#include "runtime/headless_platform.h"
+#include "store/saved_stock.h"
 
 namespace {
 
@@ -24,13 +28,18 @@ using mox::plancli::Arguments;
 using mox::plancli::parseArguments;
 using mox::plancli::parseLevel;
 using mox::plancli::parseMoney;
+using mox::plancli::parseStock;
 
 constexpr const char* kUsage =
     "usage: moxsim-plan odds LEVEL RECIPE [--expert] [--lab] [--json]\n"
-    "       moxsim-plan climb FROM TO [--recipe LEVEL=RECIPE]... [--best] [--budget Q] [--expert] [--lab] [--json]\n"
-    "       moxsim-plan budget FROM TO Q [--expert] [--lab] [--json]\n"
-    "       moxsim-plan route TO [--budget Q] [--expert] [--lab] [--json]\n"
+    "       moxsim-plan climb FROM TO [--recipe LEVEL=RECIPE]... [--best] [--budget Q] [STOCK] [--expert] [--lab]\n"
+    "                   [--json]\n"
+    "       moxsim-plan budget FROM TO Q [STOCK] [--expert] [--lab] [--json]\n"
+    "       moxsim-plan route TO [--budget Q] [STOCK] [--expert] [--lab] [--json]\n"
     "RECIPE: 1 to 4 crystal letters (s small, b big, m magic), then optionally +c (catalyst) and +p (protectant).\n"
+    "STOCK: --stock \"N1 ... N15\" (what is held, in item-code order: +0 chip, small, big, magic crystal, catalyst,\n"
+    "protectant, +1 to +9 chips) or --save PATH (a MOXdata): items are taken from it first, and every money figure\n"
+    "is what is still to spend.\n"
     "Money is in Q币, at the shop's prices. A chip +8 must pass two draws; the second is seeded in the same\n"
     "millisecond as the first, so its seed follows from the first seed: the odds count every first seed alike\n"
     "(the millisecond clock plus the seed counter, modulo 2^31, is taken to fall on each equally often).\n";
@@ -67,6 +76,27 @@ int columns(const std::string& text) {
 std::string right(const std::string& text, int width) {
   return std::string(static_cast<size_t>(std::max(0, width - columns(text))), ' ') + text;
 }
+
+// The stock of --stock or --save; nothing without either.
+std::optional<plan::Stock> stockOf(const Arguments& a) {
+  if (a.stock) return parseStock(*a.stock);
+  if (!a.save) return std::nullopt;
+  const std::string named = "--save '" + *a.save + "'";
+  std::ifstream in(*a.save, std::ios::binary);
+  if (!in) throw PlanError(named + ": cannot be read");
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  mox::HeadlessPlatform quiet;
+  const std::optional<std::array<int32_t, 15>> counts = mox::savedStock(bytes, quiet);
+  if (!counts) throw PlanError(named + ": not a save file of this program");
+  try {
+    plan::checkStock(*counts);
+  } catch (const PlanError& e) {
+    throw PlanError(named + ": " + e.what());
+  }
+  return *counts;
+}
+
+json fromStockJson(const plan::ItemCounts& taken) { return json(std::vector<double>(taken.begin(), taken.end())); }
 
 json orNull(const std::optional<double>& v) { return v ? json(*v) : json(nullptr); }
 
@@ -105,6 +135,20 @@ int oddsCommand(const Arguments& a) {
   return 0;
 }
 
+// What a plan takes from the stock, for people: the expected count of each item it uses.
+void printFromStock(const plan::ItemCounts& taken) {
+  static const char* const kNames[plan::kItemKinds] = {"+0 chip", "small crystal", "big crystal", "magic crystal",
+                                                       "catalyst", "protectant", "+1 chip", "+2 chip", "+3 chip",
+                                                       "+4 chip", "+5 chip", "+6 chip", "+7 chip", "+8 chip",
+                                                       "+9 chip"};
+  std::string items;
+  for (size_t k = 0; k < taken.size(); ++k) {
+    if (taken[k] > 0) items += (items.empty() ? "" : ", ") + money(taken[k]) + " " + kNames[k];
+  }
+  std::printf("  from the stock     %s; every money figure is what is still to spend\n",
+              items.empty() ? "nothing" : items.c_str());
+}
+
 int climbCommand(const Arguments& a) {
   expectPositional(a, 2, "FROM TO");
   plan::ClimbRequest req;
@@ -120,8 +164,12 @@ int climbCommand(const Arguments& a) {
     plan::checkRecipe(level, r);
     req.recipes[static_cast<size_t>(level)] = r;
   }
+  const std::optional<plan::Stock> stock = stockOf(a);
+  if (stock) req.stock = *stock;
   if (a.best) {
-    const plan::RecipePlan best = plan::bestRecipes(a.bonuses);
+    // Out of a stock, the least-cost recipes are chosen for this climb and what the stock holds.
+    const plan::RecipePlan best =
+        stock ? plan::bestRecipesFrom(req.from, req.to, a.bonuses, *stock) : plan::bestRecipes(a.bonuses);
     for (size_t i = 0; i < best.size(); ++i) {
       if (!req.recipes[i]) req.recipes[i] = best[i];
     }
@@ -147,6 +195,7 @@ int climbCommand(const Arguments& a) {
              {"expected_attempts", orNull(c.expectedAttempts)},
              {"percentiles", percentilesJson(c.percentiles)}};
     if (req.budget) out["within_budget"] = orNull(c.withinBudget);
+    if (stock) out["from_stock"] = fromStockJson(c.fromStock);
     std::cout << out.dump() << "\n";
     return 0;
   }
@@ -161,8 +210,13 @@ int climbCommand(const Arguments& a) {
     std::printf("  +%d cannot be reached: a recipe on the way never succeeds\n", c.to);
     return 0;
   }
+  if (stock) printFromStock(c.fromStock);
   std::printf("  expected cost      %s Q币\n", money(*c.expectedCost).c_str());
   std::printf("  expected attempts  %s\n", money(*c.expectedAttempts).c_str());
+  if (stock && c.cdf.empty() && !c.complete) {
+    std::printf("  percentiles        not figured for so large a stock (the expectation is exact)\n");
+    return 0;
+  }
   for (const plan::Percentile& p : c.percentiles) {
     std::printf("  %2ld%% spend at most %s\n", std::lround(p.q * 100),
                 p.cost ? (money(*p.cost) + " Q币").c_str() : "(beyond what is figured)");
@@ -180,6 +234,27 @@ int budgetCommand(const Arguments& a) {
   const int to = parseLevel(a.positional[1], "TO", 0, plan::kTopLevel);
   if (from >= to) throw PlanError("FROM " + a.positional[0] + " must be below TO " + a.positional[1]);
   const double budget = parseMoney(a.positional[2]);
+  if (const std::optional<plan::Stock> stock = stockOf(a)) {
+    // Out of a stock: the chance of the least-cost recipes for it, exact for them; the choice by the money left is
+    // not made from a stock.
+    const plan::Climb c = plan::climb({.from = from, .to = to,
+                                       .recipes = plan::bestRecipesFrom(from, to, a.bonuses, *stock),
+                                       .bonuses = a.bonuses, .stock = *stock, .budget = budget,
+                                       .distribution = false});
+    const double chance = c.withinBudget.value_or(0);
+    if (a.json) {
+      std::cout << json{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", chance},
+                        {"recipes", "least-cost from the stock"}, {"from_stock", fromStockJson(c.fromStock)}}
+                       .dump()
+                << "\n";
+      return 0;
+    }
+    std::printf("Chance to reach +%d from +%d within %s Q币 still to spend%s, with the least-cost recipes for the "
+                "stock: %s\n", to, from, money(budget).c_str(), bonusesText(a.bonuses).c_str(),
+                percent(chance).c_str());
+    printFromStock(c.fromStock);
+    return 0;
+  }
   const plan::BudgetPlan p = plan::bestWithinBudget(from, to, budget, a.bonuses);
   if (a.json) {
     std::cout << json{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", p.chance}}.dump() << "\n";
@@ -196,23 +271,30 @@ int budgetCommand(const Arguments& a) {
 int routeCommand(const Arguments& a) {
   expectPositional(a, 1, "TO");
   const int to = parseLevel(a.positional[0], "TO", 0, plan::kTopLevel);
+  const std::optional<plan::Stock> stock = stockOf(a);
   std::optional<double> budget;
   if (a.budget) budget = parseMoney(*a.budget);
   const std::vector<plan::RouteStep> steps = plan::route(to, a.bonuses);
-  std::vector<plan::CostDistribution> costs;
-  for (const plan::RouteStep& s : steps) costs.push_back(plan::routeCost(steps, s.level, a.bonuses, budget));
+  // Each level's chip made out of the whole stock (an empty one: from money alone).
+  std::vector<plan::RouteCost> costs;
+  for (const plan::RouteStep& s : steps) {
+    costs.push_back(plan::routeCostFrom(steps, s.level, a.bonuses, stock.value_or(plan::Stock{}), budget));
+  }
   if (a.json) {
     json levels = json::array();
     for (const plan::RouteStep& s : steps) {
-      const plan::CostDistribution& c = costs[static_cast<size_t>(s.level)];
+      const plan::RouteCost& c = costs[static_cast<size_t>(s.level)];
       json level{{"level", s.level},
-                 {"expected_cost", orNull(s.expectedCost)},
+                 {"expected_cost", orNull(c.expectedCost)},
                  {"how", s.text()},
                  {"percentiles", percentilesJson(c.percentiles)}};
       if (budget) level["within_budget"] = orNull(c.withinBudget);
+      if (stock) level["from_stock"] = fromStockJson(c.fromStock);
       levels.push_back(level);
     }
-    std::cout << json{{"to", to}, {"levels", levels}}.dump() << "\n";
+    json out{{"to", to}, {"levels", levels}};
+    if (stock) out["from_stock"] = fromStockJson(costs.back().fromStock);
+    std::cout << out.dump() << "\n";
     return 0;
   }
   auto cell = [](const std::optional<double>& q) { return q ? money(*q) + " Q币" : std::string("-"); };
@@ -222,12 +304,13 @@ int routeCommand(const Arguments& a) {
               right("90% at most", 14).c_str(), right("99% at most", 14).c_str(),
               budget ? ("  " + within).c_str() : "");
   for (const plan::RouteStep& s : steps) {
-    const plan::CostDistribution& c = costs[static_cast<size_t>(s.level)];
-    std::printf("  +%-5d %s", s.level, right(cell(s.expectedCost), 14).c_str());
+    const plan::RouteCost& c = costs[static_cast<size_t>(s.level)];
+    std::printf("  +%-5d %s", s.level, right(cell(c.expectedCost), 14).c_str());
     for (const plan::Percentile& p : c.percentiles) std::printf(" %s", right(cell(p.cost), 14).c_str());
     if (budget) std::printf("  %s", right(c.withinBudget ? percent(*c.withinBudget) : "-", columns(within)).c_str());
     std::printf("   %s\n", s.expectedCost ? s.text().c_str() : "cannot be made");
   }
+  if (stock) printFromStock(costs.back().fromStock);
   return 0;
 }
 

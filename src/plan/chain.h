@@ -34,8 +34,9 @@ struct Node {
 // Appends a node per level of a climb, `levels` being each level's odds from the lowest up; from the top level the
 // step up goes on by `onTop` (its chances scaled by the step's). Returns the index of the lowest level's node.
 int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const std::vector<Move>& onTop);
-// F(m) = P(reaching kDone from `start` spending at most m steps), for m = 0, 1, ... one amount at a time. Every
-// visit costs at least a step, so the values at m need only lower amounts, at most a ring back.
+// F(m) = P(reaching kDone from `start` spending at most m steps), for m = 0, 1, ... one amount at a time. A visit
+// costs a step or more, or nothing when it moves only to nodes before it, so the values at m need only lower
+// amounts, at most a ring back, and those of nodes already figured at m.
 class Walk {
  public:
   static constexpr Steps kRing = 256;
@@ -58,6 +59,32 @@ class Walk {
   Steps m_ = 0;
   double f_ = 0, ringAgo_ = 0;
 };
+
+// What each node of a process uses up at a visit, by item code.
+using Uses = std::vector<Stock>;
+// What items taken from the stock would have cost at the shop, in Q币.
+double savedQ(const ItemCounts& taken);
+// Whether the stock holds anything some node uses.
+bool stockMatters(const Uses& uses, const Stock& stock);
+// The expected count of each item a process from `start` takes out of `stock`, used first: E[min(U, S)] per item,
+// U the items its visits use up in all.
+ItemCounts takenFromStock(const std::vector<Node>& nodes, const Uses& uses, int start, const Stock& stock,
+                          const std::vector<int>& blocks = {});
+// The process out of `stock`: a node per node of `nodes` and what is left of the stock that it can still use, each
+// visit costing the money for what the stock no longer holds. A visit that costs nothing takes something from the
+// stock, so it moves only to nodes with less left: the nodes come in order of what is left, the least first, and a
+// walk figures them in that order. Returns the start's index, or -1 when there would be more than kMaxStockNodes.
+// A node may be a branch: it takes one of an item from the stock, or, when none is left, it is `otherwise`
+// instead (-1: no branch). What the rebuilt nodes use and which of them share what is left (the same block: they
+// move among themselves or to blocks before) come out in `outUses` and `outBlocks` when given.
+inline constexpr size_t kMaxStockNodes = size_t{1} << 17;
+using Branches = std::vector<int>;
+int nodesFromStock(const std::vector<Node>& nodes, const Uses& uses, int start, const Stock& stock,
+                   std::vector<Node>& out, const Branches* otherwise = nullptr, Uses* outUses = nullptr,
+                   std::vector<int>* outBlocks = nullptr);
+// The expected cost of reaching kDone from `start`, the nodes' cost in steps, in Q币: a linear
+// system solved a block at a time (`blocks` as nodesFromStock gives them; empty: all one block).
+double expectedQ(const std::vector<Node>& nodes, int start, const std::vector<int>& blocks);
 
 // Figures F(m) for m = 0, 1, ... into `out`: the cdf (when `distribution`), its percentiles, and F(budget) when
 // budget >= 0, as CostDistribution describes.

@@ -2,9 +2,11 @@
 // within a budget by dynamic programming over money.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "plan/chain.h"
 #include "plan/planner.h"
+#include "sim/items.h"
 #include "sim/rates.h"
 
 namespace mox::plan {
@@ -50,6 +52,12 @@ struct Rings {
 
 }  // namespace
 
+double savedQ(const ItemCounts& taken) {
+  double q = 0;
+  for (size_t k = 0; k < taken.size(); ++k) q += taken[k] * toQ(priceSteps(static_cast<int32_t>(k + 1)));
+  return q;
+}
+
 Steps budgetSteps(double budget) {
   if (!(budget >= 0)) throw PlanError("budget " + std::to_string(budget) + " must be 0 or more");
   const double steps = std::floor(budget / kQPerStep + 1e-9);
@@ -81,8 +89,11 @@ int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const
 }
 
 Walk::Walk(const std::vector<Node>& nodes, int start) : n_(nodes.size()), start_(static_cast<size_t>(start)) {
-  for (const Node& node : nodes) {
-    if (node.cost < 1 || node.cost >= kRing) {
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const Node& node = nodes[i];
+    const bool backwards = std::all_of(node.moves.begin(), node.moves.end(),
+                                       [&](const Move& m) { return m.to == kDone || (m.to >= 0 && static_cast<size_t>(m.to) < i); });
+    if (node.cost < (backwards ? 0 : 1) || node.cost >= kRing) {
       throw PlanError("a step of the plan costs outside 1.." + std::to_string(kRing - 1) + " steps");
     }
   }
@@ -188,6 +199,7 @@ std::vector<Odds> chainOf(const ClimbRequest& req, int lowest, RecipePlan& used)
 
 Climb climb(const ClimbRequest& req) {
   checkClimb(req.from, req.to);
+  checkStock(req.stock);
   // -1: no budget.
   const Steps budget = req.budget ? budgetSteps(*req.budget) : -1;
   Climb out;
@@ -210,16 +222,74 @@ Climb climb(const ClimbRequest& req) {
       attempts += passageAttempts;
     }
   }
-  out.expectedCost = cost;
   out.expectedAttempts = attempts;
+  std::vector<Node> nodes;
+  appendClimb(nodes, chain, {{1, kDone}});
+  const int start = req.from - out.lowest;
+  Uses uses;
+  for (const Odds& o : chain) uses.push_back(recipeItems(o.recipe));
+  const bool fromStock = stockMatters(uses, req.stock);
+  if (fromStock) {
+    out.fromStock = takenFromStock(nodes, uses, start, req.stock);
+    cost -= savedQ(out.fromStock);
+    // What the stock saves can come to all there is to spend, give or take the last bits.
+    if (cost < 1e-9 * (cost + savedQ(out.fromStock))) cost = 0;
+  }
+  out.expectedCost = cost;
   if (!req.distribution && budget < 0) return out;
 
   // F(L, m) = P(reaching the target from L spending at most m): every attempt costs the same at a level, so
-  // F(L, m) = p F(L+1, m-c) + q F(L-1, m-c) + s F(L, m-c), and the values at m need only lower amounts.
-  std::vector<Node> nodes;
-  appendClimb(nodes, chain, {{1, kDone}});
-  distribute(nodes, req.from - out.lowest, budget, req.distribution, out);
+  // F(L, m) = p F(L+1, m-c) + q F(L-1, m-c) + s F(L, m-c), and the values at m need only lower amounts. Out of
+  // a stock, the same over each level and what is left of the stock.
+  if (fromStock) {
+    std::vector<Node> left;
+    const int at = nodesFromStock(nodes, uses, start, req.stock, left);
+    if (at < 0) {
+      out.complete = false;
+      return out;
+    }
+    distribute(left, at, budget, req.distribution, out);
+    return out;
+  }
+  distribute(nodes, start, budget, req.distribution, out);
   return out;
+}
+
+RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
+  checkClimb(from, to);
+  checkStock(stock);
+  RecipePlan plan = bestRecipes(b);
+  int lowest = from;
+  while (lowest > 0 && failureLowers(lowest)) --lowest;
+  Stock held{};
+  for (int32_t code : {kSmallCrystal, kBigCrystal, kMagicCrystal, kCatalyst, kProtectant}) {
+    held[static_cast<size_t>(code - 1)] = stock[static_cast<size_t>(code - 1)];
+  }
+  if (held == Stock{}) return plan;
+  auto spend = [&](const RecipePlan& recipes) {
+    const Climb c = climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = stock,
+                           .distribution = false});
+    return c.expectedCost.value_or(std::numeric_limits<double>::infinity());
+  };
+  double best = spend(plan);
+  // Each round tries every recipe at each level; only a real saving replaces one (ties keep the shop's best).
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int level = lowest; level < to; ++level) {
+      for (const Recipe& r : recipesFor(level)) {
+        if (r == plan[static_cast<size_t>(level)] || odds(level, r, b).success <= 0) continue;
+        RecipePlan tried = plan;
+        tried[static_cast<size_t>(level)] = r;
+        const double cost = spend(tried);
+        if (cost < best * (1 - 1e-12)) {
+          best = cost;
+          plan = tried;
+          changed = true;
+        }
+      }
+    }
+  }
+  return plan;
 }
 
 struct ClimbCdf::State {

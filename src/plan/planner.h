@@ -59,6 +59,16 @@ void checkRecipe(int level, const Recipe& r);
 std::vector<Recipe> recipesFor(int level);
 Steps recipeCost(const Recipe& r);
 
+// What the player holds, by item code (stock[code - 1]), in the order the save file lists it.
+inline constexpr int kItemKinds = 15;
+using Stock = std::array<int32_t, kItemKinds>;
+// Expected counts of items, by item code as a Stock.
+using ItemCounts = std::array<double, kItemKinds>;
+// What one attempt with `r` uses up, by item code.
+Stock recipeItems(const Recipe& r);
+// Raises PlanError for a count below 0.
+void checkStock(const Stock& stock);
+
 // P(randomInt(low, high) <= threshold) for a draw taken from one reseeded generator output.
 double drawChance(int32_t low, int32_t high, int32_t threshold);
 
@@ -110,6 +120,11 @@ using RecipePlan = std::array<std::optional<Recipe>, kTopLevel>;
 // recipes give the least expected cost of every climb.
 RecipePlan bestRecipes(Bonuses b);
 
+// The recipes with the least expected money still to spend on a climb from `from` to `to` out of `stock`: one
+// recipe a level, found by trying every recipe at each level in turn, the others held, until no change saves
+// anything (each try figured exactly). With nothing of use in the stock, bestRecipes(b).
+RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock);
+
 // The lowest level a climb from `from` can reach by drops with these recipes (it needs recipes from there up).
 // Raises PlanError for a level it passes and has no recipe for.
 int lowestLevel(int from, const RecipePlan& recipes, Bonuses b);
@@ -118,6 +133,9 @@ struct ClimbRequest {
   int from = 0, to = 1;
   RecipePlan recipes;                 // must cover every level from lowestLevel(from) to to - 1
   Bonuses bonuses;
+  // What the climb takes first, free; what runs out is bought at the shop's price, one at a time. Every money
+  // figure of the climb is then the money still to spend.
+  Stock stock{};
   std::optional<double> budget;       // Q币
   bool distribution = true;           // false: expectations only
 };
@@ -144,6 +162,7 @@ struct Climb : CostDistribution {
   RecipePlan recipes;                 // the levels the climb can visit, lowest to to - 1
   std::optional<double> expectedCost;      // Q币; nullopt when the target cannot be reached
   std::optional<double> expectedAttempts;
+  ItemCounts fromStock{};                  // the expected count of each item taken from the stock
 };
 inline constexpr Steps kMaxStoredSteps = Steps{1} << 21;   // 1,048,576 Q币 of distribution kept
 inline constexpr Steps kMaxComputedSteps = Steps{1} << 25;  // percentiles and budgets beyond this are not figured
@@ -205,5 +224,16 @@ std::vector<RouteStep> route(int to, Bonuses b);
 // (toQ(i), cdf[i]); percentiles[2] is a good right edge. No cdf when the level cannot be made.
 CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonuses b,
                            std::optional<double> budget = std::nullopt);
+
+// The same out of a stock: the route takes the chips held below `level` as the run does (one of the level itself
+// at once, the highest held on a climb's way), and every item from the stock before it buys one; every money
+// figure is the money still to spend. Its expectation is exact. An empty stock gives routeCost's figures and
+// steps[level].expectedCost.
+struct RouteCost : CostDistribution {
+  std::optional<double> expectedCost;  // Q币; nullopt when the level cannot be made
+  ItemCounts fromStock{};              // the expected count of each item taken from the stock
+};
+RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
+                        std::optional<double> budget = std::nullopt, bool distribution = true);
 
 }  // namespace mox::plan

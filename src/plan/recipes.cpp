@@ -117,12 +117,28 @@ std::vector<Recipe> recipesFor(int level) {
   return out;
 }
 
+Stock recipeItems(const Recipe& r) {
+  Stock items{};
+  for (const Kind& k : kKinds) items[static_cast<size_t>(k.code - 1)] = r.*(k.count);
+  items[kCatalyst - 1] = r.catalyst;
+  items[kProtectant - 1] = r.protectant;
+  return items;
+}
+
 Steps recipeCost(const Recipe& r) {
+  const Stock items = recipeItems(r);
   Steps cost = 0;
-  for (const Kind& k : kKinds) cost += r.*(k.count) * priceSteps(k.code);
-  if (r.catalyst) cost += priceSteps(kCatalyst);
-  if (r.protectant) cost += priceSteps(kProtectant);
+  for (int32_t code = 1; code <= kItemKinds; ++code) cost += items[static_cast<size_t>(code - 1)] * priceSteps(code);
   return cost;
+}
+
+void checkStock(const Stock& stock) {
+  for (int32_t code = 1; code <= kItemKinds; ++code) {
+    if (stock[static_cast<size_t>(code - 1)] < 0) {
+      throw PlanError("stock of item " + std::to_string(code) + " is " +
+                      std::to_string(stock[static_cast<size_t>(code - 1)]) + ", below 0");
+    }
+  }
 }
 
 // The draw takes one generator output d, uniform on 0..kOutputs-1, as low + d mod n with n = high - low + 1; it

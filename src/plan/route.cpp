@@ -71,24 +71,66 @@ namespace {
 // fusion attempt, in the order the route makes its chips.
 class RouteProcess {
  public:
-  RouteProcess(const std::vector<RouteStep>& steps, Bonuses b) : steps_(steps), bonuses_(b), best_(bestRecipes(b)) {}
+  // `held`: the chips of each level the route may take before making one (the +0 chips are bought from the
+  // stock as any item is).
+  RouteProcess(const std::vector<RouteStep>& steps, Bonuses b, const std::array<bool, kTopLevel + 1>& held = {})
+      : steps_(steps), bonuses_(b), best_(bestRecipes(b)), held_(held) {}
 
   std::vector<Node> nodes;
+  Uses uses;            // what each node uses up, by item code
+  Branches otherwise;   // a branch's way when no chip is left to take, -1 for the other nodes
 
-  // Appends the nodes that make a chip of `level` and then go on by `then`; returns the first of them.
+  // Appends the nodes that get a chip of `level` and then go on by `then`; returns the first of them. As the run
+  // decides each move from the chips held: a chip of the level held is taken; one to be climbed to it is the
+  // highest held on its way; else it is made by the route's step.
   int make(int level, const std::vector<Move>& then) {
+    if (level > 0 && held_[static_cast<size_t>(level)]) {
+      const int branch = add(0, then, chipCode(level));
+      otherwise[static_cast<size_t>(branch)] = makeByStep(level, then);
+      return branch;
+    }
+    return makeByStep(level, then);
+  }
+
+ private:
+  int add(Steps cost, std::vector<Move> moves, int32_t item, int count = 1) {
+    nodes.push_back({.cost = cost, .moves = std::move(moves)});
+    Stock use{};
+    if (item > 0) use[static_cast<size_t>(item - 1)] = count;
+    uses.push_back(use);
+    otherwise.push_back(-1);
+    return static_cast<int>(nodes.size()) - 1;
+  }
+
+  int makeByStep(int level, const std::vector<Move>& then) {
     const RouteStep& s = steps_[static_cast<size_t>(level)];
     const int here = static_cast<int>(nodes.size());
     switch (s.how) {
       case RouteStep::How::Buy:
-        nodes.push_back({.cost = priceSteps(kChip0), .moves = then});
-        return here;
+        return add(priceSteps(kChip0), then, kChip0);
       case RouteStep::How::Enhance: {
         const int lowest = lowestLevel(s.from, best_, bonuses_);
         std::vector<Odds> levels;
         for (int l = lowest; l < level; ++l) levels.push_back(odds(l, *best_[static_cast<size_t>(l)], bonuses_));
         const int first = appendClimb(nodes, levels, then);
-        return make(s.from, {{1, first + s.from - lowest}});
+        for (const Odds& o : levels) {
+          uses.push_back(recipeItems(o.recipe));
+          otherwise.push_back(-1);
+        }
+        // The highest chip held on the way, else one made from the step's level (a +0 is bought from the stock
+        // as any item).
+        int last = -1, entry = -1;
+        for (int l = level - 1; l >= std::max(lowest, 1); --l) {
+          if (!held_[static_cast<size_t>(l)]) continue;
+          const int branch = add(0, {{1, first + l - lowest}}, chipCode(l));
+          if (last >= 0) otherwise[static_cast<size_t>(last)] = branch;
+          else entry = branch;
+          last = branch;
+        }
+        const int made = make(s.from, {{1, first + s.from - lowest}});
+        if (last < 0) return made;
+        otherwise[static_cast<size_t>(last)] = made;
+        return entry;
       }
       case RouteStep::How::Fuse: break;
     }
@@ -98,7 +140,7 @@ class RouteProcess {
     if (s.protectant) {
       // Each attempt uses up a protectant; a failure keeps both chips for the next.
       attempt.push_back({1 - p, here});
-      nodes.push_back({.cost = priceSteps(kProtectant), .moves = attempt});
+      add(priceSteps(kProtectant), attempt, kProtectant);
       return make(s.a, {{1, make(s.b, {{1, here}})}});
     }
     // The attempt itself costs nothing, so it follows the second chip's making at once; a failure loses that chip
@@ -114,10 +156,10 @@ class RouteProcess {
     return make(s.a, {{1, second}});
   }
 
- private:
   const std::vector<RouteStep>& steps_;
   Bonuses bonuses_;
   RecipePlan best_;
+  std::array<bool, kTopLevel + 1> held_;
   int nextMark_ = -2;
 };
 
@@ -151,6 +193,55 @@ CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonus
   RouteProcess process(steps, b);
   const int start = process.make(level, {{1, kDone}});
   distribute(process.nodes, start, budgetAt, true, out);
+  return out;
+}
+
+RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
+                        std::optional<double> budget, bool distribution) {
+  checkRoute(steps, level, b);
+  checkStock(stock);
+  const Steps budgetAt = budget ? budgetSteps(*budget) : -1;
+  RouteCost out;
+  if (!steps[static_cast<size_t>(level)].expectedCost) return out;
+  // The chips the route may take: those below its level (a run makes one more chip of the target's level).
+  Stock held = stock;
+  std::array<bool, kTopLevel + 1> chips{};
+  for (int l = 1; l <= kTopLevel; ++l) {
+    int32_t& n = held[static_cast<size_t>(chipCode(l) - 1)];
+    if (l >= level) n = 0;
+    chips[static_cast<size_t>(l)] = n > 0;
+  }
+  RouteProcess process(steps, b, chips);
+  const int start = process.make(level, {{1, kDone}});
+  if (!stockMatters(process.uses, held)) {
+    out.expectedCost = steps[static_cast<size_t>(level)].expectedCost;
+    if (distribution || budgetAt >= 0) distribute(process.nodes, start, budgetAt, distribution, out);
+    return out;
+  }
+  // The expectation: over the chips left alone (each visit at the shop's prices), less what the items taken
+  // from the stock would have cost.
+  Stock chipsOnly{};
+  for (int l = 1; l < level; ++l) chipsOnly[static_cast<size_t>(chipCode(l) - 1)] = held[static_cast<size_t>(chipCode(l) - 1)];
+  std::vector<Node> byChips;
+  Uses chipUses;
+  std::vector<int> blocks;
+  const int at = nodesFromStock(process.nodes, process.uses, start, chipsOnly, byChips, &process.otherwise, &chipUses,
+                                &blocks);
+  if (at < 0) {
+    out.complete = false;
+    return out;
+  }
+  out.fromStock = takenFromStock(byChips, chipUses, at, held, blocks);
+  const double whole = expectedQ(byChips, at, blocks), saved = savedQ(out.fromStock);
+  out.expectedCost = whole - saved < 1e-9 * whole ? 0 : whole - saved;
+  if (!distribution && budgetAt < 0) return out;
+  std::vector<Node> left;
+  const int from = nodesFromStock(process.nodes, process.uses, start, held, left, &process.otherwise);
+  if (from < 0) {
+    out.complete = false;
+    return out;
+  }
+  distribute(left, from, budgetAt, distribution, out);
   return out;
 }
 

@@ -147,6 +147,10 @@ bool Driver::run(const Line& line, long lineNumber) {
     if (!c) return true;
     for (const ListItem& item : c->items) out_ << item.text << "\n";
     out_ << "-\n";
+  } else if (cmd == "top") {
+    const Control* c = control();
+    if (!c) return true;
+    out_ << c->topRow << "\n";
   } else if (cmd == "history") {
     out_ << History::csvHeader() << "\n";
     for (const HistoryEntry& e : app_.history().entries()) out_ << History::csvLine(e) << "\n";

@@ -7,6 +7,7 @@
 #include "sim/simulator.h"
 #include "sim/slot_tests.h"
 #include "store/cipher.h"
+#include "store/saved_stock.h"
 
 namespace mox {
 
@@ -53,18 +54,12 @@ bool Simulator::loadStock() {
   const int32_t file = files_.openFile(kDataFile, 1, 1);
   const Text text = files_.readText(file);
   files_.closeFile(file);
-  const TextArray pieces = splitText(unscrambleText(text, "", platform_), "|");
-  if (pieces.size() < 15) return false;
-  std::array<int32_t, 15> counts{};
-  for (size_t k = 0; k < 15; ++k) {
-    const double value = std::trunc(toNumber(pieces[k]));
-    // A count that does not fit in 32 bits is not one this program wrote: the file is foreign.
-    if (!(value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max())) return false;
-    counts[k] = static_cast<int32_t>(value);
-  }
-  s_.itemCount = counts;
+  const std::optional<std::array<int32_t, 15>> counts = savedStock(text, platform_);
+  if (!counts) return false;
+  s_.itemCount = *counts;
   refreshAll();
   return true;
 }
+
 
 }  // namespace mox

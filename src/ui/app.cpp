@@ -1,6 +1,8 @@
 #include "ui/app.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 #include "runtime/fatal.h"
 #include "sim/simulator.h"
@@ -135,7 +137,11 @@ bool App::scroll(std::string_view name, int rows) {
   Form* f = formOf(name);
   if (!f) return false;
   const int i = f->indexOf(name);
-  if (f->reachable(i) && f->at(i).kind == Kind::List) f->setTopRow(i, f->at(i).topRow + rows);
+  if (!f->reachable(i) || f->at(i).kind != Kind::List) return true;
+  // Any number of rows: the sum is taken wide and clamped to the list's range before it becomes a row again.
+  const auto last = static_cast<int64_t>(f->at(i).items.size());
+  const int64_t row = std::clamp<int64_t>(int64_t{f->at(i).topRow} + rows, 0, last);
+  f->setTopRow(i, static_cast<int>(row));
   return true;
 }
 

@@ -303,9 +303,9 @@ ControlRow dropDown(const char* name, const char* parent, Rect r, std::vector<Li
           .backColour = kWhite, .items = std::move(items), .onChange = onChange};
 }
 
-ControlRow checkBox(const char* name, const char* parent, Rect r, const char* caption) {
+ControlRow checkBox(const char* name, const char* parent, Rect r, const char* caption, const char* onClick = "") {
   return {.name = name, .kind = Kind::CheckBox, .parent = parent, .rect = r, .caption = caption,
-          .textColour = kWhite, .backColour = kPageColour, .font = font(12, true, "")};
+          .textColour = kWhite, .backColour = kPageColour, .font = font(12, true, ""), .onClick = onClick};
 }
 
 WindowLayout buildPlanner() {
@@ -335,7 +335,8 @@ WindowLayout buildPlanner() {
   rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 196, 20}, "起始：+0"));
   rows.push_back(text("目标等级标题", "规划设置框", {222, 22, 60, 20}, "目标等级", kYellow));
   rows.push_back(dropDown("目标等级", "规划设置框", {284, 22, 60, 20}, levels, "planInputsChanged"));
-  rows.push_back(text("加成标签", "规划设置框", {12, 46, 412, 18}, "", kLightGrey));
+  rows.push_back(text("加成标签", "规划设置框", {12, 46, 300, 18}, "", kLightGrey));
+  rows.push_back(checkBox("按库存规划", "规划设置框", {316, 44, 112, 20}, "按库存规划", "planInputsChanged"));
   rows.push_back(dropDown("规划目标", "规划设置框", {12, 68, 160, 20},
                           {{"最低期望花费", 0}, {"预算内成功率最高", 1}}, "planInputsChanged"));
   rows.push_back(text("预算标题", "规划设置框", {182, 68, 36, 20}, "预算", kYellow));
@@ -346,15 +347,16 @@ WindowLayout buildPlanner() {
   rows.push_back(text("计算状态标签", "规划设置框", {326, 68, 100, 20}, "", kGold));
 
   // The plan's figures.
-  rows.push_back(group("规划结果框", {8, 210, 436, 72}, "升到目标要花多少"));
+  rows.push_back(group("规划结果框", {8, 210, 436, 92}, "升到目标要花多少"));
   rows.push_back(text("期望花费标签", "规划结果框", {12, 22, 150, 20}, "平均 -"));
   rows.push_back(text("中位花费标签", "规划结果框", {166, 22, 130, 20}, "一半玩家 ≤ -"));
   rows.push_back(text("九成花费标签", "规划结果框", {300, 22, 130, 20}, "九成玩家 ≤ -"));
   rows.push_back(text("极端花费标签", "规划结果框", {12, 46, 150, 20}, "99% 玩家 ≤ -", kLightGrey));
   rows.push_back(text("预算成功率标签", "规划结果框", {166, 46, 264, 20}, "预算内成功 -", kGreen));
+  rows.push_back(text("库存用量标签", "规划结果框", {12, 68, 418, 18}, "", kLightGrey, 11));
 
   // The cost distribution as a curve.
-  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 288, 436, 262}, .textColour = kLightGrey,
+  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kLightGrey,
                   .backColour = kChartBack, .font = font(11, false, "")});
   rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kLightGrey, 11));
 

@@ -37,9 +37,13 @@ struct PlanInputs {
   plan::Bonuses bonuses;
   bool budgetGoal = false;
   double budget = 0;  // Q币
+  // 按库存规划: what the player holds (the stock and the benches, the climbing chip aside) is used first, and the
+  // figures are the money still to spend; empty otherwise.
+  bool fromStock = false;
+  plan::Stock stock{};
   bool operator==(const PlanInputs& o) const {
     return from == o.from && to == o.to && bonuses.expert == o.bonuses.expert && bonuses.lab == o.bonuses.lab &&
-           budgetGoal == o.budgetGoal && budget == o.budget;
+           budgetGoal == o.budgetGoal && budget == o.budget && fromStock == o.fromStock && stock == o.stock;
   }
 };
 
@@ -49,7 +53,7 @@ struct PlanOutcome {
   plan::Climb climb;  // the climb with the best recipes
   std::optional<plan::BudgetPlan> budgetPlan;
   std::vector<plan::RouteStep> route;
-  plan::CostDistribution routeCost;  // the whole money of the route to the target
+  plan::RouteCost routeCost;  // the whole money of the route to the target
   std::array<bool, plan::kTopLevel> routeEnhances{};  // the levels the route enhances a chip at
 };
 
@@ -186,6 +190,8 @@ class PlannerWindow {
   bool layEnhancement(int level, const plan::Recipe& recipe, std::string& why);
   bool layFusion(const RouteMove& move, std::string& why);
   ChipsHeld chipsHeld() const;
+  // Everything held: the stock and both benches, by item code, the enhancement bench's chip aside.
+  plan::Stock heldStock() const;
   bool routeReached() const;
   AutoWay selectedWay() const;
   void showAutoRun();
@@ -224,6 +230,7 @@ class PlannerWindow {
   int runAttempts_ = 0;
   int32_t runStartSpend_ = 0;
   int32_t runStartRecharge_ = 0;
+  plan::Stock runStock_{};              // what was held when the run started: its plan is made from it
   std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
   std::function<uint64_t()> clock_;
   int sliceUs_ = kFastSliceUs;

@@ -1,0 +1,242 @@
+// Plans out of what the player holds: the money still to spend, exact, against cases figured by hand, against
+// auto-runs through the real handlers from the same stock, and on the command line.
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "app_fixture.h"
+#include "run_program.h"
+#include "plan/planner.h"
+#include "sim/items.h"
+#include "ui/planner_window.h"
+
+using moxtest::Program;
+using namespace mox;
+using namespace mox::plan;
+
+
+namespace {
+
+Stock stockOf(std::initializer_list<std::pair<int, int32_t>> items) {
+  Stock s{};
+  for (auto [code, n] : items) s[static_cast<size_t>(code - 1)] = n;
+  return s;
+}
+
+// The bag of the measured example: 40 small and 10 big crystals, 3 catalysts, a protectant.
+const Stock kBag = stockOf({{kSmallCrystal, 40}, {kBigCrystal, 10}, {kCatalyst, 3}, {kProtectant, 1}});
+
+std::string stockText(const Stock& s) {
+  std::string out;
+  for (int32_t n : s) out += (out.empty() ? "" : " ") + std::to_string(n);
+  return out;
+}
+
+double meanOf(const CostDistribution& d) {
+  double mean = 0, below = 0;
+  for (size_t i = 0; i < d.cdf.size(); ++i) {
+    mean += toQ(static_cast<Steps>(i)) * (d.cdf[i] - below);
+    below = d.cdf[i];
+  }
+  return mean;
+}
+
+}  // namespace
+
+TEST(PlanStock, TheMoneyStillToSpend) {
+  // +0 to +7 with the least-cost recipes: 3,216.04 Q币 from an empty bag, 2,956.77 from the bag above.
+  const RecipePlan best = bestRecipes({});
+  const plan::Climb empty = climb({.from = 0, .to = 7, .recipes = best});
+  const plan::Climb bag = climb({.from = 0, .to = 7, .recipes = best, .stock = kBag, .budget = 3000});
+  EXPECT_NEAR(*empty.expectedCost, 3216.04, 0.005);
+  EXPECT_NEAR(*bag.expectedCost, 2956.77, 0.005);
+  EXPECT_EQ(empty.fromStock, ItemCounts{});
+  // What the bag saves is what its items taken would have cost; the one protectant is always used.
+  EXPECT_NEAR(*empty.expectedCost - *bag.expectedCost,
+              bag.fromStock[kSmallCrystal - 1] * 2.5 + bag.fromStock[kBigCrystal - 1] * 10 +
+                  bag.fromStock[kCatalyst - 1] * 3.5 + bag.fromStock[kProtectant - 1] * 50,
+              1e-9);
+  EXPECT_EQ(bag.fromStock[kProtectant - 1], 1);
+  EXPECT_LE(bag.fromStock[kSmallCrystal - 1], 40);
+  // The distribution is the money still to spend: its mean is the expectation, to the part past its last
+  // percentile; the budget's chance lies on it.
+  EXPECT_NEAR(meanOf(bag), *bag.expectedCost, 0.01 * *bag.expectedCost);
+  EXPECT_LT(*bag.percentiles[1].cost, *empty.percentiles[1].cost);
+  EXPECT_EQ(*bag.withinBudget, bag.cdf[6000]);
+
+  // A bag that covers the whole plan (+0 to +1 on four big crystals never fails): nothing to spend; one short,
+  // the price of one.
+  const RecipePlan four = [] {
+    RecipePlan p;
+    p[0] = plan::Recipe{.big = 4};
+    return p;
+  }();
+  const plan::Climb covered = climb({.from = 0, .to = 1, .recipes = four, .stock = stockOf({{kBigCrystal, 4}})});
+  EXPECT_EQ(*covered.expectedCost, 0);
+  EXPECT_EQ(covered.cdf[0], 1);
+  const plan::Climb short1 = climb({.from = 0, .to = 1, .recipes = four, .stock = stockOf({{kBigCrystal, 3}})});
+  EXPECT_EQ(*short1.expectedCost, 10);
+  EXPECT_EQ(*short1.percentiles[0].cost, 10);
+  EXPECT_EQ(short1.cdf[19], 0);
+
+  // The least-cost plan for the bag: never dearer than the empty bag's recipes from it, and from an empty bag
+  // those recipes themselves.
+  const RecipePlan fromBag = bestRecipesFrom(0, 7, {}, kBag);
+  const plan::Climb chosen = climb({.from = 0, .to = 7, .recipes = fromBag, .stock = kBag, .distribution = false});
+  EXPECT_LE(*chosen.expectedCost, *bag.expectedCost);
+  EXPECT_EQ(bestRecipesFrom(0, 7, {}, Stock{}), best);
+  EXPECT_THROW(climb({.from = 0, .to = 1, .recipes = four, .stock = stockOf({{kBigCrystal, -1}})}), PlanError);
+}
+
+TEST(PlanStock, TheCommandLineTakesAStock) {
+  const std::string bag = stockText(kBag);
+  const moxtest::Run run = moxtest::runProgram("moxsim-plan", "climb 0 7 --best --json --budget 3000 --stock \"" + bag + "\"");
+  ASSERT_EQ(run.code, 0) << run.out;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  const RecipePlan recipes = bestRecipesFrom(0, 7, {}, kBag);
+  const plan::Climb exact = climb({.from = 0, .to = 7, .recipes = recipes, .stock = kBag, .budget = 3000});
+  EXPECT_EQ(j["expected_cost"].get<double>(), *exact.expectedCost);
+  EXPECT_EQ(j["within_budget"].get<double>(), *exact.withinBudget);
+  EXPECT_EQ(j["percentiles"]["90"].get<double>(), *exact.percentiles[1].cost);
+  ASSERT_EQ(j["from_stock"].size(), 15u);
+  EXPECT_EQ(j["from_stock"][kProtectant - 1].get<double>(), 1);
+
+  // The same bag from a save file; budget and route count it too.
+  Program p;
+  p.withStock(kBag);
+  const std::string save = " --save " + moxtest::quoted(p.dir() / "MOXdata");
+  const nlohmann::json fromSave = nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "climb 0 7 --best --json" + save).out);
+  EXPECT_EQ(fromSave["expected_cost"].get<double>(), *exact.expectedCost);
+  const nlohmann::json budget = nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "budget 0 7 3000 --json" + save).out);
+  EXPECT_EQ(budget["within_budget"].get<double>(), *exact.withinBudget);
+  EXPECT_NE(moxtest::runProgram("moxsim-plan", "climb 0 7 --best" + save).out.find("still to spend"), std::string::npos);
+
+  // A stock that is malformed, negative or of the wrong length: one line naming it, exit 2.
+  moxtest::writeFile(p.dir() / "foreign", "not a save");
+  const std::pair<std::string, const char*> refusals[] = {
+      {"climb 0 7 --best --stock \"1 2 3\"", "not 15"},
+      {"climb 0 7 --best --stock \"" + bag + " 4\"", "more than 15"},
+      {"route 7 --stock \"0 -1 0 0 0 0 0 0 0 0 0 0 0 0 0\"", "below 0"},
+      {"budget 0 7 100 --stock \"0 x 0 0 0 0 0 0 0 0 0 0 0 0 0\"", "'x'"},
+      {"climb 0 7 --best --save " + moxtest::quoted(p.dir() / "foreign"), "not a save file"},
+      {"climb 0 7 --best --save " + moxtest::quoted(p.dir() / "none"), "cannot be read"},
+      {"climb 0 7 --best --stock \"" + bag + "\"" + save, "not both"},
+  };
+  for (const auto& [args, named] : refusals) {
+    const moxtest::Run r = moxtest::runProgram("moxsim-plan", args);
+    EXPECT_EQ(r.code, 2) << args;
+    EXPECT_NE(r.out.find(named), std::string::npos) << args << ": " << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << args << ": " << r.out;
+  }
+}
+
+namespace {
+
+// Fast auto-runs with auto-supply from the same bag, each on a fresh start at its own clock, by way 1 (按规划配方,
+// a +0 chip on the bench) or 2 (按路线); the money each spent, in Q币.
+std::vector<double> autoRunsFrom(const Stock& bag, int target, int way, bool expert, int runs) {
+  Program p;
+  std::vector<double> spent;
+  for (int run = 0; run < runs; ++run) {
+    p.withStock(bag);
+    if (run == 0) p.start();
+    else p.restart();
+    p.platform().setTicks(static_cast<uint32_t>(run) * 7919u + 1u);
+    p.click("规划按钮");
+    if (expert) p.click("选择框1");
+    p.select("目标等级", target);
+    p.select("自动方式", way);
+    p.click("快速");
+    p.click("自动补给");
+    if (way == 1) p.place(kChip0);
+    p.click("自动强化按钮");
+    for (int i = 0; i < 100000 && p.app().planner().autoRunning(); ++i) p.app().tickTimers(1);
+    spent.push_back(p.state().spendTotal / 10.0);
+  }
+  return spent;
+}
+
+// The runs' mean against the exact expectation and their shares within the percentiles against the distribution,
+// each within four standard errors.
+void expectRunsMatch(const std::vector<double>& spent, double expected, const CostDistribution& d) {
+  const auto n = static_cast<double>(spent.size());
+  double mean = 0, square = 0;
+  for (double c : spent) mean += c / n;
+  for (double c : spent) square += (c - mean) * (c - mean) / (n - 1);
+  EXPECT_NEAR(mean, expected, 4 * std::sqrt(square / n)) << "mean of " << n << " runs";
+  for (const Percentile& q : d.percentiles) {
+    const double f = d.cdf[static_cast<size_t>(*q.cost / kQPerStep)];
+    double share = 0;
+    for (double c : spent) share += (c <= *q.cost) / n;
+    EXPECT_NEAR(share, f, 4 * std::sqrt(f * (1 - f) / n)) << "share within " << *q.cost;
+  }
+}
+
+#ifdef NDEBUG
+constexpr int kRuns = 300;
+#else
+constexpr int kRuns = 40;  // the sanitised build is slow
+#endif
+
+}  // namespace
+
+TEST(PlanStock, AutoRunsFromTheBagSpendWhatThePlanSays) {
+  // 按规划配方 from +0 to +7 out of the bag.
+  const Stock bag = kBag;
+  const plan::Climb plan = climb({.from = 0, .to = 7, .recipes = bestRecipesFrom(0, 7, {}, bag), .stock = bag});
+  Stock withChip = bag;
+  withChip[kChip0 - 1] = 1;
+  expectRunsMatch(autoRunsFrom(withChip, 7, 1, false, kRuns), *plan.expectedCost, plan);
+
+  // 按路线 to +7 with the expert bonus out of a bag with two +5 chips, a +0, crystals and a protectant: the +5s are
+  // fused at once.
+  const Bonuses expert{.expert = true};
+  Stock chips = bag;
+  chips[kChip0 - 1] = 1;
+  chips[chipCode(5) - 1] = 2;
+  const std::vector<RouteStep> steps = route(7, expert);
+  ASSERT_EQ(steps[7].text(), "fuse 5+5 protected");
+  const RouteCost r = routeCostFrom(steps, 7, expert, chips);
+  EXPECT_EQ(r.fromStock[chipCode(5) - 1], 2);
+  EXPECT_NEAR(*r.expectedCost, *steps[7].expectedCost - 2 * *steps[5].expectedCost - 50, 1e-9);
+  expectRunsMatch(autoRunsFrom(chips, 7, 2, true, kRuns), *r.expectedCost, r);
+  // Without chips the route climbs and fuses from the crystals of the bag.
+  const RouteCost crystals = routeCostFrom(steps, 7, expert, bag);
+  EXPECT_LT(*crystals.expectedCost, *steps[7].expectedCost);
+  EXPECT_NEAR(meanOf(crystals), *crystals.expectedCost, 0.01 * *crystals.expectedCost);
+  expectRunsMatch(autoRunsFrom(bag, 7, 2, true, kRuns), *crystals.expectedCost, crystals);
+  // An empty bag: today's figures.
+  const RouteCost none = routeCostFrom(steps, 7, expert, Stock{});
+  EXPECT_EQ(none.expectedCost, steps[7].expectedCost);
+  EXPECT_EQ(none.cdf, routeCost(steps, 7, expert).cdf);
+}
+
+TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
+  Program p;
+  Stock held = kBag;
+  held[kChip0 - 1] = 1;
+  p.withStock(held);
+  p.start();
+  p.place(kChip0);
+  p.click("规划按钮");
+  p.select("目标等级", 7);
+  p.app().settle();
+  EXPECT_TRUE(p.control("按库存规划").checked);
+  const plan::Climb c = climb({.from = 0, .to = 7, .recipes = bestRecipesFrom(0, 7, {}, kBag), .stock = kBag});
+  EXPECT_EQ(p.caption("规划结果框"), "升到目标还要花多少");
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*c.percentiles[1].cost));
+  EXPECT_EQ(p.caption("库存用量标签"), "从库存用：小晶体 39.8 · 大晶体 10.0 · 催化剂 3.0 · 防护剂 1.0");
+  // A purchase changes the bag and so the plan.
+  p.topUp(1);
+  p.buy(5, 0);  // one protectant
+  p.app().settle();
+  Stock more = kBag;
+  ++more[kProtectant - 1];
+  const plan::Climb after = climb({.from = 0, .to = 7, .recipes = bestRecipesFrom(0, 7, {}, more), .stock = more});
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*after.expectedCost));
+  // Off: the bag is left aside, as before.
+  p.click("按库存规划");
+  p.app().settle();
+  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*climb({.from = 0, .to = 7, .recipes = bestRecipes({})}).expectedCost));
+  EXPECT_EQ(p.caption("库存用量标签"), "");
+}
