@@ -31,5 +31,8 @@ if [ -n "${1:-}" ]; then
 fi
 
 (cd tests/web && npm ci --no-audit --no-fund --silent)
-node tests/web/e2e.js dist/moxsim-web
+# A link copied by the native program (its moxsim-script beside the replay's folder) opens in the page.
+script=""
+if [ -n "${1:-}" ]; then script="$(dirname "$(dirname "$1")")/moxsim-script"; fi
+node tests/web/e2e.js dist/moxsim-web ${script:+"$script"}
 node tests/web/served.js dist/moxsim-web

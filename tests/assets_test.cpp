@@ -48,6 +48,7 @@ std::vector<Expected> expectedAssets() {
   for (const char* s : {"normal", "hover", "pressed"}) {
     jpeg(std::string("link_enhance_help_") + s, 90, 28);
     jpeg(std::string("link_synth_help_") + s, 92, 27);
+    jpeg(std::string("link_plan_") + s, 80, 22);
   }
   jpeg("cell_empty", 52, 52);
   for (int level = 0; level <= 9; ++level) {
@@ -179,7 +180,7 @@ TEST(Assets, EveryExpectedAssetIsEmbeddedAndNoOther) {
   std::set<std::string> expected, embedded;
   for (const Expected& e : expectedAssets()) expected.insert(e.name);
   for (const mox::assets::Asset& a : mox::assets::all()) embedded.insert(std::string(a.name));
-  EXPECT_EQ(expected.size(), 111u + 105u);
+  EXPECT_EQ(expected.size(), 114u + 108u);
   for (const std::string& n : expected) EXPECT_TRUE(embedded.count(n)) << "missing " << n;
   for (const std::string& n : embedded) EXPECT_TRUE(expected.count(n)) << "unexpected " << n;
 }

@@ -240,3 +240,69 @@ TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
   EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*climb({.from = 0, .to = 7, .recipes = bestRecipes({})}).expectedCost));
   EXPECT_EQ(p.caption("库存用量标签"), "");
 }
+
+// 复制规划链接 copies the question; the link opens it elsewhere with the same figures, its stock never written into
+// the visitor's own; anything else in a fragment is refused and changes nothing.
+TEST(PlanStock, ALinkCarriesTheQuestion) {
+  const std::vector<std::string> captions = {"起始等级标签", "期望花费标签", "九成花费标签", "预算成功率标签", "库存用量标签"};
+  Program asker;
+  Stock held = kBag;
+  held[kChip0 - 1] = 1;
+  asker.withStock(held);
+  asker.start();
+  asker.place(kChip0);
+  asker.click("选择框1");
+  asker.click("规划按钮");
+  asker.select("目标等级", 7);
+  asker.select("预算列表", 3);
+  asker.select("自动方式", 1);
+  asker.app().settle();
+  asker.click("复制规划链接");
+  const std::string link = asker.platform().clipboard();
+  EXPECT_EQ(link, "http://127.0.0.1:8080/#v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=" +
+                      std::string("0.40.10.0.3.1.0.0.0.0.0.0.0.0.0"));
+  EXPECT_EQ(asker.caption("计算状态标签"), "链接已复制");
+
+  Program visitor;
+  visitor.start();
+  const std::string saveBefore = visitor.platform().readFile("MOXdata", 1 << 20).value_or("");
+  ASSERT_TRUE(visitor.app().planner().openLink(link.substr(link.find('#'))));
+  visitor.app().settle();
+  EXPECT_TRUE(visitor.shown("目标等级"));
+  EXPECT_TRUE(visitor.control("选择框1").checked);
+  EXPECT_EQ(visitor.control("自动方式").selection, 1);
+  for (const std::string& name : captions) {
+    const std::string mine = asker.caption(name), theirs = visitor.caption(name);
+    if (name == "起始等级标签") EXPECT_EQ(theirs, "起始：+0（链接里的问题）");
+    else if (name == "库存用量标签") EXPECT_EQ(theirs, "链接里的库存 · " + mine);
+    else EXPECT_EQ(theirs, mine) << name;
+  }
+  for (int code = 1; code <= 15; ++code) EXPECT_EQ(visitor.count(code), 0);
+  EXPECT_EQ(visitor.platform().readFile("MOXdata", 1 << 20).value_or(""), saveBefore);
+  // The visitor's own chip on the bench is their own question again.
+  visitor.click("选择框1");
+  visitor.topUp(1);
+  visitor.buy(0, 0);
+  visitor.place(kChip0);
+  visitor.app().settle();
+  EXPECT_EQ(visitor.caption("起始等级标签"), "起始：+0（强化台上的芯片）");
+  EXPECT_EQ(visitor.caption("库存用量标签"), "库存里没有要用的东西");
+
+  const std::string target = visitor.caption("期望花费标签");
+  for (const char* bad : {"", "#", "v=1", "v=2&from=0&to=7&goal=0&budget=1000&bonus=10&way=1",
+                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&to=8",
+                          "v=1&from=7&to=7&goal=0&budget=1000&bonus=10&way=1",
+                          "v=1&from=0&to=7&goal=0&budget=999&bonus=10&way=1",
+                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=12&way=1",
+                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=1.2.3",
+                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=-1.0.0.0.0.0.0.0.0.0.0.0.0.0.0",
+                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&x=%3Cscript%3E",
+                          "v=1&from=+0&to=7&goal=0&budget=1000&bonus=10&way=1&"}) {
+    EXPECT_FALSE(visitor.app().planner().openLink(bad)) << bad;
+  }
+  EXPECT_FALSE(visitor.app().planner().openLink("v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=" +
+                                                std::string(600, '9')));
+  visitor.app().settle();
+  EXPECT_EQ(visitor.caption("期望花费标签"), target);
+  EXPECT_FALSE(visitor.control("选择框1").checked);
+}

@@ -608,8 +608,8 @@ def big_button(w, h, word, state, face_hue):
     return c
 
 
-def link_button(w, h, word, state):
-    """A text link lying in a recess of the bench (no see-through colour)."""
+def link_button(w, h, word, state, size=15):
+    """A text link lying in a recess of the bench or on the page (no see-through colour)."""
     c = Canvas(w, h, PAGE)
     off = 1 if state == "pressed" else 0
     bg = {"normal": [(0, (44, 24, 11)), (1, (32, 17, 7))], "hover": [(0, (70, 40, 16)), (1, (48, 26, 10))],
@@ -617,10 +617,10 @@ def link_button(w, h, word, state):
     c.grad("rrect", (0, 0, w - 1, h - 1), bg, r=4)
     c.rrect((0, 0, w - 1, h - 1), 4, outline=(150, 104, 48, 255) if state != "hover" else (240, 200, 110, 255), width=1)
     col = {"normal": (246, 206, 110), "hover": (255, 244, 170), "pressed": (220, 170, 80)}[state]
-    size = 15
     tw = text_width(word, size)
-    c.text((w / 2 + off, h / 2 - 1 + off), word, size, col, stroke=0.4, stroke_fill=(40, 18, 2))
-    c.line([(w / 2 - tw / 2 + off, h / 2 + 9 + off), (w / 2 + tw / 2 + off, h / 2 + 9 + off)], col + (255,), 1)
+    c.text((w / 2 + off, h / 2 - 1 + off), word, size, col, stroke=0.4 * size / 15, stroke_fill=(40, 18, 2))
+    under = h / 2 + 9 * size / 15 + off
+    c.line([(w / 2 - tw / 2 + off, under), (w / 2 + tw / 2 + off, under)], col + (255,), 1)
     return c
 
 
@@ -963,6 +963,8 @@ def buttons():
     for state in ("normal", "hover", "pressed"):
         save_jpeg(f"link_enhance_help_{state}", link_button(90, 28, "强化说明", state).final_rgb())
         save_jpeg(f"link_synth_help_{state}", link_button(92, 27, "合成说明", state).final_rgb())
+        # the planner's link to the question it shows
+        save_jpeg(f"link_plan_{state}", link_button(80, 22, "复制规划链接", state, size=12).final_rgb())
 
 
 # ---------------------------------------------------------------------------------------------- icon

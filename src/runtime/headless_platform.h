@@ -33,6 +33,11 @@ class HeadlessPlatform : public Platform {
   bool replaceFile(const std::string& name, std::string_view bytes) override;
   void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) override;
   std::string filePath(const std::string& name) override { return (dir_ / name).string(); }
+  bool copyText(const std::string& text) override {
+    clipboard_ = text;
+    return true;
+  }
+  const std::string& clipboard() const { return clipboard_; }
   // A fixed day whose clock is the tick count, so records are the same on every run.
   std::string timeText() override { return formatTime(kEpoch + ticks_ / 1000, false); }
   static constexpr int64_t kEpoch = 1767225600;  // 2026-01-01 00:00:00 UTC
@@ -48,6 +53,7 @@ class HeadlessPlatform : public Platform {
   uint32_t ticks_ = 0;
   std::vector<std::string> sounds_;
   std::vector<std::string> boxes_;
+  std::string clipboard_;
 };
 
 }  // namespace mox

@@ -23,4 +23,6 @@ std::string formatTime(int64_t seconds, bool local) {
 
 std::string Platform::timeText() { return formatTime(std::time(nullptr), true); }
 
+std::string Platform::siteAddress() { return MOX_SITE_URL; }
+
 }  // namespace mox

@@ -62,6 +62,15 @@ class Platform {
   // Plays validated PCM sample data asynchronously, overlapping any sound still playing. `role` names the
   // sound (its asset name) for whoever records what was played.
   virtual void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) = 0;
+
+  // Puts text on the system's clipboard; false where there is none or it refused.
+  virtual bool copyText(const std::string& text) {
+    (void)text;
+    return false;
+  }
+  // The web page's address, where links to a question are made: the build's site (MOX_SITE_URL), or the page's
+  // own address in the page.
+  virtual std::string siteAddress();
 };
 
 }  // namespace mox

@@ -166,6 +166,8 @@ bool Driver::run(const Line& line, long lineNumber) {
     out_ << join(platform_.takeSounds(), " ") << "\n";
   } else if (cmd == "banners") {
     out_ << join(app_.takeBanners(), " ") << "\n";
+  } else if (cmd == "clipboard") {
+    out_ << platform_.clipboard() << "\n";
   } else if (cmd == "boxes") {
     out_ << join(platform_.takeBoxes(), " | ") << "\n";
   } else {

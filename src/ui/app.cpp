@@ -51,6 +51,7 @@ Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& bann
   if (name == "toggleAutoRun") return [p] { p->toggleAutoRun(); };
   if (name == "autoRunTick") return [p] { p->autoRunTick(); };
   if (name == "exportHistory") return [p] { p->exportHistory(); };
+  if (name == "copyPlanLink") return [p] { p->copyLink(); };
   if (name == "planTick") return [p] { p->resultTick(); };
   return {};
 }

@@ -335,6 +335,9 @@ WindowLayout buildPlanner() {
   rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 196, 20}, "起始：+0"));
   rows.push_back(text("目标等级标题", "规划设置框", {222, 22, 60, 20}, "目标等级", kYellow));
   rows.push_back(dropDown("目标等级", "规划设置框", {284, 22, 60, 20}, levels, "planInputsChanged"));
+  rows.push_back({.name = "复制规划链接", .kind = Kind::PictureButton, .parent = "规划设置框", .rect = {348, 20, 80, 22},
+                  .caption = "复制规划链接", .picture = "link_plan_normal", .hoverPicture = "link_plan_hover",
+                  .pressedPicture = "link_plan_pressed", .hand = true, .onClick = "copyPlanLink"});
   rows.push_back(text("加成标签", "规划设置框", {12, 46, 300, 18}, "", kLightGrey));
   rows.push_back(checkBox("按库存规划", "规划设置框", {316, 44, 112, 20}, "按库存规划", "planInputsChanged"));
   rows.push_back(dropDown("规划目标", "规划设置框", {12, 68, 160, 20},

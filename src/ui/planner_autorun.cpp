@@ -67,6 +67,7 @@ void PlannerWindow::toggleAutoRun() {
     return;
   }
   runBudget_.reset();
+  link_.reset();  // a run works on the player's own bag and bench
   if (way_ == AutoWay::PlanRecipes) {
     const PlanInputs in = currentInputs();
     if (in.budgetGoal) {

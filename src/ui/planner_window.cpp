@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "plan/link.h"
 #include "runtime/value.h"
 #include "ui/planner_parts.h"
 
@@ -130,6 +131,44 @@ LuckOutcome figureLuck(const LuckInputs& in, std::shared_ptr<LuckWalks> kept) {
 
 // ---- the window ----
 
+void PlannerWindow::copyLink() {
+  const PlanInputs in = currentInputs();
+  plan::LinkQuestion q{.from = in.from, .to = in.to, .budgetGoal = in.budgetGoal,
+                       .budget = static_cast<int>(std::lround(in.budget)), .bonuses = in.bonuses,
+                       .way = static_cast<int>(selectedWay())};
+  if (in.fromStock) q.stock = in.stock;
+  const std::string link = platform_.siteAddress() + "#" + plan::linkFragment(q);
+  if (platform_.copyText(link)) {
+    window_.setCaption("计算状态标签", "链接已复制");
+  } else {
+    platform_.messageBox("没能放进剪贴板，请手动复制这个链接：\n" + link, 0, "规划链接");
+  }
+}
+
+bool PlannerWindow::openLink(std::string_view fragment) {
+  const std::optional<plan::LinkQuestion> q = plan::readLinkFragment(fragment);
+  if (!q) return false;
+  const Control& budgets = window_.get("预算列表");
+  int budgetItem = -1;
+  for (int i = 0; i < static_cast<int>(budgets.items.size()); ++i) {
+    if (window_.comboItemData("预算列表", i) == static_cast<int64_t>(q->budget) * 10) budgetItem = i;
+  }
+  if (budgetItem < 0) return false;
+  if (running_) stopAutoRun("打开了链接里的问题");
+  // The bonuses are the main window's switches, turned as a player would turn them.
+  if (main_.get("选择框1").checked != q->bonuses.expert) input_.click("选择框1");
+  if (main_.get("选择框2").checked != q->bonuses.lab) input_.click("选择框2");
+  window_.setSelection("目标等级", q->to);
+  window_.setSelection("规划目标", q->budgetGoal ? 1 : 0);
+  window_.setSelection("预算列表", budgetItem);
+  window_.setChecked("按库存规划", q->stock.has_value());
+  window_.setSelection("自动方式", q->way);
+  autoWayChanged();
+  link_ = LinkHeld{.from = q->from, .stock = q->stock};
+  open();
+  return true;
+}
+
 PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform& platform, History& history,
                              PlannerInput input)
     : main_(main), window_(window), sim_(sim), platform_(platform), history_(history), input_(std::move(input)),
@@ -174,13 +213,14 @@ PlanInputs PlannerWindow::currentInputs() const {
   const Climb& climb = history_.climb();
   // During a climb the plan is the climb's, from where it started, so the money spent has a place on its curve.
   in.from = level < 0 ? 0 : (climb.startLevel >= 0 ? climb.startLevel : level);
+  if (link_) in.from = link_->from;
   in.to = std::max(window_.get("目标等级").selection, 0);
   in.bonuses = bonuses();
   in.budgetGoal = window_.get("规划目标").selection == 1;
   in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
   in.fromStock = window_.get("按库存规划").checked;
   // A run's plan stays the one made from what it started with.
-  if (in.fromStock) in.stock = running_ ? runStock_ : heldStock();
+  if (in.fromStock) in.stock = running_ ? runStock_ : (link_ && link_->stock ? *link_->stock : heldStock());
   return in;
 }
 
@@ -199,6 +239,7 @@ void PlannerWindow::benchChanged() {
   // A chip laid on the bench starts a climb; one taken off ends it.
   const int level = benchLevel();
   if (level != lastBenchLevel_) {
+    if (level >= 0) link_.reset();  // the player's own chip: their own question
     if (lastBenchLevel_ < 0 && level >= 0) history_.startClimb(level);
     if (level < 0) history_.startClimb(-1);
   }
@@ -299,7 +340,8 @@ void PlannerWindow::showOdds() {
 
   const int from = currentInputs().from;
   std::string start = "起始：+0（强化台上没有芯片）";
-  if (level >= 0) start = "起始：" + lvl(from) + (from == level ? "（强化台上的芯片）" : "（这次的起点，现 " + lvl(level) + "）");
+  if (link_) start = "起始：" + lvl(from) + "（链接里的问题）";
+  else if (level >= 0) start = "起始：" + lvl(from) + (from == level ? "（强化台上的芯片）" : "（这次的起点，现 " + lvl(level) + "）");
   window_.setCaption("起始等级标签", start);
   window_.setCaption("加成标签", std::string("加成跟随主窗口：达人加成 ") + (b.expert ? "开" : "关") + " · 实验室加成 " +
                                      (b.lab ? "开" : "关"));
@@ -308,6 +350,7 @@ void PlannerWindow::showOdds() {
 std::string PlannerWindow::synthesisRateShown() const { return main_.get("成功率结").caption; }
 
 void PlannerWindow::inputsChanged() {
+  if (link_ && !window_.get("按库存规划").checked) link_->stock.reset();
   showOdds();
   startWork();
 }
@@ -397,7 +440,7 @@ void PlannerWindow::showCostFigures() {
     budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
   }
   window_.setCaption("预算成功率标签", budget);
-  window_.setCaption("库存用量标签", ok && stock ? fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock,
+  window_.setCaption("库存用量标签", ok && stock ? std::string(link_ && link_->stock ? "链接里的库存 · " : "") + fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock,
                                                               p.budgetPlan && !f.route)
                                                 : "");
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"

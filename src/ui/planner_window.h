@@ -125,6 +125,13 @@ class PlannerWindow {
   void autoRunTick();
   void exportHistory();
   void resultTick();
+  // 复制规划链接: the question shown, as a link to the web page, onto the clipboard (or shown in a box where there
+  // is none).
+  void copyLink();
+  // Opens the window on the question of a link's fragment: its target, goal, budget, bonuses and way, and its
+  // start and stock standing in for the bench's and the bag's (never written into them). False, and nothing
+  // changed, when the fragment is not a question.
+  bool openLink(std::string_view fragment);
   // Esc: stops an auto-run; returns whether it did.
   bool stopOnEscape();
 
@@ -204,6 +211,14 @@ class PlannerWindow {
   Platform& platform_;
   History& history_;
   PlannerInput input_;
+
+  // A question opened from a link: its start and its stock are planned from until the player lays a chip of
+  // their own or starts a run (unticking 按库存规划 lets go of the stock).
+  struct LinkHeld {
+    int from = 0;
+    std::optional<plan::Stock> stock;
+  };
+  std::optional<LinkHeld> link_;
 
   std::optional<PlanOutcome> plan_;
   std::future<PlanOutcome> planWork_;

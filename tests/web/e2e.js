@@ -9,12 +9,14 @@
 // tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; and the
 // page opened from a file.
 //
-//   node tests/web/e2e.js [SITE]              SITE defaults to dist/moxsim-web
+//   node tests/web/e2e.js [SITE [SCRIPT]]     SITE defaults to dist/moxsim-web; SCRIPT, the native moxsim-script,
+//                                             adds a link copied on the desktop
 //   MOX_UPDATE_GOLDEN=1 node tests/web/e2e.js  writes the screenshots as the new golden images
 'use strict';
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const {execFileSync} = require('child_process');
 const {serve, launch, Player, decodeSave, scrambleSave} = require('./driver');
 
 const GOLDEN = path.join(__dirname, 'golden');
@@ -24,7 +26,9 @@ const UPDATE = !!process.env.MOX_UPDATE_GOLDEN;
 const PIXEL_SHARE = 0.002;
 // What depends on the auto-run's draws or the clock in the planner window: the odds of the bench left behind,
 // the run's status and money, the record, the luck, the chart and the export's message.
-const RECORD = 410;  // the top of the planner's record box
+const RECORD = 410;
+// The planner's figures a link's question shows.
+const LINKED = ['期望花费标签', '九成花费标签', '库存用量标签'];  // the top of the planner's record box
 // The roles of the controls a click reaches, in the accessibility tree.
 const ROLES = ['button', 'checkbox', 'combobox', 'gridcell'];
 const PLANNER_MASKS = [[10, 20, 432, 84], [456 + 106, 300 + 18, 328, 44], [456 + 8, RECORD + 18, 420, 164],
@@ -62,6 +66,7 @@ async function golden(p, name, canvas, masks, within) {
 
 async function main() {
   const site = path.resolve(process.argv[2] || path.join(__dirname, '..', '..', 'dist', 'moxsim-web'));
+  const script = process.argv[3];  // the native build's moxsim-script, for a link copied on the desktop
   const server = await serve(site);
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'moxsim-web-e2e-'));
   const browser = await launch(path.join(work, 'profile'));
@@ -199,6 +204,32 @@ async function main() {
     await p2.rest();
     await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
     await p2.close();
+
+    // A question copied on the desktop (the script driver runs the desktop program's logic, from a bag of its
+    // own) opens in the page with the same figures, and the visitor's stock stays as it was; a fragment that is
+    // not a question opens the page as usual and says so.
+    if (script) {
+      const desk = fs.mkdtempSync(path.join(work, 'desk-'));
+      fs.writeFileSync(path.join(desk, 'MOXdata'), scrambleSave('0|40|10|0|3|1|0|0|0|0|0|0|0|0|0|'));
+      const asked = ['规划按钮', '选择框1'].map((n) => 'click ' + n).concat(
+        ['select 目标等级 7', 'select 预算列表 3', 'wait', 'click 复制规划链接', 'clipboard'],
+        LINKED.map((n) => 'caption ' + n));
+      const said = execFileSync(script, [desk], {input: asked.join('\n') + '\n'}).toString().split('\n');
+      const link = said[0], hash = link.slice(link.indexOf('#'));
+      const lp = await Player.open(browser, server.url + hash, {width: 1400, height: 1000, ratio: 1}, work);
+      await lp.waitFor(async () => (await lp.state('planner')) && (await lp.caption('计算状态标签')) === '', 5000);
+      const shown = [];
+      for (const n of LINKED) shown.push(await lp.caption(n));
+      check(link.includes('stock=0.40.10.0.3.1.') && shown.slice(0, 2).join('|') === said.slice(1, 3).join('|') &&
+            shown[2] === '链接里的库存 · ' + said[3] && (await lp.caption('n1')) === '',
+            'a link copied on the desktop opens the planner with its figures: ' + shown.join(' | '));
+      await lp.page.evaluate(() => { location.hash = '#v=1&from=<img src=x onerror=alert(1)>'; });
+      await lp.waitFor(async () => (await lp.page.$eval('#notice', (n) => n.textContent)) !== '', 3000);
+      check((await lp.page.$eval('#notice', (n) => n.textContent)).includes('链接里的规划没能读出来') &&
+            (await lp.page.$$('#notice img')).length === 0,
+            'a hostile fragment opens the page as usual and says the link could not be read');
+      await lp.close();
+    }
 
     // A phone: the windows fitted to a narrow screen at three device pixels per CSS pixel, used by touch; the
     // planner lies over the main window and its close control hides it.

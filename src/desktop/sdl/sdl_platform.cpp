@@ -126,4 +126,6 @@ void SdlPlatform::playSound(std::string_view role, const WaveFormat& format, std
   audio_.play(role, format, samples);
 }
 
+bool SdlPlatform::copyText(const std::string& text) { return SDL_SetClipboardText(text.c_str()) == 0; }
+
 }  // namespace mox::sdl

@@ -216,6 +216,12 @@ class Page {
     afterEvents();
   }
 
+  bool openLink(const std::string& fragment) {
+    const bool read = app_.planner().openLink(fragment);
+    afterEvents();
+    return read;
+  }
+
   // Something ran outside input (a save finished): the pointer looks again, and a frame follows.
   void refresh() {
     main_.view().handle(paint::Refresh{});
@@ -413,6 +419,11 @@ EMSCRIPTEN_KEEPALIVE void moxsim_choose(int window, int control, int item) {
 
 EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
   if (gPage) gPage->closePlanner();
+}
+
+// The planner opened on the question of a link's fragment; 0 when the fragment is not one.
+EMSCRIPTEN_KEEPALIVE int moxsim_open_link(const char* fragment) {
+  return gPage && gPage->openLink(fragment) ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void moxsim_fonts_changed() {

@@ -14,6 +14,14 @@ EM_JS(double, moxNow, (), { return performance.now(); });
 EM_JS(void, moxBox, (const char* text, const char* caption), {
   Module.moxPage.messageBox(UTF8ToString(text), UTF8ToString(caption));
 });
+EM_JS(int, moxCopy, (const char* text), { return Module.moxPage.copyText(UTF8ToString(text)) ? 1 : 0; });
+EM_JS(char*, moxPageAddress, (), {
+  const address = location.origin + location.pathname;
+  const size = lengthBytesUTF8(address) + 1;
+  const out = _malloc(size);
+  stringToUTF8(address, out, size);
+  return out;
+});
 EM_JS(void, moxFatal, (const char* text), { Module.moxPage.fatal(UTF8ToString(text)); });
 EM_JS(void, moxStore, (int id, const char* name, const unsigned char* bytes, int size), {
   const data = HEAPU8.slice(bytes, bytes + size);
@@ -89,6 +97,16 @@ void WebPlatform::playSound(std::string_view role, const WaveFormat& format, std
   const std::string name(role);
   moxSound(name.c_str(), format.channels, static_cast<int>(format.samplesPerSecond), format.bitsPerSample,
            samples.data(), static_cast<int>(samples.size()));
+}
+
+bool WebPlatform::copyText(const std::string& text) { return moxCopy(text.c_str()) != 0; }
+
+// The page's own address: a link copied here opens where the page was opened from.
+std::string WebPlatform::siteAddress() {
+  char* address = moxPageAddress();
+  std::string out = address;
+  free(address);
+  return out;
 }
 
 }  // namespace mox::web

@@ -30,6 +30,8 @@ class WebPlatform : public Platform {
   void replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) override;
   std::string filePath(const std::string& name) override;
   void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) override;
+  bool copyText(const std::string& text) override;
+  std::string siteAddress() override;
 
  private:
   struct Pending {

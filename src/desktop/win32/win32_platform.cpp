@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "runtime/data_file.h"
@@ -121,6 +122,27 @@ void Win32Platform::replaceFileLater(const std::string& name, std::string bytes,
 
 void Win32Platform::playSound(std::string_view, const WaveFormat& format, std::span<const unsigned char> samples) {
   audio_.play(format, samples);
+}
+
+bool Win32Platform::copyText(const std::string& text) {
+  const std::wstring wide = widen(text);
+  const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory) return false;
+  if (void* place = GlobalLock(memory)) {
+    std::memcpy(place, wide.c_str(), bytes);
+    GlobalUnlock(memory);
+  }
+  if (!OpenClipboard(window_)) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  // Once set, the clipboard owns the memory.
+  const bool copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!copied) GlobalFree(memory);
+  return copied;
 }
 
 }  // namespace mox::win32

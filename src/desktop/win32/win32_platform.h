@@ -55,6 +55,7 @@ class Win32Platform : public Platform {
   bool replaceFile(const std::string& name, std::string_view bytes) override;
   void replaceFileLater(const std::string& name, std::string bytes, std::function<void(bool)> done) override;
   void playSound(std::string_view role, const WaveFormat& format, std::span<const unsigned char> samples) override;
+  bool copyText(const std::string& text) override;
 
  private:
   std::filesystem::path dir_;

@@ -14,6 +14,7 @@
   let unsaved = null;     // a save file the browser's storage refused, newer than `saved`
   let activeWindow = 0;   // the window keys go to
   let plannerShown = false;
+  let lastCopied = '';  // what 复制规划链接 copied last
   const notices = new Set();
   const layerCost = [[], []];  // ms each update of a window's layer took (for benchmarks)
 
@@ -509,6 +510,26 @@
       });
     },
     download: download,
+    // 复制规划链接: the link onto the clipboard, at once while the click still counts as the user's (a hidden
+    // text area and the copy command), else through the asynchronous clipboard.
+    copyText: function (text) {
+      const area = document.createElement('textarea');
+      area.value = text;
+      area.setAttribute('readonly', '');
+      area.style.position = 'fixed';
+      area.style.opacity = '0';
+      document.body.appendChild(area);
+      area.select();
+      let copied = false;
+      try { copied = document.execCommand('copy'); } catch (e) { copied = false; }
+      area.remove();
+      if (!copied && navigator.clipboard && window.isSecureContext) {
+        navigator.clipboard.writeText(text).catch(function () {});
+        copied = true;
+      }
+      lastCopied = text;
+      return copied;
+    },
     pictureFailed: function (name) { notice('有图片没能显示（' + name + '），那里会空着。'); },
     windowSize: function (w, width, height) { sizes[w] = {width: width, height: height}; },
     plannerShown: function (shown) {
@@ -606,6 +627,8 @@
     }
     program._moxsim_start();
     performance.mark('moxsim-started');
+    openLink();
+    window.addEventListener('hashchange', openLink);
     canvases.forEach(function (c, w) { bindInput(w); });
     layout();
     watchRatio();
@@ -618,7 +641,17 @@
     program.moxRuntime.fontsLoaded();
     Promise.resolve(window.moxPack).catch(function () {}).then(keepOffline);
   }
+  // A link's fragment asks the planner a question. It is data: read by the program, which opens the planner on it
+  // or says here that it could not.
+  function openLink() {
+    const fragment = location.hash.slice(1);
+    if (!fragment) return;
+    const read = program.ccall('moxsim_open_link', 'number', ['string'], [fragment.slice(0, 4096)]);
+    if (!read) notice('这个链接里的规划没能读出来，页面照常打开。');
+  }
   window.moxsimPage = {
+    // For tests: the text 复制规划链接 last copied.
+    copied: function () { return lastCopied; },
     // For tests and benchmarks: what runs in the page now.
     state: function () {
       const r = program && program.moxRuntime;
