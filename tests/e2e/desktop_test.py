@@ -117,6 +117,7 @@ class Program:
         # Started from elsewhere: the program must still write beside itself.
         self.proc = subprocess.Popen(command, cwd=str(workdir), env=base, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr)
+        self.pointer = None  # where this session last put the pointer
         self.window = self._find_window()
         geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
         values = dict(line.split("=", 1) for line in geometry.split())
@@ -151,8 +152,15 @@ class Program:
         """A layout coordinate on the screen, rounded as the program rounds its edges."""
         return int(math.floor(v * self.scale + 0.5))
 
+    def move_to(self, sx, sy):
+        """The pointer to a point of the screen. xdotool's --sync waits for the pointer to move, and where it is
+        there already, it waits its whole 15-second timeout: a click again on the same place does not move."""
+        if (sx, sy) != self.pointer:
+            self.xdotool("mousemove", "--sync", sx, sy)
+            self.pointer = (sx, sy)
+
     def point(self, x, y):
-        self.xdotool("mousemove", "--sync", self.left + self.at(x), self.top + self.at(y))
+        self.move_to(self.left + self.at(x), self.top + self.at(y))
 
     def click(self, x, y, wait=0.25):
         self.point(x, y)
@@ -411,12 +419,12 @@ def planner_run(p: Program, c: Checker):
         c.failures.append("planner window %dx%d, expected %dx%d" % (width, height, *expected))
 
     def click(x, y, wait=0.3):
-        p.xdotool("mousemove", "--sync", left + p.at(x), top + p.at(y))
+        p.move_to(left + p.at(x), top + p.at(y))
         p.xdotool("click", "1")
         p.settle(wait)
 
     def rest():
-        p.xdotool("mousemove", "--sync", left + p.at(448), top + p.at(636))
+        p.move_to(left + p.at(448), top + p.at(636))
         p.settle(0.2)
 
     rest()

@@ -70,6 +70,7 @@ class WineProgram(desktop_test.Program):
         # Started from elsewhere: the program must still write beside itself.
         self.proc = subprocess.Popen([str(WINE_RUN), "--prefix", str(prefix), str(self.exe)], cwd=str(workdir),
                                      env=env, stdout=subprocess.DEVNULL, stderr=self.stderr)
+        self.pointer = None
         self.window = self._find_window()
         geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
         values = dict(line.split("=", 1) for line in geometry.split())
