@@ -263,11 +263,11 @@ RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
   while (lowest > 0 && failureLowers(lowest)) --lowest;
   Stock held{};
   for (int32_t code : {kSmallCrystal, kBigCrystal, kMagicCrystal, kCatalyst, kProtectant}) {
-    held[static_cast<size_t>(code - 1)] = stock[static_cast<size_t>(code - 1)];
+    held[static_cast<size_t>(code - 1)] = std::min(stock[static_cast<size_t>(code - 1)], kChoiceCap);
   }
   if (held == Stock{}) return plan;
   auto spend = [&](const RecipePlan& recipes) {
-    const Climb c = climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = stock,
+    const Climb c = climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = held,
                            .distribution = false});
     return c.expectedCost.value_or(std::numeric_limits<double>::infinity());
   };
@@ -290,6 +290,13 @@ RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
     }
   }
   return plan;
+}
+
+bool choiceCapped(const Stock& stock) {
+  for (int32_t code : {kSmallCrystal, kBigCrystal, kMagicCrystal, kCatalyst, kProtectant}) {
+    if (stock[static_cast<size_t>(code - 1)] > kChoiceCap) return true;
+  }
+  return false;
 }
 
 struct ClimbCdf::State {

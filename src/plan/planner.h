@@ -122,8 +122,14 @@ RecipePlan bestRecipes(Bonuses b);
 
 // The recipes with the least expected money still to spend on a climb from `from` to `to` out of `stock`: one
 // recipe a level, found by trying every recipe at each level in turn, the others held, until no change saves
-// anything (each try figured exactly). With nothing of use in the stock, bestRecipes(b).
+// anything (each try figured exactly). With nothing of use in the stock, bestRecipes(b). Counts above
+// kChoiceCap are taken as kChoiceCap for the choice alone: a try walks the stock item by item as far as a climb
+// can use it, and a bag of a million crystals took minutes; a climb almost never uses a thousand of a kind, so
+// the choice is the same. The figures of the plan chosen are then made from the whole stock.
+inline constexpr int32_t kChoiceCap = 1000;
 RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock);
+// Whether the stock holds more than kChoiceCap of something the recipes use (the choice took it as that many).
+bool choiceCapped(const Stock& stock);
 
 // The lowest level a climb from `from` can reach by drops with these recipes (it needs recipes from there up).
 // Raises PlanError for a level it passes and has no recipe for.

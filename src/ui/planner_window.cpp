@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 
 #include "plan/link.h"
 #include "runtime/value.h"
@@ -52,7 +53,7 @@ std::string q(double qCoins) { return qCoinFigure(qCoins); }
 std::string optQ(const std::optional<double>& v) { return v ? q(*v) : "够不着"; }
 
 // What a plan takes from the bag, the expected count of each item; a budget's best chance leaves the bag aside.
-std::string fromStockText(const plan::ItemCounts& taken, bool budgetChance) {
+std::string fromStockText(const plan::ItemCounts& taken, bool budgetChance, bool capped) {
   std::string items;
   for (size_t k = 0; k < taken.size(); ++k) {
     if (taken[k] < 0.05) continue;
@@ -62,6 +63,7 @@ std::string fromStockText(const plan::ItemCounts& taken, bool budgetChance) {
   }
   std::string out = items.empty() ? "库存里没有要用的东西" : "从库存用：" + items;
   if (budgetChance) out += "（预算内最高成功率没算库存）";
+  if (capped) out += "（配方按每种最多 " + std::to_string(plan::kChoiceCap) + " 个挑选）";
   return out;
 }
 
@@ -133,6 +135,11 @@ LuckOutcome figureLuck(const LuckInputs& in, std::shared_ptr<LuckWalks> kept) {
 
 void PlannerWindow::copyLink() {
   const PlanInputs in = currentInputs();
+  // A link asks a question the planner can answer: a climb upwards.
+  if (in.to <= in.from) {
+    window_.setCaption("计算状态标签", "先选更高的目标");
+    return;
+  }
   plan::LinkQuestion q{.from = in.from, .to = in.to, .budgetGoal = in.budgetGoal,
                        .budget = static_cast<int>(std::lround(in.budget)), .bonuses = in.bonuses,
                        .way = static_cast<int>(selectedWay())};
@@ -230,7 +237,11 @@ plan::Stock PlannerWindow::heldStock() const {
   for (const char* slot : {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位", "合成芯片位1", "合成芯片位2",
                            "合成芯片位", "合成防护位"}) {
     const int32_t code = tagCode(main_, slot);
-    if (code >= 1 && code <= plan::kItemKinds) ++held[static_cast<size_t>(code - 1)];
+    // A count at the stock's limit stays there (the bag holds at most that many of a kind anyway).
+    if (code >= 1 && code <= plan::kItemKinds) {
+      int32_t& n = held[static_cast<size_t>(code - 1)];
+      if (n < std::numeric_limits<int32_t>::max()) ++n;
+    }
   }
   return held;
 }
@@ -441,7 +452,8 @@ void PlannerWindow::showCostFigures() {
   }
   window_.setCaption("预算成功率标签", budget);
   window_.setCaption("库存用量标签", ok && stock ? std::string(link_ && link_->stock ? "链接里的库存 · " : "") + fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock,
-                                                              p.budgetPlan && !f.route)
+                                                              p.budgetPlan && !f.route,
+                                                              !f.route && plan::choiceCapped(p.inputs.stock))
                                                 : "");
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
                                         : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
