@@ -11,7 +11,8 @@ shift || true
 build_only=
 if [ "$runs" = "--build-only" ]; then build_only=1; fi
 targets=("$@")
-build=build-fuzz
+# MOX_FUZZ_BUILD: a sanitised clang build that carries the fuzzers already (the test command's build-san).
+build=${MOX_FUZZ_BUILD:-build-fuzz}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -DMOX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi

@@ -72,10 +72,10 @@ step "build native" native_build
       -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build-win -j'"$jobs"
   # The Wine prefix is made once (about 10 s) while the native tests run.
   built wine-prefix scripts/wine-prefix.sh build-win/wine
-  built sanitizers sh -c 'cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DMOX_SANITIZE=ON >/dev/null && \
-      cmake --build build-san -j'"$jobs"
+  # Built with clang, the sanitised build carries the fuzzers too.
+  built sanitizers sh -c 'CC=clang CXX=clang++ cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DMOX_SANITIZE=ON \
+      >/dev/null && cmake --build build-san -j'"$jobs"
   built web scripts/build-web.sh --tests
-  built fuzzers bench/fuzz.sh --build-only
 ) &
 background=$!
 # On the way out (a failure included) the background lane and everything it started stop.
@@ -118,8 +118,7 @@ await web
 step "web tests" scripts/test-web.sh --built build/bench/moxsim-replay
 
 # A short pass of each fuzzer (bench/fuzz.sh without an argument runs a million executions each).
-await fuzzers
-step "fuzzing" bench/fuzz.sh 10000
+step "fuzzing" env MOX_FUZZ_BUILD=build-san bench/fuzz.sh 10000
 
 wait "$background"
 echo
