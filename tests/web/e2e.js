@@ -6,8 +6,9 @@
 // planner opened, a fast auto-run with auto-supply to +5, its record exported; golden screenshots of the
 // canvases at device pixel ratios 1 and 2; nothing running at rest; the layer of elements over the canvases as a
 // screen reader finds it (Accessibility.getFullAXTree) and a purchase and an enhancement through it alone; two
-// tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; and the
-// page opened from a file.
+// tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; the
+// planner's figures from its Web Worker against the native program's, and from a page where no worker starts;
+// and the page opened from a file, figuring on its own thread.
 //
 //   node tests/web/e2e.js [SITE]              SITE defaults to dist/moxsim-web
 //   MOX_UPDATE_GOLDEN=1 node tests/web/e2e.js  writes the screenshots as the new golden images
