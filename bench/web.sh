@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks the web build in headless Chromium (bench/web.js): first frame beside a bare wasm page, the gzip
-# download, idle, the planner's longest task and a fast auto-run's attempts a second.
+# download, idle, the longest task while the planner figures (with its Web Worker and without) and a fast
+# auto-run's attempts a second.
 #
 #   bench/web.sh [RUNS]      first-frame loads of each page (default 7)
 set -euo pipefail

@@ -50,7 +50,7 @@ site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
 cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
-  src/desktop/web/site/layer.js src/desktop/web/site/page.css "$site/"
+  src/desktop/web/site/layer.js src/desktop/web/site/page.css src/desktop/web/site/moxsim-worker.js "$site/"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-assets.bin build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
   "$site/"
 # The icons of the installed page: the program's own icon (its largest picture) at the sizes browsers ask for,
@@ -75,7 +75,7 @@ cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
 stamped() { awk -v n="$1" '$1 == n { print $2; found = 1 } END { if (!found) print n }' build-web/stamped.txt; }
 # The service worker keeps what the page loads over the network, under a version that is a digest of those files.
 offline=(index.html)
-for f in boot.js page.js layer.js page.css moxsim.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
+for f in boot.js page.js layer.js page.css moxsim.js moxsim-worker.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
          Serif-Regular.woff2 Serif-Bold.woff2 manifest.webmanifest icon-192.png icon-512.png; do
   offline+=("$(stamped "$f")")
 done

@@ -368,14 +368,18 @@ void PlannerWindow::inputsChanged() {
 
 void PlannerWindow::startWork() {
   if (!isOpen()) return;
-  if (!planWork_.valid()) {
+  if (!planWork_.valid() && !planOut_) {
     const PlanInputs in = currentInputs();
     if (!plan_ || !(plan_->inputs == in)) {
       planAsked_ = in;
-      planWork_ = std::async(launch_, figurePlan, in);
+      planOut_ = figurer_.plan && figurer_.plan(in);
+      if (!planOut_) {
+        figurer_ = {};
+        planWork_ = std::async(launch_, figurePlan, in);
+      }
     }
   }
-  if (!luckWork_.valid()) {
+  if (!luckWork_.valid() && !luckOut_) {
     const Climb& c = history_.climb();
     if (c.attempts > 0 && c.startLevel >= 0) {
       LuckInputs in{.from = c.startLevel, .level = c.level, .cost = c.cost, .bonuses = bonuses()};
@@ -385,13 +389,38 @@ void PlannerWindow::startWork() {
       }
       if (!luck_ || !(luck_->inputs == in)) {
         luckAsked_ = in;
-        luckWork_ = std::async(launch_, figureLuck, in, luckWalks_);
+        luckOut_ = figurer_.luck && figurer_.luck(in);
+        if (!luckOut_) {
+          figurer_ = {};
+          luckWork_ = std::async(launch_, figureLuck, in, luckWalks_);
+        }
       }
     }
   }
+  // Answers from elsewhere come by themselves; figuring here is collected by the timer.
   const bool busy = planWork_.valid() || luckWork_.valid();
   window_.setInterval("规划时钟", busy ? kResultIntervalMs : 0);
-  window_.setCaption("计算状态标签", planWork_.valid() ? "计算中…" : "");
+  window_.setCaption("计算状态标签", planWork_.valid() || planOut_ ? "计算中…" : "");
+}
+
+void PlannerWindow::planFigured(const PlanOutcome& p) {
+  if (!planOut_) return;
+  planOut_ = false;
+  applyPlan(p);
+  startWork();
+}
+
+void PlannerWindow::luckFigured(const LuckOutcome& l) {
+  if (!luckOut_) return;
+  luckOut_ = false;
+  applyLuck(l);
+  startWork();
+}
+
+void PlannerWindow::figureHere() {
+  figurer_ = {};
+  planOut_ = luckOut_ = false;
+  startWork();
 }
 
 void PlannerWindow::resultTick() {

@@ -147,6 +147,19 @@ class PlannerWindow {
   // How figuring starts: on a worker thread, or deferred and then run on this thread by the result tick (a build
   // without threads, where an asynchronous start would never return).
   void setFiguringLaunch(std::launch how) { launch_ = how; }
+  // Figuring done elsewhere (the page's Web Worker, another instance of the program): each question goes out
+  // through these, and its answer comes back through planFigured or luckFigured. A question refused (false: there
+  // is nowhere to send it) is figured here, as is every one after it. The luck's walks are then kept where the
+  // luck is figured.
+  struct Figurer {
+    std::function<bool(const PlanInputs&)> plan;
+    std::function<bool(const LuckInputs&)> luck;
+  };
+  void figureElsewhere(Figurer figurer) { figurer_ = std::move(figurer); }
+  void planFigured(const PlanOutcome& p);
+  void luckFigured(const LuckOutcome& l);
+  // The place figuring went to is lost: what was asked there and not answered is asked again here.
+  void figureHere();
   // The desktop programs' clock: the system's steady clock in microseconds.
   void useSteadyClock() {
     setClock([] {
@@ -227,6 +240,9 @@ class PlannerWindow {
   std::future<LuckOutcome> luckWork_;
   std::optional<LuckInputs> luckAsked_;
   std::shared_ptr<LuckWalks> luckWalks_ = std::make_shared<LuckWalks>();
+  Figurer figurer_;
+  bool planOut_ = false;  // a plan question is out with the figurer
+  bool luckOut_ = false;
 
   bool running_ = false;
   bool fast_ = false;

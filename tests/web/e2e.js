@@ -6,8 +6,9 @@
 // planner opened, a fast auto-run with auto-supply to +5, its record exported; golden screenshots of the
 // canvases at device pixel ratios 1 and 2; nothing running at rest; the layer of elements over the canvases as a
 // screen reader finds it (Accessibility.getFullAXTree) and a purchase and an enhancement through it alone; two
-// tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; and the
-// page opened from a file.
+// tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; the
+// planner's figures from its Web Worker against the native program's, and from a page where no worker starts;
+// and the page opened from a file, figuring on its own thread.
 //
 //   node tests/web/e2e.js [SITE [SCRIPT]]     SITE defaults to dist/moxsim-web; SCRIPT, the native moxsim-script,
 //                                             adds a link copied on the desktop
@@ -388,10 +389,50 @@ async function main() {
                                                         uploadThroughput: -1});
     await tab.close();
 
+    // The planner's figuring in the page's Web Worker gives the native program's figures to the digit, a climb to
+    // +9 and the best chance within 5000 Q币 (moxsim-plan climb 0 9 --best: 4370.37, 3946.5, 7302.5, 11352;
+    // moxsim-plan budget 0 9 5000: 69.28 %); a page where no worker starts figures on its own thread, says so,
+    // and gives the same. A fresh profile: nothing in the bag.
+    const NATIVE = {'期望花费标签': '平均还要花 4370.4 Q币', '中位花费标签': '一半玩家 ≤ 3946.5 Q币',
+      '九成花费标签': '九成玩家 ≤ 7302.5 Q币', '极端花费标签': '99% 玩家 ≤ 11352 Q币',
+      '预算成功率标签': '预算 5000.0 Q币 内最高成功率 69.3%'};
+    for (const noWorker of [false, true]) {
+      const context = await browser.createBrowserContext();
+      const w = await Player.open(context, server.url, {width: 1400, height: 1000, ratio: 1}, work, noWorker &&
+        ((page) => page.evaluateOnNewDocument(() => { window.Worker = function () { throw new Error('no worker'); }; })));
+      await w.click('规划按钮');
+      const choose = async (name, downs) => {
+        await w.click(name);
+        for (let i = 0; i < downs; ++i) await w.page.keyboard.press('ArrowDown');
+        await w.page.keyboard.press('Enter');
+        await w.waitFor(async () => (await w.caption('计算状态标签')) === '', 20000);
+      };
+      await choose('目标等级', 4);
+      const shown = {};
+      for (const name of ['期望花费标签', '中位花费标签', '九成花费标签', '极端花费标签']) shown[name] = await w.caption(name);
+      await choose('规划目标', 1);
+      await choose('预算列表', 3);
+      shown['预算成功率标签'] = await w.caption('预算成功率标签');
+      const note = await w.page.$eval('#notice', (n) => n.textContent);
+      const where = await w.state('figuring');
+      check(JSON.stringify(shown) === JSON.stringify(NATIVE) && where === (noWorker ? 'page' : 'worker') &&
+            note.includes('规划在本页线程里计算') === noWorker,
+            (noWorker ? 'a page where no worker starts figures the plan itself and says so' :
+              'the plan figured in the Web Worker') + ': ' + JSON.stringify(shown) + ' ' + where + ' ' + note);
+      await w.close();
+      await context.close();
+    }
+
     // Opened from a file: the page runs the program from its single-file script.
     const p3 = await Player.open(browser, 'file://' + path.join(site, 'index.html'),
-                                 {width: 1000, height: 800, ratio: 1}, work);
+                                 {width: 1400, height: 1000, ratio: 1}, work);
     check(await p3.state('ready'), 'the page opened from a file runs the simulator');
+    await p3.click('规划按钮');
+    await p3.waitFor(async () => (await p3.caption('计算状态标签')) === '', 10000);
+    check((await p3.caption('期望花费标签')).startsWith('平均') &&
+          (await p3.page.$eval('#notice', (n) => n.textContent)).includes('规划在本页线程里计算'),
+          'opened from a file, the planner figures on the page\'s thread and says so: ' +
+          await p3.caption('期望花费标签'));
     await p3.close();
   } finally {
     await browser.close();

@@ -1,7 +1,8 @@
 #!/usr/bin/env node
 // The site as a real host serves it: scripts/serve-web.sh (Debian's nginx with packaging/web/nginx.conf). The
 // precompressed copies reach the browser and unpack to the very files; the headers say what may be cached and
-// what may run; and the page starts under its Content-Security-Policy without a violation.
+// what may run; and the page starts, and figures a plan in its Web Worker, under its Content-Security-Policy
+// without a violation.
 //
 //   node tests/web/served.js [SITE]     SITE defaults to dist/moxsim-web
 'use strict';
@@ -78,8 +79,13 @@ async function main() {
     });
     await p.click('a01');
     await p.frames();
-    check(p.errors.length === 0 && violations.length === 0,
-          'the page starts and answers a click under its policy' +
+    // The planner's figuring runs in the page's Web Worker under the same policy.
+    await p.click('规划按钮');
+    await p.waitFor(async () => (await p.caption('计算状态标签')) === '', 20000);
+    const figures = await p.caption('期望花费标签');
+    check(p.errors.length === 0 && violations.length === 0 && (await p.state('figuring')) === 'worker' &&
+          figures.startsWith('平均'),
+          'the page starts, answers a click and figures a plan in its worker under its policy (' + figures + ')' +
           (violations.length ? ': ' + violations[0] : '') + (p.errors.length ? ': ' + p.errors[0] : ''));
   } finally {
     if (browser) await browser.close();

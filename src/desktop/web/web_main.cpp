@@ -22,6 +22,7 @@
 #include "ui/app.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
+#include "ui/plan_wire.h"
 #include "ui/planner_window.h"
 
 namespace mox::web {
@@ -45,6 +46,10 @@ EM_JS(void, moxAnnounce, (const char* text), { Module.moxPage.announce(UTF8ToStr
 EM_JS(void, moxPrefetch, (const char* names), { Module.moxRuntime.prefetch(UTF8ToString(names)); });
 EM_JS(void, moxCanvasSize, (int window, int width, int height, double factor), {
   Module.moxRuntime.canvasSize(window, width, height, factor);
+});
+// A planner question for the page's worker; 0 when there is no worker to take it.
+EM_JS(int, moxFigure, (const char* bytes, int size), {
+  return Module.moxPage.figure(HEAPU8.slice(bytes, bytes + size)) ? 1 : 0;
 });
 // clang-format on
 
@@ -137,6 +142,13 @@ class Page {
     // Fast auto-runs fill each tick for 35 ms at most (the desktop takes 80): with the window brought up to date
     // after a slice, the page's only thread is never held for more than 50 ms.
     app_.planner().setClock(steadyMicros(), kSliceUs);
+    // The planner's figuring goes to a second instance of the program in a Web Worker, which the page starts
+    // when the first question comes; where none can start, it is figured here.
+    const auto ask = [](const std::string& question) {
+      return moxFigure(question.data(), static_cast<int>(question.size())) != 0;
+    };
+    app_.planner().figureElsewhere({.plan = [ask](const PlanInputs& in) { return ask(wire::write(in)); },
+                                    .luck = [ask](const LuckInputs& in) { return ask(wire::write(in)); }});
     main_.announce();
     planner_.announce();
     main_.view().redrawAll();
@@ -208,6 +220,17 @@ class Page {
     Window* w = window(slot);
     if (!w) return;
     w->view().choose(control, item);
+    afterEvents();
+  }
+
+  // An answer from the worker, as bytes.
+  void figured(const std::string& bytes) {
+    if (auto p = wire::readPlanOutcome(bytes)) app_.planner().planFigured(*p);
+    else if (auto l = wire::readLuckOutcome(bytes)) app_.planner().luckFigured(*l);
+    afterEvents();
+  }
+  void figureHere() {
+    app_.planner().figureHere();
     afterEvents();
   }
 
@@ -416,6 +439,28 @@ EMSCRIPTEN_KEEPALIVE void moxsim_start_layer() {
 EMSCRIPTEN_KEEPALIVE void moxsim_choose(int window, int control, int item) {
   if (gPage) gPage->choose(window, control, item);
 }
+
+// The worker's answer to a planner question (wire::write's bytes).
+EMSCRIPTEN_KEEPALIVE void moxsim_figured(const char* bytes, int size) {
+  if (gPage) gPage->figured(std::string(bytes, static_cast<size_t>(std::max(size, 0))));
+}
+
+// The worker is gone: what it was asked and did not answer is figured on the page's thread from now on.
+EMSCRIPTEN_KEEPALIVE void moxsim_figure_here() {
+  if (gPage) gPage->figureHere();
+}
+
+// In the worker's instance: a planner question answered (the luck's walks kept here between questions). The
+// answer's bytes stay until the next question; moxsim_answer_size gives their count.
+namespace {
+std::string gAnswer;
+}
+EMSCRIPTEN_KEEPALIVE const char* moxsim_answer(const char* bytes, int size) {
+  static const auto walks = std::make_shared<mox::LuckWalks>();
+  gAnswer = mox::wire::answer(std::string(bytes, static_cast<size_t>(std::max(size, 0))), walks);
+  return gAnswer.data();
+}
+EMSCRIPTEN_KEEPALIVE int moxsim_answer_size() { return static_cast<int>(gAnswer.size()); }
 
 EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
   if (gPage) gPage->closePlanner();

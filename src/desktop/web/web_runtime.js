@@ -2,7 +2,9 @@
 // display lists' commands drawn on the page's canvases at the device's pixels, pictures decoded by the browser
 // from the embedded bytes, text in the shipped face, timers on the browser's clock, frames only on request, and
 // sound through WebAudio once the page has had a user gesture.
-Module.moxRuntime = (function () {
+// The same module started in the page's Web Worker (moxsim-worker.js) only figures the planner's questions: it
+// has no page to draw on and no runtime.
+Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   'use strict';
   const SANS = '"MoxSans", "Noto Sans CJK SC", sans-serif';
   const SERIF = '"MoxSerif", "Noto Serif CJK SC", serif';

@@ -493,6 +493,51 @@
     }).catch(function () { /* the page runs as before, with the network */ });
   }
 
+  // ---- the planner's figuring: a second instance of the program in a Web Worker (moxsim-worker.js), started at
+  // the first question (when the planner first opens), so the first frame pays nothing for it. Where no worker
+  // can start (a page opened from a file), or it stops, the program figures on the page's thread as before.
+  const FIGURED_HERE = '规划在本页线程里计算，可能稍有卡顿。';
+  let figurer = null;  // the worker; false once there is none to be had
+  function figureHere(gone) {
+    if (figurer) figurer.terminate();
+    figurer = false;
+    notice(FIGURED_HERE);
+    // Questions out with a worker that stopped are asked again on this thread.
+    if (gone && program) program._moxsim_figure_here();
+  }
+  let longestFigured = 0;  // the longest an answer took to show, in ms (for benchmarks)
+  function figured(bytes) {
+    const start = performance.now();
+    const where = program._malloc(Math.max(1, bytes.length));
+    program.HEAPU8.set(bytes, where);
+    program._moxsim_figured(where, bytes.length);
+    program._free(where);
+    longestFigured = Math.max(longestFigured, performance.now() - start);
+  }
+  function figure(question) {
+    if (figurer === false) return false;
+    if (!figurer) {
+      try {
+        figurer = new Worker('moxsim-worker.js');
+      } catch (e) {
+        figureHere(false);
+        return false;
+      }
+      figurer.onmessage = function (e) {
+        if (e.data.answer) figured(e.data.answer);
+        else if (e.data.failed) figureHere(true);
+      };
+      figurer.onerror = function () { figureHere(true); };
+      // The module this page compiled goes to the worker: it downloads and compiles nothing again.
+      const worker = figurer;
+      Promise.resolve(window.moxWasm).catch(function () { return null; }).then(function (module) {
+        worker.postMessage({module: module || null});
+      });
+    }
+    figurer.postMessage({question: question}, [question.buffer]);
+    return true;
+  }
+
   // ---- what the program asks of the page ----
   const moxPage = {
     // The program's box for a save another tab's stock refused says why.
@@ -561,6 +606,7 @@
       document.documentElement.dataset.moxsim = 'ready';
       if (window.moxStartPack) window.moxStartPack();
     },
+    figure: figure,
     // A picture only the pack has is wanted before the first frame: the pack comes at once.
     packNeeded: function () {
       if (window.moxStartPack) window.moxStartPack();
@@ -657,9 +703,17 @@
       const r = program && program.moxRuntime;
       return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
               audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown,
-              firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0};
+              firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0,
+              figuring: figurer ? 'worker' : figurer === false ? 'page' : 'none'};
     },
-    longest: function () { return program.moxRuntime.takeLongest(); },
+    // The longest a timer tick, a frame and an answer of the planner's worker held the page's thread since the
+    // last call.
+    longest: function () {
+      const out = program.moxRuntime.takeLongest();
+      out.figured = longestFigured;
+      longestFigured = 0;
+      return out;
+    },
     // The times each update of a window's layer took since the last call, in ms.
     layerCost: function (w) { return layerCost[w].splice(0); },
     // The controls of a window's keyboard ring, by index in its form.
