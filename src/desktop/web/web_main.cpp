@@ -22,6 +22,7 @@
 #include "ui/app.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
+#include "ui/placement.h"
 #include "ui/planner_window.h"
 
 namespace mox::web {
@@ -46,6 +47,8 @@ EM_JS(void, moxPrefetch, (const char* names), { Module.moxRuntime.prefetch(UTF8T
 EM_JS(void, moxCanvasSize, (int window, int width, int height, double factor), {
   Module.moxRuntime.canvasSize(window, width, height, factor);
 });
+EM_JS(void, moxParts, (int window, const char* parts), { Module.moxPage.parts(window, UTF8ToString(parts)); });
+EM_JS(void, moxBanner, (const char* picture, int y), { Module.moxRuntime.banner(UTF8ToString(picture), y); });
 // clang-format on
 
 // A window of the page: its view of the form, drawn into its own canvas and shown on its screen canvas.
@@ -77,6 +80,26 @@ class Window {
     }
     if (!damage.empty() && semanticsWanted_) tellSemantics();
     return !damage.empty();
+  }
+
+  // The parts the window is shown in on a narrow screen, told to the page when they change (a help panel opens).
+  void tellParts() {
+    std::string out;
+    for (const Rect& r : shownParts(form())) {
+      if (!out.empty()) out += ';';
+      out += std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+    }
+    if (out == parts_) return;
+    parts_ = out;
+    moxParts(slot_, out.c_str());
+  }
+
+  // The open list of a drop-down, as "x y width height" in layout pixels, or "".
+  std::string openList() {
+    const std::optional<paint::Popup>& p = view_.pointer().popup();
+    if (!p) return "";
+    return std::to_string(p->rect.x) + " " + std::to_string(p->rect.y) + " " + std::to_string(p->rect.w) + " " +
+           std::to_string(p->rect.h);
   }
 
   // From now on the page's layer follows the window, starting with all of it (the first frame does not wait for
@@ -115,6 +138,7 @@ class Window {
   paint::SemanticTracker semantics_;
   bool semanticsWanted_ = false;
   int slot_;
+  std::string parts_ = "-";  // the parts last told to the page
 };
 
 // The program in the page: both windows, and what the page's events do to them.
@@ -139,6 +163,8 @@ class Page {
     app_.planner().setClock(steadyMicros(), kSliceUs);
     main_.announce();
     planner_.announce();
+    main_.tellParts();
+    planner_.tellParts();
     main_.view().redrawAll();
     planner_.view().redrawAll();
     afterEvents();
@@ -248,6 +274,15 @@ class Page {
     return {scale.toLayout(x), scale.toLayout(y)};
   }
 
+  // Whether the banner is drawn apart from the main window (shown in parts) or composed over it.
+  void setBannerApart(bool apart) {
+    if (apart == bannerApart_) return;
+    bannerApart_ = apart;
+    apartPicture_ = "-";
+    main_.view().redrawAll();
+    moxRequestFrame();
+  }
+
   void fontsChanged() {
     painter_.forgetMetrics();
     redrawAll();
@@ -264,8 +299,18 @@ class Page {
     const std::string shown = overlay ? overlay->picture : std::string();
     if (shown != banner_ && !shown.empty()) moxAnnounce(std::string(paint::pictureText(shown)).c_str());
     banner_ = shown;
-    bool drawn = main_.update(overlay);
+    // A main window shown in parts has the banner drawn apart, whole, over the part the player looks at.
+    if (bannerApart_) {
+      const std::string picture = overlay ? paint::pictureSource(overlay->picture, painter_.scale(0)).asset : "";
+      const int y = overlay ? overlay->rect.y : 0;
+      if (picture != apartPicture_ || y != apartY_) moxBanner(picture.c_str(), y);
+      apartPicture_ = picture;
+      apartY_ = y;
+    }
+    bool drawn = main_.update(bannerApart_ ? std::nullopt : overlay);
     if (plannerShown_) drawn = planner_.update(std::nullopt) || drawn;
+    main_.tellParts();
+    planner_.tellParts();
     return drawn;
   }
 
@@ -302,6 +347,9 @@ class Page {
   Window planner_;
   bool plannerShown_ = false;
   std::string banner_;  // the banner's picture in the last frame
+  bool bannerApart_ = false;
+  std::string apartPicture_;  // the banner drawn apart: its picture as drawn ("" none) and its top
+  int apartY_ = 0;
 };
 
 WebPlatform gPlatform;
@@ -409,6 +457,19 @@ EMSCRIPTEN_KEEPALIVE void moxsim_start_layer() {
 // An item of a window's drop-down chosen from the page's layer of elements (its select).
 EMSCRIPTEN_KEEPALIVE void moxsim_choose(int window, int control, int item) {
   if (gPage) gPage->choose(window, control, item);
+}
+
+// The banner drawn apart from the main window (1), for a page that shows the window in parts, or over it (0).
+EMSCRIPTEN_KEEPALIVE void moxsim_banner_apart(int apart) {
+  if (gPage) gPage->setBannerApart(apart != 0);
+}
+
+// The open list of a window's drop-down as "x y width height" in layout pixels, or "" when none is open.
+EMSCRIPTEN_KEEPALIVE const char* moxsim_open_list(int window) {
+  static std::string out;
+  mox::web::Window* w = gPage ? gPage->window(window) : nullptr;
+  out = w ? w->openList() : "";
+  return out.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
