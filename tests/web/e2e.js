@@ -4,7 +4,9 @@
 // cells clicked, an enhancement at 100 %, the benches switched, the stock saved, the page reloaded and the stock
 // found again; the save exported and the export imported back; a foreign file and a failed write refused; the
 // planner opened, a fast auto-run with auto-supply to +5, its record exported; golden screenshots of the
-// canvases at device pixel ratios 1 and 2; nothing running at rest; the layer of elements over the canvases as a
+// canvases at device pixel ratios 1 and 2 (the 2x set landed after the first frame); a phone by touch, both
+// windows shown in their parts (golden images, a list, a purchase, a cell, the enhance button and its banner, the
+// planner opened and closed); nothing running at rest; the layer of elements over the canvases as a
 // screen reader finds it (Accessibility.getFullAXTree) and a purchase and an enhancement through it alone; two
 // tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; and the
 // page opened from a file.
