@@ -136,7 +136,8 @@ Module.moxRuntime = (function () {
       entry.bitmap = bitmap;
     }, function () {
       entry.failed = true;
-      page().pictureFailed(name);
+      // A 2x picture that does not decode leaves its 1x one in its place.
+      if (!name.endsWith('@2x')) page().pictureFailed(name);
     }).then(function () {
       if (--decoding === 0) Module._moxsim_redraw_all();
     });
@@ -148,8 +149,7 @@ Module.moxRuntime = (function () {
     if (!pictures.has(name)) decode(name);
     const entry = pictures.get(name);
     if (!entry.bitmap) {
-      if (entry.failed) return null;
-      ++missing;
+      if (!entry.failed) ++missing;
       if (!name.endsWith('@2x')) return null;
       const base = pictures.get(name.slice(0, -3));
       if (!base || !base.bitmap) return null;
@@ -179,11 +179,17 @@ Module.moxRuntime = (function () {
     return keyed;
   }
   function drawable(p) { return p && p.twice ? p.image : p; }
+  // Resampled when drawn at that size a second time: a picture drawn once (most, at the first frame) is drawn
+  // straight from its own.
   function sized(name, key, image, w, h) {
     if (image.width === w && image.height === h) return image;
     const id = name + '#' + key + '#' + w + 'x' + h;
     let out = sizedPictures.get(id);
     if (!out) {
+      sizedPictures.set(id, image);
+      return image;
+    }
+    if (out === image) {
       out = document.createElement('canvas');
       out.width = w;
       out.height = h;
@@ -432,7 +438,18 @@ Module.moxRuntime = (function () {
     // windows are drawn again from it (each picture shows its 1x self until its 2x one is decoded).
     take2x: function (promise) {
       return promise.then(function (buffer) {
-        if (adopt(buffer)) Module._moxsim_redraw_all();
+        if (!adopt(buffer)) return;
+        // The 2x drawings of the pictures in use are decoded before the windows are drawn again from them: one
+        // redraw when the last is in (web decoding ends in one), not one for every batch.
+        let started = 0;
+        Array.from(pictures.keys()).forEach(function (name) {
+          const doubled = name + '@2x';
+          if (name.endsWith('@2x') || pictures.has(doubled) ||
+              !Module.ccall('moxsim_asset_size', 'number', ['string'], [doubled])) return;
+          decode(doubled);
+          ++started;
+        });
+        if (!started) Module._moxsim_redraw_all();
       });
     },
     // The pictures named (one a line) are decoded now, before any frame asks for them.

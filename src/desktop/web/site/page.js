@@ -235,6 +235,7 @@
   const parts = [[], []];        // each window's parts as the program gives them: [x, y, width, height]
   const placed = [null, null];   // a window shown in parts: [{x, y, w, h, fit, canvas}]; null: shown whole
   const partCanvases = [[], []];
+  const origins = [[0, 0], [0, 0]];  // each window's canvas in its element, in CSS pixels
   function partCanvas(w, i) {
     const list = partCanvases[w];
     while (list.length <= i) {
@@ -279,6 +280,11 @@
       }
       program.moxRuntime.place(w, placed[w]);
       if (w === 0) program._moxsim_banner_apart(inParts ? 1 : 0);
+      // Where the canvases lie in the window's element, read once here: reading it for each element of the layer
+      // would lay the page out again for every one.
+      const c = canvases[w];
+      origins[w] = [c.offsetLeft, c.offsetTop];
+      (placed[w] || []).forEach(function (p) { p.left = p.canvas.offsetLeft; p.top = p.canvas.offsetTop; });
     }
     for (let w = 0; w < 2; ++w) if (sizes[w]) layer.place(w, function (r) { return toPage(w, r); });
     placeBanner();
@@ -289,14 +295,13 @@
   function toPage(w, r) {
     const shown = placed[w];
     if (!shown) {
-      const c = canvases[w], f = program.moxRuntime.fit(w);
-      return [c.offsetLeft + r[0] * f, c.offsetTop + r[1] * f, r[2] * f, r[3] * f];
+      const f = program.moxRuntime.fit(w);
+      return [origins[w][0] + r[0] * f, origins[w][1] + r[1] * f, r[2] * f, r[3] * f];
     }
     const x = r[0] + r[2] / 2, y = r[1] + r[3] / 2;
     const p = shown.find(function (p) { return x >= p.x && x < p.x + p.w && y >= p.y && y < p.y + p.h; }) ||
               shown[shown.length - 1];
-    return [p.canvas.offsetLeft + (r[0] - p.x) * p.fit, p.canvas.offsetTop + (r[1] - p.y) * p.fit, r[2] * p.fit,
-            r[3] * p.fit];
+    return [p.left + (r[0] - p.x) * p.fit, p.top + (r[1] - p.y) * p.fit, r[2] * p.fit, r[3] * p.fit];
   }
   // A pointer event on a window's canvas or one of its parts, as a point on the window's canvas's own pixels.
   function toCanvas(w, el, e) {
@@ -343,7 +348,7 @@
     const width = best.w * best.fit, height = width * b.height / b.width, scale = width / BANNER_WIDTH;
     const middle = (Math.max(r.top, 0) + Math.min(r.bottom, window.innerHeight)) / 2;
     const top = Math.min(Math.max(middle - height / 2 + (y - BANNER_REST) * scale, r.top), r.bottom - height);
-    b.style.left = (best.canvas.offsetLeft) + 'px';
+    b.style.left = best.left + 'px';
     b.style.top = (top - box.top) + 'px';
     b.style.width = width + 'px';
     b.style.height = height + 'px';
