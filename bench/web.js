@@ -8,7 +8,10 @@
 //    a climb after a million Q币): the longest task on the page's thread with the Web Worker figuring them, and in
 //    a page where no worker starts; goal 16 ms (a frame);
 //  - a fast auto-run with auto-supply towards +9: attempts a second and the longest task; goal 10,000 a second;
-//    and what keeping the layer of elements for screen readers costs each update of the main window; goal 2 ms.
+//    and what keeping the layer of elements for screen readers costs each update of the main window; goal 2 ms;
+//  - a phone (390 x 844 CSS pixels at ratio 3, touch): the least size any control of both windows is shown at,
+//    goal 0.85 of its layout size, nothing to scroll sideways; a frame's cost there (the benches switched); the
+//    2x set as sent, goal 1.5 MB (a visitor at ratio 1 fetches none of it).
 //
 //   node bench/web.js SITE FLOOR [RUNS] [MODULE_FLOOR]
 // MODULE_FLOOR: a page that loads the program's own script and module and draws the same one frame, no goal.
@@ -69,8 +72,11 @@ async function main() {
     // The first load is a first visit (it fills the cache): what it downloads is the page's weight.
     const ours = await firstFrame(browser, server.url, 'moxsim-first-frame', runs);
     const bytes = Object.values(server.sent).reduce((a, b) => a + b, 0);
+    const sharpAtOne = Object.keys(server.sent).filter((k) => /moxsim-2x/.test(k));
     report('download (gzip)      ' + (bytes / 1e6).toFixed(2) + ' MB: ' + Object.entries(server.sent)
       .map(([k, v]) => k.slice(1) + ' ' + Math.round(v / 1024) + ' KB').join(', ') + '  (goal 3 MB)', bytes <= 3e6);
+    report('                     the 2x set at ratio 1: ' + (sharpAtOne.length ? 'fetched' : 'not fetched') +
+           ' (goal not fetched)', sharpAtOne.length === 0);
     const bare = await firstFrame(browser, floorServer.url, 'floor-first-frame', runs);
     const ratio = median(ours) / median(bare);
     report('first frame          ' + median(ours).toFixed(0) + ' ms beside the bare page\'s ' +
@@ -84,6 +90,36 @@ async function main() {
              (median(alone) / median(bare)).toFixed(2) + ' times the bare page); the page ' +
              (median(ours) / median(alone)).toFixed(2) + ' times that');
     }
+
+    // A phone held upright: the windows in their parts, by touch, drawn from the 2x set once it has come.
+    const phoneContext = await browser.createBrowserContext();
+    const phone = await Player.open(phoneContext, server.url, {width: 390, height: 844, ratio: 3, touch: true}, work);
+    await phone.waitFor(() => phone.state('sharp'), 20000);
+    const least = await phone.page.evaluate(() => Math.min(window.moxsimPage.smallestShown(0),
+                                                           window.moxsimPage.smallestShown(1)));
+    const sideways = await phone.page.evaluate(() => document.documentElement.scrollWidth -
+                                                     document.documentElement.clientWidth);
+    report('phone 390 x 844 at 3 every control shown at ' + least.toFixed(3) + ' of its size or more, ' +
+           Math.max(0, sideways) + ' px to scroll sideways (goal 0.85, none)', least >= 0.85 && sideways <= 0);
+    await phone.tap('合成显示按钮');
+    await phone.tap('强化显示按钮');
+    await phone.sleep(500);
+    await phone.page.evaluate(() => window.moxsimPage.longest());
+    const frameTimes = [];
+    for (let i = 0; i < 10; ++i) {
+      for (const name of ['合成显示按钮', '强化显示按钮']) {
+        await phone.tap(name);
+        frameTimes.push((await phone.page.evaluate(() => window.moxsimPage.longest())).frame);
+      }
+    }
+    frameTimes.sort((a, b) => a - b);
+    report('                     a frame with the benches switched: median ' + median(frameTimes).toFixed(1) +
+           ' ms, longest ' + frameTimes[frameTimes.length - 1].toFixed(1) + ' ms (of ' + frameTimes.length + ')');
+    const sharp = Object.entries(server.sent).filter(([k]) => /moxsim-2x/.test(k)).map(([, v]) => v);
+    report('                     the 2x set as sent (gzip): ' + (sharp[0] / 1e6).toFixed(2) + ' MB (goal 1.5 MB)',
+           sharp.length === 1 && sharp[0] <= 1.5e6);
+    await phone.close();
+    await phoneContext.close();
 
     const page = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
     // Idle: after a click and the banner of a purchase refusal, nothing runs.

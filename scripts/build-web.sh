@@ -51,8 +51,11 @@ rm -rf "$site"
 mkdir -p "$site"
 cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
   src/desktop/web/site/layer.js src/desktop/web/site/page.css src/desktop/web/site/moxsim-worker.js "$site/"
-cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-assets.bin build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
+cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
   "$site/"
+# The build's pack carries the late assets and the 2x set: the set goes into moxsim-2x.bin as AVIF, which only a
+# page at a device pixel ratio above 1 fetches (each picture encoded once, kept in build-web/avif).
+/usr/bin/python3 tools/pack_2x.py build-web/web/moxsim-assets.bin "$site" build-web/avif
 # The icons of the installed page: the program's own icon (its largest picture) at the sizes browsers ask for,
 # by Debian's Pillow (another python3 may come first on PATH).
 /usr/bin/python3 - assets/icon.ico "$site" <<'PY'

@@ -14,7 +14,7 @@ packages=(
   wine wine64 fonts-wine xcompmgr locales
   dpkg-dev lintian appstream
   clang libclang-rt-14-dev
-  emscripten node-acorn chromium-headless-shell fonttools python3-brotli woff2 zip
+  emscripten node-acorn chromium-headless-shell fonttools python3-brotli woff2 zip libavif-bin python3-numpy
   nginx-light libnginx-mod-http-brotli-static
 )
 # The web build's tests run under Node and drive Chromium from it; a machine that already carries a node of its

@@ -1,6 +1,7 @@
 // The layout table itself: names, tags, pictures, handlers and geometry that the logic and the front end rely on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -8,6 +9,8 @@
 #include "runtime/headless_platform.h"
 #include "ui/app.h"
 #include "ui/layout.h"
+#include "ui/paint/display_list.h"
+#include "ui/placement.h"
 
 using namespace mox;
 
@@ -132,4 +135,48 @@ TEST(Layout, HandlersAreBoundWhereTheLayoutNamesThem) {
   EXPECT_FALSE(app.mainForm().get("a16").onClick);
   EXPECT_EQ(mainWindowLayout().window.title, "MOX 芯片强化模拟器 V1.21 By Ravel 【鸣谢：Lumo / Tarn】");
   EXPECT_TRUE(mainWindowLayout().window.escCloses);
+}
+
+// On a narrow screen each window is shown in parts: every control a player can see lies wholly inside a part that
+// is always shown (a help panel's controls inside the panel's own part, which comes first while it is open), and
+// on a phone 390 CSS pixels wide every part of the columns is drawn at 0.85 of its layout size or more (a help
+// panel, wider than a column, at 0.75).
+TEST(Layout, EveryShownControlLiesInsideOnePartOfTheNarrowPlacement) {
+  HeadlessPlatform platform;
+  App app(platform);
+  for (const Form* f : {&app.mainForm(), &app.plannerForm()}) {
+    const Form& form = *f;
+    const std::span<const WindowPart> parts = windowParts(form.window().name);
+    ASSERT_FALSE(parts.empty()) << form.window().name;
+    for (const WindowPart& p : parts) {
+      if (!*p.shownWith && p.rect.w < form.window().clientWidth) {
+        EXPECT_GE(390.0 / p.rect.w, 0.85) << form.window().name;
+      }
+    }
+    for (int i = 0; i < form.size(); ++i) {
+      const Control& c = form.at(i);
+      const Rect r = paint::absoluteRect(form, i);
+      if (c.kind == Kind::Timer || r.x >= form.window().clientWidth) continue;
+      // The panel a control belongs to, if any.
+      std::string panel;
+      for (int k = i; k >= 0; k = form.at(k).parent) {
+        for (const WindowPart& p : parts) {
+          if (form.at(k).name == p.shownWith) panel = p.shownWith;
+        }
+      }
+      const bool inside = std::any_of(parts.begin(), parts.end(), [&](const WindowPart& p) {
+        return p.shownWith == panel && r.x >= p.rect.x - 2 && r.y >= p.rect.y && r.x + r.w <= p.rect.x + p.rect.w &&
+               r.y + r.h <= p.rect.y + p.rect.h;
+      });
+      EXPECT_TRUE(inside) << c.name << " at " << r.x << "," << r.y << " " << r.w << "x" << r.h;
+    }
+  }
+  // The help panel's part comes right under the header while it is open, and goes with it.
+  const size_t closed = shownParts(app.mainForm()).size();
+  ASSERT_TRUE(app.click("图形按钮4"));
+  const std::vector<Rect> open = shownParts(app.mainForm());
+  ASSERT_EQ(open.size(), closed + 1);
+  EXPECT_EQ(open[1], paint::absoluteRect(app.mainForm(), app.mainForm().indexOf("强化说明")));
+  ASSERT_TRUE(app.press("关闭说明2"));
+  EXPECT_EQ(shownParts(app.mainForm()).size(), closed);
 }

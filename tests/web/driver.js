@@ -117,20 +117,28 @@ class Player {
   describe(name) { return this.page.evaluate((n) => window.moxsimPage.describe(n), name); }
   async caption(name) { return (await this.describe(name)).caption; }
 
-  // Clicks the middle of the named control on its window's canvas.
-  async click(name) {
+  // The middle of the named control where it shows (the viewport scrolled to it first).
+  async middle(name) {
     const d = await this.describe(name);
     if (d.window < 0) throw new Error('no control named ' + name);
-    const box = await (await this.page.$(d.window === 0 ? '#moxsim-main' : '#moxsim-planner')).boundingBox();
-    await this.page.mouse.click(box.x + (d.x + d.width / 2) * d.fit, box.y + (d.y + d.height / 2) * d.fit);
+    if (d.middle[1] < 0 || d.middle[1] > await this.page.evaluate(() => window.innerHeight)) {
+      await this.page.evaluate((y) => window.scrollBy(0, y - window.innerHeight / 2), d.middle[1]);
+      return (await this.describe(name)).middle;
+    }
+    return d.middle;
+  }
+
+  // Clicks the middle of the named control on its window's canvas.
+  async click(name) {
+    const at = await this.middle(name);
+    await this.page.mouse.click(at[0], at[1]);
     await this.frames();
   }
 
   // Taps the middle of the named control with a finger.
   async tap(name) {
-    const d = await this.describe(name);
-    const box = await (await this.page.$(d.window === 0 ? '#moxsim-main' : '#moxsim-planner')).boundingBox();
-    await this.page.touchscreen.tap(box.x + (d.x + d.width / 2) * d.fit, box.y + (d.y + d.height / 2) * d.fit);
+    const at = await this.middle(name);
+    await this.page.touchscreen.tap(at[0], at[1]);
     await this.frames();
   }
 

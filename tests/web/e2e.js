@@ -4,7 +4,9 @@
 // cells clicked, an enhancement at 100 %, the benches switched, the stock saved, the page reloaded and the stock
 // found again; the save exported and the export imported back; a foreign file and a failed write refused; the
 // planner opened, a fast auto-run with auto-supply to +5, its record exported; golden screenshots of the
-// canvases at device pixel ratios 1 and 2; nothing running at rest; the layer of elements over the canvases as a
+// canvases at device pixel ratios 1 and 2 (the 2x set landed after the first frame); a phone by touch, both
+// windows shown in their parts (golden images, a list, a purchase, a cell, the enhance button and its banner, the
+// planner opened and closed); nothing running at rest; the layer of elements over the canvases as a
 // screen reader finds it (Accessibility.getFullAXTree) and a purchase and an enhancement through it alone; two
 // tabs on one stock; the storage full or cleared while open; the page installable and reloaded offline; the
 // planner's figures from its Web Worker against the native program's, and from a page where no worker starts;
@@ -63,6 +65,36 @@ async function golden(p, name, canvas, masks, within) {
         'golden ' + name +
         (r.sameSize ? ' (' + r.differing + ' of ' + r.total + ' pixels differ)' : ' (size ' + r.size + ')') +
         (r.sameSize && r.differing <= r.total * PIXEL_SHARE ? '' : ', shot in ' + out));
+}
+
+// A window shown in parts as the phone's screen shows it: its parts one under another at their displayed sizes
+// in device pixels, on a canvas the comparison reads like a window's; returns that canvas's id.
+async function stacked(p, w) {
+  await p.page.evaluate((w) => {
+    const parts = Array.from(document.querySelectorAll((w ? '#planner-window' : '#main-window') + ' canvas.part'))
+      .filter((c) => !c.hidden);
+    let shot = document.getElementById('stacked-shot');
+    if (!shot) {
+      shot = document.createElement('canvas');
+      shot.id = 'stacked-shot';
+      shot.hidden = true;
+      document.body.appendChild(shot);
+    }
+    const k = window.devicePixelRatio;
+    const sizes = parts.map((c) => [Math.round(c.getBoundingClientRect().width * k),
+                                    Math.round(c.getBoundingClientRect().height * k)]);
+    shot.width = Math.max(...sizes.map((s) => s[0]));
+    shot.height = sizes.reduce((h, s) => h + s[1], 0);
+    shot.dataset.layoutWidth = shot.width;
+    const ctx = shot.getContext('2d');
+    ctx.imageSmoothingQuality = 'high';
+    let y = 0;
+    parts.forEach((c, i) => {
+      ctx.drawImage(c, 0, y, sizes[i][0], sizes[i][1]);
+      y += sizes[i][1];
+    });
+  }, w);
+  return 'stacked-shot';
 }
 
 async function main() {
@@ -196,8 +228,15 @@ async function main() {
     check((await p.state('timers')) === 0 && (await p.framesWithin(600)) === 0, 'nothing runs at rest');
     await p.close();
 
-    // Device pixel ratio 2: the same window in twice the pixels.
+    // Device pixel ratio 2: the same window in twice the pixels, drawn from the 2x set once it has come (after the
+    // first frame, never before it).
     const p2 = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 2}, work);
+    await p2.waitFor(() => p2.state('sharp'), 10000);
+    const order = await p2.page.evaluate(() => [performance.getEntriesByName('moxsim-first-frame')[0].startTime,
+      ...performance.getEntriesByType('resource').filter((e) => /moxsim-2x/.test(e.name)).map((e) => e.startTime)]);
+    check(order.length === 2 && order[1] > order[0] && await p2.state('sharp'),
+          'at ratio 2 the 2x set comes after the first frame (' + order.map(Math.round).join(' and ') + ' ms)');
+    await p2.frames();
     await p2.rest();
     await golden(p2, 'main-2x', 'moxsim-main');
     await p2.click('规划按钮');
@@ -232,17 +271,57 @@ async function main() {
       await lp.close();
     }
 
-    // A phone: the windows fitted to a narrow screen at three device pixels per CSS pixel, used by touch; the
-    // planner lies over the main window and its close control hides it.
-    const phone = await Player.open(browser, server.url, {width: 390, height: 800, ratio: 3, touch: true}, work);
-    const fit = (await phone.describe('规划按钮')).fit;
+    // A phone held upright, used by touch: each window shown in its parts one under another, as wide as the screen.
+    const phoneContext = await browser.createBrowserContext();
+    const phone = await Player.open(phoneContext, server.url, {width: 390, height: 844, ratio: 3, touch: true}, work);
+    const inParts = await phone.state('inParts');
+    const smallest = await phone.page.evaluate(() => window.moxsimPage.smallestShown(0));
+    const sideways = await phone.page.evaluate(() => document.documentElement.scrollWidth -
+                                                     document.documentElement.clientWidth);
+    check(inParts[0] >= 3 && inParts[1] === 2 && sideways <= 0 && smallest >= 0.85,
+          'on a phone the windows are shown in parts (' + inParts.join(' and ') + '), every control of the main ' +
+          'window at ' + smallest.toFixed(3) + ' of its size or more, nothing scrolls sideways');
+    await phone.rest();
+    await golden(phone, 'main-phone', await stacked(phone, 0));
+    // A list opens inside the viewport and takes a tap on an item; a purchase; a bag cell; the enhance button.
+    await phone.tap('组合框1');
+    const list = await phone.page.evaluate(() => {
+      const r = window.moxsimPage.openList(0);
+      return r && {top: r[1], bottom: r[1] + r[3], height: window.innerHeight, item: [r[0] + r[2] / 2, r[1] + 24]};
+    });
+    check(list && list.top >= 0 && list.bottom <= list.height, 'a tapped list opens inside the viewport ' +
+          JSON.stringify(list));
+    if (list) await phone.page.touchscreen.tap(list.item[0], list.item[1]);
+    await phone.frames();
+    check(await phone.caption('组合框1') === '50元', 'a tap on its item chooses it: ' + await phone.caption('组合框1'));
+    await phone.tap('图形按钮2');
+    await phone.tap('图形按钮3');
+    await phone.tap('a01');
+    check(await phone.caption('n1') === '' && (await phone.describe('芯片位')).reachable,
+          'a chip bought and tapped in the bag goes onto the bench');
+    await phone.tap('图形按钮1');
+    const bannerShown = () => phone.page.evaluate(() => {
+      const b = document.querySelector('canvas.banner');
+      const r = b && !b.hidden && b.isConnected ? b.getBoundingClientRect() : null;
+      return r && {top: r.top, bottom: r.bottom, width: r.width, height: window.innerHeight};
+    });
+    await phone.waitFor(bannerShown, 1500);
+    const banner = await bannerShown();
+    check(banner && banner.top >= 0 && banner.bottom <= banner.height && banner.width >= 380,
+          'the enhance button\'s banner shows whole over the part in view ' + JSON.stringify(banner));
     await phone.tap('规划按钮');
-    check(fit < 0.5 && await phone.state('planner'),
-          'a tap on 规划 at ' + fit.toFixed(2) + ' CSS pixels a layout pixel opens the planner');
+    check(await phone.state('planner'), 'a tap on 规划 opens the planner');
+    await phone.waitFor(async () => (await phone.caption('计算状态标签')) === '', 5000);
+    await phone.rest();
+    check(await phone.page.evaluate(() => window.moxsimPage.smallestShown(1)) >= 0.85,
+          'every control of the planner at 0.85 of its size or more');
+    await golden(phone, 'planner-phone', await stacked(phone, 1));
+    await phone.page.evaluate(() => window.scrollTo(0, 0));
     await phone.page.tap('#close-planner');
     await phone.frames();
     check(!(await phone.state('planner')), 'the close control hides the planner');
     await phone.close();
+    await phoneContext.close();
 
     // The keyboard alone: Tab through the main window's controls to 规划, Enter opens the planner, Esc hides it.
     const kb = await Player.open(browser, server.url, {width: 1900, height: 1000, ratio: 1}, work);

@@ -23,6 +23,7 @@
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
 #include "ui/plan_wire.h"
+#include "ui/placement.h"
 #include "ui/planner_window.h"
 
 namespace mox::web {
@@ -51,6 +52,8 @@ EM_JS(void, moxCanvasSize, (int window, int width, int height, double factor), {
 EM_JS(int, moxFigure, (const char* bytes, int size), {
   return Module.moxPage.figure(HEAPU8.slice(bytes, bytes + size)) ? 1 : 0;
 });
+EM_JS(void, moxParts, (int window, const char* parts), { Module.moxPage.parts(window, UTF8ToString(parts)); });
+EM_JS(void, moxBanner, (const char* picture, int y), { Module.moxRuntime.banner(UTF8ToString(picture), y); });
 // clang-format on
 
 // A window of the page: its view of the form, drawn into its own canvas and shown on its screen canvas.
@@ -82,6 +85,26 @@ class Window {
     }
     if (!damage.empty() && semanticsWanted_) tellSemantics();
     return !damage.empty();
+  }
+
+  // The parts the window is shown in on a narrow screen, told to the page when they change (a help panel opens).
+  void tellParts() {
+    std::string out;
+    for (const Rect& r : shownParts(form())) {
+      if (!out.empty()) out += ';';
+      out += std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+    }
+    if (out == parts_) return;
+    parts_ = out;
+    moxParts(slot_, out.c_str());
+  }
+
+  // The open list of a drop-down, as "x y width height" in layout pixels, or "".
+  std::string openList() {
+    const std::optional<paint::Popup>& p = view_.pointer().popup();
+    if (!p) return "";
+    return std::to_string(p->rect.x) + " " + std::to_string(p->rect.y) + " " + std::to_string(p->rect.w) + " " +
+           std::to_string(p->rect.h);
   }
 
   // From now on the page's layer follows the window, starting with all of it (the first frame does not wait for
@@ -120,6 +143,7 @@ class Window {
   paint::SemanticTracker semantics_;
   bool semanticsWanted_ = false;
   int slot_;
+  std::string parts_ = "-";  // the parts last told to the page
 };
 
 // The program in the page: both windows, and what the page's events do to them.
@@ -151,6 +175,8 @@ class Page {
                                     .luck = [ask](const LuckInputs& in) { return ask(wire::write(in)); }});
     main_.announce();
     planner_.announce();
+    main_.tellParts();
+    planner_.tellParts();
     main_.view().redrawAll();
     planner_.view().redrawAll();
     afterEvents();
@@ -277,6 +303,15 @@ class Page {
     return {scale.toLayout(x), scale.toLayout(y)};
   }
 
+  // Whether the banner is drawn apart from the main window (shown in parts) or composed over it.
+  void setBannerApart(bool apart) {
+    if (apart == bannerApart_) return;
+    bannerApart_ = apart;
+    apartPicture_ = "-";
+    main_.view().redrawAll();
+    moxRequestFrame();
+  }
+
   void fontsChanged() {
     painter_.forgetMetrics();
     redrawAll();
@@ -293,8 +328,18 @@ class Page {
     const std::string shown = overlay ? overlay->picture : std::string();
     if (shown != banner_ && !shown.empty()) moxAnnounce(std::string(paint::pictureText(shown)).c_str());
     banner_ = shown;
-    bool drawn = main_.update(overlay);
+    // A main window shown in parts has the banner drawn apart, whole, over the part the player looks at.
+    if (bannerApart_) {
+      const std::string picture = overlay ? paint::pictureSource(overlay->picture, painter_.scale(0)).asset : "";
+      const int y = overlay ? overlay->rect.y : 0;
+      if (picture != apartPicture_ || y != apartY_) moxBanner(picture.c_str(), y);
+      apartPicture_ = picture;
+      apartY_ = y;
+    }
+    bool drawn = main_.update(bannerApart_ ? std::nullopt : overlay);
     if (plannerShown_) drawn = planner_.update(std::nullopt) || drawn;
+    main_.tellParts();
+    planner_.tellParts();
     return drawn;
   }
 
@@ -331,6 +376,9 @@ class Page {
   Window planner_;
   bool plannerShown_ = false;
   std::string banner_;  // the banner's picture in the last frame
+  bool bannerApart_ = false;
+  std::string apartPicture_;  // the banner drawn apart: its picture as drawn ("" none) and its top
+  int apartY_ = 0;
 };
 
 WebPlatform gPlatform;
@@ -461,6 +509,19 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_answer(const char* bytes, int size) {
   return gAnswer.data();
 }
 EMSCRIPTEN_KEEPALIVE int moxsim_answer_size() { return static_cast<int>(gAnswer.size()); }
+
+// The banner drawn apart from the main window (1), for a page that shows the window in parts, or over it (0).
+EMSCRIPTEN_KEEPALIVE void moxsim_banner_apart(int apart) {
+  if (gPage) gPage->setBannerApart(apart != 0);
+}
+
+// The open list of a window's drop-down as "x y width height" in layout pixels, or "" when none is open.
+EMSCRIPTEN_KEEPALIVE const char* moxsim_open_list(int window) {
+  static std::string out;
+  mox::web::Window* w = gPage ? gPage->window(window) : nullptr;
+  out = w ? w->openList() : "";
+  return out.c_str();
+}
 
 EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
   if (gPage) gPage->closePlanner();

@@ -12,6 +12,10 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   const windows = [];
   const pictures = new Map();  // name -> {bitmap, failed} (absent: not asked for yet; null bitmap: decoding)
   const keyedPictures = new Map();
+  // Pictures resampled to the size they are drawn at, once per picture and size: the browser's high-quality
+  // resampling of a large picture costs a frame tens of milliseconds each time (a bench at 2.5 device pixels per
+  // layout pixel), a copy at its own size next to nothing.
+  const sizedPictures = new Map();
   const timers = new Map();
   const colours = new Map();
   const metrics = new Map();
@@ -31,6 +35,11 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   const awaitingPack = [];
   let firstFrameAwaitedPack = 0;  // pictures the first frame waited for the pack for
   const measure = document.createElement('canvas').getContext('2d');
+  // The banner of a main window shown in parts, drawn apart: its picture ('' none) and its top in the window.
+  const banner = {name: '', y: 0, drawn: '', canvas: document.createElement('canvas')};
+  banner.canvas.className = 'banner';
+  banner.canvas.setAttribute('aria-hidden', 'true');
+  banner.canvas.hidden = true;
 
   function page() { return Module.moxPage; }
 
@@ -87,7 +96,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       return createImageBitmap(new Blob([HEAPU8.slice(where, where + size)]));
     };
     const type = bytes[0] === 0xFF && bytes[1] === 0xD8 ? 'image/jpeg'
-               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png' : '';
+               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png'
+               : bytes[4] === 0x66 && bytes[5] === 0x74 && bytes[6] === 0x79 && bytes[7] === 0x70 ? 'image/avif' : '';
     if (typeof ImageDecoder !== 'function' || !type) return viaBlob();
     let decoder;
     try {
@@ -128,17 +138,26 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       entry.bitmap = bitmap;
     }, function () {
       entry.failed = true;
-      page().pictureFailed(name);
+      // A 2x picture that does not decode leaves its 1x one in its place.
+      if (!name.endsWith('@2x')) page().pictureFailed(name);
     }).then(function () {
       if (--decoding === 0) Module._moxsim_redraw_all();
     });
   }
 
-  // The picture ready to draw, or null (decoding started, or it cannot be had).
+  // The picture ready to draw, or null (decoding started, or it cannot be had). A 2x picture still decoding is
+  // its 1x picture meanwhile, drawn at the same place (`twice` says so: its sizes count double).
   function pictureOf(name, key) {
+    if (!pictures.has(name)) decode(name);
     const entry = pictures.get(name);
-    if (!entry) { decode(name); ++missing; return null; }
-    if (!entry.bitmap) { if (!entry.failed) ++missing; return null; }
+    if (!entry.bitmap) {
+      if (!entry.failed) ++missing;
+      if (!name.endsWith('@2x')) return null;
+      const base = pictures.get(name.slice(0, -3));
+      if (!base || !base.bitmap) return null;
+      const image = pictureOf(name.slice(0, -3), key);
+      return image && {image: image, twice: true};
+    }
     if (key < 0) return entry.bitmap;
     const id = name + '#' + key;
     let keyed = keyedPictures.get(id);
@@ -161,12 +180,95 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     }
     return keyed;
   }
+  function drawable(p) { return p && p.twice ? p.image : p; }
+  // Resampled when drawn at that size a second time: a picture drawn once (most, at the first frame) is drawn
+  // straight from its own.
+  function sized(name, key, image, w, h) {
+    if (image.width === w && image.height === h) return image;
+    const id = name + '#' + key + '#' + w + 'x' + h;
+    let out = sizedPictures.get(id);
+    if (!out) {
+      sizedPictures.set(id, image);
+      return image;
+    }
+    if (out === image) {
+      out = document.createElement('canvas');
+      out.width = w;
+      out.height = h;
+      const c = out.getContext('2d');
+      c.imageSmoothingQuality = 'high';
+      c.drawImage(image, 0, 0, w, h);
+      sizedPictures.set(id, out);
+    }
+    return out;
+  }
+  function sizeOf(p, side) { return !p ? 0 : p.twice ? p.image[side] * 2 : p[side]; }
+
+  // A window shown in parts: each part's canvas shows its rectangle of the window's screen canvas, copied where
+  // a frame changed it (damage in the screen canvas's pixels).
+  function edges(v, p) {
+    const k = v.factor;
+    const x = Math.round(p.x * k), y = Math.round(p.y * k);
+    return {x: x, y: y, w: Math.round((p.x + p.w) * k) - x, h: Math.round((p.y + p.h) * k) - y};
+  }
+  function sizeParts(v) {
+    for (const p of v.parts || []) {
+      const e = edges(v, p);
+      if (p.canvas.width !== e.w || p.canvas.height !== e.h) {
+        p.canvas.width = e.w;
+        p.canvas.height = e.h;
+      }
+      p.canvas.style.width = (p.w * p.fit) + 'px';
+      p.canvas.style.height = (p.h * p.fit) + 'px';
+    }
+  }
+  function copyParts(v, areas) {
+    for (const p of v.parts || []) {
+      const e = edges(v, p);
+      const ctx = p.canvas.getContext('2d');
+      for (const a of areas) {
+        const x0 = Math.max(a.x, e.x), y0 = Math.max(a.y, e.y);
+        const x1 = Math.min(a.x + a.w, e.x + e.w, v.screen.width), y1 = Math.min(a.y + a.h, e.y + e.h, v.screen.height);
+        if (x1 > x0 && y1 > y0) ctx.drawImage(v.screen, x0, y0, x1 - x0, y1 - y0, x0 - e.x, y0 - e.y, x1 - x0, y1 - y0);
+      }
+    }
+  }
+
+  // Draws the banner's picture when it changed; the page places it.
+  function drawBanner() {
+    if (banner.name === banner.drawn) return;
+    const p = banner.name ? pictureOf(banner.name, -1) : null;
+    if (!p) {
+      if (!banner.name) banner.drawn = '';
+      if (!banner.canvas.hidden) {
+        banner.canvas.hidden = true;
+        page().bannerMoved();
+      }
+      return;
+    }
+    const c = banner.canvas;
+    c.width = sizeOf(p, 'width');
+    c.height = sizeOf(p, 'height');
+    const ctx = c.getContext('2d');
+    ctx.imageSmoothingQuality = 'high';
+    ctx.drawImage(drawable(p), 0, 0, c.width, c.height);
+    banner.drawn = p.twice ? '' : banner.name;
+    c.hidden = false;
+    page().bannerMoved();
+  }
 
   function frame() {
     frameRequested = false;
     missing = 0;
     const start = performance.now();
     const drawn = Module._moxsim_frame();
+    for (const v of windows) {
+      if (v && v.damage.length) {
+        copyParts(v, v.damage);
+        v.damage.length = 0;
+      }
+    }
+    drawBanner();
     longest.frame = Math.max(longest.frame, performance.now() - start);
     if (drawn) ++framesDrawn;
     if (!firstFrame && drawn && fontsReady && missing === 0 && decoding === 0) {
@@ -174,6 +276,16 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       performance.mark('moxsim-first-frame');
       page().firstFrame();
     }
+  }
+
+  // A pack's bytes go into the module's memory for good (the assets point into them); returns how many assets
+  // took theirs from it.
+  function adopt(buffer) {
+    const bytes = new Uint8Array(buffer);
+    const where = Module._malloc(Math.max(1, bytes.length));
+    if (!where) return 0;
+    HEAPU8.set(bytes, where);
+    return Module._moxsim_adopt_pack(where, bytes.length);
   }
 
   function unlockAudio() {
@@ -196,10 +308,11 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       ctx.fillRect(x, y, w, h);
       if (cw >= 0) ctx.restore();
     },
-    pictureWidth: function (name) { const p = pictureOf(name, -1); return p ? p.width : 0; },
-    pictureHeight: function (name) { const p = pictureOf(name, -1); return p ? p.height : 0; },
+    pictureWidth: function (name) { return sizeOf(pictureOf(name, -1), 'width'); },
+    pictureHeight: function (name) { return sizeOf(pictureOf(name, -1), 'height'); },
     picture: function (s, name, key, alpha, x, y, w, h, cx, cy, cw, ch) {
-      const image = pictureOf(name, key);
+      const p = pictureOf(name, key);
+      const image = p && sized(p.twice ? name.slice(0, -3) : name, key, drawable(p), w, h);
       if (!image) return;
       const ctx = ctxOf(s);
       clip(ctx, cx, cy, cw, ch);
@@ -226,6 +339,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     present: function (window, x, y, w, h) {
       const v = windows[window];
       if (w > 0 && h > 0) v.screenCtx.drawImage(v.back, x, y, w, h, x, y, w, h);
+      if (v.parts && w > 0 && h > 0) v.damage.push({x: x, y: y, w: w, h: h});
     },
     lineHeight: function (face) { return faceMetrics(face).lineHeight; },
     textWidth: textWidth,
@@ -235,7 +349,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       const screen = Module.moxCanvases[window];
       const back = document.createElement('canvas');
       windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), back: back,
-                         backCtx: back.getContext('2d'), width: width, height: height, fit: 1, factor: 1};
+                         backCtx: back.getContext('2d'), width: width, height: height, fit: 1, factor: 1,
+                         parts: null, damage: []};
       screen.setAttribute('aria-label', title);
       screen.dataset.layoutWidth = width;
       page().windowSize(window, width, height, title);
@@ -250,6 +365,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     },
     canvasSize: function (window, width, height, factor) {
       const v = windows[window];
+      sizedPictures.clear();
       v.factor = factor;
       for (const canvas of [v.screen, v.back]) {
         canvas.width = width;
@@ -261,7 +377,27 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       }
       v.screen.style.width = (v.width * v.fit) + 'px';
       v.screen.style.height = (v.height * v.fit) + 'px';
+      sizeParts(v);
     },
+    // The window shown in parts ([{x, y, w, h, fit, canvas}]: layout rectangles, CSS pixels per layout pixel and
+    // the canvas each is shown on) or whole (null).
+    place: function (window, parts) {
+      const v = windows[window];
+      if (!v) return;
+      v.parts = parts;
+      v.damage.length = 0;
+      sizeParts(v);
+      if (parts) copyParts(v, [{x: 0, y: 0, w: v.screen.width, h: v.screen.height}]);
+    },
+    // The banner drawn apart from a main window shown in parts (web_main.cpp): the page places its canvas.
+    banner: function (name, y) {
+      banner.name = name;
+      banner.y = y;
+      drawBanner();
+      page().bannerMoved();
+    },
+    bannerCanvas: function () { return banner.canvas; },
+    bannerTop: function () { return banner.name ? banner.y : null; },
     // From CSS pixels on the canvas to the canvas's own.
     toCanvas: function (window, cssX, cssY) {
       const v = windows[window];
@@ -291,13 +427,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     // pictures waiting for them are decoded then, or fail when the pack never came.
     takePack: function (promise) {
       pack = promise;
-      promise.then(function (buffer) {
-        const bytes = new Uint8Array(buffer);
-        const where = Module._malloc(Math.max(1, bytes.length));
-        if (!where) return;
-        HEAPU8.set(bytes, where);
-        Module._moxsim_adopt_pack(where, bytes.length);
-      }).catch(function () {}).then(function () {
+      promise.then(adopt).catch(function () {}).then(function () {
         pack = true;
         const names = awaitingPack.splice(0);
         names.forEach(function (name) { pictures.delete(name); decode(name); });
@@ -306,6 +436,24 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       });
     },
     firstFrameAwaitedPack: function () { return firstFrameAwaitedPack; },
+    // The 2x set (moxsim-2x.bin), for a screen of more than one device pixel per CSS pixel: once it is in, the
+    // windows are drawn again from it (each picture shows its 1x self until its 2x one is decoded).
+    take2x: function (promise) {
+      return promise.then(function (buffer) {
+        if (!adopt(buffer)) return;
+        // The 2x drawings of the pictures in use are decoded before the windows are drawn again from them: one
+        // redraw when the last is in (web decoding ends in one), not one for every batch.
+        let started = 0;
+        Array.from(pictures.keys()).forEach(function (name) {
+          const doubled = name + '@2x';
+          if (name.endsWith('@2x') || pictures.has(doubled) ||
+              !Module.ccall('moxsim_asset_size', 'number', ['string'], [doubled])) return;
+          decode(doubled);
+          ++started;
+        });
+        if (!started) Module._moxsim_redraw_all();
+      });
+    },
     // The pictures named (one a line) are decoded now, before any frame asks for them.
     prefetch: function (names) {
       names.split('\n').forEach(function (name) { if (name && !pictures.has(name)) decode(name); });

@@ -68,7 +68,9 @@ std::vector<Rect> tileRects(int x, int y, int w, int h, const Rect& clip, const 
 PictureSource pictureSource(const std::string& asset, const Scale& scale) {
   if (!scale.identity()) {
     std::string doubled = asset + "@2x";
-    if (assets::find(doubled)) return {std::move(doubled), 2};
+    // A build that fetches the 2x set later names it before its bytes are there: the 1x picture until then.
+    const assets::Asset* a = assets::find(doubled);
+    if (a && (!a->bytes.empty() || !a->pixels.empty())) return {std::move(doubled), 2};
   }
   return {asset, 1};
 }

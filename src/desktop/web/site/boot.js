@@ -63,5 +63,15 @@
     });
     window.moxPack.catch(function () {});
     window.moxStartPack = function () { startPack(); };
+    // The 2x set, for a screen of more than one device pixel per CSS pixel, comes after the pack: a player needs
+    // its sounds and banners before sharper pictures.
+    window.moxFetch2x = function () {
+      return window.moxPack.catch(function () {}).then(function () {
+        return fetch('moxsim-2x.bin');
+      }).then(function (r) {
+        if (!r.ok) throw new Error('moxsim-2x.bin: ' + r.status);
+        return r.arrayBuffer();
+      });
+    };
   }
 })();

@@ -11,16 +11,21 @@ window.createMoxLayer = function (canvases, actions) {
     layer.className = 'layer';
     layer.dataset.window = w;
     canvas.parentNode.appendChild(layer);
-    return {root: layer, nodes: new Map(), grids: new Map()};
+    return {root: layer, nodes: new Map(), grids: new Map(), map: null};
   });
 
   function idOf(w, control) { return 'mox-' + w + '-' + control; }
 
-  function place(el, n) {
-    el.style.left = n.x + 'px';
-    el.style.top = n.y + 'px';
-    el.style.width = n.w + 'px';
-    el.style.height = n.h + 'px';
+  // Over its control as the window is shown (whole or in parts): the window's map takes a layout rectangle to CSS
+  // pixels in the window's element.
+  function place(w, el, n) {
+    const map = layers[w].map;
+    if (!map) return;
+    const r = map([n.x, n.y, n.w, n.h]);
+    el.style.left = r[0] + 'px';
+    el.style.top = r[1] + 'px';
+    el.style.width = r[2] + 'px';
+    el.style.height = r[3] + 'px';
   }
 
   // Elements go in creation order (the reading order) within their parent.
@@ -95,8 +100,8 @@ window.createMoxLayer = function (canvases, actions) {
     return el;
   }
 
-  function fill(el, n, old) {
-    place(el, n);
+  function fill(w, el, n, old) {
+    place(w, el, n);
     if (old && old.name === n.name && old.disabled === n.disabled && old.checked === n.checked &&
         old.selection === n.selection && old.items.join('\x1f') === n.items.join('\x1f')) return;
     switch (n.role) {
@@ -151,17 +156,21 @@ window.createMoxLayer = function (canvases, actions) {
         if (n.removed) continue;
         const kept = l.nodes.get(n.control);
         const el = kept ? kept.el : make(w, n);
-        fill(el, n, kept && kept.node);
+        fill(w, el, n, kept && kept.node);
         l.nodes.set(n.control, {el: el, node: n});
       }
       if (lostFocus) actions.focused(w, -1);
     },
-    // The layer at the window's scale: layout pixels to CSS pixels, over the canvas.
-    place: function (w, fit) {
-      const root = layers[w].root, canvas = canvases[w];
-      root.style.left = canvas.offsetLeft + 'px';
-      root.style.top = canvas.offsetTop + 'px';
-      root.style.transform = 'scale(' + fit + ')';
+    // The window laid out anew: `map` takes a layout rectangle [x, y, width, height] to CSS pixels in the
+    // window's element, and every element goes over its control again.
+    place: function (w, map) {
+      layers[w].map = map;
+      layers[w].nodes.forEach(function (n) { place(w, n.el, n.node); });
+    },
+    // A control's place in layout pixels, [x, y, width, height].
+    rect: function (w, control) {
+      const n = layers[w].nodes.get(control);
+      return n ? [n.node.x, n.node.y, n.node.w, n.node.h] : null;
     },
     element: function (w, control) {
       const n = layers[w].nodes.get(control);

@@ -227,26 +227,144 @@
     });
   }
 
-  // ---- layout: the windows fitted to the viewport at the device pixel ratio ----
+  // ---- layout: the windows fitted to the viewport at the device pixel ratio. Where a window would be shown at
+  // less than NARROW of its layout size (a phone held upright), it is shown in its parts (the program's
+  // placement, src/ui/placement.h) one under another, each as wide as the screen; the drawing is the same and the
+  // pointer, the keyboard's ring and the layer map through the same placement. ----
+  const NARROW = 0.85;
+  const MOST = 1.5;  // a part fills the width up to this many CSS pixels a layout pixel
+  const parts = [[], []];        // each window's parts as the program gives them: [x, y, width, height]
+  const placed = [null, null];   // a window shown in parts: [{x, y, w, h, fit, canvas}]; null: shown whole
+  const partCanvases = [[], []];
+  const origins = [[0, 0], [0, 0]];  // each window's canvas in its element, in CSS pixels
+  function partCanvas(w, i) {
+    const list = partCanvases[w];
+    while (list.length <= i) {
+      const c = document.createElement('canvas');
+      c.className = 'part';
+      c.dataset.part = list.length;
+      c.setAttribute('aria-hidden', 'true');
+      const before = list.length ? list[list.length - 1].nextSibling : canvases[w].nextSibling;
+      canvases[w].parentNode.insertBefore(c, before);
+      bindPointer(w, c);
+      list.push(c);
+    }
+    return list[i];
+  }
   function layout() {
     if (!program || !sizes[0]) return;
     const stage = $('stage');
-    const room = Math.max(200, document.documentElement.clientWidth - 24);
+    const width = document.documentElement.clientWidth;
     const main = sizes[0], planner = sizes[1] || main;
+    const narrow = (width - 24) / main.width < NARROW;
+    document.body.classList.toggle('narrow', narrow);
+    // In parts the windows go from edge to edge.
+    const room = Math.max(200, narrow ? width : width - 24);
     const side = room >= main.width + planner.width + 12;
     stage.classList.toggle('overlay', !side);
     const ratio = window.devicePixelRatio || 1;
-    const fits = [Math.min(1, room / main.width), side ? 1 : Math.min(1, room / planner.width)];
     for (let w = 0; w < 2; ++w) {
       if (!sizes[w]) continue;
-      const key = fits[w] + ':' + ratio;
-      if (sizes[w].key === key) continue;
-      sizes[w].key = key;
-      program.moxRuntime.setScale(w, fits[w], ratio);
+      const whole = w === 1 && side ? 1 : Math.min(1, room / sizes[w].width);
+      const inParts = whole < NARROW && parts[w].length > 0;
+      placed[w] = inParts ? parts[w].map(function (r, i) {
+        return {x: r[0], y: r[1], w: r[2], h: r[3], fit: Math.min(MOST, room / r[2]), canvas: partCanvas(w, i)};
+      }) : null;
+      partCanvases[w].forEach(function (c, i) { c.hidden = !inParts || i >= parts[w].length; });
+      canvases[w].parentNode.classList.toggle('stacked', inParts);
+      // The window is drawn for its largest part; the browser shows the others smaller.
+      const fit = inParts ? Math.max.apply(null, placed[w].map(function (p) { return p.fit; })) : whole;
+      const key = fit + ':' + ratio;
+      if (sizes[w].key !== key) {
+        sizes[w].key = key;
+        program.moxRuntime.setScale(w, fit, ratio);
+      }
+      program.moxRuntime.place(w, placed[w]);
+      if (w === 0) program._moxsim_banner_apart(inParts ? 1 : 0);
+      // Where the canvases lie in the window's element, read once here: reading it for each element of the layer
+      // would lay the page out again for every one.
+      const c = canvases[w];
+      origins[w] = [c.offsetLeft, c.offsetTop];
+      (placed[w] || []).forEach(function (p) { p.left = p.canvas.offsetLeft; p.top = p.canvas.offsetTop; });
     }
-    for (let w = 0; w < 2; ++w) if (sizes[w]) layer.place(w, program.moxRuntime.fit(w));
+    for (let w = 0; w < 2; ++w) if (sizes[w]) layer.place(w, function (r) { return toPage(w, r); });
+    placeBanner();
+    sharpen();
   }
   window.addEventListener('resize', layout);
+  // A layout rectangle [x, y, width, height] of a window as CSS pixels in its element (the window's div).
+  function toPage(w, r) {
+    const shown = placed[w];
+    if (!shown) {
+      const f = program.moxRuntime.fit(w);
+      return [origins[w][0] + r[0] * f, origins[w][1] + r[1] * f, r[2] * f, r[3] * f];
+    }
+    const x = r[0] + r[2] / 2, y = r[1] + r[3] / 2;
+    const p = shown.find(function (p) { return x >= p.x && x < p.x + p.w && y >= p.y && y < p.y + p.h; }) ||
+              shown[shown.length - 1];
+    return [p.left + (r[0] - p.x) * p.fit, p.top + (r[1] - p.y) * p.fit, r[2] * p.fit, r[3] * p.fit];
+  }
+  // A pointer event on a window's canvas or one of its parts, as a point on the window's canvas's own pixels.
+  function toCanvas(w, el, e) {
+    const r = el.getBoundingClientRect();
+    const x = e.clientX - r.left, y = e.clientY - r.top;
+    if (el === canvases[w] || !placed[w]) return program.moxRuntime.toCanvas(w, x, y);
+    const p = placed[w][+el.dataset.part], k = program.moxRuntime.factor(w);
+    return [Math.floor((p.x + x / p.fit) * k), Math.floor((p.y + y / p.fit) * k)];
+  }
+  // The open list of a window's drop-down in the viewport's CSS pixels, [x, y, width, height], or null.
+  function openList(w) {
+    const text = program.UTF8ToString(program._moxsim_open_list(w));
+    if (!text) return null;
+    const r = toPage(w, text.split(' ').map(Number)), box = canvases[w].parentNode.getBoundingClientRect();
+    return [box.left + r[0], box.top + r[1], r[2], r[3]];
+  }
+  // An open drop-down list is brought into the viewport.
+  function keepListInView(w) {
+    const r = openList(w);
+    if (!r) return;
+    const top = r[1], bottom = top + r[3];
+    if (bottom > window.innerHeight) window.scrollBy(0, Math.min(top, bottom - window.innerHeight + 8));
+    else if (top < 0) window.scrollBy(0, top - 8);
+  }
+  // The banner of a main window shown in parts lies whole over the part the player sees most of, across its
+  // width, in the middle of what shows of it, sliding as it does over the whole window.
+  const BANNER_REST = 280, BANNER_WIDTH = 908;  // BannerAnimation::kRestOffset, kWidth
+  function placeBanner() {
+    const b = program.moxRuntime.bannerCanvas();
+    const y = program.moxRuntime.bannerTop();
+    if (!placed[0] || y === null || b.hidden) {
+      if (b.parentNode) b.remove();
+      return;
+    }
+    if (b.parentNode !== canvases[0].parentNode) canvases[0].parentNode.appendChild(b);
+    let best = null, most = -1;
+    for (const p of placed[0]) {
+      const r = p.canvas.getBoundingClientRect();
+      const seen = Math.min(r.bottom, window.innerHeight) - Math.max(r.top, 0);
+      if (p.canvas.width > 0 && r.height >= r.width * b.height / b.width && seen > most) { best = p; most = seen; }
+    }
+    if (!best) return;
+    const r = best.canvas.getBoundingClientRect(), box = canvases[0].parentNode.getBoundingClientRect();
+    const width = best.w * best.fit, height = width * b.height / b.width, scale = width / BANNER_WIDTH;
+    const middle = (Math.max(r.top, 0) + Math.min(r.bottom, window.innerHeight)) / 2;
+    const top = Math.min(Math.max(middle - height / 2 + (y - BANNER_REST) * scale, r.top), r.bottom - height);
+    b.style.left = best.left + 'px';
+    b.style.top = (top - box.top) + 'px';
+    b.style.width = width + 'px';
+    b.style.height = height + 'px';
+  }
+  window.addEventListener('scroll', function () { if (program && placed[0]) placeBanner(); }, {passive: true});
+  // At more than one device pixel per CSS pixel the 2x set follows the first frame (and the pack).
+  let sharp = null;  // the 2x set's promise, once asked for
+  let sharpLanded = false;
+  function sharpen() {
+    if (sharp || !window.moxFetch2x || (window.devicePixelRatio || 1) <= 1 || !program.moxRuntime.firstFrameDrawn()) {
+      return;
+    }
+    sharp = program.moxRuntime.take2x(window.moxFetch2x()).then(function () { sharpLanded = true; },
+                                                                 function () { /* the 1x pictures stay */ });
+  }
   function watchRatio() {
     // A change of the device pixel ratio (zoom, another screen) redraws at the new one.
     const q = matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
@@ -292,11 +410,11 @@
     const ring = rings[w];
     ring.hidden = !r || !inWindow(w, document.activeElement);
     if (ring.hidden) return;
-    const fit = program.moxRuntime.fit(w), c = canvases[w];
-    ring.style.left = (c.offsetLeft + r[0] * fit - 2) + 'px';
-    ring.style.top = (c.offsetTop + r[1] * fit - 2) + 'px';
-    ring.style.width = (r[2] * fit) + 'px';
-    ring.style.height = (r[3] * fit) + 'px';
+    const at = toPage(w, r);
+    ring.style.left = (at[0] - 2) + 'px';
+    ring.style.top = (at[1] - 2) + 'px';
+    ring.style.width = at[2] + 'px';
+    ring.style.height = at[3] + 'px';
   }
   function clickAt(w, r) {
     const k = program.moxRuntime.factor(w);
@@ -318,8 +436,8 @@
     click: function (w, control) {
       const el = layer.element(w, control);
       if (!program || !el) return;
-      clickAt(w, [parseFloat(el.style.left), parseFloat(el.style.top), parseFloat(el.style.width),
-                  parseFloat(el.style.height)]);
+      clickAt(w, layer.rect(w, control));
+      keepListInView(w);
       if (document.activeElement === el) showRing(w, false);
     },
     choose: function (w, control, item) { if (program) program._moxsim_choose(w, control, item); },
@@ -342,14 +460,12 @@
   // ---- input ----
   const KEYS = {ArrowUp: 0, ArrowDown: 1, Enter: 2, Escape: 3};
   let pointerFocus = false;
-  function bindInput(w) {
+  // The pointer on a window's canvas, or on one of its parts (`el`).
+  function bindPointer(w, el) {
     const c = canvases[w];
-    const at = function (e) {
-      const r = c.getBoundingClientRect();
-      return program.moxRuntime.toCanvas(w, e.clientX - r.left, e.clientY - r.top);
-    };
+    const at = function (e) { return toCanvas(w, el, e); };
     const button = function (e) { return e.button === 2 ? 2 : e.button === 1 ? 1 : 0; };
-    c.addEventListener('pointerdown', function (e) {
+    el.addEventListener('pointerdown', function (e) {
       activeWindow = w;
       pointerFocus = true;
       focusIndex[w] = -1;
@@ -358,26 +474,28 @@
       // A touch has no hover before it: the pointer arrives where it presses.
       program._moxsim_pointer(w, 0, p[0], p[1], 0);
       program._moxsim_pointer(w, 1, p[0], p[1], button(e));
-      if (c.setPointerCapture) try { c.setPointerCapture(e.pointerId); } catch (err) { /* no capture */ }
+      if (el.setPointerCapture) try { el.setPointerCapture(e.pointerId); } catch (err) { /* no capture */ }
       c.focus({preventScroll: true});
+      keepListInView(w);
       e.preventDefault();
     });
-    c.addEventListener('pointermove', function (e) {
+    el.addEventListener('pointermove', function (e) {
       const p = at(e);
       program._moxsim_pointer(w, 0, p[0], p[1], 0);
     });
-    c.addEventListener('pointerup', function (e) {
+    el.addEventListener('pointerup', function (e) {
       const p = at(e);
       program._moxsim_pointer(w, 2, p[0], p[1], button(e));
       if (e.pointerType !== 'mouse') program._moxsim_pointer(w, 3, 0, 0, 0);
+      keepListInView(w);
     });
-    c.addEventListener('pointercancel', function () { program._moxsim_pointer(w, 3, 0, 0, 0); });
-    c.addEventListener('pointerleave', function (e) {
+    el.addEventListener('pointercancel', function () { program._moxsim_pointer(w, 3, 0, 0, 0); });
+    el.addEventListener('pointerleave', function (e) {
       if (e.pointerType === 'mouse') program._moxsim_pointer(w, 3, 0, 0, 0);
     });
-    c.addEventListener('contextmenu', function (e) { e.preventDefault(); });
+    el.addEventListener('contextmenu', function (e) { e.preventDefault(); });
     let wheel = 0;
-    c.addEventListener('wheel', function (e) {
+    el.addEventListener('wheel', function (e) {
       wheel += e.deltaMode === 1 ? e.deltaY * 40 : e.deltaMode === 2 ? e.deltaY * 400 : e.deltaY;
       const steps = Math.trunc(wheel / 40);
       if (steps === 0) { e.preventDefault(); return; }
@@ -385,6 +503,10 @@
       const p = at(e);
       if (program._moxsim_wheel(w, p[0], p[1], -steps)) e.preventDefault(); else wheel = 0;
     }, {passive: false});
+  }
+  function bindInput(w) {
+    const c = canvases[w];
+    bindPointer(w, c);
     // Keys on the canvas or on an element of its layer.
     c.parentNode.addEventListener('keydown', function (e) {
       if (!inWindow(w, e.target)) return;
@@ -410,6 +532,7 @@
       const key = KEYS[e.key];
       if (key !== undefined && program._moxsim_key(w, key)) {
         e.preventDefault();
+        keepListInView(w);
       } else if ((e.key === 'Enter' || e.key === ' ') && focusIndex[w] >= 0) {
         e.preventDefault();
         clickFocused(w);
@@ -577,6 +700,14 @@
     },
     pictureFailed: function (name) { notice('有图片没能显示（' + name + '），那里会空着。'); },
     windowSize: function (w, width, height) { sizes[w] = {width: width, height: height}; },
+    // The parts a window is shown in on a narrow screen, as the program has them now: "x y width height" joined
+    // by ';'.
+    parts: function (w, text) {
+      parts[w] = text ? text.split(';').map(function (r) { return r.split(' ').map(Number); }) : [];
+      // Laid out once the program's call returns (this comes from inside a frame).
+      Promise.resolve().then(layout);
+    },
+    bannerMoved: function () { if (placed[0]) placeBanner(); },
     plannerShown: function (shown) {
       plannerShown = shown;
       $('planner-window').hidden = !shown;
@@ -605,6 +736,7 @@
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
       if (window.moxStartPack) window.moxStartPack();
+      sharpen();
     },
     figure: figure,
     // A picture only the pack has is wanted before the first frame: the pack comes at once.
@@ -703,7 +835,8 @@
       const r = program && program.moxRuntime;
       return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
               audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown,
-              firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0,
+              firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0, sharp: sharpLanded,
+              inParts: placed.map(function (p) { return p ? p.length : 0; }),
               figuring: figurer ? 'worker' : figurer === false ? 'page' : 'none'};
     },
     // The longest a timer tick, a frame and an answer of the planner's worker held the page's thread since the
@@ -716,15 +849,29 @@
     },
     // The times each update of a window's layer took since the last call, in ms.
     layerCost: function (w) { return layerCost[w].splice(0); },
+    // The least CSS pixels per layout pixel any control of a window's keyboard ring is shown at.
+    smallestShown: function (w) {
+      return Math.min.apply(null, keyboardControls(w).map(function (r) { return toPage(w, r)[2] / r[2]; }));
+    },
+    // The open list of a window's drop-down in the viewport's CSS pixels, [x, y, width, height], or null.
+    openList: openList,
     // The controls of a window's keyboard ring, by index in its form.
     controls: function (w) { return keyboardControls(w).map(function (r) { return r.control; }); },
     // A control by name: its window (0 main, 1 planner, -1 none), place in layout pixels, CSS pixels per layout
-    // pixel, whether a user can reach it, and its caption.
+    // pixel, whether a user can reach it, and its caption; where it shows, its middle in the viewport and the CSS
+    // pixels per layout pixel it is shown at.
     describe: function (name) {
       const d = program.UTF8ToString(program.ccall('moxsim_describe', 'number', ['string'], [name])).split(' ');
       const w = +d[0];
-      return {window: w, x: +d[1], y: +d[2], width: +d[3], height: +d[4], reachable: d[5] === '1',
-              caption: d.slice(6).join(' '), fit: w >= 0 ? program.moxRuntime.fit(w) : 1};
+      const out = {window: w, x: +d[1], y: +d[2], width: +d[3], height: +d[4], reachable: d[5] === '1',
+                   caption: d.slice(6).join(' '), fit: w >= 0 ? program.moxRuntime.fit(w) : 1};
+      if (w >= 0) {
+        const at = toPage(w, [out.x, out.y, out.width, out.height]);
+        const box = canvases[w].parentNode.getBoundingClientRect();
+        out.middle = [box.left + at[0] + at[2] / 2, box.top + at[1] + at[3] / 2];
+        out.shownAt = out.width ? at[2] / out.width : 0;
+      }
+      return out;
     },
   };
   start();
