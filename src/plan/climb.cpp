@@ -141,10 +141,22 @@ bool Walk::done() const {
   return f_ >= kLastPercentile && (1 - f_ < 1e-15 || (amount() >= kRing && f_ - ringAgo_ < 1e-15));
 }
 
+namespace {
+thread_local const std::atomic<bool>* tCancel = nullptr;
+}
+
+CancelScope::CancelScope(const std::atomic<bool>* flag) : outer_(tCancel) { tCancel = flag; }
+CancelScope::~CancelScope() { tCancel = outer_; }
+
+void stopIfCancelled() {
+  if (tCancel && tCancel->load(std::memory_order_relaxed)) throw Cancelled();
+}
+
 void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out) {
   Walk walk(nodes, start);
   constexpr double kLastPercentile = 0.999;
   for (Steps m = 0; m < kMaxComputedSteps; ++m) {
+    if ((m & 255) == 0) stopIfCancelled();
     const double f = walk.next();
     if (distribution) {
       if (static_cast<Steps>(out.cdf.size()) < kMaxStoredSteps) {

@@ -210,6 +210,7 @@ ItemCounts takenFromStock(const std::vector<Node>& nodes, const Uses& uses, int 
     // there, the rest is rounding too (a stock of billions would otherwise be walked item by item).
     double sum = 0, last = 1;
     for (int32_t k = 0; k < stock[item]; ++k) {
+      if ((k & 1023) == 0) stopIfCancelled();
       const double more = 1 - cdf.next();
       if (more < 1e-17 || (more < 1e-12 && more >= last)) break;
       sum += more;
@@ -288,6 +289,7 @@ int nodesFromStock(const std::vector<Node>& nodes, const Uses& uses, int start, 
   const int begin = find(static_cast<size_t>(start), first);
   for (size_t s = 0; s < states.size(); ++s) {
     if (states.size() > kMaxStockNodes) return -1;
+    if ((s & 4095) == 0) stopIfCancelled();
     const State here = states[s];
     const Stock& use = uses[here.node];
     Left after = here.left;

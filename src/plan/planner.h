@@ -11,6 +11,7 @@
 // that make no sense (a level outside 0..9, a crystal the level does not take, from >= to, a missing recipe)
 // raise PlanError with a message naming the argument.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +25,24 @@ namespace mox::plan {
 struct PlanError : std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
+
+// Figuring on this thread gives up once `flag` is set: the long walks look at it now and then and throw Cancelled.
+// For a question nobody waits for any more (newer inputs came, the window went away).
+struct Cancelled : PlanError {
+  Cancelled() : PlanError("cancelled") {}
+};
+class CancelScope {
+ public:
+  explicit CancelScope(const std::atomic<bool>* flag);
+  ~CancelScope();
+  CancelScope(const CancelScope&) = delete;
+  CancelScope& operator=(const CancelScope&) = delete;
+
+ private:
+  const std::atomic<bool>* outer_;
+};
+// Throws Cancelled when this thread's flag is set.
+void stopIfCancelled();
 
 // Money in steps of 0.5 Q币.
 using Steps = int64_t;

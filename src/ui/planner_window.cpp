@@ -89,6 +89,8 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     out.route = plan::route(in.to, in.bonuses);
     out.routeCost = plan::routeCostFrom(out.route, in.to, in.bonuses, in.stock, in.budget);
     out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
+  } catch (const plan::Cancelled&) {
+    out.cancelled = true;
   } catch (const plan::PlanError& e) {
     out.error = e.what();
   }
@@ -187,6 +189,8 @@ PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform&
 
 PlannerWindow::~PlannerWindow() {
   *alive_ = false;
+  // A plan under way is of no use now: it stops at its next look at the flag rather than running to its end.
+  if (planCancel_) planCancel_->store(true);
   if (planWork_.valid()) planWork_.wait();
   if (luckWork_.valid()) luckWork_.wait();
 }
@@ -375,7 +379,11 @@ void PlannerWindow::startWork() {
       planOut_ = figurer_.plan && figurer_.plan(in);
       if (!planOut_) {
         figurer_ = {};
-        planWork_ = std::async(launch_, figurePlan, in);
+        planCancel_ = std::make_shared<std::atomic<bool>>(false);
+        planWork_ = std::async(launch_, [in, cancel = planCancel_] {
+          const plan::CancelScope scope(cancel.get());
+          return figurePlan(in);
+        });
       }
     }
   }
@@ -490,6 +498,7 @@ void PlannerWindow::showCostFigures() {
 }
 
 void PlannerWindow::applyPlan(const PlanOutcome& p) {
+  if (p.cancelled) return;
   plan_ = p;
   showPlan();
   // The luck of a route run is read off the plan's distribution of the route's cost.

@@ -4,6 +4,7 @@
 // of attempts and its export, and auto-run. Auto-run does exactly what clicks on the benches, the shop and the
 // enhance and synthesis buttons do, advanced by the window's timer, so the headless program steps it tick by tick.
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,7 @@ struct PlanInputs {
 
 struct PlanOutcome {
   PlanInputs inputs;
+  bool cancelled = false;  // given up before it was done: nobody waited for it any more
   std::string error;  // not empty: what went wrong instead
   plan::Climb climb;  // the climb with the best recipes
   std::optional<plan::BudgetPlan> budgetPlan;
@@ -235,6 +237,7 @@ class PlannerWindow {
 
   std::optional<PlanOutcome> plan_;
   std::future<PlanOutcome> planWork_;
+  std::shared_ptr<std::atomic<bool>> planCancel_;  // set: the figuring under way gives up
   std::optional<PlanInputs> planAsked_;  // what the work under way figures
   std::optional<LuckOutcome> luck_;
   std::future<LuckOutcome> luckWork_;
