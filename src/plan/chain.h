@@ -51,9 +51,9 @@ class Walk {
 
  private:
   size_t n_ = 0, start_ = 0;
-  std::vector<double> values_;   // each node's ring of values, then the goal's, worth 1 at every amount
-  std::vector<double> chance_;   // the moves flattened, each to the start of its target's ring
-  std::vector<size_t> ring_, first_;
+  std::vector<double> values_;   // a ring of rows, one per amount: each node's value, then the goal's (1)
+  std::vector<double> chance_;   // the moves flattened, with the node each leads to (`to_`)
+  std::vector<size_t> to_, first_;
   std::vector<Steps> cost_;
   std::array<double, static_cast<size_t>(kRing)> recent_{};  // F over the last ring of amounts
   Steps m_ = 0;

@@ -98,14 +98,18 @@ Walk::Walk(const std::vector<Node>& nodes, int start) : n_(nodes.size()), start_
     }
   }
   if (start < 0 || start_ >= n_) throw PlanError("a walk from no node");
-  values_.assign((n_ + 1) * kRing, 0.0);
-  std::fill(values_.begin() + static_cast<std::ptrdiff_t>(n_ * kRing), values_.end(), 1.0);
+  // By amount, then by node: a step writes one row in node order and reads the rows a visit's cost back, where
+  // a node's moves mostly lead to nodes near it (a large process out of a stock walks through memory, not across
+  // it). The goal is the last node of every row, worth 1.
+  const size_t stride = n_ + 1;
+  values_.assign(stride * kRing, 0.0);
+  for (size_t slot = 0; slot < static_cast<size_t>(kRing); ++slot) values_[slot * stride + n_] = 1.0;
   first_.push_back(0);
   for (const Node& node : nodes) {
     for (const Move& move : node.moves) {
       if (move.to != kDone && (move.to < 0 || static_cast<size_t>(move.to) >= n_)) throw PlanError("a move to no node");
       chance_.push_back(move.p);
-      ring_.push_back((move.to == kDone ? n_ : static_cast<size_t>(move.to)) * kRing);
+      to_.push_back(move.to == kDone ? n_ : static_cast<size_t>(move.to));
     }
     first_.push_back(chance_.size());
     cost_.push_back(node.cost);
@@ -118,19 +122,20 @@ double Walk::next() {
   // Plain pointers: the stores into the rings then cannot be taken to change what the loop reads.
   double* values = values_.data();
   const double* chance = chance_.data();
-  const size_t *ring = ring_.data(), *first = first_.data();
+  const size_t *to = to_.data(), *first = first_.data();
   const Steps* cost = cost_.data();
-  const auto now = static_cast<size_t>(m & kMask);
+  const size_t stride = n_ + 1;
+  double* row = values + static_cast<size_t>(m & kMask) * stride;
   for (size_t i = 0, n = n_; i < n; ++i) {
     const Steps back = m - cost[i];
     double v = 0;
     if (back >= 0) {
-      const auto at = static_cast<size_t>(back & kMask);
-      for (size_t k = first[i]; k < first[i + 1]; ++k) v += chance[k] * values[ring[k] + at];
+      const double* from = values + static_cast<size_t>(back & kMask) * stride;
+      for (size_t k = first[i]; k < first[i + 1]; ++k) v += chance[k] * from[to[k]];
     }
-    values[i * kRing + now] = v;
+    row[i] = v;
   }
-  f_ = values[start_ * kRing + now];
+  f_ = row[start_];
   ringAgo_ = recent_[static_cast<size_t>((m + 1) & kMask)];
   recent_[static_cast<size_t>(m & kMask)] = f_;
   return f_;
