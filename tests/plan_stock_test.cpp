@@ -31,6 +31,15 @@ std::string stockText(const Stock& s) {
   return out;
 }
 
+// The bag with a +0 chip more, the chip laid on the bench, the planner open.
+void planFromBench(Program& p, Stock bag) {
+  ++bag[kChip0 - 1];
+  p.withStock(bag);
+  p.start();
+  p.place(kChip0);
+  p.click("规划按钮");
+}
+
 double meanOf(const CostDistribution& d) {
   double mean = 0, below = 0;
   for (size_t i = 0; i < d.cdf.size(); ++i) {
@@ -220,12 +229,7 @@ TEST(PlanStock, AutoRunsFromTheBagSpendWhatThePlanSays) {
 
 TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
   Program p;
-  Stock held = kBag;
-  held[kChip0 - 1] = 1;
-  p.withStock(held);
-  p.start();
-  p.place(kChip0);
-  p.click("规划按钮");
+  planFromBench(p, kBag);
   p.select("目标等级", 7);
   p.app().settle();
   EXPECT_TRUE(p.control("按库存规划").checked);
@@ -247,16 +251,11 @@ TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
   Program big;
   Stock million{};
   million[kSmallCrystal - 1] = 999'999;
-  million[kChip0 - 1] = 1;
-  big.withStock(million);
-  big.start();
-  big.place(kChip0);
-  big.click("规划按钮");
+  planFromBench(big, million);
   big.select("目标等级", 9);
   big.app().settle();
   EXPECT_NE(big.caption("库存用量标签").find("（配方按每种最多 1000 个挑选）"), std::string::npos)
       << big.caption("库存用量标签");
-  million[kChip0 - 1] = 0;
   EXPECT_EQ(big.caption("期望花费标签"),
             "平均还要花 " + qCoinFigure(*climb({.from = 0, .to = 9, .recipes = bestRecipesFrom(0, 9, {}, million),
                                                .stock = million, .distribution = false}).expectedCost));
@@ -273,13 +272,8 @@ TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
 TEST(PlanStock, ALinkCarriesTheQuestion) {
   const std::vector<std::string> captions = {"起始等级标签", "期望花费标签", "九成花费标签", "预算成功率标签", "库存用量标签"};
   Program asker;
-  Stock held = kBag;
-  held[kChip0 - 1] = 1;
-  asker.withStock(held);
-  asker.start();
-  asker.place(kChip0);
+  planFromBench(asker, kBag);
   asker.click("选择框1");
-  asker.click("规划按钮");
   asker.select("目标等级", 0);
   asker.click("复制规划链接");
   EXPECT_EQ(asker.caption("计算状态标签"), "先选更高的目标");

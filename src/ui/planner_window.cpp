@@ -488,10 +488,13 @@ void PlannerWindow::showCostFigures() {
     budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
   }
   window_.setCaption("预算成功率标签", budget);
-  window_.setCaption("库存用量标签", ok && stock ? std::string(link_ && link_->stock ? "链接里的库存 · " : "") + fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock,
-                                                              p.budgetPlan && !f.route,
-                                                              !f.route && plan::choiceCapped(p.inputs.stock))
-                                                : "");
+  std::string used;
+  if (ok && stock) {
+    used = std::string(link_ && link_->stock ? "链接里的库存 · " : "") +
+           fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock, p.budgetPlan && !f.route,
+                         !f.route && plan::choiceCapped(p.inputs.stock));
+  }
+  window_.setCaption("库存用量标签", used);
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
                                         : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
   drawChart();
