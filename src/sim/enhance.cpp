@@ -9,8 +9,6 @@
 namespace mox {
 
 namespace {
-const char* const kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3"};
-
 void countUse(int32_t& counter) {
   if (counter < std::numeric_limits<int32_t>::max()) ++counter;
 }

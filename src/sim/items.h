@@ -15,6 +15,9 @@ enum ItemCode : int32_t {
 
 inline constexpr int kTopChipLevel = 9;
 
+// The enhancement bench's four crystal slots, by their layout names.
+inline constexpr const char* kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3"};
+
 // The item code of a chip of `level` (0..9), and back (-1 for a code that is no chip).
 constexpr int32_t chipCode(int level) { return level == 0 ? kChip0 : kChip1 + level - 1; }
 constexpr int chipLevel(int32_t code) {

@@ -7,10 +7,6 @@
 
 namespace mox {
 
-namespace {
-const char* const kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3"};
-}  // namespace
-
 void Simulator::takeFromStock(int32_t code) { --at1(s_.itemCount, code); }
 
 void Simulator::placeFromCell(int n) {

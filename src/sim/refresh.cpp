@@ -12,8 +12,6 @@ namespace {
 // The bag shows chips from +0 to +9 first, then the consumables.
 constexpr int kPackingOrder[15] = {1, 7, 8, 9, 10, 11, 12, 13, 14, 15, 2, 3, 4, 5, 6};
 
-const char* const kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3"};
-
 }  // namespace
 
 // Tenths shown as a real: 25 reads "2.5", 100 reads "10".

@@ -11,7 +11,6 @@
 
 namespace mox::planner_parts {
 
-inline const char* const kCrystalSlots[4] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3"};
 // The enhancement bench apart from the chip: what an attempt uses up, in the order auto-supply refills it.
 inline const char* const kBenchSlots[6] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"};
 

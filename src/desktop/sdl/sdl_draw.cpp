@@ -18,8 +18,6 @@ namespace mox::sdl {
 
 namespace {
 
-SDL_Rect toSdl(const Rect& r) { return {r.x, r.y, r.w, r.h}; }
-
 uint32_t mapColour(SDL_Surface* target, uint32_t bgr) {
   return SDL_MapRGB(target->format, bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }

@@ -16,9 +16,13 @@
 #include "ui/paint/refine.h"
 #include "ui/paint/scale.h"
 
+#include <SDL_rect.h>
+
 struct SDL_Surface;
 
 namespace mox::sdl {
+
+inline SDL_Rect toSdl(const Rect& r) { return {r.x, r.y, r.w, r.h}; }
 
 // An embedded picture decoded (ARGB8888, blending where it has alpha), or nullptr.
 SDL_Surface* decodePicture(const std::string& name);

@@ -39,8 +39,6 @@ Uint32 postTick(Uint32 interval, void* param) {
   return interval;
 }
 
-SDL_Rect toSdl(const Rect& r) { return {r.x, r.y, r.w, r.h}; }
-
 // The pointer's shape is one for the whole program: the window under the pointer sets it.
 paint::Cursor gCursor = paint::Cursor::Arrow;
 
