@@ -17,18 +17,18 @@ namespace {
 
 using Bytes = std::span<const unsigned char>;
 
-enum class Kind { Jpeg, Png, Wav, Ico };
+enum class Format { Jpeg, Png, Wav, Ico };
 
 struct Expected {
   std::string name;
-  Kind kind;
+  Format kind;
   int width = 0, height = 0;   // pictures
   std::uint32_t dataBytes = 0;  // sounds
 };
 
 std::vector<Expected> expectedAssets() {
   std::vector<Expected> e;
-  auto jpeg = [&](const std::string& n, int w, int h) { e.push_back({n, Kind::Jpeg, w, h, 0}); };
+  auto jpeg = [&](const std::string& n, int w, int h) { e.push_back({n, Format::Jpeg, w, h, 0}); };
   jpeg("header", 989, 80);
   jpeg("enhance_bench", 446, 417);
   jpeg("synth_bench", 443, 412);
@@ -61,19 +61,19 @@ std::vector<Expected> expectedAssets() {
     jpeg(std::string("slot_") + item, shield ? 63 : 61, shield ? 65 : 63);
     jpeg(std::string("icon_") + item, 24, 24);
   }
-  e.push_back({"icon", Kind::Ico});
+  e.push_back({"icon", Format::Ico});
   for (const char* b : {"enhance_success", "enhance_fail_down", "enhance_fail_same", "max_level", "need_chip",
                         "need_crystal", "low_balance", "need_two", "synth_success", "synth_fail", "saved"})
-    e.push_back({std::string("banner_") + b, Kind::Png, 908, 121});
-  e.push_back({"sound_click", Kind::Wav, 0, 0, 36864});
-  e.push_back({"sound_refusal", Kind::Wav, 0, 0, 55296});
-  e.push_back({"sound_purchase", Kind::Wav, 0, 0, 34816});
-  e.push_back({"sound_success", Kind::Wav, 0, 0, 127116});
-  e.push_back({"sound_failure", Kind::Wav, 0, 0, 112460});
+    e.push_back({std::string("banner_") + b, Format::Png, 908, 121});
+  e.push_back({"sound_click", Format::Wav, 0, 0, 36864});
+  e.push_back({"sound_refusal", Format::Wav, 0, 0, 55296});
+  e.push_back({"sound_purchase", Format::Wav, 0, 0, 34816});
+  e.push_back({"sound_success", Format::Wav, 0, 0, 127116});
+  e.push_back({"sound_failure", Format::Wav, 0, 0, 112460});
   // Every picture is also drawn at twice its size for enlarged screens, in the same format (not the icon, which
   // carries its own sizes, nor the sounds).
   for (size_t i = 0, n = e.size(); i < n; ++i)
-    if (e[i].kind == Kind::Jpeg || e[i].kind == Kind::Png)
+    if (e[i].kind == Format::Jpeg || e[i].kind == Format::Png)
       e.push_back({e[i].name + "@2x", e[i].kind, 2 * e[i].width, 2 * e[i].height});
   return e;
 }
@@ -163,10 +163,10 @@ std::string checkIco(Bytes b) {
 
 std::string check(const Expected& e, Bytes b) {
   switch (e.kind) {
-    case Kind::Jpeg: return checkJpeg(b, e.width, e.height);
-    case Kind::Png: return checkPng(b, e.width, e.height);
-    case Kind::Wav: return checkWav(b, e.dataBytes);
-    case Kind::Ico: return checkIco(b);
+    case Format::Jpeg: return checkJpeg(b, e.width, e.height);
+    case Format::Png: return checkPng(b, e.width, e.height);
+    case Format::Wav: return checkWav(b, e.dataBytes);
+    case Format::Ico: return checkIco(b);
   }
   return "unknown kind";
 }
@@ -208,7 +208,7 @@ TEST(Assets, LookupFindsEveryEntryAndNothingElse) {
 
 TEST(Assets, SoundsStartAndEndSilentAndStayBelowFullScale) {
   for (const Expected& e : expectedAssets()) {
-    if (e.kind != Kind::Wav) continue;
+    if (e.kind != Format::Wav) continue;
     Bytes b = bytesOf(e.name.c_str());
     ASSERT_EQ(check(e, b), "") << e.name;
     int peak = 0;

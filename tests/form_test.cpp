@@ -7,7 +7,6 @@
 
 using namespace mox;
 
-namespace {
 struct FormTest : ::testing::Test {
   HeadlessPlatform platform;
   Form form;
@@ -22,7 +21,6 @@ struct FormTest : ::testing::Test {
   }
   void TearDown() override { setFatalHandler(nullptr); }
 };
-}  // namespace
 
 TEST_F(FormTest, TagLookupTakesTheFirstInCreationOrder) {
   EXPECT_EQ(form.findControlByTag(12), 1);

@@ -326,7 +326,7 @@ TEST(History, LuckComparesTheClimbWithTheExactDistribution) {
     p.click("图形按钮1");
   }
   p.app().settle();
-  const Climb& climb = p.app().history().climb();
+  const mox::Climb& climb = p.app().history().climb();
   ASSERT_EQ(climb.startLevel, 0);
   ASSERT_GT(climb.level, 0);
   plan::RecipePlan recipes = plan::bestRecipes({});
