@@ -363,6 +363,10 @@ async function main() {
       await page.goto(server.url);
       await page.waitForFunction(() => document.documentElement.dataset.moxsim === 'ready' ||
                                        !document.getElementById('message').hidden, {timeout: 20000});
+      // What fails after the first frame (the pack fetched then) is said a moment later.
+      await page.waitForFunction(() => !document.getElementById('message').hidden ||
+                                       document.getElementById('notice').textContent !== '', {timeout: 5000})
+        .catch(() => {});
       const said = await page.evaluate(() => ({
         message: document.getElementById('message').hidden ? '' : document.getElementById('message').textContent,
         notice: document.getElementById('notice').textContent,
