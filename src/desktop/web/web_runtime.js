@@ -20,7 +20,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   const sizedPictures = new Map();
   const toSize = [];  // [{id, name, key, w, h}] to make, in order
   let sizing = false;  // a task that makes them is coming
-  const SIZING_BUDGET = 6;  // ms of the page's thread a task making them may take
+  let quickDrawn = false;  // a picture was drawn resampled quickly, for want of its copy
+  const TASK_BUDGET = 6;  // ms of the page's thread a task of the runtime's own (making them, decoding) may take
   const timers = new Map();
   const colours = new Map();
   const metrics = new Map();
@@ -104,35 +105,24 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     return Math.ceil(measure.measureText(text).width);
   }
 
-  // A picture's bytes to a bitmap. WebCodecs' ImageDecoder copies them straight from the module's memory and
-  // decodes on a thread of its own; a Blob for createImageBitmap costs the page's thread ten times as long (the
-  // first frame's 15 pictures: 10 ms against 1). Where the browser has no ImageDecoder, or it declines the
-  // picture, the Blob it is.
-  function decodeBytes(name, bytes) {
-    // The memory may have grown (and the view lost its bytes) by the time the Blob is made: it reads them anew.
-    const size = bytes.length;
-    const viaBlob = function () {
-      const where = Module.ccall('moxsim_asset', 'number', ['string'], [name]);
-      return createImageBitmap(new Blob([HEAPU8.slice(where, where + size)]));
-    };
-    const type = bytes[0] === 0xFF && bytes[1] === 0xD8 ? 'image/jpeg'
-               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png'
-               : bytes[4] === 0x66 && bytes[5] === 0x74 && bytes[6] === 0x79 && bytes[7] === 0x70 ? 'image/avif' : '';
-    if (typeof ImageDecoder !== 'function' || !type) return viaBlob();
-    let decoder;
-    try {
-      decoder = new ImageDecoder({data: bytes, type: type});
-    } catch (e) {
-      return viaBlob();
-    }
-    return decoder.decode().then(function (result) {
-      return createImageBitmap(result.image).finally(function () {
-        result.image.close();
-        decoder.close();
-      });
-    }, function () {
-      decoder.close();
-      return viaBlob();
+  // A picture's bytes to a bitmap, decoded by the browser off the page's thread. (WebCodecs' ImageDecoder
+  // decodes off it too, but its frame becomes a bitmap on the page's thread: 15-70 ms a task for the 2x set.)
+  // Handing the bytes over costs the page's thread 1-3 ms a picture: a few are handed over a task.
+  const toDecode = [];
+  let handing = false;
+  function handOver() {
+    const end = performance.now() + TASK_BUDGET;
+    while (toDecode.length && performance.now() < end) toDecode.shift()();
+    if (toDecode.length) nextTask().then(handOver); else handing = false;
+  }
+  function decodeBytes(where, size) {
+    return new Promise(function (resolve) {
+      // The memory may have grown by then: HEAPU8 is its view as it is.
+      toDecode.push(function () { resolve(createImageBitmap(new Blob([HEAPU8.slice(where, where + size)]))); });
+      if (!handing) {
+        handing = true;
+        nextTask().then(handOver);
+      }
     });
   }
 
@@ -154,7 +144,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       return;
     }
     ++decoding;
-    decodeBytes(name, HEAPU8.subarray(where, where + size)).then(function (bitmap) {
+    decodeBytes(where, size).then(function (bitmap) {
       entry.bitmap = bitmap;
     }, function () {
       entry.failed = true;
@@ -221,7 +211,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   }
   function makeSized() {
     sizing = false;
-    const end = performance.now() + SIZING_BUDGET;
+    const end = performance.now() + TASK_BUDGET;
     while (toSize.length && performance.now() < end) {
       const job = toSize[0];
       if (sizedPictures.get(job.id) !== null) { toSize.shift(); continue; }  // the sizes were forgotten meanwhile
@@ -257,6 +247,9 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     if (toSize.length) {
       sizing = true;
       nextTask().then(makeSized);
+    } else if (quickDrawn) {
+      quickDrawn = false;
+      Module._moxsim_redraw_all();
     } else {
       Module.moxRuntime.requestFrame();
     }
@@ -388,12 +381,15 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       if (!p) return;
       const own = drawable(p);
       // At its own size as it is; else its copy at this size, or while there is none (a look the program did not
-      // ask for before) resampled here, and the copy made for the next time.
-      const image = own.width === w && own.height === h ? own : wantSized(name, key, p, w, h) || own;
+      // ask for before, a sharper picture decoded meanwhile) resampled here quickly, and drawn again from its copy
+      // once that is made.
+      const image = own.width === w && own.height === h ? own : wantSized(name, key, p, w, h);
+      if (!image) quickDrawn = true;
       drawOn(window, function (ctx) {
         clip(ctx, cx, cy, cw, ch);
         ctx.globalAlpha = alpha / 255;
-        ctx.drawImage(image, x, y, w, h);
+        if (!image) ctx.imageSmoothingQuality = 'low';
+        ctx.drawImage(image || own, x, y, w, h);
         ctx.restore();
       });
     },
