@@ -471,8 +471,9 @@ TEST(Backlog, BandsCoverTheDamageOnceRegionByRegion) {
   std::vector<int> drawn(kW * kH, 0);
   std::vector<bool> damaged(kW * kH, false);
   const auto mark = [&](const Rect& r) {
-    for (int y = r.y; y < r.y + r.h; ++y)
+    for (int y = r.y; y < r.y + r.h; ++y) {
       for (int x = r.x; x < r.x + r.w; ++x) damaged[static_cast<size_t>(y * kW + x)] = true;
+    }
   };
   const std::vector<Rect> regions{{60, 0, 60, 90}, {0, 0, 60, 90}};  // the right column first
   Backlog backlog;
@@ -490,14 +491,17 @@ TEST(Backlog, BandsCoverTheDamageOnceRegionByRegion) {
     const bool left = band.x < 60;
     if (left) leftStarted = true;
     EXPECT_FALSE(leftStarted && !left) << "the right column taken up again after the left one was started";
-    for (int y = band.y; y < band.y + band.h; ++y)
+    for (int y = band.y; y < band.y + band.h; ++y) {
       for (int x = band.x; x < band.x + band.w; ++x) ++drawn[static_cast<size_t>(y * kW + x)];
+    }
   }
   for (size_t i = 0; i < drawn.size(); ++i) {
     // The pixels of the change drawn a second time are those drawn before it came.
     ASSERT_TRUE(damaged[i] ? drawn[i] >= 1 : drawn[i] == 0) << i;
     const int x = static_cast<int>(i) % kW, y = static_cast<int>(i) / kW;
-    if (!contains({50, 40, 30, 8}, x, y)) ASSERT_EQ(drawn[i], 1) << x << "," << y;
+    if (!contains({50, 40, 30, 8}, x, y)) {
+      ASSERT_EQ(drawn[i], 1) << x << "," << y;
+    }
   }
   EXPECT_EQ(subtract({0, 0, 10, 10}, {2, 3, 4, 5}).size(), 4u);
   EXPECT_TRUE(subtract({0, 0, 10, 10}, {-5, -5, 30, 30}).empty());

@@ -157,9 +157,8 @@ class Window {
     moxSemantics(slot_, out.c_str(), emscripten_get_now() - start);
   }
 
-  // A band's size, in layout pixels: at factor 2.5 on a phone about 3 ms of the page's thread, a quarter of that
-  // on a desktop.
-  static constexpr int kBandPixels = 906 * 40;
+  // A band's size, in layout pixels (a sixth of a phone's screen): a frame's budget is checked between bands.
+  static constexpr int kBandPixels = 906 * 20;
 
   Painter& painter_;
   paint::View view_;
