@@ -108,8 +108,11 @@ void Painter::draw(int window, const paint::Line& l) {
   const paint::Scale& sc = scale(window);
   const Rect clip = sc.rect(l.clip);
   if (paint::empty(clip)) return;
+  // Each piece of the line cut to the clip, and none outside it: a chart's line in a band of the window is
+  // mostly outside, and each piece the page draws with a clip of its own costs it a clip.
   for (const Rect& r : paint::lineRects(l.x0, l.y0, l.x1, l.y1, sc)) {
-    moxFill(window, r.x, r.y, r.w, r.h, static_cast<int>(l.colour), clip.x, clip.y, clip.w, clip.h);
+    const Rect cut = paint::intersect(r, clip);
+    if (!paint::empty(cut)) moxFill(window, cut.x, cut.y, cut.w, cut.h, static_cast<int>(l.colour), 0, 0, -1, -1);
   }
 }
 

@@ -322,7 +322,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     drawing = (result & 6) !== 0;
     if (result & 2) {
       frameRequested = true;
-      requestAnimationFrame(frame);
+      // Until the first frame is whole nothing is shown: the next band need not wait for the screen's next frame.
+      if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
     }
     drawBanner();
     longest.frame = Math.max(longest.frame, performance.now() - start);
