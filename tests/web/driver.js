@@ -104,11 +104,13 @@ class Player {
 
   sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }
   // Two animation frames, and as many more as the windows take to draw what they have left (a window drawn whole
-  // takes several): whatever the last event asked to draw is on the canvas.
+  // takes several): whatever the last event asked to draw is on the canvas. Not more than a second's worth: a
+  // running auto-run or animation has something to draw at every frame.
   frames() {
     return this.page.evaluate(() => new Promise((r) => {
+      let left = 30;
       const next = () => requestAnimationFrame(() => requestAnimationFrame(() => {
-        if (window.moxsimPage && window.moxsimPage.state().drawing) next(); else r();
+        if (--left > 0 && window.moxsimPage && window.moxsimPage.state().drawing) next(); else r();
       }));
       next();
     }));
