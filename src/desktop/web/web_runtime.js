@@ -277,6 +277,11 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       Module.moxRuntime.requestFrame();
     }
   }
+  // The copies are made again when next wanted (another scale; a test's fresh start).
+  function forgetSizes() {
+    sizedPictures.clear();
+    toSize.length = 0;
+  }
   function wantSized(name, key, p, w, h) {
     const id = sizedId(name, key, p, w, h);
     const made = sizedPictures.get(id);
@@ -472,8 +477,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     },
     canvasSize: function (window, width, height, factor) {
       const v = windows[window];
-      sizedPictures.clear();
-      toSize.length = 0;
+      forgetSizes();
       v.factor = factor;
       v.screen.width = width;
       v.screen.height = height;
@@ -575,6 +579,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       requestAnimationFrame(frame);
     },
     firstFrameDrawn: function () { return firstFrame; },
+    forgetSizes: forgetSizes,
     nextTask: nextTask,
     // Whether the windows have something left to draw: damage, or pictures to decode or make first (an animation
     // asking for frame after frame is not counted).

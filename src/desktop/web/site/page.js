@@ -866,6 +866,11 @@
       longestFigured = 0;
       return out;
     },
+    // For tests: both windows drawn again from scratch, their pictures' copies made anew.
+    redraw: function () {
+      program.moxRuntime.forgetSizes();
+      program._moxsim_redraw_all();
+    },
     // The times each update of a window's layer took since the last call, in ms.
     layerCost: function (w) { return layerCost[w].splice(0); },
     // The least CSS pixels per layout pixel any control of a window's keyboard ring is shown at.
