@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app_fixture.h"
+#include "ui/paint/backlog.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
 
@@ -455,6 +456,55 @@ TEST(Semantics, NamesEveryControlAClickReachesAndFollowsTheStock) {
   EXPECT_EQ(nodeOf(nodes, planner, "目标等级")->name, "目标等级");
   EXPECT_EQ(nodeOf(nodes, planner, "强化几率标签")->name, planner.get("强化几率标签").caption);
   EXPECT_EQ(nodeOf(nodes, planner, "几率框")->role, Role::Heading);
+}
+
+}  // namespace
+}  // namespace mox::paint
+
+namespace mox::paint {
+namespace {
+
+// A window's damage drawn a band at a time: every damaged pixel is drawn once and nothing else, damage that comes
+// meanwhile is drawn too, and a region given first is finished before the next is started.
+TEST(Backlog, BandsCoverTheDamageOnceRegionByRegion) {
+  constexpr int kW = 120, kH = 90;
+  std::vector<int> drawn(kW * kH, 0);
+  std::vector<bool> damaged(kW * kH, false);
+  const auto mark = [&](const Rect& r) {
+    for (int y = r.y; y < r.y + r.h; ++y) {
+      for (int x = r.x; x < r.x + r.w; ++x) damaged[static_cast<size_t>(y * kW + x)] = true;
+    }
+  };
+  const std::vector<Rect> regions{{60, 0, 60, 90}, {0, 0, 60, 90}};  // the right column first
+  Backlog backlog;
+  backlog.add({{0, 0, kW, kH}, {10, 10, 20, 20}});
+  mark({0, 0, kW, kH});
+  bool leftStarted = false;
+  for (int bands = 0; !backlog.empty(); ++bands) {
+    if (bands == 5) {  // a control changes while the window is being drawn
+      backlog.add({{50, 40, 30, 8}});
+      mark({50, 40, 30, 8});
+    }
+    const Rect band = backlog.take(600, regions);
+    ASSERT_FALSE(empty(band));
+    ASSERT_LE(band.w * band.h, 600 + band.w);
+    const bool left = band.x < 60;
+    if (left) leftStarted = true;
+    EXPECT_FALSE(leftStarted && !left) << "the right column taken up again after the left one was started";
+    for (int y = band.y; y < band.y + band.h; ++y) {
+      for (int x = band.x; x < band.x + band.w; ++x) ++drawn[static_cast<size_t>(y * kW + x)];
+    }
+  }
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    // The pixels of the change drawn a second time are those drawn before it came.
+    ASSERT_TRUE(damaged[i] ? drawn[i] >= 1 : drawn[i] == 0) << i;
+    const int x = static_cast<int>(i) % kW, y = static_cast<int>(i) / kW;
+    if (!contains({50, 40, 30, 8}, x, y)) {
+      ASSERT_EQ(drawn[i], 1) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(subtract({0, 0, 10, 10}, {2, 3, 4, 5}).size(), 4u);
+  EXPECT_TRUE(subtract({0, 0, 10, 10}, {-5, -5, 30, 30}).empty());
 }
 
 }  // namespace

@@ -92,6 +92,8 @@ class Player {
                                           !document.getElementById('message').hidden, {timeout: 20000});
     const message = await this.page.$eval('#message', (m) => (m.hidden ? '' : m.textContent));
     if (message) throw new Error('the page says: ' + message);
+    // The layer of elements over the windows follows the first frame, a window at a time.
+    await this.page.waitForFunction(() => window.moxsimPage.state().ready, {timeout: 20000});
     await this.frames();
   }
 
@@ -101,8 +103,18 @@ class Player {
   }
 
   sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }
-  // Two animation frames: whatever the last event asked to draw is on the canvas.
-  frames() { return this.page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))); }
+  // Two animation frames, and as many more as the windows take to draw what they have left (a window drawn whole
+  // takes several): whatever the last event asked to draw is on the canvas. Not more than a second's worth: a
+  // running auto-run or animation has something to draw at every frame.
+  frames() {
+    return this.page.evaluate(() => new Promise((r) => {
+      let left = 30;
+      const next = () => requestAnimationFrame(() => requestAnimationFrame(() => {
+        if (--left > 0 && window.moxsimPage && window.moxsimPage.state().drawing) next(); else r();
+      }));
+      next();
+    }));
+  }
 
   async waitFor(test, ms) {
     const end = Date.now() + ms;

@@ -283,6 +283,16 @@ async function main() {
           'window at ' + smallest.toFixed(3) + ' of its size or more, nothing scrolls sideways');
     await phone.rest();
     await golden(phone, 'main-phone', await stacked(phone, 0));
+    // The window as its bands and its pictures' copies left it is the window drawn again whole from scratch, onto
+    // cleared canvases, its pictures resampled anew.
+    const parts = '#main-window canvas.part:not([hidden])';
+    const pixels = () => phone.page.$$eval(parts, (cs) => cs.map((c) => c.toDataURL()).join());
+    const settled = await pixels();
+    await phone.page.$$eval(parts, (cs) => cs.forEach((c) => c.getContext('2d').clearRect(0, 0, c.width, c.height)));
+    await phone.page.evaluate(() => window.moxsimPage.redraw());
+    await phone.frames();
+    await phone.waitFor(async () => !(await phone.state('drawing')), 10000);
+    check(await pixels() === settled, 'the phone\'s parts drawn in bands are the same pixels as drawn again whole');
     // A list opens inside the viewport and takes a tap on an item; a purchase; a bag cell; the enhance button.
     await phone.tap('组合框1');
     const list = await phone.page.evaluate(() => {
@@ -363,6 +373,10 @@ async function main() {
       await page.goto(server.url);
       await page.waitForFunction(() => document.documentElement.dataset.moxsim === 'ready' ||
                                        !document.getElementById('message').hidden, {timeout: 20000});
+      // What fails after the first frame (the pack fetched then) is said a moment later.
+      await page.waitForFunction(() => !document.getElementById('message').hidden ||
+                                       document.getElementById('notice').textContent !== '', {timeout: 5000})
+        .catch(() => {});
       const said = await page.evaluate(() => ({
         message: document.getElementById('message').hidden ? '' : document.getElementById('message').textContent,
         notice: document.getElementById('notice').textContent,

@@ -2,6 +2,7 @@
 
 #include <emscripten.h>
 
+#include <string>
 #include <tuple>
 #include <variant>
 #include <vector>
@@ -25,8 +26,13 @@ EM_JS(void, moxText, (int s, const char* text, int face, int underline, int colo
                       int bh, int cx, int cy, int cw, int ch), {
   Module.moxRuntime.text(s, UTF8ToString(text), face, underline, colour, align, bx, by, bw, bh, cx, cy, cw, ch);
 });
-EM_JS(void, moxPresent, (int window, int x, int y, int w, int h), {
-  Module.moxRuntime.present(window, x, y, w, h);
+// 1 when the picture is ready to draw at that size, 0 when the page is making it so.
+EM_JS(int, moxWant, (const char* name, int key, int w, int h), {
+  return Module.moxRuntime.want(UTF8ToString(name), key, w, h);
+});
+EM_JS(void, moxFlush, (int window), { Module.moxRuntime.flush(window); });
+EM_JS(void, moxTarget, (int window, int x, int y, int w, int h), {
+  Module.moxRuntime.target(window, x, y, w, h);
 });
 EM_JS(int, moxLineHeight, (int face), { return Module.moxRuntime.lineHeight(face); });
 EM_JS(int, moxTextWidth, (const char* text, int face), {
@@ -42,19 +48,20 @@ int faceCode(const Font& font, int height) {
 
 }  // namespace
 
-void Painter::execute(Surface target, const paint::DisplayList& list) {
+void Painter::execute(int window, const paint::DisplayList& list) {
   for (const paint::Command& command : list) {
-    std::visit([&](const auto& c) { draw(target, c); }, command);
+    std::visit([&](const auto& c) { draw(window, c); }, command);
   }
 }
 
-void Painter::draw(Surface s, const paint::Fill& f) {
-  const Rect r = scale(s.window).rect(f.rect);
-  moxFill(s.id(), r.x, r.y, r.w, r.h, static_cast<int>(f.colour), 0, 0, -1, -1);
+void Painter::draw(int window, const paint::Fill& f) {
+  const Rect r = scale(window).rect(f.rect);
+  moxFill(window, r.x, r.y, r.w, r.h, static_cast<int>(f.colour), 0, 0, -1, -1);
 }
 
-void Painter::draw(Surface s, const paint::Picture& p) {
-  const paint::Scale& sc = scale(s.window);
+template <typename Each>
+void Painter::places(int window, const paint::Picture& p, Each each) {
+  const paint::Scale& sc = scale(window);
   const Rect clip = sc.rect(p.clip);
   if (paint::empty(clip)) return;
   // The picture's size in layout pixels: its drawing's, divided by the drawing's density. A picture the browser
@@ -63,36 +70,57 @@ void Painter::draw(Surface s, const paint::Picture& p) {
   const int drawnW = moxPictureWidth(source.asset.c_str()), drawnH = moxPictureHeight(source.asset.c_str());
   if (drawnW < source.density || drawnH < source.density) return;
   const int w = drawnW / source.density, h = drawnH / source.density;
-  const std::vector<Rect> places = p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, sc)
-                                          : std::vector<Rect>{sc.rect({p.x, p.y, w, h})};
+  const std::vector<Rect> at = p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, sc)
+                                      : std::vector<Rect>{sc.rect({p.x, p.y, w, h})};
   const int key = p.key ? static_cast<int>(*p.key) : -1;
-  for (const Rect& at : places) {
-    moxPicture(s.id(), source.asset.c_str(), key, p.alpha, at.x, at.y, at.w, at.h, clip.x, clip.y, clip.w, clip.h);
-  }
+  for (const Rect& r : at) each(source.asset, key, r, clip);
 }
 
-void Painter::draw(Surface s, const paint::Text& t) {
-  const paint::Scale& sc = scale(s.window);
+void Painter::draw(int window, const paint::Picture& p) {
+  places(window, p, [&](const std::string& asset, int key, const Rect& at, const Rect& clip) {
+    moxPicture(window, asset.c_str(), key, p.alpha, at.x, at.y, at.w, at.h, clip.x, clip.y, clip.w, clip.h);
+  });
+}
+
+bool Painter::prepare(int window, const paint::DisplayList& list) {
+  bool ready = true;
+  for (const paint::Command& command : list) {
+    if (const auto* p = std::get_if<paint::Picture>(&command)) {
+      places(window, *p, [&](const std::string& asset, int key, const Rect& at, const Rect&) {
+        ready = moxWant(asset.c_str(), key, at.w, at.h) != 0 && ready;
+      });
+    }
+  }
+  return ready;
+}
+
+void Painter::draw(int window, const paint::Text& t) {
+  const paint::Scale& sc = scale(window);
   const Rect clip = sc.rect(t.clip);
   if (t.text.empty() || paint::empty(clip)) return;
   const Rect box = sc.rect(t.box);
-  moxText(s.id(), t.text.c_str(), faceCode(t.font, sc.fontHeight(t.font.height)), t.font.underline ? sc.lineWidth() : 0,
+  moxText(window, t.text.c_str(), faceCode(t.font, sc.fontHeight(t.font.height)), t.font.underline ? sc.lineWidth() : 0,
           static_cast<int>(t.colour), static_cast<int>(t.align), box.x, box.y, box.w, box.h, clip.x, clip.y, clip.w,
           clip.h);
 }
 
-void Painter::draw(Surface s, const paint::Line& l) {
-  const paint::Scale& sc = scale(s.window);
+void Painter::draw(int window, const paint::Line& l) {
+  const paint::Scale& sc = scale(window);
   const Rect clip = sc.rect(l.clip);
   if (paint::empty(clip)) return;
+  // Each piece of the line cut to the clip, and none outside it: a chart's line in a band of the window is
+  // mostly outside, and each piece the page draws with a clip of its own costs it a clip.
   for (const Rect& r : paint::lineRects(l.x0, l.y0, l.x1, l.y1, sc)) {
-    moxFill(s.id(), r.x, r.y, r.w, r.h, static_cast<int>(l.colour), clip.x, clip.y, clip.w, clip.h);
+    const Rect cut = paint::intersect(r, clip);
+    if (!paint::empty(cut)) moxFill(window, cut.x, cut.y, cut.w, cut.h, static_cast<int>(l.colour), 0, 0, -1, -1);
   }
 }
 
-void Painter::present(int window, const Rect& area) {
+void Painter::flush(int window) { moxFlush(window); }
+
+void Painter::target(int window, const Rect& area) {
   const Rect r = scale(window).rect(area);
-  moxPresent(window, r.x, r.y, r.w, r.h);
+  moxTarget(window, r.x, r.y, r.w, r.h);
 }
 
 int Painter::lineHeight(const Font& font) {

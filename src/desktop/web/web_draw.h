@@ -13,21 +13,21 @@
 
 namespace mox::web {
 
-// A canvas of the page: each window has its form's picture (kept between frames) and the screen shown.
-struct Surface {
-  int window = 0;
-  bool screen = false;
-  int id() const { return window * 2 + (screen ? 1 : 0); }
-};
-
 class Painter : public paint::TextMetrics {
  public:
   void setScale(int window, const paint::Scale& scale) { scales_.at(static_cast<size_t>(window)) = scale; }
   const paint::Scale& scale(int window) const { return scales_.at(static_cast<size_t>(window)); }
 
-  void execute(Surface target, const paint::DisplayList& list);
-  // Copies the form's picture to the screen inside `area` (layout pixels).
-  void present(int window, const Rect& area);
+  // Draws on what shows the window, inside the band last targeted.
+  void execute(int window, const paint::DisplayList& list);
+  // Asks the page for every picture of the list at the size it would be drawn at, without drawing: returns
+  // whether all of them are ready to draw (the page makes the others, and asks for a frame once it has).
+  bool prepare(int window, const paint::DisplayList& list);
+  // What comes next is drawn inside `area` (layout pixels): only the page's canvases that show some of it are
+  // drawn on.
+  void target(int window, const Rect& area);
+  // What was drawn is rasterised now, where the time it takes is counted, not when the browser shows it.
+  void flush(int window);
 
   // In layout pixels, as the paint layer asks.
   int lineHeight(const Font& font) override;
@@ -41,10 +41,13 @@ class Painter : public paint::TextMetrics {
   static constexpr size_t kWidthCacheLimit = 4096;
 
  private:
-  void draw(Surface s, const paint::Fill& f);
-  void draw(Surface s, const paint::Picture& p);
-  void draw(Surface s, const paint::Text& t);
-  void draw(Surface s, const paint::Line& l);
+  void draw(int window, const paint::Fill& f);
+  void draw(int window, const paint::Picture& p);
+  // Each place a picture is drawn at, in the canvas's pixels (none while the page has no size for it yet).
+  template <typename Each>
+  void places(int window, const paint::Picture& p, Each each);
+  void draw(int window, const paint::Text& t);
+  void draw(int window, const paint::Line& l);
 
   std::array<paint::Scale, 2> scales_;
   std::map<int, int> lineHeights_;

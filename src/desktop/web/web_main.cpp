@@ -20,6 +20,7 @@
 #include "runtime/headless_platform.h"
 #include "sim/simulator.h"
 #include "ui/app.h"
+#include "ui/paint/backlog.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
 #include "ui/plan_wire.h"
@@ -74,18 +75,36 @@ class Window {
       moxTimer(slot_, t.control, t.interval, static_cast<double>(t.generation));
     }
   }
-  // Draws what changed; returns whether anything was presented.
-  bool update(const std::optional<paint::Overlay>& overlay) {
+  // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed; what is left
+  // waits for the next frame. Returns whether anything was drawn. The window keeps no picture of its form: what
+  // shows it (its canvas, or its parts' canvases) is drawn straight from the form and what lies over it. A canvas
+  // copied from another would be copied whole by the browser at each frame that draws it again.
+  bool update(const std::optional<paint::Overlay>& overlay, double deadline) {
     view_.collect(overlay);
-    for (const Rect& r : view_.takeFormDamage()) painter_.execute({slot_, false}, view_.paintForm(r));
     const std::vector<Rect> damage = view_.takeScreenDamage();
-    for (const Rect& r : damage) {
-      painter_.present(slot_, r);
-      painter_.execute({slot_, true}, view_.paintTop(r));
+    backlog_.add(damage);
+    // The pictures of what is to be drawn are made at their drawn sizes first (the page makes them in tasks of
+    // their own and asks for a frame once they are all there); a frame then only copies them.
+    if (!damage.empty() || waiting_) {
+      waiting_ = false;
+      for (const Rect& r : backlog_.waiting()) waiting_ = !painter_.prepare(slot_, view_.paintForm(r)) || waiting_;
     }
+    bool drawn = false;
+    while (!waiting_ && !backlog_.empty() && (!drawn || emscripten_get_now() < deadline)) {
+      const Rect band = backlog_.take(kBandPixels, shownParts(form()));
+      painter_.target(slot_, band);
+      painter_.execute(slot_, view_.paintForm(band));
+      painter_.execute(slot_, view_.paintTop(band));
+      painter_.flush(slot_);
+      drawn = true;
+    }
+    // The layer follows what the window shows (not each band of it).
     if (!damage.empty() && semanticsWanted_) tellSemantics();
-    return !damage.empty();
+    return drawn;
   }
+  // Whether damage waits to be drawn in the next frame (rather than for the page's pictures).
+  bool drawing() const { return !backlog_.empty() && !waiting_; }
+  bool waiting() const { return waiting_; }
 
   // The parts the window is shown in on a narrow screen, told to the page when they change (a help panel opens).
   void tellParts() {
@@ -115,7 +134,7 @@ class Window {
   }
 
  private:
-  // What changed for a screen reader, after a frame that presented something (nothing changes at rest), as
+  // What changed for a screen reader, after a frame that had damage (nothing changes at rest), as
   // nodes joined by \x1e, their fields (a list's items last) by \x1f; a removed node is its control and "-". The
   // page is told how long finding it took, for the benchmark.
   void tellSemantics() {
@@ -138,8 +157,13 @@ class Window {
     moxSemantics(slot_, out.c_str(), emscripten_get_now() - start);
   }
 
+  // A band's size, in layout pixels (a sixth of a phone's screen): a frame's budget is checked between bands.
+  static constexpr int kBandPixels = 906 * 20;
+
   Painter& painter_;
   paint::View view_;
+  paint::Backlog backlog_;
+  bool waiting_ = false;  // for pictures the page is making
   paint::SemanticTracker semantics_;
   bool semanticsWanted_ = false;
   int slot_;
@@ -183,6 +207,9 @@ class Page {
   }
 
   Window* window(int slot) { return slot == 0 ? &main_ : slot == 1 ? &planner_ : nullptr; }
+  // Whether a frame left damage for the next.
+  bool drawing() const { return main_.drawing() || (plannerShown_ && planner_.drawing()); }
+  bool waiting() const { return main_.waiting() || (plannerShown_ && planner_.waiting()); }
 
   // One event for a window; returns what it did.
   paint::InputResult handle(int slot, const paint::InputEvent& event) {
@@ -237,9 +264,8 @@ class Page {
     return out;
   }
 
-  void startSemantics() {
-    main_.startSemantics();
-    planner_.startSemantics();
+  void startSemantics(int slot) {
+    if (Window* w = window(slot)) w->startSemantics();
   }
 
   void choose(int slot, int control, int item) {
@@ -303,6 +329,14 @@ class Page {
     return {scale.toLayout(x), scale.toLayout(y)};
   }
 
+  // The window drawn again where it shows (it is shown another way).
+  void expose(int slot) {
+    Window* w = window(slot);
+    if (!w) return;
+    w->view().exposeAll();
+    moxRequestFrame();
+  }
+
   // Whether the banner is drawn apart from the main window (shown in parts) or composed over it.
   void setBannerApart(bool apart) {
     if (apart == bannerApart_) return;
@@ -317,8 +351,9 @@ class Page {
     redrawAll();
   }
 
-  // The frame the page asked for: returns whether anything was presented.
-  bool frame() {
+  // The frame the page asked for, drawing until `deadline` (emscripten_get_now's clock) at most: returns whether
+  // anything was drawn.
+  bool frame(double deadline) {
     followPlanner();
     Form& banner = app_.bannerForm();
     banner.takeFullRedraw();
@@ -336,8 +371,8 @@ class Page {
       apartPicture_ = picture;
       apartY_ = y;
     }
-    bool drawn = main_.update(bannerApart_ ? std::nullopt : overlay);
-    if (plannerShown_) drawn = planner_.update(std::nullopt) || drawn;
+    bool drawn = main_.update(bannerApart_ ? std::nullopt : overlay, deadline);
+    if (plannerShown_) drawn = planner_.update(std::nullopt, deadline) || drawn;
     main_.tellParts();
     planner_.tellParts();
     return drawn;
@@ -478,9 +513,9 @@ EMSCRIPTEN_KEEPALIVE void moxsim_write_done(int id, int ok) {
   if (gPage) gPage->refresh();
 }
 
-// The page's layer of elements for screen readers is made now and follows the windows from then on.
-EMSCRIPTEN_KEEPALIVE void moxsim_start_layer() {
-  if (gPage) gPage->startSemantics();
+// The page's layer of elements for screen readers over a window is made now and follows it from then on.
+EMSCRIPTEN_KEEPALIVE void moxsim_start_layer(int window) {
+  if (gPage) gPage->startSemantics(window);
 }
 
 // An item of a window's drop-down chosen from the page's layer of elements (its select).
@@ -536,6 +571,10 @@ EMSCRIPTEN_KEEPALIVE void moxsim_fonts_changed() {
   if (gPage) gPage->fontsChanged();
 }
 
+EMSCRIPTEN_KEEPALIVE void moxsim_expose(int window) {
+  if (gPage) gPage->expose(window);
+}
+
 EMSCRIPTEN_KEEPALIVE void moxsim_redraw_all() {
   if (gPage) gPage->redrawAll();
 }
@@ -555,7 +594,13 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
   return out.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE int moxsim_frame() { return gPage && gPage->frame() ? 1 : 0; }
+// A frame drawn within `budget` ms (at least one band of each window with damage): 1 when anything was drawn,
+// plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making.
+EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget) {
+  if (!gPage) return 0;
+  const bool drawn = gPage->frame(emscripten_get_now() + budget);
+  return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0);
+}
 
 // Whether the bytes are a save file the program loads, read by the very loader it starts with (on a scratch
 // program of its own, so the stock on screen is untouched). Returns 1 when a stock was read.

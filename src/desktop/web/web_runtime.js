@@ -12,10 +12,16 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   const windows = [];
   const pictures = new Map();  // name -> {bitmap, failed} (absent: not asked for yet; null bitmap: decoding)
   const keyedPictures = new Map();
-  // Pictures resampled to the size they are drawn at, once per picture and size: the browser's high-quality
-  // resampling of a large picture costs a frame tens of milliseconds each time (a bench at 2.5 device pixels per
-  // layout pixel), a copy at its own size next to nothing.
+  // Pictures resampled to the size they are drawn at, once per picture and size (null while one is being made):
+  // the browser's high-quality resampling of a large picture costs a frame tens of milliseconds each time (a
+  // bench at 2.5 device pixels per layout pixel), a copy at its own size next to nothing. The program asks for
+  // the pictures of what it is about to paint (want); they are made in tasks of their own, a few milliseconds
+  // each, and the frame that paints comes once they are all there.
   const sizedPictures = new Map();
+  const toSize = [];  // [{id, name, key, w, h}] to make, in order
+  let sizing = false;  // a task that makes them is coming
+  let quickDrawn = false;  // a picture was drawn resampled quickly, for want of its copy
+  const TASK_BUDGET = 6;  // ms of the page's thread a task of the runtime's own (making them, decoding) may take
   const timers = new Map();
   const colours = new Map();
   const metrics = new Map();
@@ -23,6 +29,11 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   let decoding = 0;
   let missing = 0;
   let frameRequested = false;
+  let drawing = false;  // the last frame left damage for the next
+  // What a frame may spend drawing, in ms: bands of the windows until it is spent (web_main.cpp). A window drawn
+  // whole (the first frame, a new scale, the sharper pictures) takes several frames rather than holding the
+  // page's thread for one long one.
+  const FRAME_BUDGET = 6;
   let firstFrame = false;
   let fontsReady = false;
   let framesDrawn = 0;
@@ -52,8 +63,18 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     return s;
   }
 
-  function win(surface) { return windows[surface >> 1]; }
-  function ctxOf(surface) { const w = win(surface); return (surface & 1) ? w.screenCtx : w.backCtx; }
+  // Draws on what shows a window: its canvas, or for a window shown in parts the canvas of each part the band
+  // being drawn lies in, placed at the part's offset (the window's own canvas is then not drawn on at all).
+  function drawOn(window, draw) {
+    const v = windows[window];
+    if (!v.parts) { draw(v.screenCtx); return; }
+    for (const p of v.targets) {
+      p.ctx.save();
+      p.ctx.translate(-p.edges.x, -p.edges.y);
+      draw(p.ctx);
+      p.ctx.restore();
+    }
+  }
 
   function clip(ctx, x, y, w, h) {
     ctx.save();
@@ -84,26 +105,38 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     return Math.ceil(measure.measureText(text).width);
   }
 
-  // A picture's bytes to a bitmap. WebCodecs' ImageDecoder copies them straight from the module's memory and
-  // decodes on a thread of its own; a Blob for createImageBitmap costs the page's thread ten times as long (the
-  // first frame's 15 pictures: 10 ms against 1). Where the browser has no ImageDecoder, or it declines the
-  // picture, the Blob it is.
-  function decodeBytes(name, bytes) {
-    // The memory may have grown (and the view lost its bytes) by the time the Blob is made: it reads them anew.
-    const size = bytes.length;
-    const viaBlob = function () {
-      const where = Module.ccall('moxsim_asset', 'number', ['string'], [name]);
-      return createImageBitmap(new Blob([HEAPU8.slice(where, where + size)]));
-    };
+  // A picture's bytes to a bitmap, decoded off the page's thread. The first frame's pictures (small, wanted soon)
+  // go through WebCodecs' ImageDecoder, which copies them straight from the module's memory and soonest has them
+  // (a Blob for createImageBitmap takes the page's thread ten times as long to make: the first frame's 15
+  // pictures, 10 ms against 1). The 2x set's go through Blobs, a few handed over a task: ImageDecoder's frame
+  // becomes a bitmap on the page's thread, 15-70 ms a task for those larger pictures.
+  const toDecode = [];
+  let handing = false;
+  function handOver() {
+    const end = performance.now() + TASK_BUDGET;
+    while (toDecode.length && performance.now() < end) toDecode.shift()();
+    if (toDecode.length) nextTask().then(handOver); else handing = false;
+  }
+  function viaBlob(where, size) {
+    return new Promise(function (resolve) {
+      // The memory may have grown by then: HEAPU8 is its view as it is.
+      toDecode.push(function () { resolve(createImageBitmap(new Blob([HEAPU8.slice(where, where + size)]))); });
+      if (!handing) {
+        handing = true;
+        nextTask().then(handOver);
+      }
+    });
+  }
+  function decodeBytes(name, where, size) {
+    const bytes = HEAPU8.subarray(where, where + size);
     const type = bytes[0] === 0xFF && bytes[1] === 0xD8 ? 'image/jpeg'
-               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png'
-               : bytes[4] === 0x66 && bytes[5] === 0x74 && bytes[6] === 0x79 && bytes[7] === 0x70 ? 'image/avif' : '';
-    if (typeof ImageDecoder !== 'function' || !type) return viaBlob();
+               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png' : '';
+    if (name.endsWith('@2x') || typeof ImageDecoder !== 'function' || !type) return viaBlob(where, size);
     let decoder;
     try {
       decoder = new ImageDecoder({data: bytes, type: type});
     } catch (e) {
-      return viaBlob();
+      return viaBlob(where, size);
     }
     return decoder.decode().then(function (result) {
       return createImageBitmap(result.image).finally(function () {
@@ -112,7 +145,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       });
     }, function () {
       decoder.close();
-      return viaBlob();
+      return viaBlob(where, size);
     });
   }
 
@@ -134,7 +167,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       return;
     }
     ++decoding;
-    decodeBytes(name, HEAPU8.subarray(where, where + size)).then(function (bitmap) {
+    decodeBytes(name, where, size).then(function (bitmap) {
       entry.bitmap = bitmap;
     }, function () {
       entry.failed = true;
@@ -181,31 +214,91 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     return keyed;
   }
   function drawable(p) { return p && p.twice ? p.image : p; }
-  // Resampled when drawn at that size a second time: a picture drawn once (most, at the first frame) is drawn
-  // straight from its own.
-  function sized(name, key, image, w, h) {
-    if (image.width === w && image.height === h) return image;
-    const id = name + '#' + key + '#' + w + 'x' + h;
-    let out = sizedPictures.get(id);
-    if (!out) {
-      sizedPictures.set(id, image);
-      return image;
+  // A picture's copy at a size: the id it is kept under (a 2x picture drawn from its 1x one meanwhile counts as
+  // the 1x one), and the picture it is made from.
+  function sizedId(name, key, p, w, h) {
+    return (p.twice ? name.slice(0, -3) : name) + '#' + key + '#' + w + 'x' + h;
+  }
+  // A copy is made in strips of about this many pixels, each a task's piece (made there, not when first drawn):
+  // a window-sized picture at factor 2.5 would take tens of milliseconds in one.
+  const STRIP_PIXELS = 150000;
+  // Resolves in a task of its own, soon (a timer's zero delay grows to 4 ms when timers nest, and to a second
+  // in a tab in the background).
+  function nextTask() {
+    if (window.scheduler && typeof scheduler.yield === 'function') return scheduler.yield();
+    return new Promise(function (resolve) {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = function () { channel.port1.close(); resolve(); };
+      channel.port2.postMessage(0);
+    });
+  }
+  function makeSized() {
+    sizing = false;
+    const end = performance.now() + TASK_BUDGET;
+    while (toSize.length && performance.now() < end) {
+      const job = toSize[0];
+      if (sizedPictures.get(job.id) !== null) { toSize.shift(); continue; }  // the sizes were forgotten meanwhile
+      const image = drawable(pictureOf(job.name, job.key));
+      if (!image) { toSize.shift(); sizedPictures.delete(job.id); continue; }
+      if (image.width === job.w && image.height === job.h) {
+        toSize.shift();
+        sizedPictures.set(job.id, image);
+        continue;
+      }
+      if (!job.canvas) {
+        job.canvas = typeof OffscreenCanvas === 'function' ? new OffscreenCanvas(job.w, job.h)
+                                                           : document.createElement('canvas');
+        job.canvas.width = job.w;
+        job.canvas.height = job.h;
+        job.ctx = job.canvas.getContext('2d');
+        job.ctx.imageSmoothingQuality = 'high';
+        job.row = 0;
+      }
+      // The whole picture drawn through a strip of the copy: each strip's pixels are those of one draw of it all.
+      const rows = Math.max(1, Math.floor(STRIP_PIXELS / job.w));
+      clip(job.ctx, 0, job.row, job.w, rows);
+      job.ctx.drawImage(image, 0, 0, job.w, job.h);
+      job.ctx.restore();
+      // Reading a pixel back makes the strip now, in this task.
+      job.ctx.getImageData(0, job.row, 1, 1);
+      job.row += rows;
+      if (job.row >= job.h) {
+        toSize.shift();
+        sizedPictures.set(job.id, job.canvas);
+      }
     }
-    if (out === image) {
-      out = document.createElement('canvas');
-      out.width = w;
-      out.height = h;
-      const c = out.getContext('2d');
-      c.imageSmoothingQuality = 'high';
-      c.drawImage(image, 0, 0, w, h);
-      sizedPictures.set(id, out);
+    if (toSize.length) {
+      sizing = true;
+      nextTask().then(makeSized);
+    } else if (quickDrawn) {
+      quickDrawn = false;
+      Module._moxsim_redraw_all();
+    } else {
+      Module.moxRuntime.requestFrame();
     }
-    return out;
+  }
+  // The copies are made again when next wanted (another scale; a test's fresh start).
+  function forgetSizes() {
+    sizedPictures.clear();
+    toSize.length = 0;
+  }
+  function wantSized(name, key, p, w, h) {
+    const id = sizedId(name, key, p, w, h);
+    const made = sizedPictures.get(id);
+    if (made) return made;
+    if (made === undefined) {
+      sizedPictures.set(id, null);
+      toSize.push({id: id, name: name, key: key, w: w, h: h});
+      if (!sizing) {
+        sizing = true;
+        nextTask().then(makeSized);
+      }
+    }
+    return null;
   }
   function sizeOf(p, side) { return !p ? 0 : p.twice ? p.image[side] * 2 : p[side]; }
 
-  // A window shown in parts: each part's canvas shows its rectangle of the window's screen canvas, copied where
-  // a frame changed it (damage in the screen canvas's pixels).
+  // A window shown in parts: each part's canvas shows its rectangle of the window, in the window canvas's pixels.
   function edges(v, p) {
     const k = v.factor;
     const x = Math.round(p.x * k), y = Math.round(p.y * k);
@@ -214,26 +307,17 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   function sizeParts(v) {
     for (const p of v.parts || []) {
       const e = edges(v, p);
+      p.edges = e;
+      p.ctx = p.canvas.getContext('2d');
       if (p.canvas.width !== e.w || p.canvas.height !== e.h) {
         p.canvas.width = e.w;
         p.canvas.height = e.h;
+        p.ctx.imageSmoothingQuality = 'high';
       }
       p.canvas.style.width = (p.w * p.fit) + 'px';
       p.canvas.style.height = (p.h * p.fit) + 'px';
     }
   }
-  function copyParts(v, areas) {
-    for (const p of v.parts || []) {
-      const e = edges(v, p);
-      const ctx = p.canvas.getContext('2d');
-      for (const a of areas) {
-        const x0 = Math.max(a.x, e.x), y0 = Math.max(a.y, e.y);
-        const x1 = Math.min(a.x + a.w, e.x + e.w, v.screen.width), y1 = Math.min(a.y + a.h, e.y + e.h, v.screen.height);
-        if (x1 > x0 && y1 > y0) ctx.drawImage(v.screen, x0, y0, x1 - x0, y1 - y0, x0 - e.x, y0 - e.y, x1 - x0, y1 - y0);
-      }
-    }
-  }
-
   // Draws the banner's picture when it changed; the page places it.
   function drawBanner() {
     if (banner.name === banner.drawn) return;
@@ -261,17 +345,18 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     frameRequested = false;
     missing = 0;
     const start = performance.now();
-    const drawn = Module._moxsim_frame();
-    for (const v of windows) {
-      if (v && v.damage.length) {
-        copyParts(v, v.damage);
-        v.damage.length = 0;
-      }
+    const result = Module._moxsim_frame(FRAME_BUDGET);
+    const drawn = (result & 1) !== 0;
+    drawing = (result & 6) !== 0;
+    if (result & 2) {
+      frameRequested = true;
+      // Until the first frame is whole nothing is shown: the next band need not wait for the screen's next frame.
+      if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
     }
     drawBanner();
     longest.frame = Math.max(longest.frame, performance.now() - start);
     if (drawn) ++framesDrawn;
-    if (!firstFrame && drawn && fontsReady && missing === 0 && decoding === 0) {
+    if (!firstFrame && drawn && !drawing && fontsReady && missing === 0 && decoding === 0) {
       firstFrame = true;
       performance.mark('moxsim-first-frame');
       page().firstFrame();
@@ -300,46 +385,75 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   window.addEventListener('keydown', unlockAudio, true);
 
   return {
-    // Every place below is in the canvas's own pixels (web_draw.cpp puts the layout on them).
-    fill: function (s, x, y, w, h, c, cx, cy, cw, ch) {
-      const ctx = ctxOf(s);
-      if (cw >= 0) clip(ctx, cx, cy, cw, ch);
-      ctx.fillStyle = colour(c);
-      ctx.fillRect(x, y, w, h);
-      if (cw >= 0) ctx.restore();
+    // Every place below is in the window canvas's own pixels (web_draw.cpp puts the layout on them).
+    fill: function (window, x, y, w, h, c, cx, cy, cw, ch) {
+      drawOn(window, function (ctx) {
+        if (cw >= 0) clip(ctx, cx, cy, cw, ch);
+        ctx.fillStyle = colour(c);
+        ctx.fillRect(x, y, w, h);
+        if (cw >= 0) ctx.restore();
+      });
     },
     pictureWidth: function (name) { return sizeOf(pictureOf(name, -1), 'width'); },
     pictureHeight: function (name) { return sizeOf(pictureOf(name, -1), 'height'); },
-    picture: function (s, name, key, alpha, x, y, w, h, cx, cy, cw, ch) {
-      const p = pictureOf(name, key);
-      const image = p && sized(p.twice ? name.slice(0, -3) : name, key, drawable(p), w, h);
-      if (!image) return;
-      const ctx = ctxOf(s);
-      clip(ctx, cx, cy, cw, ch);
-      ctx.globalAlpha = alpha / 255;
-      ctx.drawImage(image, x, y, w, h);
-      ctx.restore();
+    // Whether a picture is ready to draw at that size: 0 while it is being made (a frame is asked for once it is).
+    // A picture not decoded yet counts as ready: nothing is drawn of it, and its arrival draws again.
+    want: function (name, key, w, h) {
+      const p = pictureOf(name, -1);
+      if (!p) return 1;
+      const image = drawable(p);
+      if (key < 0 && image.width === w && image.height === h) return 1;
+      return wantSized(name, key, p, w, h) ? 1 : 0;
     },
-    text: function (s, text, face, underline, c, align, bx, by, bw, bh, cx, cy, cw, ch) {
-      const ctx = ctxOf(s);
+    picture: function (window, name, key, alpha, x, y, w, h, cx, cy, cw, ch) {
+      const p = pictureOf(name, key);
+      if (!p) return;
+      const own = drawable(p);
+      // At its own size as it is; else its copy at this size, or while there is none (a look the program did not
+      // ask for before, a sharper picture decoded meanwhile) resampled here quickly, and drawn again from its copy
+      // once that is made.
+      const image = own.width === w && own.height === h ? own : wantSized(name, key, p, w, h);
+      if (!image) quickDrawn = true;
+      drawOn(window, function (ctx) {
+        clip(ctx, cx, cy, cw, ch);
+        ctx.globalAlpha = alpha / 255;
+        if (!image) ctx.imageSmoothingQuality = 'low';
+        ctx.drawImage(image || own, x, y, w, h);
+        ctx.restore();
+      });
+    },
+    text: function (window, text, face, underline, c, align, bx, by, bw, bh, cx, cy, cw, ch) {
       const m = faceMetrics(face);
       const w = textWidth(text, face);
       let x = bx;
       if (align === 1) x = bx + Math.trunc((bw - w) / 2);
       if (align === 2) x = bx + bw - w;
       const top = by + Math.trunc((bh - m.lineHeight) / 2);
-      clip(ctx, cx, cy, cw, ch);
-      ctx.font = fontOf(face);
-      ctx.fillStyle = colour(c);
-      ctx.textBaseline = 'alphabetic';
-      ctx.fillText(text, x, top + m.ascent);
-      if (underline) ctx.fillRect(x, top + m.ascent + underline, w, underline);
-      ctx.restore();
+      drawOn(window, function (ctx) {
+        clip(ctx, cx, cy, cw, ch);
+        ctx.font = fontOf(face);
+        ctx.fillStyle = colour(c);
+        ctx.textBaseline = 'alphabetic';
+        ctx.fillText(text, x, top + m.ascent);
+        if (underline) ctx.fillRect(x, top + m.ascent + underline, w, underline);
+        ctx.restore();
+      });
     },
-    present: function (window, x, y, w, h) {
+    // What was drawn on the window is put on its canvases now (the browser would do it when it shows them, in one
+    // long piece after the frame): reading a pixel back makes it.
+    flush: function (window) {
       const v = windows[window];
-      if (w > 0 && h > 0) v.screenCtx.drawImage(v.back, x, y, w, h, x, y, w, h);
-      if (v.parts && w > 0 && h > 0) v.damage.push({x: x, y: y, w: w, h: h});
+      for (const p of v.parts ? v.targets : [{ctx: v.screenCtx}]) p.ctx.getImageData(0, 0, 1, 1);
+    },
+    // What comes next is drawn inside this rectangle of the window: on a window shown in parts, only the parts it
+    // falls in are drawn on.
+    target: function (window, x, y, w, h) {
+      const v = windows[window];
+      if (!v.parts) return;
+      v.targets = v.parts.filter(function (p) {
+        const e = p.edges;
+        return x < e.x + e.w && e.x < x + w && y < e.y + e.h && e.y < y + h;
+      });
     },
     lineHeight: function (face) { return faceMetrics(face).lineHeight; },
     textWidth: textWidth,
@@ -347,10 +461,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     // A window's layout size and title, once at start.
     windowSize: function (window, width, height, title) {
       const screen = Module.moxCanvases[window];
-      const back = document.createElement('canvas');
-      windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), back: back,
-                         backCtx: back.getContext('2d'), width: width, height: height, fit: 1, factor: 1,
-                         parts: null, damage: []};
+      windows[window] = {screen: screen, screenCtx: screen.getContext('2d'), width: width, height: height, fit: 1,
+                         factor: 1, parts: null, targets: []};
       screen.setAttribute('aria-label', title);
       screen.dataset.layoutWidth = width;
       page().windowSize(window, width, height, title);
@@ -365,16 +477,12 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     },
     canvasSize: function (window, width, height, factor) {
       const v = windows[window];
-      sizedPictures.clear();
+      forgetSizes();
       v.factor = factor;
-      for (const canvas of [v.screen, v.back]) {
-        canvas.width = width;
-        canvas.height = height;
-      }
-      for (const ctx of [v.screenCtx, v.backCtx]) {
-        ctx.imageSmoothingEnabled = true;
-        ctx.imageSmoothingQuality = 'high';
-      }
+      v.screen.width = width;
+      v.screen.height = height;
+      v.screenCtx.imageSmoothingEnabled = true;
+      v.screenCtx.imageSmoothingQuality = 'high';
       v.screen.style.width = (v.width * v.fit) + 'px';
       v.screen.style.height = (v.height * v.fit) + 'px';
       sizeParts(v);
@@ -384,10 +492,14 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     place: function (window, parts) {
       const v = windows[window];
       if (!v) return;
+      const was = JSON.stringify(v.parts && v.parts.map(function (p) { return [p.x, p.y, p.w, p.h, p.fit]; }));
       v.parts = parts;
-      v.damage.length = 0;
+      v.targets = parts || [];
       sizeParts(v);
-      if (parts) copyParts(v, [{x: 0, y: 0, w: v.screen.width, h: v.screen.height}]);
+      // Shown otherwise: what shows the window is drawn anew.
+      if (JSON.stringify(parts && parts.map(function (p) { return [p.x, p.y, p.w, p.h, p.fit]; })) !== was) {
+        Module._moxsim_expose(window);
+      }
     },
     // The banner drawn apart from a main window shown in parts (web_main.cpp): the page places its canvas.
     banner: function (name, y) {
@@ -467,6 +579,11 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       requestAnimationFrame(frame);
     },
     firstFrameDrawn: function () { return firstFrame; },
+    forgetSizes: forgetSizes,
+    nextTask: nextTask,
+    // Whether the windows have something left to draw: damage, or pictures to decode or make first (an animation
+    // asking for frame after frame is not counted).
+    drawing: function () { return drawing || sizing || decoding > 0; },
     // The shipped faces arrived (or failed for good): text is measured and drawn again in them.
     fontsLoaded: function () {
       fontsReady = true;

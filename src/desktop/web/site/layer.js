@@ -30,6 +30,12 @@ window.createMoxLayer = function (canvases, actions) {
 
   // Elements go in creation order (the reading order) within their parent.
   function insert(parent, el, control) {
+    // Most come in order: after the last one.
+    const last = parent.lastElementChild;
+    if (!last || +last.dataset.control < control) {
+      parent.appendChild(el);
+      return;
+    }
     let next = null;
     for (const child of parent.children) {
       if (+child.dataset.control > control) { next = child; break; }

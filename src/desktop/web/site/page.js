@@ -17,6 +17,7 @@
   let lastCopied = '';  // what 复制规划链接 copied last
   const notices = new Set();
   const layerCost = [[], []];  // ms each update of a window's layer took (for benchmarks)
+  let layerMade = false;  // the layer of elements covers both windows
 
   function fail(text) {
     const m = $('message');
@@ -731,8 +732,14 @@
       setTimeout(function () { said.textContent = text; }, 50);
     },
     firstFrame: function () {
-      // The first frame is not kept waiting for the layer of elements: it is made right after.
-      setTimeout(function () { program._moxsim_start_layer(); });
+      // The first frame is not kept waiting for the layer of elements: it is made right after, a window at a time.
+      program.moxRuntime.nextTask().then(function () {
+        program._moxsim_start_layer(0);
+        return program.moxRuntime.nextTask();
+      }).then(function () {
+        program._moxsim_start_layer(1);
+        layerMade = true;
+      });
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
       if (window.moxStartPack) window.moxStartPack();
@@ -783,6 +790,8 @@
         onAbort: function (what) { fail('模拟器遇到无法继续的错误，请刷新页面重新开始。（' + what + '）'); },
       });
       performance.mark('moxsim-program');
+      // Start-up goes in pieces, each a task of its own, so that none holds the page's thread for long.
+      await program.moxRuntime.nextTask();
     } catch (e) {
       if (single) fail('模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。');
       else notLoaded(e);
@@ -796,6 +805,7 @@
     }
     program._moxsim_prepare();
     saved = await stored;
+    await program.moxRuntime.nextTask();
     if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。要留住库存，先点「保存」，再点「导出存档」存成文件。');
     if (saved) {
       const where = program._malloc(Math.max(1, saved.length));
@@ -805,6 +815,7 @@
     }
     program._moxsim_start();
     performance.mark('moxsim-started');
+    await program.moxRuntime.nextTask();
     openLink();
     window.addEventListener('hashchange', openLink);
     canvases.forEach(function (c, w) { bindInput(w); });
@@ -815,6 +826,14 @@
     canvases[0].focus({preventScroll: true});
     pointerFocus = false;
     await fonts;
+    // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each face
+    // is used once here, in a task of its own, not all in the first frame.
+    const warm = document.createElement('canvas').getContext('2d');
+    for (const f of FACES) {
+      await program.moxRuntime.nextTask();
+      warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
+      warm.measureText('强化');
+    }
     performance.mark('moxsim-fonts');
     program.moxRuntime.fontsLoaded();
     Promise.resolve(window.moxPack).catch(function () {}).then(keepOffline);
@@ -833,7 +852,7 @@
     // For tests and benchmarks: what runs in the page now.
     state: function () {
       const r = program && program.moxRuntime;
-      return {ready: !!r && r.firstFrameDrawn(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
+      return {ready: !!r && r.firstFrameDrawn() && layerMade, drawing: !!r && r.drawing(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
               audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown,
               firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0, sharp: sharpLanded,
               inParts: placed.map(function (p) { return p ? p.length : 0; }),
@@ -846,6 +865,11 @@
       out.figured = longestFigured;
       longestFigured = 0;
       return out;
+    },
+    // For tests: both windows drawn again from scratch, their pictures' copies made anew.
+    redraw: function () {
+      program.moxRuntime.forgetSizes();
+      program._moxsim_redraw_all();
     },
     // The times each update of a window's layer took since the last call, in ms.
     layerCost: function (w) { return layerCost[w].splice(0); },
