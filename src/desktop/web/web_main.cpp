@@ -20,6 +20,7 @@
 #include "runtime/headless_platform.h"
 #include "sim/simulator.h"
 #include "ui/app.h"
+#include "ui/banner.h"
 #include "ui/paint/backlog.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
@@ -54,8 +55,16 @@ EM_JS(int, moxFigure, (const char* bytes, int size), {
   return Module.moxPage.figure(HEAPU8.slice(bytes, bytes + size)) ? 1 : 0;
 });
 EM_JS(void, moxParts, (int window, const char* parts), { Module.moxPage.parts(window, UTF8ToString(parts)); });
-EM_JS(void, moxBanner, (const char* picture, int y), { Module.moxRuntime.banner(UTF8ToString(picture), y); });
+// The banner drawn apart: its picture, how far it lies below its resting place and its width, in layout pixels.
+EM_JS(void, moxBanner, (const char* picture, int fromRest, int width), {
+  Module.moxRuntime.banner(UTF8ToString(picture), fromRest, width);
+});
 // clang-format on
+
+// A rectangle for the page: "x y width height".
+std::string rectText(const Rect& r) {
+  return std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+}
 
 // A window of the page: its view of the form, drawn into its own canvas and shown on its screen canvas.
 class Window {
@@ -111,7 +120,7 @@ class Window {
     std::string out;
     for (const Rect& r : shownParts(form())) {
       if (!out.empty()) out += ';';
-      out += std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " + std::to_string(r.h);
+      out += rectText(r);
     }
     if (out == parts_) return;
     parts_ = out;
@@ -121,9 +130,7 @@ class Window {
   // The open list of a drop-down, as "x y width height" in layout pixels, or "".
   std::string openList() {
     const std::optional<paint::Popup>& p = view_.pointer().popup();
-    if (!p) return "";
-    return std::to_string(p->rect.x) + " " + std::to_string(p->rect.y) + " " + std::to_string(p->rect.w) + " " +
-           std::to_string(p->rect.h);
+    return p ? rectText(p->rect) : "";
   }
 
   // From now on the page's layer follows the window, starting with all of it (the first frame does not wait for
@@ -367,7 +374,9 @@ class Page {
     if (bannerApart_) {
       const std::string picture = overlay ? paint::pictureSource(overlay->picture, painter_.scale(0)).asset : "";
       const int y = overlay ? overlay->rect.y : 0;
-      if (picture != apartPicture_ || y != apartY_) moxBanner(picture.c_str(), y);
+      if (picture != apartPicture_ || y != apartY_) {
+        moxBanner(picture.c_str(), y - BannerAnimation::kRestOffset, overlay ? overlay->rect.w : 0);
+      }
       apartPicture_ = picture;
       apartY_ = y;
     }

@@ -47,7 +47,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   let firstFrameAwaitedPack = 0;  // pictures the first frame waited for the pack for
   const measure = document.createElement('canvas').getContext('2d');
   // The banner of a main window shown in parts, drawn apart: its picture ('' none) and its top in the window.
-  const banner = {name: '', y: 0, drawn: '', canvas: document.createElement('canvas')};
+  const banner = {name: '', fromRest: 0, width: 0, drawn: '', canvas: document.createElement('canvas')};
   banner.canvas.className = 'banner';
   banner.canvas.setAttribute('aria-hidden', 'true');
   banner.canvas.hidden = true;
@@ -492,24 +492,29 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     place: function (window, parts) {
       const v = windows[window];
       if (!v) return;
-      const was = JSON.stringify(v.parts && v.parts.map(function (p) { return [p.x, p.y, p.w, p.h, p.fit]; }));
+      const shape = function (list) {
+        return JSON.stringify(list && list.map(function (p) { return [p.x, p.y, p.w, p.h, p.fit]; }));
+      };
+      const was = shape(v.parts);
       v.parts = parts;
       v.targets = parts || [];
       sizeParts(v);
       // Shown otherwise: what shows the window is drawn anew.
-      if (JSON.stringify(parts && parts.map(function (p) { return [p.x, p.y, p.w, p.h, p.fit]; })) !== was) {
+      if (shape(parts) !== was) {
         Module._moxsim_expose(window);
       }
     },
     // The banner drawn apart from a main window shown in parts (web_main.cpp): the page places its canvas.
-    banner: function (name, y) {
+    banner: function (name, fromRest, width) {
       banner.name = name;
-      banner.y = y;
+      banner.fromRest = fromRest;
+      banner.width = width;
       drawBanner();
       page().bannerMoved();
     },
     bannerCanvas: function () { return banner.canvas; },
-    bannerTop: function () { return banner.name ? banner.y : null; },
+    // How far the banner lies below its resting place and its width, in layout pixels; null when none shows.
+    bannerPlace: function () { return banner.name ? {fromRest: banner.fromRest, width: banner.width} : null; },
     // From CSS pixels on the canvas to the canvas's own.
     toCanvas: function (window, cssX, cssY) {
       const v = windows[window];

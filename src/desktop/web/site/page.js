@@ -330,11 +330,10 @@
   }
   // The banner of a main window shown in parts lies whole over the part the player sees most of, across its
   // width, in the middle of what shows of it, sliding as it does over the whole window.
-  const BANNER_REST = 280, BANNER_WIDTH = 908;  // BannerAnimation::kRestOffset, kWidth
   function placeBanner() {
     const b = program.moxRuntime.bannerCanvas();
-    const y = program.moxRuntime.bannerTop();
-    if (!placed[0] || y === null || b.hidden) {
+    const at = program.moxRuntime.bannerPlace();
+    if (!placed[0] || !at || b.hidden) {
       if (b.parentNode) b.remove();
       return;
     }
@@ -347,9 +346,9 @@
     }
     if (!best) return;
     const r = best.canvas.getBoundingClientRect(), box = canvases[0].parentNode.getBoundingClientRect();
-    const width = best.w * best.fit, height = width * b.height / b.width, scale = width / BANNER_WIDTH;
+    const width = best.w * best.fit, height = width * b.height / b.width, scale = width / at.width;
     const middle = (Math.max(r.top, 0) + Math.min(r.bottom, window.innerHeight)) / 2;
-    const top = Math.min(Math.max(middle - height / 2 + (y - BANNER_REST) * scale, r.top), r.bottom - height);
+    const top = Math.min(Math.max(middle - height / 2 + at.fromRest * scale, r.top), r.bottom - height);
     b.style.left = best.left + 'px';
     b.style.top = (top - box.top) + 'px';
     b.style.width = width + 'px';
