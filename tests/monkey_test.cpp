@@ -206,6 +206,18 @@ class Monkey {
     reached.fullEnhanceBench += filled == 7;
     reached.bothInputs += s1 && s2;
 
+    // The page's serif face holds only the characters of the 宋体 labels (their captions, amounts and counts).
+    for (const mox::Control& c : p_.form().controls()) {
+      if (c.font.face != "宋体") continue;
+      for (size_t i = 0, n = 0; i < c.caption.size(); i += n) {
+        const auto lead = static_cast<unsigned char>(c.caption[i]);
+        n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string ch = c.caption.substr(i, n);
+        ASSERT_TRUE((lead >= 0x20 && lead < 0x7F) || songti_.find(ch) != std::string::npos)
+            << c.name << " shows " << c.caption << ": add " << ch << " to src/ui/songti_chars.txt";
+      }
+    }
+
     // The rates shown are those of the bench.
     std::array<double, 4> crystals{};
     for (int i = 0; i < 4; ++i) crystals[static_cast<size_t>(i)] = std::stoi(p_.tag("晶体位" + std::to_string(i)));
@@ -219,6 +231,7 @@ class Monkey {
     }
   }
 
+  const std::string songti_ = moxtest::readFile(std::string(MOX_SOURCE_DIR) + "/src/ui/songti_chars.txt");
   std::mt19937 rng_;
   bool nearLimits_;
   Program p_;

@@ -10,23 +10,22 @@
     if (line && !document.body.classList.contains('ready')) line.textContent = text;
   }
 
-  // The module's bytes as they arrive, counted for the loading line on their way to the compiler.
+  // The module's bytes counted as they arrive, for the loading line, from a copy of the response: the compiler
+  // gets the browser's own stream (one made here would pass every byte through this thread, and the browser would
+  // keep no compiled code to reuse on the next visit).
   function counted(response) {
-    if (!response.ok || !response.body || typeof ReadableStream !== 'function' || !MODULE_BYTES) return response;
-    var reader = response.body.getReader(), got = 0, shown = -1;
-    var stream = new ReadableStream({
-      pull: function (out) {
-        return reader.read().then(function (part) {
-          if (part.done) { out.close(); return; }
-          got += part.value.length;
-          var share = Math.min(99, Math.floor(got * 100 / MODULE_BYTES));
-          if (share !== shown) { shown = share; loadingLine('正在载入模拟器… ' + share + '%'); }
-          out.enqueue(part.value);
-        });
-      },
-      cancel: function (why) { return reader.cancel(why); },
-    });
-    return new Response(stream, {status: response.status, statusText: response.statusText, headers: response.headers});
+    if (!response.ok || !response.body || !MODULE_BYTES) return response;
+    var reader = response.clone().body.getReader(), got = 0, shown = -1;
+    (function next() {
+      reader.read().then(function (part) {
+        if (part.done) return;
+        got += part.value.length;
+        var share = Math.min(99, Math.floor(got * 100 / MODULE_BYTES));
+        if (share !== shown) { shown = share; loadingLine('正在载入模拟器… ' + share + '%'); }
+        next();
+      }, function () {});
+    })();
+    return response;
   }
 
   // The heavy files start once the page's own text is on the screen: on a slow line the visitor reads what this
