@@ -350,7 +350,6 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     drawing = (result & 6) !== 0;
     if (result & 2) {
       frameRequested = true;
-      // Until the first frame is whole nothing is shown: the next band need not wait for the screen's next frame.
       if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
     }
     drawBanner();
@@ -581,7 +580,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       if (!firstFrame && (decoding > 0 || !fontsReady)) return;
       if (frameRequested) return;
       frameRequested = true;
-      requestAnimationFrame(frame);
+      // Until the first frame is whole nothing is shown: it need not wait for the screen's next frame.
+      if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
     },
     firstFrameDrawn: function () { return firstFrame; },
     forgetSizes: forgetSizes,
