@@ -28,35 +28,25 @@
     return response;
   }
 
-  // What the first frame needs is asked for at once: the program's script and module (compiled off the page's
-  // thread as it streams in) and the faces. The faces come as bytes and are made ready to draw (which holds the
-  // page's thread) once the page's own text is on the screen: a font asked for ahead as a font, or made ready
-  // sooner, keeps that text from the screen. A page in a background tab draws nothing, so a timer goes on there.
+  // The heavy files start once the page's own text is on the screen: on a slow line the visitor reads what this
+  // is and how far it has loaded while they come, rather than a blank page while they share the line with it.
+  // A page in a background tab draws nothing, so a timer starts them there.
   window.moxAfterPaint = new Promise(function (resolve) {
     requestAnimationFrame(function () { setTimeout(resolve, 0); });
     setTimeout(resolve, 200);
   });
-  window.moxFaces = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
-                     ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
-  if (!single && window.fetch) {
-    window.moxFaceBytes = window.moxFaces.map(function (f) {
-      return fetch(f[2]).then(function (r) {
-        if (!r.ok) throw new Error(f[2] + ': ' + r.status);
-        return r.arrayBuffer();
-      });
-    });
-    window.moxFaceBytes.forEach(function (p) { p.catch(function () {}); });
-  }
-  window.moxGlue = new Promise(function (resolve, reject) {
+  var after = function (start) { return window.moxAfterPaint.then(start); };
+
+  window.moxGlue = after(function () { return new Promise(function (resolve, reject) {
     var s = document.createElement('script');
     s.src = single ? 'moxsim-single.js' : 'moxsim.js';
     s.onload = resolve;
     s.onerror = reject;
     document.head.appendChild(s);
-  });
+  }); });
   window.moxGlue.catch(function () {});
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
-    window.moxWasm = WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted));
+    window.moxWasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
     window.moxWasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
   }
   // What the first frame does not show (sounds, banners, help pages, the planner's pictures) comes once the first

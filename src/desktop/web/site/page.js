@@ -197,7 +197,8 @@
 
   // ---- fonts: the faces as WOFF2 files, or inside fonts.js for a page opened from a file (which may not fetch
   // fonts) ----
-  const FACES = window.moxFaces;  // [family, weight, file] (boot.js fetches the files)
+  const FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
+                 ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
   function loadFonts(fromScript) {
     const failed = function () {
       notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
@@ -209,7 +210,6 @@
           return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
         });
       })
-      : window.moxFaceBytes ? Promise.all(window.moxFaceBytes)
       : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + ')'; }));
     return sources.then(function (list) {
       return Promise.all(FACES.map(function (f, i) {
