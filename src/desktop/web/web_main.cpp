@@ -107,9 +107,16 @@ class Window {
       painter_.flush(slot_);
       drawn = true;
     }
-    // The layer follows what the window shows (not each band of it).
-    if (!damage.empty() && semanticsWanted_) tellSemantics();
+    // The layer follows what the window shows (not each band of it), in a task of its own after the frame: its
+    // elements' changes and the layout they cause would lengthen the frame's task by as much again.
+    if (!damage.empty() && semanticsWanted_) semanticsDue_ = true;
     return drawn;
+  }
+  bool semanticsDue() const { return semanticsDue_; }
+  void tellSemanticsIfDue() {
+    if (!semanticsDue_) return;
+    semanticsDue_ = false;
+    tellSemantics();
   }
   // Whether damage waits to be drawn in the next frame (rather than for the page's pictures).
   bool drawing() const { return !backlog_.empty() && !waiting_; }
@@ -173,6 +180,7 @@ class Window {
   bool waiting_ = false;  // for pictures the page is making
   paint::SemanticTracker semantics_;
   bool semanticsWanted_ = false;
+  bool semanticsDue_ = false;  // the window changed since the layer was told
   int slot_;
   std::string parts_ = "-";  // the parts last told to the page
 };
@@ -217,6 +225,11 @@ class Page {
   // Whether a frame left damage for the next.
   bool drawing() const { return main_.drawing() || (plannerShown_ && planner_.drawing()); }
   bool waiting() const { return main_.waiting() || (plannerShown_ && planner_.waiting()); }
+  bool semanticsDue() const { return main_.semanticsDue() || planner_.semanticsDue(); }
+  void tellSemantics() {
+    main_.tellSemanticsIfDue();
+    planner_.tellSemanticsIfDue();
+  }
 
   // One event for a window; returns what it did.
   paint::InputResult handle(int slot, const paint::InputEvent& event) {
@@ -604,11 +617,17 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
 }
 
 // A frame drawn within `budget` ms (at least one band of each window with damage): 1 when anything was drawn,
-// plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making.
+// plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making, plus 8
+// when the layer of elements is to be told what changed (moxsim_semantics, in a task after the frame's).
 EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget) {
   if (!gPage) return 0;
   const bool drawn = gPage->frame(emscripten_get_now() + budget);
-  return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0);
+  return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0) + (gPage->semanticsDue() ? 8 : 0);
+}
+
+// The page's layer of elements told what the windows' frames changed.
+EMSCRIPTEN_KEEPALIVE void moxsim_semantics() {
+  if (gPage) gPage->tellSemantics();
 }
 
 // Whether the bytes are a save file the program loads, read by the very loader it starts with (on a scratch
