@@ -6,13 +6,23 @@
 const CATEGORIES = ['devtools.timeline', 'disabled-by-default-devtools.timeline', 'toplevel', 'blink.user_timing',
                     'v8', 'disabled-by-default-v8.gc'];
 
-// The renderer's main thread: the one whose tasks took longest in all.
+// The page's thread: of the renderers' main threads, the one whose tasks took longest in all.
 function mainThread(events) {
+  const renderers = new Set(events.filter((e) => e.ph === 'M' && e.name === 'thread_name' &&
+                                                 e.args.name === 'CrRendererMain').map((e) => e.pid + ':' + e.tid));
   const busiest = new Map();
   for (const t of events) {
-    if (t.name === 'RunTask' && t.ph === 'X') busiest.set(t.pid + ':' + t.tid, (busiest.get(t.pid + ':' + t.tid) || 0) + t.dur);
+    const key = t.pid + ':' + t.tid;
+    if (t.name === 'RunTask' && t.ph === 'X' && renderers.has(key)) busiest.set(key, (busiest.get(key) || 0) + t.dur);
   }
   return [...busiest.entries()].sort((a, b) => b[1] - a[1])[0][0];
+}
+
+// The longest task of the page's thread, in ms.
+function longestTask(events) {
+  const main = mainThread(events);
+  return events.reduce((most, e) => (e.name === 'RunTask' && e.ph === 'X' && e.pid + ':' + e.tid === main
+    ? Math.max(most, e.dur / 1000) : most), 0);
 }
 
 // The tasks of the page's thread of `min` ms or more, in order, each with what ran in it: the trace's own events
@@ -52,4 +62,4 @@ function longTasks(events, profile, min) {
 
 const listed = (pairs) => pairs.map(([k, v]) => k.slice(0, 40) + ' ' + v.toFixed(1)).join(', ');
 
-module.exports = {CATEGORIES, mainThread, longTasks, listed};
+module.exports = {CATEGORIES, mainThread, longestTask, longTasks, listed};
