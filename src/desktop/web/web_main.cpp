@@ -84,11 +84,11 @@ class Window {
       moxTimer(slot_, t.control, t.interval, static_cast<double>(t.generation));
     }
   }
-  // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed; what is left
-  // waits for the next frame. Returns whether anything was drawn. The window keeps no picture of its form: what
+  // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed (one band at
+  // least when `atLeastOne`); what is left waits for the next frame. Returns whether anything was drawn. The window keeps no picture of its form: what
   // shows it (its canvas, or its parts' canvases) is drawn straight from the form and what lies over it. A canvas
   // copied from another would be copied whole by the browser at each frame that draws it again.
-  bool update(const std::optional<paint::Overlay>& overlay, double deadline) {
+  bool update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne) {
     view_.collect(overlay);
     const std::vector<Rect> damage = view_.takeScreenDamage();
     backlog_.add(damage);
@@ -99,7 +99,7 @@ class Window {
       for (const Rect& r : backlog_.waiting()) waiting_ = !painter_.prepare(slot_, view_.paintForm(r)) || waiting_;
     }
     bool drawn = false;
-    while (!waiting_ && !backlog_.empty() && (!drawn || emscripten_get_now() < deadline)) {
+    while (!waiting_ && !backlog_.empty() && ((atLeastOne && !drawn) || emscripten_get_now() < deadline)) {
       const Rect band = backlog_.take(kBandPixels, shownParts(form()));
       painter_.target(slot_, band);
       painter_.execute(slot_, view_.paintForm(band));
@@ -226,9 +226,12 @@ class Page {
   bool drawing() const { return main_.drawing() || (plannerShown_ && planner_.drawing()); }
   bool waiting() const { return main_.waiting() || (plannerShown_ && planner_.waiting()); }
   bool semanticsDue() const { return main_.semanticsDue() || planner_.semanticsDue(); }
-  void tellSemantics() {
-    main_.tellSemanticsIfDue();
-    planner_.tellSemanticsIfDue();
+  // The layer over one window told what changed there (each window's in a task of its own); returns whether the
+  // other's waits.
+  bool tellSemantics() {
+    Window& w = main_.semanticsDue() ? main_ : planner_;
+    w.tellSemanticsIfDue();
+    return semanticsDue();
   }
 
   // One event for a window; returns what it did.
@@ -393,8 +396,18 @@ class Page {
       apartPicture_ = picture;
       apartY_ = y;
     }
-    bool drawn = main_.update(bannerApart_ ? std::nullopt : overlay, deadline);
-    if (plannerShown_) drawn = planner_.update(std::nullopt, deadline) || drawn;
+    // A band at least a frame, of the window whose turn it is (each has a turn a frame); the other draws only while
+    // the budget lasts. One band of each could hold the page's thread for twice a band's time (a band of text
+    // takes up to 5 ms, and the browser then shows the canvases).
+    const auto drawMain = [&](bool atLeastOne) {
+      return main_.update(bannerApart_ ? std::nullopt : overlay, deadline, atLeastOne);
+    };
+    const auto drawPlanner = [&](bool atLeastOne) {
+      return plannerShown_ && planner_.update(std::nullopt, deadline, atLeastOne);
+    };
+    plannerFirst_ = !plannerFirst_;
+    bool drawn = plannerFirst_ ? drawPlanner(true) : drawMain(true);
+    drawn = (plannerFirst_ ? drawMain(!drawn) : drawPlanner(!drawn)) || drawn;
     main_.tellParts();
     planner_.tellParts();
     return drawn;
@@ -432,6 +445,7 @@ class Page {
   Window main_;
   Window planner_;
   bool plannerShown_ = false;
+  bool plannerFirst_ = false;  // the planner's turn to draw first this frame
   std::string banner_;  // the banner's picture in the last frame
   bool bannerApart_ = false;
   std::string apartPicture_;  // the banner drawn apart: its picture as drawn ("" none) and its top
@@ -625,9 +639,10 @@ EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget) {
   return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0) + (gPage->semanticsDue() ? 8 : 0);
 }
 
-// The page's layer of elements told what the windows' frames changed.
-EMSCRIPTEN_KEEPALIVE void moxsim_semantics() {
-  if (gPage) gPage->tellSemantics();
+// The page's layer of elements over a window told what the window's frames changed; 1 when the other window's
+// waits for the next call.
+EMSCRIPTEN_KEEPALIVE int moxsim_semantics() {
+  return gPage && gPage->tellSemantics() ? 1 : 0;
 }
 
 // Whether the bytes are a save file the program loads, read by the very loader it starts with (on a scratch

@@ -351,10 +351,10 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     drawing = (result & 6) !== 0;
     if ((result & 8) && !layerDue) {
       layerDue = true;
-      nextTask().then(function () {
-        layerDue = false;
-        Module._moxsim_semantics();
-      });
+      const tell = function () {
+        if (Module._moxsim_semantics()) nextTask().then(tell); else layerDue = false;
+      };
+      nextTask().then(tell);
     }
     if (result & 2) {
       frameRequested = true;
