@@ -11,6 +11,7 @@ const os = require('os');
 const path = require('path');
 const puppeteer = require('../tests/web/node_modules/puppeteer-core');
 const {serve, chromium} = require('../tests/web/driver');
+const {CATEGORIES, mainThread, longTasks, listed} = require('./tasks');
 
 (async () => {
   const min = +(process.argv[3] || 10);
@@ -24,8 +25,7 @@ const {serve, chromium} = require('../tests/web/driver');
   await cdp.send('Profiler.enable');
   await cdp.send('Profiler.setSamplingInterval', {interval: 100});
   const trace = path.join(work, 'trace.json');
-  await page.tracing.start({path: trace, categories: ['devtools.timeline', 'disabled-by-default-devtools.timeline',
-                                                     'toplevel', 'blink.user_timing']});
+  await page.tracing.start({path: trace, categories: CATEGORIES});
   await cdp.send('Profiler.start');
   await page.goto(server.url);
   await page.waitForFunction(() => window.moxsimPage && window.moxsimPage.state().ready, {timeout: 60000});
@@ -37,39 +37,16 @@ const {serve, chromium} = require('../tests/web/driver');
 
   const events = JSON.parse(fs.readFileSync(trace, 'utf8')).traceEvents;
   fs.rmSync(work, {recursive: true, force: true});
-  const tasks = events.filter((e) => e.name === 'RunTask' && e.ph === 'X');
-  const busiest = new Map();
-  for (const t of tasks) busiest.set(t.pid + ':' + t.tid, (busiest.get(t.pid + ':' + t.tid) || 0) + t.dur);
-  const main = [...busiest.entries()].sort((a, b) => b[1] - a[1])[0][0];
-  const own = tasks.filter((t) => t.pid + ':' + t.tid === main).sort((a, b) => a.ts - b.ts);
-  const start = (events.find((e) => e.name === 'navigationStart' && e.pid + ':' + e.tid === main) || own[0]).ts;
+  const main = mainThread(events);
+  const first = events.filter((e) => e.name === 'RunTask' && e.ph === 'X' && e.pid + ':' + e.tid === main)
+    .sort((a, b) => a.ts - b.ts)[0];
+  const start = (events.find((e) => e.name === 'navigationStart' && e.pid + ':' + e.tid === main) || first).ts;
   const at = (ts) => Math.round((ts - start) / 1000);
   console.log('marks: ' + events.filter((e) => /^moxsim-/.test(e.name)).map((e) => e.name + ' ' + at(e.ts)).join(', '));
-  // The profile's samples on the trace's clock.
-  const byId = new Map(profile.nodes.map((n) => [n.id, n]));
-  const parent = new Map();
-  for (const n of profile.nodes) for (const c of n.children || []) parent.set(c, n.id);
-  let time = profile.startTime;
-  const when = profile.samples.map((s, i) => (time += profile.timeDeltas[i]));
-  const generic = /^(\(.*\)|js-to-wasm.*|wasm-to-js.*|Module\._.*|ccall|)$/;
   let blocking = 0;
-  for (const t of own) {
-    if (t.dur < min * 1000) continue;
-    blocking += Math.max(0, t.dur * 4 / 1000 - 50);
-    const inclusive = new Map();
-    profile.samples.forEach((s, i) => {
-      if (when[i] < t.ts || when[i] > t.ts + t.dur) return;
-      const seen = new Set();
-      for (let id = s; id !== undefined; id = parent.get(id)) {
-        const name = byId.get(id).callFrame.functionName;
-        if (generic.test(name) || seen.has(name)) continue;
-        seen.add(name);
-        inclusive.set(name, (inclusive.get(name) || 0) + (profile.timeDeltas[i + 1] || 100) / 1000);
-      }
-    });
-    const top = [...inclusive.entries()].sort((a, b) => b[1] - a[1]).slice(0, 6);
-    console.log(String(at(t.ts)).padStart(6) + ' ms  ' + (t.dur / 1000).toFixed(1).padStart(5) + ' ms  ' +
-                top.map(([k, v]) => k.slice(0, 40) + ' ' + v.toFixed(1)).join(', '));
+  for (const t of longTasks(events, profile, min)) {
+    blocking += Math.max(0, t.ms * 4 - 50);
+    console.log(String(at(t.ts)).padStart(6) + ' ms  ' + t.ms.toFixed(1).padStart(5) + ' ms  ' + listed(t.functions));
   }
   console.log('blocking at a 4x slower CPU (tasks of ' + min + ' ms or more): ' + Math.round(blocking) + ' ms');
 })().catch((e) => { console.error(e); process.exit(1); });

@@ -60,8 +60,10 @@ rm -rf "$site"
 mkdir -p "$site"
 cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
   src/desktop/web/site/layer.js src/desktop/web/site/page.css src/desktop/web/site/moxsim-worker.js "$site/"
-cp build-web/web/moxsim.js build-web/web/moxsim.wasm build-web/web/moxsim-single.js "$fonts"/*.woff2 "$fonts/fonts.js" \
-  "$site/"
+cp build-web/web/moxsim.js build-web/web/moxsim.wasm "$fonts"/*.woff2 "$fonts/fonts.js" "$site/"
+# The program of a page opened from a file, made inside a function whose text the page hands to its worker.
+{ echo 'function moxsimSingle() {'; cat build-web/web/moxsim-single.js; printf '\nreturn createMoxsim;\n}\n'
+  echo 'var createMoxsim = moxsimSingle();'; } >"$site/moxsim-single.js"
 # The build's pack carries the late assets and the 2x set: the set goes into moxsim-2x.bin as AVIF, which only a
 # page at a device pixel ratio above 1 fetches (each picture encoded once, kept in build-web/avif).
 /usr/bin/python3 tools/pack_2x.py build-web/web/moxsim-assets.bin "$site" build-web/avif

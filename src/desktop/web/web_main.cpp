@@ -84,11 +84,11 @@ class Window {
       moxTimer(slot_, t.control, t.interval, static_cast<double>(t.generation));
     }
   }
-  // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed; what is left
-  // waits for the next frame. Returns whether anything was drawn. The window keeps no picture of its form: what
+  // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed (one band at
+  // least when `atLeastOne`); what is left waits for the next frame. Returns whether anything was drawn. The window keeps no picture of its form: what
   // shows it (its canvas, or its parts' canvases) is drawn straight from the form and what lies over it. A canvas
   // copied from another would be copied whole by the browser at each frame that draws it again.
-  bool update(const std::optional<paint::Overlay>& overlay, double deadline) {
+  bool update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne) {
     view_.collect(overlay);
     const std::vector<Rect> damage = view_.takeScreenDamage();
     backlog_.add(damage);
@@ -99,7 +99,7 @@ class Window {
       for (const Rect& r : backlog_.waiting()) waiting_ = !painter_.prepare(slot_, view_.paintForm(r)) || waiting_;
     }
     bool drawn = false;
-    while (!waiting_ && !backlog_.empty() && (!drawn || emscripten_get_now() < deadline)) {
+    while (!waiting_ && !backlog_.empty() && ((atLeastOne && !drawn) || emscripten_get_now() < deadline)) {
       const Rect band = backlog_.take(kBandPixels, shownParts(form()));
       painter_.target(slot_, band);
       painter_.execute(slot_, view_.paintForm(band));
@@ -107,9 +107,16 @@ class Window {
       painter_.flush(slot_);
       drawn = true;
     }
-    // The layer follows what the window shows (not each band of it).
-    if (!damage.empty() && semanticsWanted_) tellSemantics();
+    // The layer follows what the window shows (not each band of it), in a task of its own after the frame: its
+    // elements' changes and the layout they cause would lengthen the frame's task by as much again.
+    if (!damage.empty() && semanticsWanted_) semanticsDue_ = true;
     return drawn;
+  }
+  bool semanticsDue() const { return semanticsDue_; }
+  void tellSemanticsIfDue() {
+    if (!semanticsDue_) return;
+    semanticsDue_ = false;
+    tellSemantics();
   }
   // Whether damage waits to be drawn in the next frame (rather than for the page's pictures).
   bool drawing() const { return !backlog_.empty() && !waiting_; }
@@ -173,6 +180,7 @@ class Window {
   bool waiting_ = false;  // for pictures the page is making
   paint::SemanticTracker semantics_;
   bool semanticsWanted_ = false;
+  bool semanticsDue_ = false;  // the window changed since the layer was told
   int slot_;
   std::string parts_ = "-";  // the parts last told to the page
 };
@@ -217,6 +225,14 @@ class Page {
   // Whether a frame left damage for the next.
   bool drawing() const { return main_.drawing() || (plannerShown_ && planner_.drawing()); }
   bool waiting() const { return main_.waiting() || (plannerShown_ && planner_.waiting()); }
+  bool semanticsDue() const { return main_.semanticsDue() || planner_.semanticsDue(); }
+  // The layer over one window told what changed there (each window's in a task of its own); returns whether the
+  // other's waits.
+  bool tellSemantics() {
+    Window& w = main_.semanticsDue() ? main_ : planner_;
+    w.tellSemanticsIfDue();
+    return semanticsDue();
+  }
 
   // One event for a window; returns what it did.
   paint::InputResult handle(int slot, const paint::InputEvent& event) {
@@ -380,8 +396,18 @@ class Page {
       apartPicture_ = picture;
       apartY_ = y;
     }
-    bool drawn = main_.update(bannerApart_ ? std::nullopt : overlay, deadline);
-    if (plannerShown_) drawn = planner_.update(std::nullopt, deadline) || drawn;
+    // A band at least a frame, of the window whose turn it is (each has a turn a frame); the other draws only while
+    // the budget lasts. One band of each could hold the page's thread for twice a band's time (a band of text
+    // takes up to 5 ms, and the browser then shows the canvases).
+    const auto drawMain = [&](bool atLeastOne) {
+      return main_.update(bannerApart_ ? std::nullopt : overlay, deadline, atLeastOne);
+    };
+    const auto drawPlanner = [&](bool atLeastOne) {
+      return plannerShown_ && planner_.update(std::nullopt, deadline, atLeastOne);
+    };
+    plannerFirst_ = !plannerFirst_;
+    bool drawn = plannerFirst_ ? drawPlanner(true) : drawMain(true);
+    drawn = (plannerFirst_ ? drawMain(!drawn) : drawPlanner(!drawn)) || drawn;
     main_.tellParts();
     planner_.tellParts();
     return drawn;
@@ -419,6 +445,7 @@ class Page {
   Window main_;
   Window planner_;
   bool plannerShown_ = false;
+  bool plannerFirst_ = false;  // the planner's turn to draw first this frame
   std::string banner_;  // the banner's picture in the last frame
   bool bannerApart_ = false;
   std::string apartPicture_;  // the banner drawn apart: its picture as drawn ("" none) and its top
@@ -604,11 +631,18 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
 }
 
 // A frame drawn within `budget` ms (at least one band of each window with damage): 1 when anything was drawn,
-// plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making.
+// plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making, plus 8
+// when the layer of elements is to be told what changed (moxsim_semantics, in a task after the frame's).
 EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget) {
   if (!gPage) return 0;
   const bool drawn = gPage->frame(emscripten_get_now() + budget);
-  return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0);
+  return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0) + (gPage->semanticsDue() ? 8 : 0);
+}
+
+// The page's layer of elements over a window told what the window's frames changed; 1 when the other window's
+// waits for the next call.
+EMSCRIPTEN_KEEPALIVE int moxsim_semantics() {
+  return gPage && gPage->tellSemantics() ? 1 : 0;
 }
 
 // Whether the bytes are a save file the program loads, read by the very loader it starts with (on a scratch

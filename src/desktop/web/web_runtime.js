@@ -30,6 +30,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   let missing = 0;
   let frameRequested = false;
   let drawing = false;  // the last frame left damage for the next
+  let layerDue = false;  // the layer of elements is told what a frame changed in a task of its own, coming
   // What a frame may spend drawing, in ms: bands of the windows until it is spent (web_main.cpp). A window drawn
   // whole (the first frame, a new scale, the sharper pictures) takes several frames rather than holding the
   // page's thread for one long one.
@@ -348,6 +349,13 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     const result = Module._moxsim_frame(FRAME_BUDGET);
     const drawn = (result & 1) !== 0;
     drawing = (result & 6) !== 0;
+    if ((result & 8) && !layerDue) {
+      layerDue = true;
+      const tell = function () {
+        if (Module._moxsim_semantics()) nextTask().then(tell); else layerDue = false;
+      };
+      nextTask().then(tell);
+    }
     if (result & 2) {
       frameRequested = true;
       if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
@@ -588,7 +596,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     nextTask: nextTask,
     // Whether the windows have something left to draw: damage, or pictures to decode or make first (an animation
     // asking for frame after frame is not counted).
-    drawing: function () { return drawing || sizing || decoding > 0; },
+    drawing: function () { return drawing || layerDue || sizing || decoding > 0; },
     // The shipped faces arrived (or failed for good): text is measured and drawn again in them.
     fontsLoaded: function () {
       fontsReady = true;

@@ -147,12 +147,15 @@ window.createMoxLayer = function (canvases, actions) {
   }
 
   return {
-    // What changed in a window since its last report (web_main.cpp, Window::tellSemantics).
-    update: function (w, text) {
+    // What changed in a window since its last report (web_main.cpp, Window::tellSemantics), its lines split at
+    // \x1e: takes them from the front until `until` (performance.now()'s clock) has passed, at least one, and
+    // returns how many it took.
+    update: function (w, lines, until) {
       const l = layers[w];
       let lostFocus = false;
-      for (const line of text.split('\x1e')) {
-        const n = parse(line);
+      let taken = 0;
+      while (taken < lines.length && (taken === 0 || performance.now() < until)) {
+        const n = parse(lines[taken++]);
         const had = l.nodes.get(n.control);
         if (had && (n.removed || had.node.role !== n.role || had.node.grid !== n.grid || had.node.row !== n.row)) {
           lostFocus = lostFocus || had.el === document.activeElement;
@@ -166,7 +169,10 @@ window.createMoxLayer = function (canvases, actions) {
         l.nodes.set(n.control, {el: el, node: n});
       }
       if (lostFocus) actions.focused(w, -1);
+      return taken;
     },
+    // Laid out now, in the task that changed it, rather than in the next frame's (reading a size lays it out).
+    layOut: function (w) { void layers[w].root.offsetWidth; },
     // The window laid out anew: `map` takes a layout rectangle [x, y, width, height] to CSS pixels in the
     // window's element, and every element goes over its control again.
     place: function (w, map) {

@@ -430,6 +430,28 @@
     showRing(w, false);
   }
 
+  // ---- the layer's changes, a few milliseconds a task: the answer of a plan changes tens of its elements (made
+  // anew where the figuring emptied them), which took 5-15 ms in one piece ----
+  const LAYER_BUDGET = 4;  // ms
+  const layerWork = [];  // each window's reports in order: {w, lines left, ms spent on it}
+  function changeLayer() {
+    const start = performance.now();
+    const changed = new Set();
+    while (layerWork.length && (changed.size === 0 || performance.now() < start + LAYER_BUDGET)) {
+      const job = layerWork[0];
+      const began = performance.now();
+      job.lines.splice(0, layer.update(job.w, job.lines, start + LAYER_BUDGET));
+      job.spent += performance.now() - began;
+      changed.add(job.w);
+      if (job.lines.length) continue;
+      layerWork.shift();
+      layerCost[job.w].push(job.spent);
+      if (layerCost[job.w].length > 4096) layerCost[job.w].splice(0, 2048);
+    }
+    changed.forEach(function (w) { layer.layOut(w); });
+    if (layerWork.length) program.moxRuntime.nextTask().then(changeLayer);
+  }
+
   // ---- the layer of elements over the canvases (createMoxLayer): what they do is what a click there does, and
   // the keyboard ring follows the one a screen reader moves to ----
   const layer = window.createMoxLayer(canvases, {
@@ -617,10 +639,11 @@
   }
 
   // ---- the planner's figuring: a second instance of the program in a Web Worker (moxsim-worker.js), started at
-  // the first question (when the planner first opens), so the first frame pays nothing for it. Where no worker
-  // can start (a page opened from a file), or it stops, the program figures on the page's thread as before.
+  // the first question (when the planner first opens), so the first frame pays nothing for it. A page opened from
+  // a file starts it from a Blob of the scripts' text (a browser starts no worker from a file). Where no worker
+  // can start, or it stops, the program figures on the page's thread, and says so.
   const FIGURED_HERE = '规划在本页线程里计算，可能稍有卡顿。';
-  let figurer = null;  // the worker; false once there is none to be had
+  let figurer = null;  // the worker (or its start from a file): {post, terminate}; false once there is none to be had
   function figureHere(gone) {
     if (figurer) figurer.terminate();
     figurer = false;
@@ -637,27 +660,66 @@
     program._free(where);
     longestFigured = Math.max(longestFigured, performance.now() - start);
   }
+  // The worker of a page opened from a file: the worker's script from a Blob of its text, then the program's
+  // (moxsim-single.js, which carries its module) as the page holds it, in pieces a task each (the text is 3 MB:
+  // copied for the worker at once, it held the page's thread for 10-25 ms). Resolves to the worker and what its
+  // module is.
+  const PIECE = 1 << 18;  // characters
+  function workerFromFile() {
+    return loadScript('moxsim-worker.js').then(function () {
+      const url = URL.createObjectURL(new Blob([window.moxsimWorker.toString() + '\nmoxsimWorker(true);\n'],
+                                               {type: 'text/javascript'}));
+      const worker = new Worker(url);
+      worker.addEventListener('message', function () { URL.revokeObjectURL(url); }, {once: true});
+      const text = window.moxsimSingle.toString();
+      let at = 0;
+      const send = function () {
+        worker.postMessage({program: text.slice(at, at + PIECE), last: at + PIECE >= text.length});
+        at += PIECE;
+        return at < text.length ? program.moxRuntime.nextTask().then(send) : {worker: worker, module: 'inside'};
+      };
+      return send();
+    });
+  }
+  function startFigurer() {
+    const fromFile = location.protocol === 'file:';
+    // Throws where the browser has no worker for the page.
+    const started = fromFile ? workerFromFile() : Promise.resolve({worker: new Worker('moxsim-worker.js'),
+                                                                    module: window.moxWasm});
+    let worker = null;
+    const queued = [];
+    const handle = {
+      post: function (message, transfer) { if (worker) worker.postMessage(message, transfer); else queued.push(message); },
+      terminate: function () { if (worker) worker.terminate(); worker = null; },
+    };
+    started.then(function (s) {
+      if (figurer !== handle) { s.worker.terminate(); return; }
+      worker = s.worker;
+      worker.onmessage = function (e) {
+        if (e.data.answer) figured(e.data.answer);
+        else if (e.data.failed) figureHere(true);
+      };
+      worker.onerror = function () { figureHere(true); };
+      // The module this page compiled goes to the worker: it downloads and compiles nothing again.
+      Promise.resolve(s.module).catch(function () { return null; }).then(function (module) {
+        if (worker !== s.worker) return;
+        worker.postMessage({module: module || null});
+        while (queued.length) worker.postMessage(queued.shift());
+      });
+    }).catch(function () { if (figurer === handle) figureHere(true); });
+    return handle;
+  }
   function figure(question) {
     if (figurer === false) return false;
     if (!figurer) {
       try {
-        figurer = new Worker('moxsim-worker.js');
+        figurer = startFigurer();
       } catch (e) {
         figureHere(false);
         return false;
       }
-      figurer.onmessage = function (e) {
-        if (e.data.answer) figured(e.data.answer);
-        else if (e.data.failed) figureHere(true);
-      };
-      figurer.onerror = function () { figureHere(true); };
-      // The module this page compiled goes to the worker: it downloads and compiles nothing again.
-      const worker = figurer;
-      Promise.resolve(window.moxWasm).catch(function () { return null; }).then(function (module) {
-        worker.postMessage({module: module || null});
-      });
     }
-    figurer.postMessage({question: question}, [question.buffer]);
+    figurer.post({question: question}, [question.buffer]);
     return true;
   }
 
@@ -719,10 +781,8 @@
     },
     // What changed in a window for the layer, and how long the program took to find it.
     semantics: function (w, text, ms) {
-      const start = performance.now();
-      if (text) layer.update(w, text);
-      layerCost[w].push(ms + performance.now() - start);
-      if (layerCost[w].length > 4096) layerCost[w].splice(0, 2048);
+      layerWork.push({w: w, lines: text ? text.split('\x1e') : [], spent: ms});
+      if (layerWork.length === 1) changeLayer();
     },
     // A banner said for screen readers (the same words again are said again).
     announce: function (text) {
@@ -851,7 +911,8 @@
     // For tests and benchmarks: what runs in the page now.
     state: function () {
       const r = program && program.moxRuntime;
-      return {ready: !!r && r.firstFrameDrawn() && layerMade, drawing: !!r && r.drawing(), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
+      return {ready: !!r && r.firstFrameDrawn() && layerMade && !layerWork.length,
+              drawing: !!r && (r.drawing() || layerWork.length > 0), timers: r ? r.runningTimers() : 0, frames: r ? r.frames() : 0,
               audio: r ? r.audioState() : 'none', sounds: r ? r.soundsPlayed() : 0, planner: plannerShown,
               firstFrameAwaitedPack: r ? r.firstFrameAwaitedPack() : 0, sharp: sharpLanded,
               inParts: placed.map(function (p) { return p ? p.length : 0; }),
