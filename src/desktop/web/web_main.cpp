@@ -85,9 +85,10 @@ class Window {
     }
   }
   // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed (one band at
-  // least when `atLeastOne`); what is left waits for the next frame. Returns whether anything was drawn. The window keeps no picture of its form: what
-  // shows it (its canvas, or its parts' canvases) is drawn straight from the form and what lies over it. A canvas
-  // copied from another would be copied whole by the browser at each frame that draws it again.
+  // least when `atLeastOne`); what is left waits for the next frame. Returns whether anything was drawn. The
+  // window keeps no picture of its form: what shows it (its canvas, or its parts' canvases) is drawn straight from
+  // the form and what lies over it. A canvas copied from another would be copied whole by the browser at each
+  // frame that draws it again.
   bool update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne) {
     view_.collect(overlay);
     const std::vector<Rect> damage = view_.takeScreenDamage();
@@ -630,7 +631,7 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
   return out.c_str();
 }
 
-// A frame drawn within `budget` ms (at least one band of each window with damage): 1 when anything was drawn,
+// A frame drawn within `budget` ms (at least one band of a window with damage): 1 when anything was drawn,
 // plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making, plus 8
 // when the layer of elements is to be told what changed (moxsim_semantics, in a task after the frame's).
 EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget) {
