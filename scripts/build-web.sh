@@ -26,7 +26,8 @@ mkdir -p "$fonts"
 python3 tools/text_chars.py src "$fonts/chars.txt" sdl win32 semantics.cpp
 # Face 2 of each collection is the Simplified Chinese one. Horizontal text needs no vertical forms, and the outlines
 # without subroutines compress better; the glyphs drawn are the same.
-subset=(--font-number=2 --unicodes=20-7E --layout-features-=vert,vrt2,vkrn,vpal,valt,vhal --desubroutinize --flavor=woff2)
+subset=(--font-number=2 --unicodes=20-7E --layout-features-=vert,vrt2,vkrn,vpal,valt,vhal --desubroutinize
+        --flavor=woff2)
 if [ "$(cat "$fonts/subset.txt" 2>/dev/null)" != "${subset[*]}" ]; then
   rm -f "$fonts"/*.woff2
   echo "${subset[*]}" >"$fonts/subset.txt"
