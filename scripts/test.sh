@@ -84,7 +84,8 @@ stop_tree() {
   for child in $(pgrep -P "$1" 2>/dev/null); do stop_tree "$child"; done
   kill "$1" 2>/dev/null || true
 }
-trap 'stop_tree "$background"; WINEPREFIX=$PWD/build-win/wine wineserver -k 2>/dev/null || true' EXIT
+fuzzer=
+trap 'stop_tree "$background"; [ -z "$fuzzer" ] || stop_tree "$fuzzer"; WINEPREFIX=$PWD/build-win/wine wineserver -k 2>/dev/null || true' EXIT
 
 step "native tests" ctest --test-dir build --output-on-failure -j"$jobs"
 
@@ -117,11 +118,23 @@ await web
 step "web tests" scripts/test-web.sh --built build/bench/moxsim-replay
 
 await sanitizers
+# A short pass of each fuzzer (bench/fuzz.sh without an argument runs a million executions each), beside the
+# sanitised tests: each leaves a core idle much of the time. Its report follows theirs.
+fuzz_t0=$SECONDS
+env MOX_FUZZ_BUILD=build-san bench/fuzz.sh 10000 >"$logs/fuzzing.log" 2>&1 &
+fuzzer=$!
 step "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --test-dir build-san --output-on-failure -j"$jobs" -LE nosan
-
-# A short pass of each fuzzer (bench/fuzz.sh without an argument runs a million executions each).
-step "fuzzing" env MOX_FUZZ_BUILD=build-san bench/fuzz.sh 10000
+fuzz_status=0
+wait "$fuzzer" || fuzz_status=$?
+fuzzer=
+echo "== fuzzing"
+cat "$logs/fuzzing.log"
+timings+=("$(printf '%-28s %5d s (beside the sanitizer tests)' fuzzing $((SECONDS - fuzz_t0)))")
+if [ "$fuzz_status" != 0 ]; then
+  echo "FAIL: fuzzing" >&2
+  exit 1
+fi
 
 wait "$background"
 echo
