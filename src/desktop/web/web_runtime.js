@@ -342,6 +342,10 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     page().bannerMoved();
   }
 
+  // Until the first frame is whole nothing is shown: its bands need not wait for the screen's next frame.
+  function nextFrame() {
+    if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
+  }
   function frame() {
     frameRequested = false;
     missing = 0;
@@ -358,7 +362,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     }
     if (result & 2) {
       frameRequested = true;
-      if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
+      nextFrame();
     }
     drawBanner();
     longest.frame = Math.max(longest.frame, performance.now() - start);
@@ -588,8 +592,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       if (!firstFrame && (decoding > 0 || !fontsReady)) return;
       if (frameRequested) return;
       frameRequested = true;
-      // Until the first frame is whole nothing is shown: it need not wait for the screen's next frame.
-      if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
+      nextFrame();
     },
     firstFrameDrawn: function () { return firstFrame; },
     forgetSizes: forgetSizes,
