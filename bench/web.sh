@@ -14,40 +14,45 @@ cat >"$floor/index.html" <<'HTML'
 <!doctype html><html><head><meta charset="utf-8"><title>floor</title></head>
 <body><canvas id="floor" width="906" height="682"></canvas><script src="floor.js"></script></body></html>
 HTML
-# A second floor: the program's own script and module, loaded as the page loads them and started with nothing to
-# do, then the same one frame. What the page takes beyond it is the program's own start and first frame.
+# A second floor: the page itself, loading the program's script and module as it does (after its first paint),
+# with the page's own scripts swapped for one that starts the program with nothing to do and draws one frame. What
+# the page takes beyond it is its own start (the stored stock, the fonts) and the program's first frame.
 module=build-web/web-module-floor
 rm -rf "$module"
-mkdir -p "$module"
-# The site's names carry a content hash.
-cp dist/moxsim-web/moxsim.*.js "$module/moxsim.js"
-cp dist/moxsim-web/moxsim.*.wasm "$module/moxsim.wasm"
-cat >"$module/index.html" <<'HTML'
-<!doctype html><html><head><meta charset="utf-8"><title>module floor</title>
-<script>
-window.moxGlue = new Promise(function (resolve, reject) {
-  var s = document.createElement('script'); s.src = 'moxsim.js'; s.onload = resolve; s.onerror = reject;
-  document.head.appendChild(s);
+cp -r dist/moxsim-web "$module"
+site() { (cd dist/moxsim-web && ls $1); }
+glue=$(site 'moxsim.*.js') wasm=$(site 'moxsim.*.wasm')
+cat >"$module/$(site 'boot.*.js')" <<JS
+window.moxAfterPaint = new Promise(function (resolve) {
+  requestAnimationFrame(function () { setTimeout(resolve, 0); });
+  setTimeout(resolve, 200);
 });
-window.moxWasm = WebAssembly.compileStreaming(fetch('moxsim.wasm'));
-</script></head>
-<body><canvas id="floor" width="906" height="682"></canvas><canvas id="unused"></canvas>
-<script>
+function floorScript(src) {
+  return new Promise(function (resolve) {
+    const s = document.createElement('script'); s.src = src; s.onload = resolve; document.head.appendChild(s);
+  });
+}
+window.moxGlue = window.moxAfterPaint.then(function () { return floorScript('$glue'); });
+window.moxWasm = window.moxAfterPaint.then(function () { return WebAssembly.compileStreaming(fetch('$wasm')); });
+window.moxAfterPaint.then(function () { return floorScript('floor.js'); });
+JS
+cat >"$module/floor.js" <<'JS'
 (async function () {
   await window.moxGlue;
-  await window.createMoxsim({moxPage: {}, moxCanvases: [document.getElementById('floor'), document.getElementById('unused')],
+  const c = document.getElementById('moxsim-main');
+  await window.createMoxsim({moxPage: {}, moxCanvases: [c, document.getElementById('moxsim-planner')],
     instantiateWasm: function (imports, done) {
       window.moxWasm.then(function (m) { return WebAssembly.instantiate(m, imports).then(function (i) { done(i, m); }); });
       return {};
     }});
   requestAnimationFrame(function () {
-    const c = document.getElementById('floor'), g = c.getContext('2d');
+    c.width = 906; c.height = 682;
+    const g = c.getContext('2d');
     g.fillStyle = '#302018'; g.fillRect(0, 0, c.width, c.height);
     g.fillStyle = '#ffd479'; g.font = '16px sans-serif'; g.fillText('floor', 20, 40);
     performance.mark('floor-first-frame');
   });
 })();
-</script></body></html>
-HTML
+JS
 (cd tests/web && npm ci --no-audit --no-fund --silent)
 node bench/web.js dist/moxsim-web "$floor" "${1:-7}" "$module"

@@ -92,7 +92,9 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     if (!m) {
       const height = face >> 2;
       measure.font = fontOf(face);
-      const t = measure.measureText('强Ag');
+      // The face's own bounding box: any text it has glyphs for gives it (the serif faces hold only the characters
+      // their labels show; one they lack would have the browser search the system's fonts for it).
+      const t = measure.measureText('Ag');
       const ascent = Math.ceil(t.fontBoundingBoxAscent || height * 0.88);
       const descent = Math.ceil(t.fontBoundingBoxDescent || height * 0.12);
       m = {ascent: ascent, lineHeight: ascent + descent};

@@ -1,5 +1,6 @@
-// The program's script and its module start loading (and the module compiling) while the rest of the page does;
-// the page's own script takes them over. A page opened from a file runs the script that carries its module inside.
+// What the program needs first starts here, while the rest of the page loads: the stored stock, then (once the
+// page's text is on the screen) the program's script and module and the fonts. The page's own script takes them
+// over. A page opened from a file runs the script that carries its module inside.
 (function () {
   var single = location.protocol === 'file:';
   // The module's size as built (the line may carry it compressed): the page's loading line says how far it is.
@@ -28,6 +29,54 @@
     return response;
   }
 
+  // The stored stock is asked for at once: the browser takes tens of milliseconds to open its storage and to give
+  // the lock that lets one tab at a time work on the stock, time the program's loading covers. The page's script
+  // takes both over.
+  var stock = window.moxStock = {LOCK: 'moxsim-stock', TAKE: 'moxsim-take-over'};
+  // The storage (IndexedDB), or null when the browser gives the page none.
+  stock.open = function () {
+    return new Promise(function (resolve) {
+      var request;
+      try {
+        request = indexedDB.open('moxsim', 1);
+      } catch (e) {
+        resolve(null);
+        return;
+      }
+      request.onupgradeneeded = function () { request.result.createObjectStore('files'); };
+      request.onsuccess = function () { resolve(request.result); };
+      request.onerror = function () { resolve(null); };
+      request.onblocked = function () { resolve(null); };
+    });
+  };
+  stock.store = stock.open();
+  // The lock: `held` resolves true once this tab has it, false when another tab keeps it (a tab that reloads may
+  // find its previous page still holding it for a moment: it waits a little); `lost` resolves if a tab that asked
+  // to take over takes it from this one. No locks in this browser: `held` is null.
+  stock.held = null;
+  if (navigator.locks && navigator.locks.request) {
+    var steal = false;
+    try {
+      steal = sessionStorage.getItem(stock.TAKE) === '1';
+      sessionStorage.removeItem(stock.TAKE);
+    } catch (e) { /* no session storage: asked for as any tab's */ }
+    var lose;
+    stock.lost = new Promise(function (resolve) { lose = resolve; });
+    stock.held = new Promise(function (resolve) {
+      var wait = new AbortController();
+      var timer = setTimeout(function () { wait.abort(); }, 300);
+      var holding = false;
+      navigator.locks.request(stock.LOCK, steal ? {steal: true} : {signal: wait.signal}, function () {
+        clearTimeout(timer);
+        holding = true;
+        resolve(true);
+        return new Promise(function () {});  // held for as long as the page lives
+      }).catch(function () {
+        if (holding) lose(); else resolve(false);
+      });
+    });
+  }
+
   // The heavy files start once the page's own text is on the screen: on a slow line the visitor reads what this
   // is and how far it has loaded while they come, rather than a blank page while they share the line with it.
   // A page in a background tab draws nothing, so a timer starts them there.
@@ -37,14 +86,44 @@
   });
   var after = function (start) { return window.moxAfterPaint.then(start); };
 
-  window.moxGlue = after(function () { return new Promise(function (resolve, reject) {
-    var s = document.createElement('script');
-    s.src = single ? 'moxsim-single.js' : 'moxsim.js';
-    s.onload = resolve;
-    s.onerror = reject;
-    document.head.appendChild(s);
-  }); });
+  function script(src) {
+    return new Promise(function (resolve, reject) {
+      var s = document.createElement('script');
+      s.src = src;
+      s.onload = resolve;
+      s.onerror = reject;
+      document.head.appendChild(s);
+    });
+  }
+  window.moxGlue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
   window.moxGlue.catch(function () {});
+  // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may
+  // not fetch fonts). Resolves false when they did not load.
+  var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
+               ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
+  window.moxFonts = after(function () {
+    if (!document.fonts || typeof FontFace !== 'function') return false;
+    var warm = document.createElement('canvas').getContext('2d');
+    var sources = single
+      ? script('fonts.js').then(function () {
+        return window.MOX_FONTS.map(function (f) {
+          return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
+        });
+      })
+      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + ')'; }));
+    return sources.then(function (list) {
+      return Promise.all(FACES.map(function (f, i) {
+        return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) {
+          document.fonts.add(face);
+          // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each
+          // is used once as it arrives, in a task of its own, while the program still loads.
+          warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
+          warm.measureText('Ag');  // text every face has (the serif ones lack most characters)
+        });
+      }));
+    }).then(function () { return true; }, function () { return false; });
+  });
+
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
     window.moxWasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
     window.moxWasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});

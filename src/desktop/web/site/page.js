@@ -54,20 +54,12 @@
   }
 
   // ---- storage: one IndexedDB store of files by name; each write is one transaction ----
+  // The storage the page's head began opening; opened anew once the browser cleared it.
+  let opened = window.moxStock.store;
   function openStore() {
-    return new Promise(function (resolve) {
-      let request;
-      try {
-        request = indexedDB.open('moxsim', 1);
-      } catch (e) {
-        resolve(null);
-        return;
-      }
-      request.onupgradeneeded = function () { request.result.createObjectStore('files'); };
-      request.onsuccess = function () { resolve(watchStore(request.result)); };
-      request.onerror = function () { resolve(null); };
-      request.onblocked = function () { resolve(null); };
-    });
+    const s = opened || window.moxStock.open();
+    opened = null;
+    return s.then(function (db) { return db && watchStore(db); });
   }
   function readStored(name) {
     return new Promise(function (resolve) {
@@ -130,45 +122,32 @@
   // ---- one stock across tabs: one tab works on it at a time (a Web Lock the browser frees when the tab closes or
   // crashes); another says so and offers to take over, which loads the newest stored stock. A tab that waits
   // takes over by itself when the working one closes. ----
-  const LOCK = 'moxsim-stock';
-  const TAKE = 'moxsim-take-over';  // sessionStorage: this tab asked to take over and reloads to do it
   let holding = null;  // true: this tab works on the stock; false: another does; null: the browser has no locks
   function stockElsewhere(text) {
     holding = false;
     $('tabs-text').textContent = text;
     $('tabs').hidden = false;
   }
+  // Resolves once the page's head has the lock or knows another tab keeps it.
   function holdStock() {
-    if (!navigator.locks || !navigator.locks.request) return Promise.resolve();
-    let steal = false;
-    try {
-      steal = sessionStorage.getItem(TAKE) === '1';
-      sessionStorage.removeItem(TAKE);
-    } catch (e) { /* no session storage: ask as any tab */ }
+    const lock = window.moxStock;
+    if (!lock.held) return Promise.resolve();
     const forever = new Promise(function () {});  // a lock is held for as long as the page lives
-    return new Promise(function (resolve) {
-      // A tab that reloads may find its previous page still holding the lock for a moment: it waits a little.
-      const wait = new AbortController();
-      const timer = setTimeout(function () { wait.abort(); }, 300);
-      navigator.locks.request(LOCK, steal ? {steal: true} : {signal: wait.signal}, function () {
-        clearTimeout(timer);
+    return lock.held.then(function (held) {
+      if (held) {
         holding = true;
-        resolve();
-        return forever;
-      }).catch(function () {
-        if (holding) {
+        lock.lost.then(function () {
           stockElsewhere('库存已交给另一个标签页使用：这里的改动不再保存。要回到这里，点「在这里使用」，会载入最新保存的库存。');
-          return;
-        }
-        stockElsewhere('库存正在另一个标签页里使用：这里可以看、可以试，但改动不会保存。要在这里继续，点「在这里使用」，会载入最新保存的库存，那边就不再保存。');
-        resolve();
-        // When that tab closes, this one takes over with the stock it left.
-        navigator.locks.request(LOCK, function () { takeOver(); return forever; }).catch(function () {});
-      });
+        });
+        return;
+      }
+      stockElsewhere('库存正在另一个标签页里使用：这里可以看、可以试，但改动不会保存。要在这里继续，点「在这里使用」，会载入最新保存的库存，那边就不再保存。');
+      // When that tab closes, this one takes over with the stock it left.
+      navigator.locks.request(lock.LOCK, function () { takeOver(); return forever; }).catch(function () {});
     });
   }
   function takeOver() {
-    try { sessionStorage.setItem(TAKE, '1'); } catch (e) { /* the lock is asked for as any tab's */ }
+    try { sessionStorage.setItem(window.moxStock.TAKE, '1'); } catch (e) { /* the lock is asked for as any tab's */ }
     location.reload();
   }
   $('take-over').addEventListener('click', takeOver);
@@ -193,29 +172,6 @@
     } catch (e) {
       return false;
     }
-  }
-
-  // ---- fonts: the faces as WOFF2 files, or inside fonts.js for a page opened from a file (which may not fetch
-  // fonts) ----
-  const FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
-                 ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
-  function loadFonts(fromScript) {
-    const failed = function () {
-      notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
-    };
-    if (!document.fonts || typeof FontFace !== 'function') { failed(); return Promise.resolve(); }
-    const sources = fromScript
-      ? loadScript('fonts.js').then(function () {
-        return window.MOX_FONTS.map(function (f) {
-          return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
-        });
-      })
-      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + ')'; }));
-    return sources.then(function (list) {
-      return Promise.all(FACES.map(function (f, i) {
-        return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) { document.fonts.add(face); });
-      }));
-    }).catch(failed);
   }
 
   function loadScript(src) {
@@ -824,7 +780,9 @@
       store = s;
       return s ? readStored(SAVE) : null;
     });
-    const fonts = (window.moxAfterPaint || Promise.resolve()).then(function () { return loadFonts(single); });
+    const fonts = window.moxFonts.then(function (loaded) {
+      if (!loaded) notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
+    });
     const notLoaded = function (e) { fail('模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。'); };
     try {
       await window.moxGlue;
@@ -885,14 +843,6 @@
     canvases[0].focus({preventScroll: true});
     pointerFocus = false;
     await fonts;
-    // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each face
-    // is used once here, in a task of its own, not all in the first frame.
-    const warm = document.createElement('canvas').getContext('2d');
-    for (const f of FACES) {
-      await program.moxRuntime.nextTask();
-      warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
-      warm.measureText('强化');
-    }
     performance.mark('moxsim-fonts');
     program.moxRuntime.fontsLoaded();
     Promise.resolve(window.moxPack).catch(function () {}).then(keepOffline);
