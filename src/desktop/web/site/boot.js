@@ -86,10 +86,12 @@
   });
   var after = function (start) { return window.moxAfterPaint.then(start); };
 
-  function script(src) {
+  // A script run as soon as it is there, or, `ordered`, after those asked for before it that are.
+  function script(src, ordered) {
     return new Promise(function (resolve, reject) {
       var s = document.createElement('script');
       s.src = src;
+      s.async = !ordered;
       s.onload = resolve;
       s.onerror = reject;
       document.head.appendChild(s);
@@ -124,6 +126,20 @@
     }).then(function () { return true; }, function () { return false; });
   });
 
+  // The page's own scripts as well: they run while the module arrives and compiles, not before the first paint.
+  // They find the whole document (the timer above may come first).
+  after(function () {
+    return document.readyState !== 'loading' ? null : new Promise(function (resolve) {
+      document.addEventListener('DOMContentLoaded', resolve);
+    });
+  }).then(function () {
+    return Promise.all([script('layer.js', true), script('page.js', true)]);
+  }).catch(function () {
+    var message = document.getElementById('message');
+    message.textContent = '页面的脚本没能载入，模拟器无法运行。请检查网络后刷新页面。';
+    message.hidden = false;
+    document.getElementById('loading').hidden = true;
+  });
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
     window.moxWasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
     window.moxWasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
