@@ -6,9 +6,17 @@
   // The module's size as built (the line may carry it compressed): the page's loading line says how far it is.
   var MODULE_BYTES = /*bytes:moxsim.wasm*/0;
 
+  // The line changes once a frame at most (the module's bytes may come in hundreds of pieces).
+  var lineText = null;
   function loadingLine(text) {
-    var line = document.getElementById('loading');
-    if (line && !document.body.classList.contains('ready')) line.textContent = text;
+    if (lineText === null) {
+      requestAnimationFrame(function () {
+        var line = document.getElementById('loading');
+        if (line && !document.body.classList.contains('ready')) line.textContent = lineText;
+        lineText = null;
+      });
+    }
+    lineText = text;
   }
 
   // The module's bytes counted as they arrive, for the loading line, from a copy of the response: the compiler

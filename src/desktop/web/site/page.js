@@ -238,13 +238,22 @@
       }
       program.moxRuntime.place(w, placed[w]);
       if (w === 0) program._moxsim_banner_apart(inParts ? 1 : 0);
+    }
+    // Nothing lies over the windows before their first frame: reading where they are would lay the page out once
+    // more before it (the first frame reads it).
+    if (program.moxRuntime.firstFrameDrawn()) placeOver();
+  }
+  // The layer and the banner placed over the windows as the page lays them out.
+  function placeOver() {
+    for (let w = 0; w < 2; ++w) {
+      if (!sizes[w]) continue;
       // Where the canvases lie in the window's element, read once here: reading it for each element of the layer
       // would lay the page out again for every one.
       const c = canvases[w];
       origins[w] = [c.offsetLeft, c.offsetTop];
       (placed[w] || []).forEach(function (p) { p.left = p.canvas.offsetLeft; p.top = p.canvas.offsetTop; });
+      layer.place(w, function (r) { return toPage(w, r); });
     }
-    for (let w = 0; w < 2; ++w) if (sizes[w]) layer.place(w, function (r) { return toPage(w, r); });
     placeBanner();
     sharpen();
   }
@@ -758,7 +767,7 @@
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
       if (window.moxStartPack) window.moxStartPack();
-      sharpen();
+      placeOver();
     },
     figure: figure,
     // A picture only the pack has is wanted before the first frame: the pack comes at once.
