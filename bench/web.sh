@@ -16,7 +16,8 @@ cat >"$floor/index.html" <<'HTML'
 HTML
 # A second floor: the page itself, loading the program's script and module as it does (after its first paint),
 # with the page's own scripts swapped for one that starts the program with nothing to do and draws one frame. What
-# the page takes beyond it is its own start (the stored stock, the fonts) and the program's first frame.
+# the page takes beyond it is its own start (its scripts, the stored stock, the fonts) and the program's first
+# frame.
 module=build-web/web-module-floor
 rm -rf "$module"
 cp -r dist/moxsim-web "$module"
@@ -34,9 +35,9 @@ function floorScript(src) {
 }
 window.moxGlue = window.moxAfterPaint.then(function () { return floorScript('$glue'); });
 window.moxWasm = window.moxAfterPaint.then(function () { return WebAssembly.compileStreaming(fetch('$wasm')); });
-window.moxAfterPaint.then(function () { return floorScript('floor.js'); });
 JS
-cat >"$module/floor.js" <<'JS'
+: >"$module/$(site 'layer.*.js')"
+cat >"$module/$(site 'page.*.js')" <<'JS'
 (async function () {
   await window.moxGlue;
   const c = document.getElementById('moxsim-main');

@@ -397,10 +397,6 @@ async function main() {
       await page.setRequestInterception(true);
       page.on('request', (r) => (r.url().endsWith('.bin') ? r.abort() : r.continue()));
     }, true);
-    await broken('no page script', async (page) => {
-      await page.setRequestInterception(true);
-      page.on('request', (r) => (/\/page\.[0-9a-f]+\.js$/.test(r.url()) ? r.abort() : r.continue()));
-    }, false);
     await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
       const decode = window.createImageBitmap;
       let calls = 0;

@@ -93,13 +93,19 @@
     setTimeout(resolve, 200);
   });
   var after = function (start) { return window.moxAfterPaint.then(start); };
+  // Resolves in a task of its own, soon: each piece of the start is a short task.
+  function nextTask() {
+    return new Promise(function (resolve) {
+      var channel = new MessageChannel();
+      channel.port1.onmessage = function () { channel.port1.close(); resolve(); };
+      channel.port2.postMessage(0);
+    });
+  }
 
-  // A script run as soon as it is there, or, `ordered`, after those asked for before it that are.
-  function script(src, ordered) {
+  function script(src) {
     return new Promise(function (resolve, reject) {
       var s = document.createElement('script');
       s.src = src;
-      s.async = !ordered;
       s.onload = resolve;
       s.onerror = reject;
       document.head.appendChild(s);
@@ -108,10 +114,10 @@
   window.moxGlue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
   window.moxGlue.catch(function () {});
   // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may
-  // not fetch fonts). Resolves false when they did not load.
+  // not fetch fonts), asked for in the task after the module's. Resolves false when they did not load.
   var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
                ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
-  window.moxFonts = after(function () {
+  window.moxFonts = after(nextTask).then(function () {
     if (!document.fonts || typeof FontFace !== 'function') return false;
     var warm = document.createElement('canvas').getContext('2d');
     var sources = single
@@ -134,20 +140,6 @@
     }).then(function () { return true; }, function () { return false; });
   });
 
-  // The page's own scripts as well: they run while the module arrives and compiles, not before the first paint.
-  // They find the whole document (the timer above may come first).
-  after(function () {
-    return document.readyState !== 'loading' ? null : new Promise(function (resolve) {
-      document.addEventListener('DOMContentLoaded', resolve);
-    });
-  }).then(function () {
-    return Promise.all([script('layer.js', true), script('page.js', true)]);
-  }).catch(function () {
-    var message = document.getElementById('message');
-    message.textContent = '页面的脚本没能载入，模拟器无法运行。请检查网络后刷新页面。';
-    message.hidden = false;
-    document.getElementById('loading').hidden = true;
-  });
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
     window.moxWasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
     window.moxWasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
