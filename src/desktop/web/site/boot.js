@@ -102,7 +102,8 @@
     });
   }
 
-  function script(src) {
+  // A script of the site, run once it is there (the page's own script loads more with it).
+  var script = window.moxScript = function (src) {
     return new Promise(function (resolve, reject) {
       var s = document.createElement('script');
       s.src = src;
@@ -110,7 +111,7 @@
       s.onerror = reject;
       document.head.appendChild(s);
     });
-  }
+  };
   window.moxGlue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
   window.moxGlue.catch(function () {});
   // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may

@@ -174,16 +174,6 @@
     }
   }
 
-  function loadScript(src) {
-    return new Promise(function (resolve, reject) {
-      const s = document.createElement('script');
-      s.src = src;
-      s.onload = resolve;
-      s.onerror = reject;
-      document.body.appendChild(s);
-    });
-  }
-
   // ---- layout: the windows fitted to the viewport at the device pixel ratio. Where a window would be shown at
   // less than NARROW of its layout size (a phone held upright), it is shown in its parts (the program's
   // placement, src/ui/placement.h) one under another, each as wide as the screen; the drawing is the same and the
@@ -631,7 +621,7 @@
   // module is.
   const PIECE = 1 << 18;  // characters
   function workerFromFile() {
-    return loadScript('moxsim-worker.js').then(function () {
+    return window.moxScript('moxsim-worker.js').then(function () {
       const url = URL.createObjectURL(new Blob([window.moxsimWorker.toString() + '\nmoxsimWorker(true);\n'],
                                                {type: 'text/javascript'}));
       const worker = new Worker(url);
