@@ -13,7 +13,9 @@ namespace mox {
 
 struct WindowPart {
   Rect rect;                  // layout pixels
-  const char* shownWith = "";  // a panel over the columns: the part comes first, and only while this control shows
+  // A panel over the columns: the part comes first, and only while this control shows; the parts it covers are not
+  // shown meanwhile.
+  const char* shownWith = "";
 };
 
 // The parts of a window by its name (WindowInfo::name), in the order they are stacked; none for a window that is

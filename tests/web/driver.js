@@ -133,6 +133,7 @@ class Player {
   async middle(name) {
     const d = await this.describe(name);
     if (d.window < 0) throw new Error('no control named ' + name);
+    if (!d.middle) throw new Error(name + ' does not show (its part gave way to a panel)');
     if (d.middle[1] < 0 || d.middle[1] > await this.page.evaluate(() => window.innerHeight)) {
       await this.page.evaluate((y) => window.scrollBy(0, y - window.innerHeight / 2), d.middle[1]);
       return (await this.describe(name)).middle;

@@ -319,6 +319,21 @@ async function main() {
     const banner = await bannerShown();
     check(banner && banner.top >= 0 && banner.bottom <= banner.height && banner.width >= 380,
           'the enhance button\'s banner shows whole over the part in view ' + JSON.stringify(banner));
+    // A help panel opens alone under the header (no pieces of it over the columns), scrolled into view; closed, the
+    // columns come back where the player was.
+    await phone.page.evaluate(() => window.scrollTo(0, 200));
+    await phone.middle('图形按钮4');
+    const scrolled = await phone.page.evaluate(() => window.scrollY);
+    await phone.tap('图形按钮4');
+    const panelParts = (await phone.state('inParts'))[0];
+    const panel = (await phone.describe('强化说明')).middle;
+    const viewHeight = await phone.page.evaluate(() => window.innerHeight);
+    await phone.tap('关闭说明2');
+    await phone.frames();
+    const back = await phone.page.evaluate(() => window.scrollY);
+    check(panelParts === 2 && panel[1] > 0 && panel[1] < viewHeight && (await phone.state('inParts'))[0] === inParts[0] &&
+          Math.abs(back - scrolled) < 2, 'a help panel shows alone and in view, and closed the page is back where it was ' +
+          JSON.stringify({panelParts, panel, scrolled, back}));
     await phone.tap('规划按钮');
     check(await phone.state('planner'), 'a tap on 规划 opens the planner');
     await phone.waitFor(async () => (await phone.caption('计算状态标签')) === '', 5000);

@@ -17,11 +17,13 @@ window.createMoxLayer = function (canvases, actions) {
   function idOf(w, control) { return 'mox-' + w + '-' + control; }
 
   // Over its control as the window is shown (whole or in parts): the window's map takes a layout rectangle to CSS
-  // pixels in the window's element.
+  // pixels in the window's element (none where the control does not show: its part gave way to a panel).
   function place(w, el, n) {
     const map = layers[w].map;
     if (!map) return;
     const r = map([n.x, n.y, n.w, n.h]);
+    el.hidden = !r;
+    if (!r) return;
     el.style.left = r[0] + 'px';
     el.style.top = r[1] + 'px';
     el.style.width = r[2] + 'px';

@@ -248,17 +248,38 @@
     sharpen();
   }
   window.addEventListener('resize', layout);
-  // A layout rectangle [x, y, width, height] of a window as CSS pixels in its element (the window's div).
+  // A panel that opens over a window shown in parts takes the place of the parts under it (fewer parts): the page
+  // scrolls to it, and goes back to where the player was (`y`, before the parts changed) when it closes.
+  const scrolledFrom = [null, null];
+  function keepInView(w, was, y) {
+    const now = parts[w];
+    if (!placed[w] || !was.length) return;
+    if (now.length < was.length) {
+      const before = new Set(was.map(String));
+      const i = now.findIndex(function (r) { return !before.has(String(r)); });
+      if (i < 0 || !placed[w][i]) return;
+      scrolledFrom[w] = y;
+      placed[w][i].canvas.scrollIntoView({block: 'start'});
+    } else if (now.length > was.length && scrolledFrom[w] !== null) {
+      window.scrollTo(0, scrolledFrom[w]);
+      scrolledFrom[w] = null;
+    }
+  }
+  // The part of a window shown in parts that a layout rectangle's middle lies in; none while a panel over the
+  // columns hides the part it lies in.
+  function partOf(w, r) {
+    const x = r[0] + r[2] / 2, y = r[1] + r[3] / 2;
+    return placed[w].find(function (p) { return x >= p.x && x < p.x + p.w && y >= p.y && y < p.y + p.h; }) || null;
+  }
+  // A layout rectangle [x, y, width, height] of a window as CSS pixels in its element (the window's div); null
+  // where it does not show.
   function toPage(w, r) {
-    const shown = placed[w];
-    if (!shown) {
+    if (!placed[w]) {
       const f = program.moxRuntime.fit(w);
       return [origins[w][0] + r[0] * f, origins[w][1] + r[1] * f, r[2] * f, r[3] * f];
     }
-    const x = r[0] + r[2] / 2, y = r[1] + r[3] / 2;
-    const p = shown.find(function (p) { return x >= p.x && x < p.x + p.w && y >= p.y && y < p.y + p.h; }) ||
-              shown[shown.length - 1];
-    return [p.left + (r[0] - p.x) * p.fit, p.top + (r[1] - p.y) * p.fit, r[2] * p.fit, r[3] * p.fit];
+    const p = partOf(w, r);
+    return p && [p.left + (r[0] - p.x) * p.fit, p.top + (r[1] - p.y) * p.fit, r[2] * p.fit, r[3] * p.fit];
   }
   // A pointer event on a window's canvas or one of its parts, as a point on the window's canvas's own pixels.
   function toCanvas(w, el, e) {
@@ -273,7 +294,7 @@
     const text = program.UTF8ToString(program._moxsim_open_list(w));
     if (!text) return null;
     const r = toPage(w, text.split(' ').map(Number)), box = canvases[w].parentNode.getBoundingClientRect();
-    return [box.left + r[0], box.top + r[1], r[2], r[3]];
+    return r && [box.left + r[0], box.top + r[1], r[2], r[3]];
   }
   // An open drop-down list is brought into the viewport.
   function keepListInView(w) {
@@ -337,7 +358,7 @@
     c.parentNode.appendChild(ring);
     return ring;
   });
-  // Each control of the ring as [x, y, width, height] in layout pixels, with its control's index.
+  // Each control of the ring as [x, y, width, height] in layout pixels, with its control's index: those that show.
   function keyboardControls(w) {
     const text = program.UTF8ToString(program._moxsim_keyboard_controls(w));
     return text ? text.split(';').map(function (r) {
@@ -345,7 +366,7 @@
       const rect = v.slice(1);
       rect.control = v[0];
       return rect;
-    }) : [];
+    }).filter(function (r) { return !placed[w] || partOf(w, r); }) : [];
   }
   function inWindow(w, el) { return el === canvases[w] || layer.contains(w, el); }
   // The ring where the keyboard is; with `follow`, the keyboard's focus goes to the ring's element of the layer
@@ -720,9 +741,14 @@
     // The parts a window is shown in on a narrow screen, as the program has them now: "x y width height" joined
     // by ';'.
     parts: function (w, text) {
+      const was = parts[w];
       parts[w] = text ? text.split(';').map(function (r) { return r.split(' ').map(Number); }) : [];
       // Laid out once the program's call returns (this comes from inside a frame).
-      Promise.resolve().then(layout);
+      Promise.resolve().then(function () {
+        const y = window.scrollY;
+        layout();
+        keepInView(w, was, y);
+      });
     },
     bannerMoved: function () { if (placed[0]) placeBanner(); },
     plannerShown: function (shown) {
@@ -898,8 +924,8 @@
       const w = +d[0];
       const out = {window: w, x: +d[1], y: +d[2], width: +d[3], height: +d[4], reachable: d[5] === '1',
                    caption: d.slice(6).join(' '), fit: w >= 0 ? program.moxRuntime.fit(w) : 1};
-      if (w >= 0) {
-        const at = toPage(w, [out.x, out.y, out.width, out.height]);
+      const at = w >= 0 && toPage(w, [out.x, out.y, out.width, out.height]);
+      if (at) {
         const box = canvases[w].parentNode.getBoundingClientRect();
         out.middle = [box.left + at[0] + at[2] / 2, box.top + at[1] + at[3] / 2];
         out.shownAt = out.width ? at[2] / out.width : 0;
