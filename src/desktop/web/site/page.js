@@ -248,22 +248,24 @@
     sharpen();
   }
   window.addEventListener('resize', layout);
-  // A panel that opens over a window shown in parts takes the place of the parts under it (fewer parts): the page
-  // scrolls to it, and goes back to where the player was (`y`, before the parts changed) when it closes.
-  const scrolledFrom = [null, null];
+  // A panel that opens over a window shown in parts comes in place of the parts under it: the page scrolls to it,
+  // and goes back to where the player was (`y`, before the parts changed) when it closes.
+  const panels = [null, null];  // the panel's part ("x,y,width,height") and where the page was
   function keepInView(w, was, y) {
-    const now = parts[w];
-    if (!placed[w] || !was.length) return;
-    if (now.length < was.length) {
-      const before = new Set(was.map(String));
-      const i = now.findIndex(function (r) { return !before.has(String(r)); });
-      if (i < 0 || !placed[w][i]) return;
-      scrolledFrom[w] = y;
-      placed[w][i].canvas.scrollIntoView({block: 'start'});
-    } else if (now.length > was.length && scrolledFrom[w] !== null) {
-      window.scrollTo(0, scrolledFrom[w]);
-      scrolledFrom[w] = null;
+    if (!placed[w] || !was.length) {
+      panels[w] = null;
+      return;
     }
+    const now = parts[w].map(String), before = was.map(String);
+    if (panels[w] && !now.includes(panels[w].part)) {
+      window.scrollTo(0, panels[w].y);
+      panels[w] = null;
+      return;
+    }
+    const i = now.findIndex(function (r) { return !before.includes(r); });
+    if (i < 0 || !placed[w][i] || before.every(function (r) { return now.includes(r); })) return;
+    panels[w] = {part: now[i], y: panels[w] ? panels[w].y : y};
+    placed[w][i].canvas.scrollIntoView({block: 'start'});
   }
   // The part of a window shown in parts that a layout rectangle's middle lies in; none while a panel over the
   // columns hides the part it lies in.
