@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,11 +86,12 @@ class Window {
     }
   }
   // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed (one band at
-  // least when `atLeastOne`); what is left waits for the next frame. Returns whether anything was drawn. The
+  // least when `atLeastOne`); what is left waits for the next frame. A `whole` frame is drawn in bands as large as
+  // what waits (the first frame: the browser shows none of it before all of it, and each band costs a readback). Returns whether anything was drawn. The
   // window keeps no picture of its form: what shows it (its canvas, or its parts' canvases) is drawn straight from
   // the form and what lies over it. A canvas copied from another would be copied whole by the browser at each
   // frame that draws it again.
-  bool update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne) {
+  bool update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne, bool whole) {
     view_.collect(overlay);
     const std::vector<Rect> damage = view_.takeScreenDamage();
     backlog_.add(damage);
@@ -101,7 +103,7 @@ class Window {
     }
     bool drawn = false;
     while (!waiting_ && !backlog_.empty() && ((atLeastOne && !drawn) || emscripten_get_now() < deadline)) {
-      const Rect band = backlog_.take(kBandPixels, shownParts(form()));
+      const Rect band = backlog_.take(whole ? std::numeric_limits<int>::max() : kBandPixels, shownParts(form()));
       painter_.target(slot_, band);
       painter_.execute(slot_, view_.paintForm(band));
       painter_.execute(slot_, view_.paintTop(band));
@@ -377,7 +379,7 @@ class Page {
 
   // The frame the page asked for, drawing until `deadline` (emscripten_get_now's clock) at most: returns whether
   // anything was drawn.
-  bool frame(double deadline) {
+  bool frame(double deadline, bool whole) {
     followPlanner();
     Form& banner = app_.bannerForm();
     banner.takeFullRedraw();
@@ -401,10 +403,10 @@ class Page {
     // the budget lasts. One band of each could hold the page's thread for twice a band's time (a band of text
     // takes up to 5 ms, and the browser then shows the canvases).
     const auto drawMain = [&](bool atLeastOne) {
-      return main_.update(bannerApart_ ? std::nullopt : overlay, deadline, atLeastOne);
+      return main_.update(bannerApart_ ? std::nullopt : overlay, deadline, atLeastOne, whole);
     };
     const auto drawPlanner = [&](bool atLeastOne) {
-      return plannerShown_ && planner_.update(std::nullopt, deadline, atLeastOne);
+      return plannerShown_ && planner_.update(std::nullopt, deadline, atLeastOne, whole);
     };
     plannerFirst_ = !plannerFirst_;
     bool drawn = plannerFirst_ ? drawPlanner(true) : drawMain(true);
@@ -631,12 +633,13 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
   return out.c_str();
 }
 
-// A frame drawn within `budget` ms (at least one band of a window with damage): 1 when anything was drawn,
+// A frame drawn within `budget` ms (at least one band of a window with damage; `whole`: in bands as large as what
+// waits): 1 when anything was drawn,
 // plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making, plus 8
 // when the layer of elements is to be told what changed (moxsim_semantics, in a task after the frame's).
-EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget) {
+EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget, int whole) {
   if (!gPage) return 0;
-  const bool drawn = gPage->frame(emscripten_get_now() + budget);
+  const bool drawn = gPage->frame(emscripten_get_now() + budget, whole != 0);
   return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0) + (gPage->semanticsDue() ? 8 : 0);
 }
 

@@ -35,6 +35,9 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   // whole (the first frame, a new scale, the sharper pictures) takes several frames rather than holding the
   // page's thread for one long one.
   const FRAME_BUDGET = 6;
+  // Nothing of the first frame shows before all of it: it is drawn in bands as large as what waits (each band costs
+  // a readback), as many as fit in a task still short of a long one (50 ms).
+  const FIRST_FRAME_BUDGET = 40;
   let firstFrame = false;
   let fontsReady = false;
   let framesDrawn = 0;
@@ -352,7 +355,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     frameRequested = false;
     missing = 0;
     const start = performance.now();
-    const result = Module._moxsim_frame(FRAME_BUDGET);
+    const result = firstFrame ? Module._moxsim_frame(FRAME_BUDGET, 0) : Module._moxsim_frame(FIRST_FRAME_BUDGET, 1);
     const drawn = (result & 1) !== 0;
     drawing = (result & 6) !== 0;
     if ((result & 8) && !layerDue) {
@@ -415,7 +418,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       const p = pictureOf(name, -1);
       if (!p) return 1;
       const image = drawable(p);
-      if (key < 0 && image.width === w && image.height === h) return 1;
+      // At its own size it is drawn as it is (a keyed one from its keyed copy, made when first drawn).
+      if (image.width === w && image.height === h) return 1;
       return wantSized(name, key, p, w, h) ? 1 : 0;
     },
     picture: function (window, name, key, alpha, x, y, w, h, cx, cy, cw, ch) {
