@@ -113,7 +113,8 @@ async function main() {
            ', goal 1.5); the bare page ' + median(bare).toFixed(0) + ' ms', ratio <= 1.5);
     // The program's own part: from its module's instance to its first frame (its start and drawing, on the page's
     // thread, beside what the page and the browser do meanwhile).
-    report('                     from the program\'s instance to its first frame ' + median(ours.own).toFixed(0) + ' ms');
+    report('                     from the program\'s instance to its first frame ' + median(ours.own).toFixed(0) +
+           ' ms');
 
     // A phone held upright: the windows in their parts, by touch, drawn from the 2x set once it has come.
     const phoneContext = await browser.createBrowserContext();

@@ -331,9 +331,10 @@ async function main() {
     await phone.tap('关闭说明2');
     await phone.frames();
     const back = await phone.page.evaluate(() => window.scrollY);
-    check(panelParts === 2 && panel[1] > 0 && panel[1] < viewHeight && (await phone.state('inParts'))[0] === inParts[0] &&
-          Math.abs(back - scrolled) < 2, 'a help panel shows alone and in view, and closed the page is back where it was ' +
-          JSON.stringify({panelParts, panel, scrolled, back}));
+    const partsAfter = (await phone.state('inParts'))[0];
+    check(panelParts === 2 && panel[1] > 0 && panel[1] < viewHeight && partsAfter === inParts[0] &&
+          Math.abs(back - scrolled) < 2, 'a help panel shows alone and in view, and closed the page is back where it ' +
+          'was ' + JSON.stringify({panelParts, panel, scrolled, back}));
     await phone.tap('规划按钮');
     check(await phone.state('planner'), 'a tap on 规划 opens the planner');
     await phone.waitFor(async () => (await phone.caption('计算状态标签')) === '', 5000);

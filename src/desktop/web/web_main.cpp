@@ -87,10 +87,10 @@ class Window {
   }
   // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed (one band at
   // least when `atLeastOne`); what is left waits for the next frame. A `whole` frame is drawn in bands as large as
-  // what waits (the first frame: the browser shows none of it before all of it, and each band costs a readback). Returns whether anything was drawn. The
-  // window keeps no picture of its form: what shows it (its canvas, or its parts' canvases) is drawn straight from
-  // the form and what lies over it. A canvas copied from another would be copied whole by the browser at each
-  // frame that draws it again.
+  // what waits (the first frame: the browser shows none of it before all of it, and each band costs a readback).
+  // Returns whether anything was drawn. The window keeps no picture of its form: what shows it (its canvas, or its
+  // parts' canvases) is drawn straight from the form and what lies over it. A canvas copied from another would be
+  // copied whole by the browser at each frame that draws it again.
   bool update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne, bool whole) {
     view_.collect(overlay);
     const std::vector<Rect> damage = view_.takeScreenDamage();
@@ -634,9 +634,9 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
 }
 
 // A frame drawn within `budget` ms (at least one band of a window with damage; `whole`: in bands as large as what
-// waits): 1 when anything was drawn,
-// plus 2 when damage is left for the next frame, plus 4 when a window waits for pictures the page is making, plus 8
-// when the layer of elements is to be told what changed (moxsim_semantics, in a task after the frame's).
+// waits): 1 when anything was drawn, plus 2 when damage is left for the next frame, plus 4 when a window waits for
+// pictures the page is making, plus 8 when the layer of elements is to be told what changed (moxsim_semantics, in
+// a task after the frame's).
 EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget, int whole) {
   if (!gPage) return 0;
   const bool drawn = gPage->frame(emscripten_get_now() + budget, whole != 0);

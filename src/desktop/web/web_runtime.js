@@ -32,8 +32,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   let drawing = false;  // the last frame left damage for the next
   let layerDue = false;  // the layer of elements is told what a frame changed in a task of its own, coming
   // What a frame may spend drawing, in ms: bands of the windows until it is spent (web_main.cpp). A window drawn
-  // whole (the first frame, a new scale, the sharper pictures) takes several frames rather than holding the
-  // page's thread for one long one.
+  // again whole (a new scale, the sharper pictures) takes several frames rather than holding the page's thread for
+  // one long one.
   const FRAME_BUDGET = 6;
   // Nothing of the first frame shows before all of it: it is drawn in bands as large as what waits (each band costs
   // a readback), as many as fit in a task still short of a long one (50 ms).
@@ -355,7 +355,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     frameRequested = false;
     missing = 0;
     const start = performance.now();
-    const result = firstFrame ? Module._moxsim_frame(FRAME_BUDGET, 0) : Module._moxsim_frame(FIRST_FRAME_BUDGET, 1);
+    const result = Module._moxsim_frame(firstFrame ? FRAME_BUDGET : FIRST_FRAME_BUDGET, firstFrame ? 0 : 1);
     const drawn = (result & 1) !== 0;
     drawing = (result & 6) !== 0;
     if ((result & 8) && !layerDue) {
