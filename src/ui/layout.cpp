@@ -5,20 +5,13 @@
 
 #include "runtime/value.h"
 #include "sim/items.h"
+#include "ui/palette.h"
 
 namespace mox {
 
 namespace {
 
-constexpr uint32_t kWhite = rgb(255, 255, 255);
-constexpr uint32_t kYellow = rgb(255, 255, 0);
-constexpr uint32_t kRed = rgb(255, 0, 0);
-constexpr uint32_t kBlack = rgb(0, 0, 0);
-constexpr uint32_t kPlate = rgb(0x32, 0x1b, 0x0d);
-constexpr uint32_t kGold = rgb(0xf0, 0xc8, 0x6e);
-constexpr uint32_t kGreen = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kLightGrey = rgb(0xc8, 0xbc, 0xac);
-constexpr uint32_t kChartBack = rgb(0x1a, 0x0e, 0x06);
+using namespace palette;
 
 const char* const kSongti = "宋体";
 const char* const kHeiti = "黑体";
@@ -181,20 +174,20 @@ WindowLayout buildMain() {
   // clang-format off
   // Information box.
   rows.push_back({.name = "分组框1", .kind = Kind::GroupBox, .rect = {1, 559, 440, 120}, .caption = "信息栏",
-                  .textColour = rgb(0xff, 0x80, 0xc0), .backColour = kPageColour, .font = font(14, true, kSansSerif)});
-  rows.push_back(infoLabel("透明标签1", "", {13, 584, 94, 24}, "本次充值总金额：", rgb(0x80, 0xa0, 0x80), true));
+                  .textColour = kPink, .backColour = kPageColour, .font = font(14, true, kSansSerif)});
+  rows.push_back(infoLabel("透明标签1", "", {13, 584, 94, 24}, "本次充值总金额：", kSage, true));
   rows.push_back(infoLabel("透明标签2", "", {111, 584, 94, 24}, "0 元人民币", kWhite, false));
   rows.push_back(infoLabel("透明标签3", "", {13, 605, 94, 24}, "本次消费总金额：", kRed, true));
   rows.push_back(infoLabel("透明标签4", "", {111, 605, 94, 24}, "0 元人民币", kWhite, false));
-  rows.push_back(infoLabel("透明标签5", "分组框1", {12, 67, 94, 24}, "小晶体消耗:", rgb(0xd8, 0xd8, 0x00), true));
+  rows.push_back(infoLabel("透明标签5", "分组框1", {12, 67, 94, 24}, "小晶体消耗:", kDarkYellow, true));
   rows.push_back(infoLabel("透明标签6", "分组框1", {91, 67, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签8", "分组框1", {154, 67, 94, 24}, "大晶体消耗:", rgb(0x00, 0x88, 0xff), true));
+  rows.push_back(infoLabel("透明标签8", "分组框1", {154, 67, 94, 24}, "大晶体消耗:", kAzure, true));
   rows.push_back(infoLabel("透明标签7", "分组框1", {233, 67, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签9", "分组框1", {298, 67, 94, 24}, "魔晶体消耗:", rgb(0xff, 0x50, 0x80), true));
+  rows.push_back(infoLabel("透明标签9", "分组框1", {298, 67, 94, 24}, "魔晶体消耗:", kRose, true));
   rows.push_back(infoLabel("透明标签10", "分组框1", {377, 67, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签11", "分组框1", {12, 90, 94, 24}, "防护剂消耗:", rgb(0x80, 0x80, 0xff), true));
+  rows.push_back(infoLabel("透明标签11", "分组框1", {12, 90, 94, 24}, "防护剂消耗:", kPeriwinkle, true));
   rows.push_back(infoLabel("透明标签12", "分组框1", {91, 90, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签13", "分组框1", {154, 90, 94, 24}, "催化剂消耗:", rgb(0x80, 0xe0, 0x00), true));
+  rows.push_back(infoLabel("透明标签13", "分组框1", {154, 90, 94, 24}, "催化剂消耗:", kLime, true));
   rows.push_back(infoLabel("透明标签14", "分组框1", {233, 90, 57, 24}, "0个", kWhite, false));
   rows.push_back({.name = "透明标签15", .kind = Kind::TransparentLabel, .parent = "分组框1", .rect = {298, 95, 133, 16},
                   .caption = "=> 清空当前消耗统计", .textColour = kWhite, .font = font(12, true, "", true), .hand = true,
@@ -263,7 +256,7 @@ WindowLayout buildMain() {
                     .picture = s.slotPicture});
   }
   rows.push_back({.name = "空图片", .kind = Kind::PictureButton, .rect = {936, 180, 52, 52}, .picture = "cell_empty",
-                  .transparentColour = rgb(0, 0, 0)});
+                  .transparentColour = kBlack});
   rows.push_back({.name = "空大图片", .kind = Kind::PictureButton, .rect = {1000, 180, 69, 79}, .tag = "200"});
 
   // clang-format off
@@ -327,8 +320,8 @@ WindowLayout buildPlanner() {
   // The odds of what lies on the benches now.
   rows.push_back(group("几率框", {8, 4, 436, 102}, "当前强化台的真实几率"));
   rows.push_back(text("强化几率标签", "几率框", {12, 20, 412, 22}, "强化：强化台上没有芯片", kWhite, 15, true));
-  rows.push_back(text("降级几率标签", "几率框", {12, 46, 412, 18}, "", kLightGrey));
-  rows.push_back(text("合成几率标签", "几率框", {12, 72, 412, 20}, "合成：合成台未打开", kLightGrey, 13));
+  rows.push_back(text("降级几率标签", "几率框", {12, 46, 412, 18}, "", kGrey));
+  rows.push_back(text("合成几率标签", "几率框", {12, 72, 412, 20}, "合成：合成台未打开", kGrey, 13));
 
   // What to plan.
   rows.push_back(group("规划设置框", {8, 110, 436, 96}, "规划"));
@@ -338,7 +331,7 @@ WindowLayout buildPlanner() {
   rows.push_back({.name = "复制规划链接", .kind = Kind::PictureButton, .parent = "规划设置框", .rect = {348, 20, 80, 22},
                   .caption = "复制规划链接", .picture = "link_plan_normal", .hoverPicture = "link_plan_hover",
                   .pressedPicture = "link_plan_pressed", .hand = true, .onClick = "copyPlanLink"});
-  rows.push_back(text("加成标签", "规划设置框", {12, 46, 300, 18}, "", kLightGrey));
+  rows.push_back(text("加成标签", "规划设置框", {12, 46, 300, 18}, "", kGrey));
   rows.push_back(checkBox("按库存规划", "规划设置框", {316, 44, 112, 20}, "按库存规划", "planInputsChanged"));
   rows.push_back(dropDown("规划目标", "规划设置框", {12, 68, 160, 20},
                           {{"最低期望花费", 0}, {"预算内成功率最高", 1}}, "planInputsChanged"));
@@ -354,19 +347,19 @@ WindowLayout buildPlanner() {
   rows.push_back(text("期望花费标签", "规划结果框", {12, 22, 150, 20}, "平均 -"));
   rows.push_back(text("中位花费标签", "规划结果框", {166, 22, 130, 20}, "一半玩家 ≤ -"));
   rows.push_back(text("九成花费标签", "规划结果框", {300, 22, 130, 20}, "九成玩家 ≤ -"));
-  rows.push_back(text("极端花费标签", "规划结果框", {12, 46, 150, 20}, "99% 玩家 ≤ -", kLightGrey));
+  rows.push_back(text("极端花费标签", "规划结果框", {12, 46, 150, 20}, "99% 玩家 ≤ -", kGrey));
   rows.push_back(text("预算成功率标签", "规划结果框", {166, 46, 264, 20}, "预算内成功 -", kGreen));
-  rows.push_back(text("库存用量标签", "规划结果框", {12, 68, 418, 18}, "", kLightGrey, 11));
+  rows.push_back(text("库存用量标签", "规划结果框", {12, 68, 418, 18}, "", kGrey, 11));
 
   // The cost distribution as a curve.
-  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kLightGrey,
+  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kGrey,
                   .backColour = kChartBack, .font = font(11, false, "")});
-  rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kLightGrey, 11));
+  rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kGrey, 11));
 
   // Luck of the climb under way.
   rows.push_back(group("运气框", {8, 574, 436, 62}, "这次的运气"));
   rows.push_back(text("运气标签", "运气框", {12, 18, 412, 22}, "还没有强化", kGold, 16, true));
-  rows.push_back(text("运气说明", "运气框", {12, 42, 412, 16}, "", kLightGrey, 11));
+  rows.push_back(text("运气说明", "运气框", {12, 42, 412, 16}, "", kGrey, 11));
 
   // The recipe and route per level.
   rows.push_back(group("配方框", {456, 4, 436, 292}, "每一级的最佳配方与路线"));
@@ -398,9 +391,9 @@ WindowLayout buildPlanner() {
   rows.push_back(dropDown("自动方式", "自动框", {252, 58, 110, 20},
                           {{"照当前配方", 0}, {"按规划配方", 1}, {"按路线", 2}}, "autoWayChanged"));
   rows.push_back(text("自动状态标签", "自动框", {108, 20, 320, 18}, "按一下开始，再按一下或 Esc 停止"));
-  rows.push_back(text("自动花费标签", "自动框", {108, 40, 320, 18}, "", kLightGrey));
+  rows.push_back(text("自动花费标签", "自动框", {108, 40, 320, 18}, "", kGrey));
   rows.push_back(text("自动说明标签", "自动框", {10, 82, 420, 18}, "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
-                      kLightGrey, 11));
+                      kGrey, 11));
   rows.push_back({.name = "自动强化时钟", .kind = Kind::Timer, .onTick = "autoRunTick"});
 
   // The record of attempts.
@@ -408,7 +401,7 @@ WindowLayout buildPlanner() {
   rows.push_back({.name = "记录列表", .kind = Kind::List, .parent = "记录框", .rect = {8, 18, 420, 164},
                   .textColour = kWhite, .backColour = kChartBack, .font = font(12, false, "")});
   rows.push_back(wideButton("导出按钮", "记录框", {8, 188, 88, 32}, "export", "导出记录", "exportHistory"));
-  rows.push_back(text("导出结果标签", "记录框", {102, 188, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kLightGrey, 11));
+  rows.push_back(text("导出结果标签", "记录框", {102, 188, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kGrey, 11));
 
   // Plan results come back from the worker through this timer.
   rows.push_back({.name = "规划时钟", .kind = Kind::Timer, .onTick = "planTick"});

@@ -63,7 +63,7 @@ void PlannerWindow::toggleAutoRun() {
   }
   if (!refusal.empty()) {
     window_.setCaption("自动状态标签", refusal);
-    window_.setTextColour("自动状态标签", kRed);
+    window_.setTextColour("自动状态标签", kCoral);
     return;
   }
   runBudget_.reset();

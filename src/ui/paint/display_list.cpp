@@ -5,18 +5,13 @@
 #include <cstdio>
 
 #include "ui/paint/input.h"
+#include "ui/palette.h"
 
 namespace mox::paint {
 
 namespace {
 
-constexpr uint32_t kWhite = rgb(255, 255, 255);
-constexpr uint32_t kBlack = rgb(0, 0, 0);
-constexpr uint32_t kShadow = rgb(0x80, 0x80, 0x80);
-constexpr uint32_t kBorder = rgb(0x7a, 0x7a, 0x7a);
-constexpr uint32_t kButtonFace = rgb(0xe1, 0xe1, 0xe1);
-constexpr uint32_t kPressedFace = rgb(0xcc, 0xcc, 0xcc);
-constexpr uint32_t kHighlight = rgb(0x00, 0x78, 0xd7);
+using namespace palette;
 constexpr int kCheckBoxSize = 13;
 constexpr int kArrowWidth = 17;
 
@@ -54,12 +49,6 @@ class Pen {
 };
 
 constexpr int kScrollWidth = 10;
-constexpr uint32_t kListStripe = rgb(0x26, 0x17, 0x0c);
-constexpr uint32_t kListGood = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kScrollTrack = rgb(0x3a, 0x26, 0x16);
-constexpr uint32_t kScrollThumb = rgb(0x9a, 0x78, 0x50);
-constexpr uint32_t kCurve = rgb(0xff, 0xd2, 0x64);
-constexpr uint32_t kGrid = rgb(0x3a, 0x28, 0x1a);
 
 // A round step for about `parts` axis divisions of `span`: 1, 2, 2.5 or 5 times a power of ten.
 double niceStep(double span, int parts) {
@@ -370,7 +359,7 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
         const Rect row{r.x + 4, r.y + 2 + k * rowHeight, textWidth, rowHeight};
         // Odd rows a shade lighter, so a long record reads line by line.
         if ((c.topRow + k) % 2) pen.fill({r.x + 1, row.y, r.w - 2 - (scrolls ? kScrollWidth : 0), rowHeight}, kListStripe);
-        pen.text(item.text, c.font, item.value ? kListGood : c.textColour, row, Align::Left);
+        pen.text(item.text, c.font, item.value ? kGreen : c.textColour, row, Align::Left);
       }
       if (scrolls) {
         // The scroll bar: where the rows shown lie among all of them (the wheel scrolls).
