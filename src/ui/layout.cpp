@@ -82,25 +82,9 @@ ControlRow plateLabel(const char* name, Rect r, bool visible, const char* captio
           .textColour = colour, .backColour = kPlate, .font = font(16, true, face)};
 }
 
-WindowLayout buildMain() {
-  WindowLayout l;
-  l.window.name = "主窗口";
-  l.window.title = "MOX 芯片强化模拟器 V1.21 By Ravel 【鸣谢：Lumo / Tarn】";
-  l.window.outerWidth = 906;
-  l.window.outerHeight = 706;
-  // The frame belongs to the window manager; the client area holds every control of the layout whole.
-  l.window.clientWidth = 906;
-  l.window.clientHeight = 682;
-  l.window.background = kPageColour;
-  l.window.icon = "icon";
-  l.window.escCloses = true;
-  auto& rows = l.rows;
-
+// The enhancement bench: its odds, its buttons and its slots.
+void addEnhanceBench(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Header.
-  rows.push_back({.name = "图片框4", .rect = {1, 1, 900, 80}, .picture = "header"});
-
-  // Enhancement bench.
   rows.push_back({.name = "图片框1", .rect = {0, 96, 440, 410}, .picture = "enhance_bench"});
   rows.push_back(rateLabel("标签1", {133, 319, 59, 23}, true, "成功率：", kYellow, font(14, true, kSongti)));
   rows.push_back(rateLabel("标签2", {192, 319, 64, 23}, true, "未知", kWhite, font(14, true, kSansSerif)));
@@ -120,8 +104,12 @@ WindowLayout buildMain() {
   rows.push_back(slot("晶体位3", "", {361, 359, 61, 63}));
   rows.push_back(slot("催化位", "", {34, 268, 61, 63}));
   rows.push_back(slot("防护位", "", {33, 359, 63, 63}));
+  // clang-format on
+}
 
-  // Synthesis bench, above the enhancement bench.
+// The synthesis bench, above the enhancement bench (and hidden until shown).
+void addSynthesisBench(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "合成框", .rect = {-2, 97, 443, 412}, .visible = false, .picture = "synth_bench"});
   rows.push_back(slot("合成芯片位1", "合成框", {34, 75, 69, 79}));
   rows.push_back(slot("合成芯片位2", "合成框", {34, 192, 69, 79}));
@@ -141,8 +129,10 @@ WindowLayout buildMain() {
                   .picture = "link_synth_help_normal", .hoverPicture = "link_synth_help_hover",
                   .pressedPicture = "link_synth_help_pressed", .hand = true, .onClick = "showSynthesisHelp"});
   // clang-format on
+}
 
-  // Bag: 36 cells and their count labels, numbered row by row.
+// The bag: 36 cells and their count labels, numbered row by row.
+void addBag(std::vector<ControlRow>& rows) {
   rows.push_back({.name = "图片框2", .rect = {457, 98, 447, 456}, .picture = "bag"});
   const int cellLefts[6] = {34, 100, 166, 232, 298, 364};
   const int cellTops[6] = {22, 91, 155, 219, 291, 355};
@@ -170,9 +160,11 @@ WindowLayout buildMain() {
                     .tag = keep(std::to_string(k)), .caption = "0", .textColour = kWhite, .font = font(12, false, ""),
                     .align = Align::Right});
   }
+}
 
+// The information box: what was topped up and spent, and the items used up.
+void addInformationBox(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Information box.
   rows.push_back({.name = "分组框1", .kind = Kind::GroupBox, .rect = {1, 559, 440, 120}, .caption = "信息栏",
                   .textColour = kPink, .backColour = kPageColour, .font = font(14, true, kSansSerif)});
   rows.push_back(infoLabel("透明标签1", "", {13, 584, 94, 24}, "本次充值总金额：", kSage, true));
@@ -192,16 +184,24 @@ WindowLayout buildMain() {
   rows.push_back({.name = "透明标签15", .kind = Kind::TransparentLabel, .parent = "分组框1", .rect = {298, 95, 133, 16},
                   .caption = "=> 清空当前消耗统计", .textColour = kWhite, .font = font(12, true, "", true), .hand = true,
                   .onLeftDown = "clearUsage"});
+  // clang-format on
+}
 
-  // Bonus options.
+// The bonus options below the benches.
+void addBonusOptions(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "选择框1", .kind = Kind::CheckBox, .rect = {41, 524, 142, 24}, .caption = "达人强化成功率加成",
                   .textColour = kRed, .backColour = kPageColour, .font = font(12, true, kSansSerif),
                   .onClick = "toggleExpertBonus"});
   rows.push_back({.name = "选择框2", .kind = Kind::CheckBox, .rect = {278, 524, 118, 24}, .caption = "实验室强化加成",
                   .textColour = kRed, .backColour = kPageColour, .font = font(12, true, kSansSerif),
                   .onClick = "toggleLabBonus"});
+  // clang-format on
+}
 
-  // Shop row.
+// The shop row: the balance, the window buttons, top-up and buying.
+void addShopRow(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "图片框3", .rect = {458, 596, 46, 21}, .picture = "balance_label"});
   rows.push_back({.name = "标签5", .kind = Kind::Label, .rect = {510, 595, 121, 24}, .caption = "0 Q币",
                   .textColour = kWhite, .backColour = kPageColour, .font = font(14, false, kSansSerif)});
@@ -220,9 +220,11 @@ WindowLayout buildMain() {
                   .backColour = kWhite, .items = {{"1个", 1}, {"5个", 5}, {"10个", 10}, {"30个", 30}}});
   rows.push_back(smallButton("图形按钮3", {846, 644, 56, 32}, "buy", "buyGoods"));
   // clang-format on
+}
 
-  // Picture store, beyond the right edge of the client area: the logic copies these pictures into cells and
-  // slots and never shows the controls themselves.
+// The picture store, beyond the right edge of the client area: the logic copies these pictures into cells and
+// slots and never shows the controls themselves.
+void addPictureStore(std::vector<ControlRow>& rows) {
   struct StoreItem {
     const char* small;
     const char* smallPicture;
@@ -258,9 +260,11 @@ WindowLayout buildMain() {
   rows.push_back({.name = "空图片", .kind = Kind::PictureButton, .rect = {936, 180, 52, 52}, .picture = "cell_empty",
                   .transparentColour = kBlack});
   rows.push_back({.name = "空大图片", .kind = Kind::PictureButton, .rect = {1000, 180, 69, 79}, .tag = "200"});
+}
 
+// The help panels, above everything else.
+void addHelpPanels(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Help panels, above everything else.
   rows.push_back({.name = "强化说明", .rect = {199, 82, 522, 483}, .visible = false, .picture = "help_enhance"});
   rows.push_back({.name = "关闭说明1", .kind = Kind::TransparentLabel, .parent = "强化说明", .rect = {487, 8, 24, 32},
                   .visible = false, .hand = true, .onLeftDown = "hideEnhanceHelp", .spoken = "关闭"});
@@ -271,10 +275,34 @@ WindowLayout buildMain() {
                   .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp", .spoken = "关闭"});
   rows.push_back({.name = "关闭合成说明1", .kind = Kind::TransparentLabel, .parent = "强化说明1", .rect = {216, 429, 88, 40},
                   .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp", .spoken = "确定"});
+  // clang-format on
+}
 
+WindowLayout buildMain() {
+  WindowLayout l;
+  l.window.name = "主窗口";
+  l.window.title = "MOX 芯片强化模拟器 V1.21 By Ravel 【鸣谢：Lumo / Tarn】";
+  l.window.outerWidth = 906;
+  l.window.outerHeight = 706;
+  // The frame belongs to the window manager; the client area holds every control of the layout whole.
+  l.window.clientWidth = 906;
+  l.window.clientHeight = 682;
+  l.window.background = kPageColour;
+  l.window.icon = "icon";
+  l.window.escCloses = true;
+  auto& rows = l.rows;
+  // The header, then the sections in stacking order.
+  rows.push_back({.name = "图片框4", .rect = {1, 1, 900, 80}, .picture = "header"});
+  addEnhanceBench(rows);
+  addSynthesisBench(rows);
+  addBag(rows);
+  addInformationBox(rows);
+  addBonusOptions(rows);
+  addShopRow(rows);
+  addPictureStore(rows);
+  addHelpPanels(rows);
   // The banner's slide timer.
   rows.push_back({.name = "时钟1", .kind = Kind::Timer, .onTick = "bannerTick"});
-  // clang-format on
   return l;
 }
 
