@@ -18,6 +18,12 @@ const Handler& Control::handler(Event e) const {
   return onClick;
 }
 
+const std::string& Control::selectedText() const {
+  static const std::string none;
+  return selection >= 0 && selection < static_cast<int>(items.size()) ? items[static_cast<size_t>(selection)].text
+                                                                       : none;
+}
+
 
 int Form::add(Control control) {
   int index = size();

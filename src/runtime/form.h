@@ -91,6 +91,8 @@ struct Control {
   Handler onClick, onMouseMove, onLeftDown, onTick, onChange;
 
   const Handler& handler(Event e) const;
+  // The text of the item chosen in the list; empty when none of its items is chosen.
+  const std::string& selectedText() const;
 };
 
 // Window-level properties of a form.

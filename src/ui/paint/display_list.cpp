@@ -335,10 +335,8 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
       pen.fill(arrow, pointer.openList == index ? kPressedFace : kButtonFace);
       const int ax = arrow.x + (arrow.w - 7) / 2, ay = arrow.y + (arrow.h - 4) / 2;
       for (int i = 0; i < 4; ++i) pen.fill({ax + i, ay + i, 7 - 2 * i, 1}, kBlack);
-      if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) {
-        pen.text(c.items[static_cast<size_t>(c.selection)].text, c.font, c.textColour,
-                 {r.x + 3, r.y + 2, r.w - kArrowWidth - 5, r.h - 4}, Align::Left);
-      }
+      pen.text(c.selectedText(), c.font, c.textColour, {r.x + 3, r.y + 2, r.w - kArrowWidth - 5, r.h - 4},
+               Align::Left);
       break;
     }
 

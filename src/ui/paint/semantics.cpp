@@ -164,7 +164,7 @@ std::vector<Node> semantics(const Form& form) {
                               before->rect.y + before->rect.h / 2 >= c.rect.y &&
                               before->rect.y + before->rect.h / 2 < c.rect.y + c.rect.h;
         if (labelled) n.name = trimmed(before->caption);
-        else if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) n.name = c.items[static_cast<size_t>(c.selection)].text;
+        else if (!c.selectedText().empty()) n.name = c.selectedText();
       } else if (inGrid(i)) {
         n.role = Role::Cell;
         n.grid = c.parent;
@@ -188,7 +188,7 @@ std::vector<Node> semantics(const Form& form) {
       case Kind::TransparentLabel:
       case Kind::CheckBox: n.name = trimmed(c.caption); break;
       case Kind::DropDown:
-        if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) n.name = c.items[static_cast<size_t>(c.selection)].text;
+        n.name = c.selectedText();
         break;
       case Kind::PictureBox:
       case Kind::PictureButton:
