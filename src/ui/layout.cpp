@@ -329,29 +329,21 @@ ControlRow checkBox(const char* name, const char* parent, Rect r, const char* ca
           .textColour = kWhite, .backColour = kPageColour, .font = font(12, true, ""), .onClick = onClick};
 }
 
-WindowLayout buildPlanner() {
-  WindowLayout l;
-  l.window.name = kPlannerWindow;
-  l.window.title = "强化规划";
-  l.window.outerWidth = l.window.clientWidth = 900;
-  l.window.outerHeight = l.window.clientHeight = 640;
-  l.window.outerHeight += 24;
-  l.window.background = kPageColour;
-  l.window.icon = "icon";
-  l.window.escCloses = true;
-  l.window.visible = false;
-  auto& rows = l.rows;
-  std::vector<ListItem> levels;
-  for (int i = 0; i <= 9; ++i) levels.push_back({"+" + std::to_string(i), i});
-
+// The odds of what lies on the benches now.
+void addOddsBox(std::vector<ControlRow>& rows) {
   // clang-format off
-  // The odds of what lies on the benches now.
   rows.push_back(group("几率框", {8, 4, 436, 102}, "当前强化台的真实几率"));
   rows.push_back(text("强化几率标签", "几率框", {12, 20, 412, 22}, "强化：强化台上没有芯片", kWhite, 15, true));
   rows.push_back(text("降级几率标签", "几率框", {12, 46, 412, 18}, "", kGrey));
   rows.push_back(text("合成几率标签", "几率框", {12, 72, 412, 20}, "合成：合成台未打开", kGrey, 13));
+  // clang-format on
+}
 
-  // What to plan.
+// What to plan.
+void addPlanSettings(std::vector<ControlRow>& rows) {
+  std::vector<ListItem> levels;
+  for (int i = 0; i <= 9; ++i) levels.push_back({"+" + std::to_string(i), i});
+  // clang-format off
   rows.push_back(group("规划设置框", {8, 110, 436, 96}, "规划"));
   rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 196, 20}, "起始：+0"));
   rows.push_back(text("目标等级标题", "规划设置框", {222, 22, 60, 20}, "目标等级", kYellow));
@@ -369,8 +361,12 @@ WindowLayout buildPlanner() {
                            {"2000 Q币", 20000}, {"5000 Q币", 50000}, {"10000 Q币", 100000}},
                           "planInputsChanged"));
   rows.push_back(text("计算状态标签", "规划设置框", {326, 68, 100, 20}, "", kGold));
+  // clang-format on
+}
 
-  // The plan's figures.
+// The plan's figures.
+void addPlanFigures(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("规划结果框", {8, 210, 436, 92}, "升到目标要花多少"));
   rows.push_back(text("期望花费标签", "规划结果框", {12, 22, 150, 20}, "平均 -"));
   rows.push_back(text("中位花费标签", "规划结果框", {166, 22, 130, 20}, "一半玩家 ≤ -"));
@@ -378,18 +374,30 @@ WindowLayout buildPlanner() {
   rows.push_back(text("极端花费标签", "规划结果框", {12, 46, 150, 20}, "99% 玩家 ≤ -", kGrey));
   rows.push_back(text("预算成功率标签", "规划结果框", {166, 46, 264, 20}, "预算内成功 -", kGreen));
   rows.push_back(text("库存用量标签", "规划结果框", {12, 68, 418, 18}, "", kGrey, 11));
+  // clang-format on
+}
 
-  // The cost distribution as a curve.
+// The cost distribution as a curve.
+void addCostCurve(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kGrey,
                   .backColour = kChartBack, .font = font(11, false, "")});
   rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kGrey, 11));
+  // clang-format on
+}
 
-  // Luck of the climb under way.
+// Luck of the climb under way.
+void addLuckBox(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("运气框", {8, 574, 436, 62}, "这次的运气"));
   rows.push_back(text("运气标签", "运气框", {12, 18, 412, 22}, "还没有强化", kGold, 16, true));
   rows.push_back(text("运气说明", "运气框", {12, 42, 412, 16}, "", kGrey, 11));
+  // clang-format on
+}
 
-  // The recipe and route per level.
+// The recipe and route per level.
+void addRecipeTable(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("配方框", {456, 4, 436, 292}, "每一级的最佳配方与路线"));
   rows.push_back(text("配方表头等级", "配方框", {8, 18, 64, 18}, "等级", kYellow));
   rows.push_back(text("配方表头配方", "配方框", {76, 18, 156, 18}, "配方（每次放上强化台）", kYellow));
@@ -408,9 +416,11 @@ WindowLayout buildPlanner() {
     rows.push_back(text(keep("配方花费" + n), "配方框", {236, y, 90, 24}, ""));
     rows.push_back(text(keep("路线" + n), "配方框", {330, y, 100, 24}, ""));
   }
+}
 
+// Auto-run.
+void addAutoRun(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Auto-run.
   rows.push_back(group("自动框", {456, 300, 436, 106}, "自动强化"));
   rows.push_back(wideButton("自动强化按钮", "自动框", {10, 22, 88, 32}, "autorun", "自动强化", "toggleAutoRun"));
   rows.push_back(checkBox("快速", "自动框", {10, 58, 60, 20}, "快速"));
@@ -423,17 +433,42 @@ WindowLayout buildPlanner() {
   rows.push_back(text("自动说明标签", "自动框", {10, 82, 420, 18}, "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
                       kGrey, 11));
   rows.push_back({.name = "自动强化时钟", .kind = Kind::Timer, .onTick = "autoRunTick"});
+  // clang-format on
+}
 
-  // The record of attempts.
+// The record of attempts.
+void addRecord(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("记录框", {456, 410, 436, 226}, "强化记录（最新在上）"));
   rows.push_back({.name = "记录列表", .kind = Kind::List, .parent = "记录框", .rect = {8, 18, 420, 164},
                   .textColour = kWhite, .backColour = kChartBack, .font = font(12, false, "")});
   rows.push_back(wideButton("导出按钮", "记录框", {8, 188, 88, 32}, "export", "导出记录", "exportHistory"));
   rows.push_back(text("导出结果标签", "记录框", {102, 188, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kGrey, 11));
+  // clang-format on
+}
 
+WindowLayout buildPlanner() {
+  WindowLayout l;
+  l.window.name = kPlannerWindow;
+  l.window.title = "强化规划";
+  l.window.outerWidth = l.window.clientWidth = 900;
+  l.window.outerHeight = l.window.clientHeight = 640;
+  l.window.outerHeight += 24;
+  l.window.background = kPageColour;
+  l.window.icon = "icon";
+  l.window.escCloses = true;
+  l.window.visible = false;
+  auto& rows = l.rows;
+  addOddsBox(rows);
+  addPlanSettings(rows);
+  addPlanFigures(rows);
+  addCostCurve(rows);
+  addLuckBox(rows);
+  addRecipeTable(rows);
+  addAutoRun(rows);
+  addRecord(rows);
   // Plan results come back from the worker through this timer.
   rows.push_back({.name = "规划时钟", .kind = Kind::Timer, .onTick = "planTick"});
-  // clang-format on
   return l;
 }
 
