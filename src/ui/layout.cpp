@@ -5,7 +5,7 @@
 
 #include "runtime/value.h"
 #include "sim/items.h"
-#include "ui/palette.h"
+#include "runtime/palette.h"
 
 namespace mox {
 

@@ -8,14 +8,14 @@
 #include "runtime/form.h"
 #include "runtime/value.h"
 #include "sim/items.h"
-#include "ui/palette.h"
+#include "runtime/palette.h"
 
 namespace mox::planner_parts {
 
 // The enhancement bench apart from the chip: what an attempt uses up, in the order auto-supply refills it.
 inline const char* const kBenchSlots[6] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"};
 
-// The colours the planner's files name, from the one palette (ui/palette.h).
+// The colours the planner's files name, from the one palette (runtime/palette.h).
 using palette::kCoral;
 using palette::kGrey;
 using palette::kWhite;

@@ -14,12 +14,12 @@ using namespace planner_parts;
 
 namespace {
 
-constexpr uint32_t kGreen = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kDim = rgb(0x7a, 0x66, 0x52);
-constexpr uint32_t kMedianColour = rgb(0x6c, 0xc0, 0xff);
-constexpr uint32_t kNinetyColour = rgb(0xff, 0xa0, 0x40);
-constexpr uint32_t kBudgetColour = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kSpentColour = rgb(0xff, 0x60, 0xa0);
+constexpr uint32_t kGreen = palette::kGreen;
+constexpr uint32_t kDim = palette::kMuted;
+constexpr uint32_t kMedianColour = palette::kSkyBlue;
+constexpr uint32_t kNinetyColour = palette::kOrange;
+constexpr uint32_t kBudgetColour = palette::kGreen;
+constexpr uint32_t kSpentColour = palette::kHotPink;
 
 // The pictures of a recipe, crystals first: at most six.
 std::array<const char*, 6> recipeIcons(const plan::Recipe& r) {

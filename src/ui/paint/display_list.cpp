@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "ui/paint/input.h"
-#include "ui/palette.h"
+#include "runtime/palette.h"
 
 namespace mox::paint {
 

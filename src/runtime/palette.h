@@ -43,5 +43,10 @@ inline constexpr uint32_t kScrollTrack = rgb(0x3a, 0x26, 0x16);
 inline constexpr uint32_t kScrollThumb = rgb(0x9a, 0x78, 0x50);
 inline constexpr uint32_t kCurve = rgb(0xff, 0xd2, 0x64);
 inline constexpr uint32_t kGrid = rgb(0x3a, 0x28, 0x1a);
+// The planner's chart and figures: the median and nine-in-ten marks, what a run spent, text that waits.
+inline constexpr uint32_t kSkyBlue = rgb(0x6c, 0xc0, 0xff);
+inline constexpr uint32_t kOrange = rgb(0xff, 0xa0, 0x40);
+inline constexpr uint32_t kHotPink = rgb(0xff, 0x60, 0xa0);
+inline constexpr uint32_t kMuted = rgb(0x7a, 0x66, 0x52);
 
 }  // namespace mox::palette
