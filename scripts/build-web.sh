@@ -59,8 +59,13 @@ PY
 site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
-cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
-  src/desktop/web/site/layer.js src/desktop/web/site/page.css src/desktop/web/site/moxsim-worker.js "$site/"
+cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.css \
+  src/desktop/web/site/moxsim-worker.js "$site/"
+# The page's scripts after boot.js, in the order they run, as one file (one request): the constants the page shares
+# with the module (MoxBridge, written by the build from the program's enums), each part's factory, then page.js,
+# which starts them.
+page_scripts=(build-web/web/moxsim-bridge.js src/desktop/web/site/layer.js src/desktop/web/site/page.js)
+cat "${page_scripts[@]}" >"$site/page.js"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm "$fonts"/*.woff2 "$fonts/fonts.js" "$site/"
 # The program of a page opened from a file, made inside a function whose text the page hands to its worker.
 { echo 'function moxsimSingle() {'; cat build-web/web/moxsim-single.js; printf '\nreturn createMoxsim;\n}\n'
@@ -90,7 +95,7 @@ cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
 stamped() { awk -v n="$1" '$1 == n { print $2; found = 1 } END { if (!found) print n }' build-web/stamped.txt; }
 # The service worker keeps what the page loads over the network, under a version that is a digest of those files.
 offline=(index.html)
-for f in boot.js page.js layer.js page.css moxsim.js moxsim-worker.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
+for f in boot.js page.js page.css moxsim.js moxsim-worker.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
          Serif-Regular.woff2 Serif-Bold.woff2 manifest.webmanifest icon-192.png icon-512.png; do
   offline+=("$(stamped "$f")")
 done

@@ -3,12 +3,31 @@
 // from the embedded bytes, text in the shipped face, timers on the browser's clock, frames only on request, and
 // sound through WebAudio once the page has had a user gesture.
 // The same module started in the page's Web Worker (moxsim-worker.js) only figures the planner's questions: it
-// has no page to draw on and no runtime.
+// has no page to draw on and no runtime. Both pass bytes into the module with withBytes.
+//
+// MoxBridge (tools/gen_bridge.py, put in front of this script by the build) names what the page and the module
+// tell each other: the frame's result, the events' kinds, the roles and fields of the layer's nodes.
+
+// Bytes copied into the module's memory for `use(address, length)`, whose result is returned; the copy is freed
+// after it, unless `keep` (memory the module keeps for as long as it runs). Returns 0 without calling `use` when
+// the memory cannot be had for a copy that is kept.
+Module.withBytes = function (bytes, use, keep) {
+  const where = Module._malloc(Math.max(1, bytes.length));
+  if (!where && keep) return 0;
+  HEAPU8.set(bytes, where);
+  try {
+    return use(where, bytes.length);
+  } finally {
+    if (!keep) Module._free(where);
+  }
+};
+
 Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   'use strict';
   const SANS = '"MoxSans", "Noto Sans CJK SC", sans-serif';
   const SERIF = '"MoxSerif", "Noto Serif CJK SC", serif';
   const KEY_TOLERANCE = 8;  // paint::Picture::kKeyTolerance
+  const Result = MoxBridge.FrameResult;
   const windows = [];
   const pictures = new Map();  // name -> {bitmap, failed} (absent: not asked for yet; null bitmap: decoding)
   const keyedPictures = new Map();
@@ -38,7 +57,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   // Nothing of the first frame shows before all of it: it is drawn in bands as large as what waits (each band costs
   // a readback), as many as fit in a task still short of a long one (50 ms).
   const FIRST_FRAME_BUDGET = 40;
-  let firstFrame = false;
+  let firstFrameDrawn = false;
   let fontsReady = false;
   let framesDrawn = 0;
   let soundsPlayed = 0;
@@ -163,7 +182,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     if ((!where || !size) && pack && pack !== true) {
       awaitingPack.push(name);
       ++decoding;
-      if (!firstFrame) ++firstFrameAwaitedPack;
+      if (!firstFrameDrawn) ++firstFrameAwaitedPack;
       if (page().packNeeded) page().packNeeded();
       return;
     }
@@ -349,44 +368,40 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
 
   // Until the first frame is whole nothing is shown: its bands need not wait for the screen's next frame.
   function nextFrame() {
-    if (firstFrame) requestAnimationFrame(frame); else nextTask().then(frame);
+    if (firstFrameDrawn) requestAnimationFrame(frame); else nextTask().then(frame);
   }
   function frame() {
     frameRequested = false;
     missing = 0;
     const start = performance.now();
-    const result = Module._moxsim_frame(firstFrame ? FRAME_BUDGET : FIRST_FRAME_BUDGET, firstFrame ? 0 : 1);
-    const drawn = (result & 1) !== 0;
-    drawing = (result & 6) !== 0;
-    if ((result & 8) && !layerDue) {
+    const result = Module._moxsim_frame(firstFrameDrawn ? FRAME_BUDGET : FIRST_FRAME_BUDGET, firstFrameDrawn ? 0 : 1);
+    const drawn = (result & Result.Drawn) !== 0;
+    drawing = (result & (Result.Drawing | Result.Waiting)) !== 0;
+    if ((result & Result.SemanticsDue) && !layerDue) {
       layerDue = true;
       const tell = function () {
         if (Module._moxsim_semantics()) nextTask().then(tell); else layerDue = false;
       };
       nextTask().then(tell);
     }
-    if (result & 2) {
+    if (result & Result.Drawing) {
       frameRequested = true;
       nextFrame();
     }
     drawBanner();
     longest.frame = Math.max(longest.frame, performance.now() - start);
     if (drawn) ++framesDrawn;
-    if (!firstFrame && drawn && !drawing && fontsReady && missing === 0 && decoding === 0) {
-      firstFrame = true;
+    if (!firstFrameDrawn && drawn && !drawing && fontsReady && missing === 0 && decoding === 0) {
+      firstFrameDrawn = true;
       performance.mark('moxsim-first-frame');
-      page().firstFrame();
+      page().firstFrameDrawn();
     }
   }
 
   // A pack's bytes go into the module's memory for good (the assets point into them); returns how many assets
   // took theirs from it.
   function adopt(buffer) {
-    const bytes = new Uint8Array(buffer);
-    const where = Module._malloc(Math.max(1, bytes.length));
-    if (!where) return 0;
-    HEAPU8.set(bytes, where);
-    return Module._moxsim_adopt_pack(where, bytes.length);
+    return Module.withBytes(new Uint8Array(buffer), Module._moxsim_adopt_pack, true);
   }
 
   function unlockAudio() {
@@ -595,12 +610,12 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     requestFrame: function () {
       // The first frame waits for its pictures and faces: a frame drawn without them is drawn for nothing (the
       // last decode and the faces' arrival each ask again).
-      if (!firstFrame && (decoding > 0 || !fontsReady)) return;
+      if (!firstFrameDrawn && (decoding > 0 || !fontsReady)) return;
       if (frameRequested) return;
       frameRequested = true;
       nextFrame();
     },
-    firstFrameDrawn: function () { return firstFrame; },
+    firstFrameDrawn: function () { return firstFrameDrawn; },
     forgetSizes: forgetSizes,
     nextTask: nextTask,
     // Whether the windows have something left to draw: damage, or pictures to decode or make first (an animation

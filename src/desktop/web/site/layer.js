@@ -4,8 +4,10 @@
 // what a click there does. The page (page.js) ties it to its keyboard ring.
 window.createMoxLayer = function (canvases, actions) {
   'use strict';
-  // paint::Role, in order.
-  const ROLES = ['button', 'checkbox', 'combobox', 'cell', 'text', 'heading', 'image', 'list'];
+  // The roles by number (paint::Role), by their names in lower case: 'button', 'checkbox', 'combobox', 'cell'...
+  const ROLES = [];
+  Object.keys(MoxBridge.Role).forEach(function (name) { ROLES[MoxBridge.Role[name]] = name.toLowerCase(); });
+  const F = MoxBridge.NodeField;
   const layers = canvases.map(function (canvas, w) {
     const layer = document.createElement('div');
     layer.className = 'layer';
@@ -140,16 +142,18 @@ window.createMoxLayer = function (canvases, actions) {
     }
   }
 
+  // A node as the program writes it (web_bridge.h, semanticsText): its fields in NodeField's order.
   function parse(line) {
     const f = line.split('\x1f');
-    if (f[1] === '-') return {control: +f[0], removed: true};
-    return {control: +f[0], role: ROLES[+f[1]], x: +f[2], y: +f[3], w: +f[4], h: +f[5], disabled: f[6] === '1',
-            checked: f[7] === '1', selection: +f[8], grid: +f[9], row: +f[10], column: +f[11], name: f[12],
-            items: f.slice(13)};
+    if (f[F.Role] === '-') return {control: +f[F.Control], removed: true};
+    return {control: +f[F.Control], role: ROLES[+f[F.Role]], x: +f[F.X], y: +f[F.Y], w: +f[F.Width],
+            h: +f[F.Height], disabled: f[F.Disabled] === '1', checked: f[F.Checked] === '1',
+            selection: +f[F.Selection], grid: +f[F.Grid], row: +f[F.Row], column: +f[F.Column], name: f[F.Name],
+            items: f.slice(F.Items)};
   }
 
   return {
-    // What changed in a window since its last report (web_window.cpp, Window::tellSemantics), its lines split at
+    // What changed in a window since its last report (web_bridge.h, semanticsText), its lines split at
     // \x1e: takes them from the front until `until` (performance.now()'s clock) has passed, at least one, and
     // returns how many it took.
     update: function (w, lines, until) {

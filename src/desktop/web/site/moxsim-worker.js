@@ -14,11 +14,10 @@ function moxsimWorker(fromPage) {
   const waiting = [];
 
   function answer(question) {
-    const where = program._malloc(Math.max(1, question.length));
-    program.HEAPU8.set(question, where);
-    const at = program._moxsim_answer(where, question.length);
-    const bytes = program.HEAPU8.slice(at, at + program._moxsim_answer_size());
-    program._free(where);
+    const bytes = program.withBytes(question, function (where, size) {
+      const at = program._moxsim_answer(where, size);
+      return program.HEAPU8.slice(at, at + program._moxsim_answer_size());
+    });
     postMessage({answer: bytes}, [bytes.buffer]);
   }
 

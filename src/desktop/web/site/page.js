@@ -6,6 +6,7 @@
   const $ = function (id) { return document.getElementById(id); };
   const SAVE = 'MOXdata';
   const MAX_SAVE_BYTES = 64 * 1024;  // Files::kMaxFileBytes
+  const Key = MoxBridge.Key, Button = MoxBridge.Button, Pointer = MoxBridge.PointerKind;
   const canvases = [$('moxsim-main'), $('moxsim-planner')];
   const sizes = [null, null];
   let program = null;
@@ -397,9 +398,9 @@
   function clickAt(w, r) {
     const k = program.moxRuntime.factor(w);
     const x = Math.floor((r[0] + r[2] / 2) * k), y = Math.floor((r[1] + r[3] / 2) * k);
-    program._moxsim_pointer(w, 0, x, y, 0);
-    program._moxsim_pointer(w, 1, x, y, 0);
-    program._moxsim_pointer(w, 2, x, y, 0);
+    program._moxsim_pointer(w, Pointer.Move, x, y, Button.Left);
+    program._moxsim_pointer(w, Pointer.Down, x, y, Button.Left);
+    program._moxsim_pointer(w, Pointer.Up, x, y, Button.Left);
   }
   function clickFocused(w) {
     const r = keyboardControls(w)[focusIndex[w]];
@@ -458,13 +459,16 @@
   });
 
   // ---- input ----
-  const KEYS = {ArrowUp: 0, ArrowDown: 1, Enter: 2, Escape: 3};
+  const KEYS = {ArrowUp: Key.Up, ArrowDown: Key.Down, Enter: Key.Enter, Escape: Key.Escape};
   let pointerFocus = false;
   // The pointer on a window's canvas, or on one of its parts (`el`).
   function bindPointer(w, el) {
     const c = canvases[w];
     const at = function (e) { return toCanvas(w, el, e); };
-    const button = function (e) { return e.button === 2 ? 2 : e.button === 1 ? 1 : 0; };
+    // The DOM's buttons: 0 left, 1 middle, 2 right.
+    const button = function (e) {
+      return e.button === 2 ? Button.Right : e.button === 1 ? Button.Middle : Button.Left;
+    };
     el.addEventListener('pointerdown', function (e) {
       activeWindow = w;
       pointerFocus = true;
@@ -472,8 +476,8 @@
       rings[w].hidden = true;
       const p = at(e);
       // A touch has no hover before it: the pointer arrives where it presses.
-      program._moxsim_pointer(w, 0, p[0], p[1], 0);
-      program._moxsim_pointer(w, 1, p[0], p[1], button(e));
+      program._moxsim_pointer(w, Pointer.Move, p[0], p[1], Button.Left);
+      program._moxsim_pointer(w, Pointer.Down, p[0], p[1], button(e));
       if (el.setPointerCapture) try { el.setPointerCapture(e.pointerId); } catch (err) { /* no capture */ }
       c.focus({preventScroll: true});
       keepListInView(w);
@@ -481,17 +485,19 @@
     });
     el.addEventListener('pointermove', function (e) {
       const p = at(e);
-      program._moxsim_pointer(w, 0, p[0], p[1], 0);
+      program._moxsim_pointer(w, Pointer.Move, p[0], p[1], Button.Left);
     });
     el.addEventListener('pointerup', function (e) {
       const p = at(e);
-      program._moxsim_pointer(w, 2, p[0], p[1], button(e));
-      if (e.pointerType !== 'mouse') program._moxsim_pointer(w, 3, 0, 0, 0);
+      program._moxsim_pointer(w, Pointer.Up, p[0], p[1], button(e));
+      if (e.pointerType !== 'mouse') program._moxsim_pointer(w, Pointer.Leave, 0, 0, Button.Left);
       keepListInView(w);
     });
-    el.addEventListener('pointercancel', function () { program._moxsim_pointer(w, 3, 0, 0, 0); });
+    el.addEventListener('pointercancel', function () {
+      program._moxsim_pointer(w, Pointer.Leave, 0, 0, Button.Left);
+    });
     el.addEventListener('pointerleave', function (e) {
-      if (e.pointerType === 'mouse') program._moxsim_pointer(w, 3, 0, 0, 0);
+      if (e.pointerType === 'mouse') program._moxsim_pointer(w, Pointer.Leave, 0, 0, Button.Left);
     });
     el.addEventListener('contextmenu', function (e) { e.preventDefault(); });
     let wheel = 0;
@@ -555,7 +561,7 @@
   // Esc anywhere in the page (outside a box) goes to the window in front.
   document.addEventListener('keydown', function (e) {
     if (!program || e.key !== 'Escape' || !$('box').hidden || canvases.indexOf(e.target) >= 0) return;
-    program._moxsim_key(plannerShown ? 1 : 0, 3);
+    program._moxsim_key(plannerShown ? 1 : 0, Key.Escape);
   });
   $('close-planner').addEventListener('click', function () { program && program._moxsim_close_planner(); });
 
@@ -582,11 +588,7 @@
     if (file.size > MAX_SAVE_BYTES) { refuse(); return; }
     file.arrayBuffer().then(function (buffer) {
       const bytes = new Uint8Array(buffer);
-      const where = program._malloc(Math.max(1, bytes.length));
-      program.HEAPU8.set(bytes, where);
-      const ok = program._moxsim_check_save(where, bytes.length);
-      program._free(where);
-      if (!ok) { refuse(); return; }
+      if (!program.withBytes(bytes, program._moxsim_check_save)) { refuse(); return; }
       writeStored(SAVE, bytes).then(function (written) {
         if (!written) {
           messageBox('存档没能写进浏览器的存储，库存没有改动。', '导入存档');
@@ -632,10 +634,7 @@
   let longestFigured = 0;  // the longest an answer took to show, in ms (for benchmarks)
   function figured(bytes) {
     const start = performance.now();
-    const where = program._malloc(Math.max(1, bytes.length));
-    program.HEAPU8.set(bytes, where);
-    program._moxsim_figured(where, bytes.length);
-    program._free(where);
+    program.withBytes(bytes, program._moxsim_figured);
     longestFigured = Math.max(longestFigured, performance.now() - start);
   }
   // The worker of a page opened from a file: the worker's script from a Blob of its text, then the program's
@@ -773,7 +772,7 @@
       said.textContent = '';
       setTimeout(function () { said.textContent = text; }, 50);
     },
-    firstFrame: function () {
+    firstFrameDrawn: function () {
       // The first frame is not kept waiting for the layer of elements: it is made right after, a window at a time.
       program.moxRuntime.nextTask().then(function () {
         program._moxsim_start_layer(0);
@@ -852,10 +851,9 @@
     await program.moxRuntime.nextTask();
     if (!store) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。要留住库存，先点「保存」，再点「导出存档」存成文件。');
     if (saved) {
-      const where = program._malloc(Math.max(1, saved.length));
-      program.HEAPU8.set(saved, where);
-      program.ccall('moxsim_put_file', null, ['string', 'number', 'number'], [SAVE, where, saved.length]);
-      program._free(where);
+      program.withBytes(saved, function (where, size) {
+        program.ccall('moxsim_put_file', null, ['string', 'number', 'number'], [SAVE, where, size]);
+      });
     }
     program._moxsim_start();
     performance.mark('moxsim-started');
