@@ -102,7 +102,7 @@ done
 version=$(cd "$site" && cat "${offline[@]}" | sha256sum | cut -c1-16)
 files="'./'"
 for f in "${offline[@]}"; do files+=", '$f'"; done
-sed -e "s/@VERSION@/$version/" -e "s|@FILES@|$files|" src/desktop/web/site/sw.js >"$site/sw.js"
+sed -e "s/@VERSION@/$version/" -e "s|/\*@FILES@\*/|$files|" src/desktop/web/site/sw.js >"$site/sw.js"
 # Brotli and gzip copies beside each file, for a host that sends them as they are.
 /usr/bin/python3 tools/stamp_site.py compress "$site"
 (cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)

@@ -6,6 +6,7 @@
 // A page opened from a file may start no worker from a file's address: it loads this script as one of its own
 // (where it only defines moxsimWorker), starts the worker from a Blob of moxsimWorker's text, and sends the text
 // of the program it runs, which carries its module (moxsim-single.js), in pieces: the worker fetches nothing.
+/* exported moxsimWorker */
 function moxsimWorker(fromPage) {
   'use strict';
   if (!fromPage) importScripts('moxsim.js');
