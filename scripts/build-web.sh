@@ -59,13 +59,16 @@ PY
 site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
-cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.css \
-  src/desktop/web/site/moxsim-worker.js "$site/"
-# The page's scripts after boot.js, in the order they run, as one file (one request): the constants the page shares
-# with the module (MoxBridge, written by the build from the program's enums), each part's factory, then page.js,
-# which starts them.
-page_scripts=(build-web/web/moxsim-bridge.js src/desktop/web/site/layer.js src/desktop/web/site/page.js)
-cat "${page_scripts[@]}" >"$site/page.js"
+web=src/desktop/web/site
+cp "$web/index.html" "$web/page.css" "$web/moxsim-worker.js" "$site/"
+# The page's scripts, classic scripts each, put together in the order they run so that the page makes no more
+# requests for them: boot.js in the head after moxNextTask (which the module's runtime carries too); at the end of
+# the body the constants the page shares with the module (MoxBridge, written by the build from the program's
+# enums), the worker's script (its start of the module serves the page's too), each part's factory, then page.js,
+# which makes them and starts the program.
+cat "$web/next-task.js" "$web/boot.js" >"$site/boot.js"
+cat build-web/web/moxsim-bridge.js "$web/moxsim-worker.js" "$web/layer.js" "$web/storage.js" "$web/placement.js" \
+  "$web/ring.js" "$web/figurer.js" "$web/page.js" >"$site/page.js"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm "$fonts"/*.woff2 "$fonts/fonts.js" "$site/"
 # The program of a page opened from a file, made inside a function whose text the page hands to its worker.
 { echo 'function moxsimSingle() {'; cat build-web/web/moxsim-single.js; printf '\nreturn createMoxsim;\n}\n'

@@ -6,10 +6,11 @@ import globals from 'globals';
 
 // What the page's scripts and the module's runtime leave for one another at the global scope.
 const PAGE = {
-  MoxBridge: 'readonly',      // the constants shared with the module (tools/gen_bridge.py)
-  createMoxLayer: 'readonly',  // site/layer.js
-  createMoxsim: 'readonly',    // the module's script (moxsim.js, moxsim-single.js)
-  moxsimWorker: 'readonly',    // site/moxsim-worker.js
+  MoxBridge: 'readonly',          // the constants shared with the module (tools/gen_bridge.py)
+  moxNextTask: 'readonly',        // site/next-task.js
+  createMoxsim: 'readonly',       // the module's script (moxsim.js, moxsim-single.js)
+  moxsimInstantiate: 'readonly',  // site/moxsim-worker.js
+  moxsimWorker: 'readonly',
 };
 
 // The rules the code follows beyond the recommended ones.
@@ -30,9 +31,13 @@ export default [
     rules: HOUSE,
   },
   {
-    // It defines moxsimWorker, for the page opened from a file.
+    // They define what the page and the worker share.
     files: ['src/desktop/web/site/moxsim-worker.js'],
-    languageOptions: {globals: {...globals.worker, moxsimWorker: 'off'}},
+    languageOptions: {globals: {...globals.worker, moxsimInstantiate: 'off', moxsimWorker: 'off'}},
+  },
+  {
+    files: ['src/desktop/web/site/next-task.js'],
+    languageOptions: {globals: {moxNextTask: 'off'}},
   },
   {
     // A worker's script of its own: its global scope is its alone.
@@ -42,9 +47,10 @@ export default [
   },
   {
     // Run inside the module's script (--pre-js): Module and the memory's views are the script's own.
-    files: ['src/desktop/web/web_runtime.js'],
+    files: ['src/desktop/web/web_*.js'],
     languageOptions: {ecmaVersion: 2022, sourceType: 'script',
-                      globals: {...globals.browser, MoxBridge: 'readonly', Module: 'readonly', HEAPU8: 'readonly'}},
+                      globals: {...globals.browser, MoxBridge: 'readonly', moxNextTask: 'readonly', Module: 'readonly',
+                                HEAPU8: 'readonly'}},
     rules: {...HOUSE, 'no-implicit-globals': 'off'},
   },
   {
