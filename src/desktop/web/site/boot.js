@@ -112,7 +112,7 @@
   // not fetch fonts), asked for in the task after the module's. Resolves false when they did not load.
   var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
                ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
-  boot.fonts = after(moxNextTask).then(function () {
+  boot.fonts = after(function () { return moxNextTask(true); }).then(function () {
     if (!document.fonts || typeof FontFace !== 'function') return false;
     var warm = document.createElement('canvas').getContext('2d');
     var sources = single
