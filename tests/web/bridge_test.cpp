@@ -1,5 +1,6 @@
 // What the page's layer of elements is told about a window's nodes (web_bridge.h), and the page's constants the
 // build writes from the same enums (moxsim-bridge.js): the page reads each field where the program puts it.
+// Built into the web build's tests under Node (moxwasmtests), beside the page's own tests here.
 #include <gtest/gtest.h>
 
 #include <fstream>
