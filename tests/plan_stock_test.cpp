@@ -267,8 +267,8 @@ TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
   EXPECT_EQ(p.caption("库存用量标签"), "");
 }
 
-// 复制规划链接 copies the question; the link opens it elsewhere with the same figures, its stock never written into
-// the visitor's own; anything else in a fragment is refused and changes nothing.
+// 复制规划链接 copies the question (what is held: the bag and both benches, the bench's +0 chip too); the link opens
+// it elsewhere with the same figures, its stock never written into the visitor's own; anything else in a fragment is refused and changes nothing.
 TEST(PlanStock, ALinkCarriesTheQuestion) {
   const std::vector<std::string> captions = {"起始等级标签", "期望花费标签", "九成花费标签", "预算成功率标签", "库存用量标签"};
   Program asker;
@@ -284,7 +284,7 @@ TEST(PlanStock, ALinkCarriesTheQuestion) {
   asker.click("复制规划链接");
   const std::string link = asker.platform().clipboard();
   EXPECT_EQ(link, "http://127.0.0.1:8080/#v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=" +
-                      std::string("0.40.10.0.3.1.0.0.0.0.0.0.0.0.0"));
+                      std::string("1.40.10.0.3.1.0.0.0.0.0.0.0.0.0"));
   EXPECT_EQ(asker.caption("计算状态标签"), "链接已复制");
 
   Program visitor;

@@ -250,9 +250,9 @@ std::vector<RouteStep> route(int to, Bonuses b);
 CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonuses b,
                            std::optional<double> budget = std::nullopt);
 
-// The same out of a stock: the route takes the chips held below `level` as the run does (one of the level itself
-// at once, the highest held on a climb's way), and every item from the stock before it buys one; every money
-// figure is the money still to spend. Its expectation is exact. An empty stock gives routeCost's figures and
+// The same out of a stock: the route takes the chips held up to `level` as the run does (one of the level needed
+// at once, the highest held on a climb's way; one of `level` itself leaves nothing to spend), and every item from
+// the stock before it buys one; every money figure is the money still to spend. Its expectation is exact. An empty stock gives routeCost's figures and
 // steps[level].expectedCost.
 struct RouteCost : CostDistribution {
   std::optional<double> expectedCost;  // Q币; nullopt when the level cannot be made

@@ -203,12 +203,13 @@ RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses 
   const Steps budgetAt = budget ? budgetSteps(*budget) : -1;
   RouteCost out;
   if (!steps[static_cast<size_t>(level)].expectedCost) return out;
-  // The chips the route may take: those below its level (a run makes one more chip of the target's level).
+  // The chips the route may take: those up to its level (one of the level itself is the chip wanted: nothing is
+  // left to spend).
   Stock held = stock;
   std::array<bool, kTopLevel + 1> chips{};
   for (int l = 1; l <= kTopLevel; ++l) {
     int32_t& n = held[static_cast<size_t>(chipCode(l) - 1)];
-    if (l >= level) n = 0;
+    if (l > level) n = 0;
     chips[static_cast<size_t>(l)] = n > 0;
   }
   RouteProcess process(steps, b, chips);
@@ -221,7 +222,10 @@ RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses 
   // The expectation: over the chips left alone (each visit at the shop's prices), less what the items taken
   // from the stock would have cost.
   Stock chipsOnly{};
-  for (int l = 1; l < level; ++l) chipsOnly[static_cast<size_t>(chipCode(l) - 1)] = held[static_cast<size_t>(chipCode(l) - 1)];
+  for (int l = 1; l <= level; ++l) {
+    const auto code = static_cast<size_t>(chipCode(l) - 1);
+    chipsOnly[code] = held[code];
+  }
   const StockProcess byChips(process.nodes, process.uses, start, chipsOnly, &process.otherwise);
   if (!byChips.complete()) {
     out.complete = false;

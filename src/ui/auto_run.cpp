@@ -22,6 +22,7 @@ std::string AutoRun::refusal(const RunRequest& r) const {
     try {
       if (r.target == 0) return "选一个高于 +0 的目标等级";
       if (!RouteRun(r.target, r.bonuses).reachable()) return "没有路线能做到 " + lvl(r.target);
+      if (chipsHeld(main_, sim_)[static_cast<size_t>(r.target)] > 0) return "已经有一枚 " + lvl(r.target);
     } catch (const plan::PlanError& e) {
       return e.what();
     }
@@ -55,7 +56,6 @@ void AutoRun::start(const RunRequest& r) {
   }
   if (way_ == AutoWay::Route) {
     route_.emplace(target_, r.bonuses);
-    routeBaseline_ = chipsHeld(main_, sim_)[static_cast<size_t>(target_)];
     routeCost_ = 0;
     routeDoing_.clear();
     routeMade_ = false;
@@ -102,6 +102,7 @@ void AutoRun::tick(bool fast, bool supply) {
 
 void AutoRun::stop(const std::string& why) {
   running_ = false;
+  endStock_ = heldStock(main_, sim_);
   show(RunStatus::Phase::Stopped, false,
        "已停止（" + why + "），共" + (way_ == AutoWay::Route ? " " : "强化 ") + std::to_string(runAttempts_) + " 次");
 }
@@ -214,9 +215,7 @@ bool AutoRun::stepRoute(std::string& why) {
   // A chip made by synthesis waits in the result slot; it goes to the stock like any other.
   if (main_.get("合成框").visible && tagCode(main_, "合成芯片位") > 0) input_.click("合成芯片位");
   for (int bought = 0;; ++bought) {
-    ChipsHeld held = chipsHeld(main_, sim_);
-    held[static_cast<size_t>(target_)] -= routeBaseline_;
-    const RouteMove move = route_->next(held);
+    const RouteMove move = route_->next(chipsHeld(main_, sim_));
     switch (move.kind) {
       case RouteMove::Kind::Reached:
         routeMade_ = true;
@@ -253,7 +252,7 @@ bool AutoRun::stepRoute(std::string& why) {
 }
 
 bool AutoRun::routeReached() const {
-  return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] > routeBaseline_;
+  return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] > 0;
 }
 
 // Shows the enhancement or the synthesis bench, as the view buttons do (what lies on the other goes back).

@@ -82,6 +82,8 @@ class AutoRun {
   int intervalMs() const { return !running_ ? 0 : fast_ ? kFastIntervalMs : kSlowIntervalMs; }
   // What was held when the run started: its plan is made from it.
   const plan::Stock& startStock() const { return runStock_; }
+  // What was held when the last run stopped.
+  const plan::Stock& endStock() const { return endStock_; }
   // The route under way or the last one, once it made an attempt: what it makes, what it used up (tenths of a
   // Q币, chips included) and whether it made its chip.
   struct RouteSpent {
@@ -133,7 +135,6 @@ class AutoRun {
   std::optional<plan::BudgetPlan> runBudget_;
   plan::Steps runBudgetLeft_ = 0;
   std::optional<RouteRun> route_;  // 按路线: the route under way, or the last one
-  int routeBaseline_ = 0;          // chips of the target level held when the run started
   int64_t routeCost_ = 0;          // tenths of a Q币: what the route used up, chips included
   std::string routeDoing_;         // what the route's last attempt worked towards
   bool routeMade_ = false;         // the route's run made its chip
@@ -141,6 +142,7 @@ class AutoRun {
   int32_t runStartSpend_ = 0;
   int32_t runStartRecharge_ = 0;
   plan::Stock runStock_{};
+  plan::Stock endStock_{};
   std::array<int32_t, 6> recipeKinds_{};  // the run's bench: four crystals, catalyst, protectant (codes)
   std::function<uint64_t()> clock_;
   int sliceUs_ = kFastSliceUs;

@@ -21,8 +21,8 @@ plan::Stock heldStock(const Form& main, const Simulator& sim) {
   for (int code = 1; code <= plan::kItemKinds; ++code) {
     held[static_cast<size_t>(code - 1)] = std::max(sim.itemCount(code), 0);
   }
-  for (const char* slot : {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位", "合成芯片位1", "合成芯片位2",
-                           "合成芯片位", "合成防护位"}) {
+  for (const char* slot : {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位", "合成芯片位1",
+                           "合成芯片位2", "合成芯片位", "合成防护位"}) {
     const int32_t code = tagCode(main, slot);
     // A count at the stock's limit stays there (the bag holds at most that many of a kind anyway).
     if (code >= 1 && code <= plan::kItemKinds) {

@@ -12,7 +12,8 @@ namespace mox {
 int benchLevel(const Form& main);
 // The main window's bonus switches.
 plan::Bonuses bonusesShown(const Form& main);
-// Everything held: the stock and both benches, by item code, the enhancement bench's chip aside.
+// Everything held: the stock and both benches, by item code, the enhancement bench's chip too (a climb starts from
+// it and uses no chips; a route may take it as any chip held).
 plan::Stock heldStock(const Form& main, const Simulator& sim);
 // The chips held by level: the stock's, and those on the bench showing.
 ChipsHeld chipsHeld(const Form& main, const Simulator& sim);

@@ -24,8 +24,8 @@ struct PlanInputs {
   plan::Bonuses bonuses;
   bool budgetGoal = false;
   double budget = 0;  // Q币
-  // 按库存规划: what the player holds (the stock and the benches, the climbing chip aside) is used first, and the
-  // figures are the money still to spend; empty otherwise.
+  // 按库存规划: what the player holds (the stock and both benches, the enhancement bench's chip too) is used
+  // first, and the figures are the money still to spend; empty otherwise.
   bool fromStock = false;
   plan::Stock stock{};
   bool operator==(const PlanInputs& o) const {

@@ -96,9 +96,12 @@ PlanInputs PlannerWindow::currentInputs() const {
   in.budgetGoal = window_.get("规划目标").selection == 1;
   in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
   in.fromStock = window_.get("按库存规划").checked;
-  // A run's plan stays the one made from what it started with.
+  // A run's plan stays the one made from what it started with; a route's, while nothing held changed since it
+  // stopped (its chip made ends the route at once).
   if (in.fromStock) {
-    in.stock = run_.running() ? run_.startStock() : (link_ && link_->stock ? *link_->stock : heldStock(main_, sim_));
+    const plan::Stock held = heldStock(main_, sim_);
+    const bool runsPlan = run_.running() || (run_.routeSpent() && held == run_.endStock());
+    in.stock = runsPlan ? run_.startStock() : (link_ && link_->stock ? *link_->stock : held);
   }
   return in;
 }
