@@ -88,8 +88,9 @@ class BlockSolver {
       for (size_t r = 0; r < z; ++r) {
         for (const auto& [col, p] : cross_[b.first + r]) v[r] += p * x[col];
       }
+      // The factoring swapped whole rows, the multipliers found so far with them: every swap first, then L.
+      for (size_t c = 0; c < z; ++c) std::swap(v[c], v[b.pivot[c]]);
       for (size_t c = 0; c < z; ++c) {
-        std::swap(v[c], v[b.pivot[c]]);
         for (size_t r = c + 1; r < z; ++r) v[r] -= b.lu[r * z + c] * v[c];
       }
       for (size_t c = z; c-- > 0;) {

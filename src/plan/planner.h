@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace mox::plan {
@@ -250,15 +251,92 @@ std::vector<RouteStep> route(int to, Bonuses b);
 CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonuses b,
                            std::optional<double> budget = std::nullopt);
 
-// The same out of a stock: the route takes the chips held up to `level` as the run does (one of the level needed
-// at once, the highest held on a climb's way; one of `level` itself leaves nothing to spend), and every item from
-// the stock before it buys one; every money figure is the money still to spend. Its expectation is exact. An empty stock gives routeCost's figures and
+// The same out of a stock, every item taken from the stock before the route buys one; every money figure is the
+// money still to spend. One chip of `level` held leaves nothing to spend. Other chips held from +1 up to `level`:
+// the route is HeldRoute's, every move chosen for the chips held (the items chosen at the shop's prices); where
+// those are too many, the route from money alone, taking the chips as the run does (one of the level needed at
+// once, the highest held on a climb's way). Its expectation is exact. An empty stock gives routeCost's figures and
 // steps[level].expectedCost.
 struct RouteCost : CostDistribution {
   std::optional<double> expectedCost;  // Q币; nullopt when the level cannot be made
+  // The chips held were too many to choose every move for (HeldRoute gave none): they are taken as above.
+  bool chipsByRule = false;
   ItemCounts fromStock{};              // the expected count of each item taken from the stock
 };
 RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
                         std::optional<double> budget = std::nullopt, bool distribution = true);
+
+// The chips held by level, +0 to +9.
+using ChipCounts = std::array<int32_t, kTopLevel + 1>;
+// Whether a chip from +1 to `to` is held: the route to `to` is then chosen for the chips held (HeldRoute).
+bool holdsChipsFor(int to, const ChipCounts& held);
+
+// A move of a route out of chips held.
+struct ChipMove {
+  enum class Kind { Reached, Buy, Enhance, Fuse };
+  Kind kind = Kind::Reached;  // Reached: a chip of the target's level is held (or nothing can get one)
+  int level = 0;              // Enhance: the chip's level, with `recipe`
+  Recipe recipe;
+  int a = 0, b = 0;           // Fuse: the two chips, a >= b
+  bool protectant = false;
+  bool operator==(const ChipMove&) const = default;
+};
+
+struct Node;
+// The least expected money to a chip of `to` out of the chips held, each move chosen from the chips held before it
+// (the chips made on the way held as any other): buy a +0, enhance a chip with one of its level's recipes, or fuse
+// two. Dynamic programming over the counts of chips by level below `to`, each from none to what was held and one
+// more (kSpare where the route from money alone fuses two of the level; a move that would hold more is not
+// taken), solved by sweeps until no move changes and no value moves; every item at the shop's price. nullopt when
+// those counts are more than kMaxHeldStates together, or no chip of `to` can be made.
+class HeldRoute {
+ public:
+  static constexpr int kSpare = 2;
+  static constexpr size_t kMaxHeldStates = size_t{1} << 16;
+  static constexpr int kMaxRounds = 200, kFollowSweeps = 200;
+  static std::optional<HeldRoute> solve(int to, Bonuses b, const ChipCounts& held);
+
+  int to() const { return to_; }
+  // Q币, from the chips held at the start.
+  double expectedCost() const;
+  // The move from these chips (those above the target aside; a count past what the route holds counts as that).
+  ChipMove next(const ChipCounts& held) const;
+  // The expected count of the chips `held` at the start (as given to solve) that the route uses up, by item code.
+  ItemCounts chipsTaken(const ChipCounts& held) const;
+  // Appends a node per state the moves chosen reach from the start, with what each uses up; returns the start's.
+  int process(std::vector<Node>& nodes, std::vector<Stock>& uses) const;
+
+ private:
+  struct Outcome {
+    double p = 0;
+    int64_t to = 0;  // a state, kDone, or -1 (past a count: the move is not taken)
+  };
+  // At most three: up, down, the same (or a fusion's success and failure).
+  struct Outcomes {
+    std::array<Outcome, 3> at{};
+    int n = 0;
+    void push_back(Outcome o) { at[static_cast<size_t>(n++)] = o; }
+    bool empty() const { return n == 0; }
+    const Outcome* begin() const { return at.data(); }
+    const Outcome* end() const { return at.data() + n; }
+  };
+  size_t indexOf(const ChipCounts& held) const;
+  int countAt(size_t state, int level) const;
+  int64_t moved(size_t state, int level, int delta) const;
+  Outcomes outcomes(size_t state, int move, Steps& cost) const;
+  double valueOf(size_t state, int move) const;
+  void iterate();
+
+  int to_ = 1;
+  Bonuses bonuses_;
+  std::array<int, kTopLevel + 1> cap_{};
+  std::array<size_t, kTopLevel + 1> stride_{};
+  std::array<std::vector<Odds>, kTopLevel> recipes_;
+  std::vector<Fusion> fusions_;
+  std::vector<std::pair<int, int>> moves_;  // the enhancements: level, recipe there
+  std::vector<double> value_;
+  std::vector<int> choice_;  // 0 buy, then moves_, then fusions_; -1 none
+  size_t start_ = 0;
+};
 
 }  // namespace mox::plan

@@ -183,6 +183,46 @@ void checkRoute(const std::vector<RouteStep>& steps, int level, Bonuses b) {
   }
 }
 
+// The route out of chips held, figured over the moves it chooses: the chips are its states, the stock left to it
+// its items.
+RouteCost heldRouteCost(const HeldRoute& route, const ChipCounts& held, const Stock& stock, Steps budgetAt,
+                        bool distribution) {
+  RouteCost out;
+  std::vector<Node> nodes;
+  Uses uses;
+  const int start = route.process(nodes, uses);
+  Stock items = stock;
+  for (int l = 0; l <= kTopLevel; ++l) items[static_cast<size_t>(chipCode(l) - 1)] = 0;
+  // A walk over money needs every visit to cost: a start that costs nothing (an unprotected fusion) is given a
+  // step, taken off again at the end.
+  const Steps lift = nodes[static_cast<size_t>(start)].cost == 0 ? 1 : 0;
+  nodes[static_cast<size_t>(start)].cost += lift;
+  const double whole = expectedQ(nodes, start, {}) - toQ(lift);
+  const bool stock_ = stockMatters(uses, items);
+  if (stock_) out.fromStock = takenFromStock(nodes, uses, start, items);
+  const double saved = savedQ(out.fromStock);
+  const ItemCounts chips = route.chipsTaken(held);
+  for (size_t k = 0; k < chips.size(); ++k) out.fromStock[k] += chips[k];
+  out.expectedCost = whole - saved < 1e-9 * whole ? 0 : whole - saved;
+  if (!distribution && budgetAt < 0) return out;
+  const Steps budget = budgetAt >= 0 ? budgetAt + lift : -1;
+  if (stock_) {
+    const StockProcess left(nodes, uses, start, items);
+    if (!left.complete()) {
+      out.complete = false;
+      return out;
+    }
+    distribute(left.nodes(), left.start(), budget, distribution, out);
+  } else {
+    distribute(nodes, start, budget, distribution, out);
+  }
+  if (lift > 0 && !out.cdf.empty()) out.cdf.erase(out.cdf.begin());
+  for (Percentile& p : out.percentiles) {
+    if (p.cost) *p.cost -= toQ(lift);
+  }
+  return out;
+}
+
 }  // namespace
 
 CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonuses b, std::optional<double> budget) {
@@ -203,6 +243,15 @@ RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses 
   const Steps budgetAt = budget ? budgetSteps(*budget) : -1;
   RouteCost out;
   if (!steps[static_cast<size_t>(level)].expectedCost) return out;
+  // Chips held below the level: every move is chosen for them, unless they are too many for that.
+  ChipCounts counts{};
+  for (int l = 0; l <= kTopLevel; ++l) counts[static_cast<size_t>(l)] = stock[static_cast<size_t>(chipCode(l) - 1)];
+  if (counts[static_cast<size_t>(level)] == 0 && holdsChipsFor(level, counts)) {
+    if (const std::optional<HeldRoute> held = HeldRoute::solve(level, b, counts)) {
+      return heldRouteCost(*held, counts, stock, budgetAt, distribution);
+    }
+    out.chipsByRule = true;
+  }
   // The chips the route may take: those up to its level (one of the level itself is the chip wanted: nothing is
   // left to spend).
   Stock held = stock;

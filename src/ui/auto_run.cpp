@@ -55,7 +55,7 @@ void AutoRun::start(const RunRequest& r) {
                                : plan::bestRecipes(r.bonuses);
   }
   if (way_ == AutoWay::Route) {
-    route_.emplace(target_, r.bonuses);
+    route_.emplace(target_, r.bonuses, chipsHeld(main_, sim_));
     routeCost_ = 0;
     routeDoing_.clear();
     routeMade_ = false;
@@ -229,8 +229,7 @@ bool AutoRun::stepRoute(std::string& why) {
         if (!buy(kChip0, why)) return false;
         continue;
       case RouteMove::Kind::Enhance: {
-        const std::optional<plan::Recipe>& r = route_->recipes()[static_cast<size_t>(move.level)];
-        if (!r || !layEnhancement(move.level, *r, why)) return false;
+        if (!layEnhancement(move.level, move.recipe, why)) return false;
         routeDoing_ = "强化 " + lvl(move.level);
         input_.click("图形按钮1");
         break;

@@ -13,7 +13,24 @@ RouteRun::RouteRun(std::vector<plan::RouteStep> steps, plan::Bonuses bonuses)
   }
 }
 
+RouteRun::RouteRun(int to, plan::Bonuses bonuses, const ChipsHeld& held) : RouteRun(to, bonuses) {
+  if (held[static_cast<size_t>(to)] == 0 && plan::holdsChipsFor(to, held)) {
+    held_ = plan::HeldRoute::solve(to, bonuses, held);
+  }
+}
+
 RouteMove RouteRun::next(ChipsHeld held) const {
+  if (held_ && held[static_cast<size_t>(to_)] == 0) {
+    const plan::ChipMove m = held_->next(held);
+    switch (m.kind) {
+      case plan::ChipMove::Kind::Reached: break;  // nothing the route holds can get there: as from money alone
+      case plan::ChipMove::Kind::Buy: return RouteMove{.kind = RouteMove::Kind::BuyChip};
+      case plan::ChipMove::Kind::Enhance:
+        return RouteMove{.kind = RouteMove::Kind::Enhance, .level = m.level, .recipe = m.recipe};
+      case plan::ChipMove::Kind::Fuse:
+        return RouteMove{.kind = RouteMove::Kind::Fuse, .a = m.a, .b = m.b, .protectant = m.protectant};
+    }
+  }
   const std::optional<RouteMove> move = need(to_, held);
   return move ? *move : RouteMove{};
 }
@@ -50,7 +67,8 @@ std::optional<RouteMove> RouteRun::need(int level, ChipsHeld& held) const {
       for (int l = level - 1; l >= lowest_[static_cast<size_t>(level)]; --l) {
         if (at(held, l) > 0) {
           --at(held, l);
-          return RouteMove{.kind = RouteMove::Kind::Enhance, .level = l};
+          return RouteMove{.kind = RouteMove::Kind::Enhance, .level = l,
+                           .recipe = recipes_[static_cast<size_t>(l)].value_or(plan::Recipe{})};
         }
       }
       return need(step.from, held);

@@ -16,12 +16,13 @@ struct RouteMove {
   enum class Kind { Reached, BuyChip, Enhance, Fuse };
   Kind kind = Kind::Reached;
   int level = 0;  // Enhance: the level of the chip to enhance
+  plan::Recipe recipe;  // Enhance: what goes on the bench beside it
   int a = 0, b = 0;  // Fuse: the two chips, a >= b
   bool protectant = false;
   bool operator==(const RouteMove&) const = default;
 };
 
-using ChipsHeld = std::array<int, plan::kTopLevel + 1>;  // chips held by level
+using ChipsHeld = plan::ChipCounts;  // chips held by level
 
 class RouteRun {
  public:
@@ -29,6 +30,9 @@ class RouteRun {
   RouteRun(int to, plan::Bonuses bonuses) : RouteRun(plan::route(to, bonuses), bonuses) {}
   // The same from the steps route() gave for these bonuses.
   RouteRun(std::vector<plan::RouteStep> steps, plan::Bonuses bonuses);
+  // The cheapest route out of the chips held at the start, as plan::routeCostFrom figures it: every move chosen
+  // for the chips held (plan::HeldRoute) when a chip from +1 up to `to` is held, unless they are too many for that.
+  RouteRun(int to, plan::Bonuses bonuses, const ChipsHeld& held);
 
   int to() const { return to_; }
   bool reachable() const { return steps_.back().expectedCost.has_value(); }
@@ -48,6 +52,7 @@ class RouteRun {
   std::vector<plan::RouteStep> steps_;
   plan::RecipePlan recipes_;
   std::array<int, plan::kTopLevel + 1> lowest_{};  // a climbing chip's lowest level, per level climbed to
+  std::optional<plan::HeldRoute> held_;  // the route chosen for the chips held at the start
 };
 
 }  // namespace mox
