@@ -53,7 +53,7 @@ void fields(Io& io, T& s) {
 template <class Io, Is<plan::RouteCost> T>
 void fields(Io& io, T& r) {
   fields(io, asBase<plan::CostDistribution>(r));
-  io(r.expectedCost), io(r.fromStock);
+  io(r.expectedCost), io(r.chipsByRule), io(r.fromStock);
 }
 template <class Io, Is<PlanInputs> T>
 void fields(Io& io, T& in) {

@@ -317,6 +317,8 @@ void PlannerWindow::showCostFigures() {
     used = std::string(link_ && link_->stock ? "链接里的库存 · " : "") +
            fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock, p.budgetPlan && !f.route,
                          !f.route && plan::choiceCapped(p.inputs.stock));
+    // Too many chips held to choose every move for: the route from money alone takes them.
+    if (f.route && p.routeCost.chipsByRule) used += "（芯片太多：按最省路线取用，没逐步挑选）";
   }
   window_.setCaption("库存用量标签", used);
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
