@@ -21,7 +21,7 @@ class NoMetrics : public paint::TextMetrics {
   int width(const Font&, std::string_view text) override { return static_cast<int>(text.size()); }
 };
 
-class TestHost : public ShellHost, public WindowStartUp {
+class TestHost : public ShellHost {
  public:
   bool showPlanner() override { return log("show planner"), plannerShows; }
   void hidePlanner() override { log("hide planner"); }
@@ -31,20 +31,23 @@ class TestHost : public ShellHost, public WindowStartUp {
   void present() override { log("present"); }
   void quit() override { log("quit"); }
 
-  bool prepare() override { return log("prepare"), prepares; }
-  Display connect() override { return log("connect"), display; }
-  void rescale() override { log("rescale"); }
-  bool create() override { return log("create"), true; }
-  void ready() override { log("ready"); }
-  bool show() override { return log("show"), true; }
-  std::pair<int, int> position() override { return {0, 0}; }
+  // Start-up steps that say when they run.
+  WindowStartUp steps() {
+    return {.prepare = [this] { return log("prepare"), prepares; },
+            .connect = [this] { return log("connect"), display; },
+            .rescale = [this] { log("rescale"); },
+            .create = [this] { return log("create"), true; },
+            .ready = [this] { log("ready"); },
+            .show = [this] { return log("show"), true; },
+            .position = [] { return std::pair{0, 0}; }};
+  }
 
   // What was asked since the last call.
   std::vector<std::string> take() { return std::exchange(asked_, {}); }
 
   bool plannerShows = true;
   bool prepares = true;
-  Display display = Display::Up;
+  WindowStartUp::Display display = WindowStartUp::Display::Up;
   std::vector<std::string> timers;
 
  private:
@@ -159,7 +162,7 @@ TEST(Shell, TimersReachTheHostByWindowAndRedrawsMarkBothWindows) {
 TEST(Shell, StartUpDrawsWhileTheWindowIsMadeAndChecksBoth) {
   {
     Shelled s;
-    EXPECT_EQ(s.shell.open(s.host), Shell::Opened::Shown);
+    EXPECT_EQ(s.shell.open(s.host.steps()), Shell::Opened::Shown);
     Asked asked = s.host.take();
     // prepare() runs beside connect() and create(): its place among them is the threads' affair.
     asked.erase(std::find(asked.begin(), asked.end(), "prepare"));
@@ -168,7 +171,7 @@ TEST(Shell, StartUpDrawsWhileTheWindowIsMadeAndChecksBoth) {
   {
     Shelled s;
     s.host.display = WindowStartUp::Display::Rescaled;
-    EXPECT_EQ(s.shell.open(s.host), Shell::Opened::Shown);
+    EXPECT_EQ(s.shell.open(s.host.steps()), Shell::Opened::Shown);
     // The first drawing is done before the new factor is taken, and the canvas drawn again.
     const Asked asked = s.host.take();
     const auto at = [&](const char* what) { return std::find(asked.begin(), asked.end(), what) - asked.begin(); };
@@ -180,15 +183,21 @@ TEST(Shell, StartUpDrawsWhileTheWindowIsMadeAndChecksBoth) {
   {
     Shelled s;
     s.host.display = WindowStartUp::Display::None;
-    EXPECT_EQ(s.shell.open(s.host), Shell::Opened::NoDisplay);
+    EXPECT_EQ(s.shell.open(s.host.steps()), Shell::Opened::NoDisplay);
     const Asked asked = s.host.take();
     EXPECT_EQ(std::count(asked.begin(), asked.end(), "create") + std::count(asked.begin(), asked.end(), "show"), 0);
     EXPECT_TRUE(s.p.platform().boxes().empty());
   }
   {
+    Shelled s;  // the optional steps left out
+    const auto yes = [] { return true; };
+    EXPECT_EQ(s.shell.open({.prepare = yes, .create = yes, .show = yes, .position = [] { return std::pair{0, 0}; }}),
+              Shell::Opened::Shown);
+  }
+  {
     Shelled s;
     s.host.prepares = false;
-    EXPECT_THROW(s.shell.open(s.host), FatalExit);
+    EXPECT_THROW(s.shell.open(s.host.steps()), FatalExit);
     EXPECT_EQ(s.p.platform().boxes(), (std::vector<std::string>{"载入启动窗口失败"}));
   }
 }

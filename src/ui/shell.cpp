@@ -17,21 +17,22 @@ void Shell::start(std::function<uint64_t()> micros, int sliceUs) {
   else app_.planner().useSteadyClock();
 }
 
-Shell::Opened Shell::open(WindowStartUp& steps) {
+Shell::Opened Shell::open(const WindowStartUp& steps) {
+  using Display = WindowStartUp::Display;
   // Drawing the first frame takes about as long as connecting to the display and creating the window: the two
   // overlap.
   bool prepared = false;
   std::thread preparer([&] { prepared = steps.prepare(); });
-  const WindowStartUp::Display display = steps.connect();
-  if (display == WindowStartUp::Display::Rescaled) {
+  const Display display = steps.connect ? steps.connect() : Display::Up;
+  if (display == Display::Rescaled) {
     preparer.join();
-    steps.rescale();
+    if (steps.rescale) steps.rescale();
     preparer = std::thread([&] { prepared = steps.prepare(); });
   }
-  const bool created = display != WindowStartUp::Display::None && steps.create();
+  const bool created = display != Display::None && steps.create();
   preparer.join();
-  steps.ready();
-  if (display == WindowStartUp::Display::None) return Opened::NoDisplay;
+  if (steps.ready) steps.ready();
+  if (display == Display::None) return Opened::NoDisplay;
   if (!created || !prepared || !steps.show()) app_.platform().fatal("载入启动窗口失败");
   // The system may have placed the window elsewhere than asked: the banner follows the real position.
   const auto [left, top] = steps.position();

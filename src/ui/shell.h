@@ -2,8 +2,8 @@
 // The front end's shell, written once for every toolkit: the views of the main and the planner windows, the
 // banner composed over the main one, the planner window brought on screen and off it as its form says, what Esc
 // and the close box do, the windows drawn again after a disk write or when refined pictures arrive, and the
-// desktops' start-up. A front end implements ShellHost (and, on a desktop, WindowStartUp): the checklist of what
-// a new platform must do. It feeds the shell its windows' events and calls update() after each batch of them.
+// desktops' start-up. A front end implements ShellHost (and a desktop gives the steps of WindowStartUp): the
+// checklist of what a new platform must do. It feeds the shell its windows' events and calls update() after each batch of them.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -38,28 +38,26 @@ class ShellHost {
   virtual void quit() = 0;
 };
 
-// What a desktop does to bring up its main window (Shell::open), step by step.
-class WindowStartUp {
- public:
+// What a desktop does to bring up its main window (Shell::open), step by step; the optional steps may be left out.
+struct WindowStartUp {
   enum class Display { None, Up, Rescaled };
 
-  virtual ~WindowStartUp() = default;
-  // Draws the main window's canvas whole. Touches no window: it runs on a thread of its own, beside connect()
-  // and create(), and nothing else uses the form meanwhile.
-  virtual bool prepare() = 0;
-  // Connects to the display: Rescaled when the canvas is to be drawn at another factor than the one prepare()
-  // began with (the screen's own, or one that fits it); None when there is no display.
-  virtual Display connect() { return Display::Up; }
-  // After Rescaled, once the first drawing is done: the new factor taken, before the canvas is drawn again.
-  virtual void rescale() {}
+  // Draws the main window's canvas whole. Touches no window: it runs on a thread of its own, beside connect and
+  // create, and nothing else uses the form meanwhile.
+  std::function<bool()> prepare;
+  // Optional. Connects to the display: Rescaled when the canvas is to be drawn at another factor than the one
+  // prepare began with (the screen's own, or one that fits it); None when there is no display.
+  std::function<Display()> connect;
+  // Optional. After Rescaled, once the first drawing is done: the new factor taken, before it is drawn again.
+  std::function<void()> rescale;
   // Creates the main window, hidden.
-  virtual bool create() = 0;
-  // The canvas and the window are both done: whatever else ran beside them is finished here.
-  virtual void ready() {}
-  // Shows the main window (the canvas on screen at the shell's first update); where its client area landed, in
-  // the screen coordinates of the main form's window position.
-  virtual bool show() = 0;
-  virtual std::pair<int, int> position() = 0;
+  std::function<bool()> create;
+  // Optional. The canvas and the window are both done: whatever else ran beside them is finished here.
+  std::function<void()> ready;
+  // Shows the main window with its whole frame (presented now, or at the shell's update that follows).
+  std::function<bool()> show;
+  // Where the main window's client area landed, in the screen coordinates of the main form's window position.
+  std::function<std::pair<int, int>()> position;
 };
 
 class Shell {
@@ -77,7 +75,7 @@ class Shell {
   void start(std::function<uint64_t()> micros = {}, int sliceUs = 0);
   // The desktop's start-up, after start(): the main window's canvas drawn while the window is made, both
   // checked (the start-up box when either failed), then the window shown with its first frame.
-  Opened open(WindowStartUp& steps);
+  Opened open(const WindowStartUp& steps);
 
   paint::View& view(int slot) { return slot == kPlannerSlot ? planner_ : main_; }
   paint::View& main() { return main_; }
