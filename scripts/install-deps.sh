@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xcompmgr locales
   dpkg-dev lintian appstream
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   emscripten node-acorn chromium-headless-shell fonttools python3-brotli woff2 zip libavif-bin python3-numpy
   nginx-light libnginx-mod-http-brotli-static
 )

@@ -31,7 +31,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   let frameRequested = false;
   let drawing = false;  // the last frame left damage for the next
   let layerDue = false;  // the layer of elements is told what a frame changed in a task of its own, coming
-  // What a frame may spend drawing, in ms: bands of the windows until it is spent (web_main.cpp). A window drawn
+  // What a frame may spend drawing, in ms: bands of the windows until it is spent (web_window.cpp). A window drawn
   // again whole (a new scale, the sharper pictures) takes several frames rather than holding the page's thread for
   // one long one.
   const FRAME_BUDGET = 6;
@@ -521,7 +521,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
         Module._moxsim_expose(window);
       }
     },
-    // The banner drawn apart from a main window shown in parts (web_main.cpp): the page places its canvas.
+    // The banner drawn apart from a main window shown in parts (web_window.cpp): the page places its canvas.
     banner: function (name, fromRest, width) {
       banner.name = name;
       banner.fromRest = fromRest;

@@ -149,7 +149,7 @@ window.createMoxLayer = function (canvases, actions) {
   }
 
   return {
-    // What changed in a window since its last report (web_main.cpp, Window::tellSemantics), its lines split at
+    // What changed in a window since its last report (web_window.cpp, Window::tellSemantics), its lines split at
     // \x1e: takes them from the front until `until` (performance.now()'s clock) has passed, at least one, and
     // returns how many it took.
     update: function (w, lines, until) {

@@ -1,6 +1,6 @@
 // The page around the program: it checks what the browser can do, loads the fonts and the stored save file,
 // starts the program, passes the browser's events to it, lays out its two windows and keeps the save file in
-// IndexedDB. The program's own logic and looks are all in the wasm (web_main.cpp, web_runtime.js).
+// IndexedDB. The program's own logic and looks are all in the wasm (web_exports.cpp, web_window.cpp, web_runtime.js).
 (function () {
   'use strict';
   const $ = function (id) { return document.getElementById(id); };
