@@ -33,13 +33,14 @@ class TestHost : public ShellHost {
 
   // Start-up steps that say when they run.
   WindowStartUp steps() {
+    const auto origin = [] { return std::pair{0, 0}; };
     return {.prepare = [this] { return log("prepare"), prepares; },
             .connect = [this] { return log("connect"), display; },
             .rescale = [this] { log("rescale"); },
             .create = [this] { return log("create"), true; },
             .ready = [this] { log("ready"); },
             .show = [this] { return log("show"), true; },
-            .position = [] { return std::pair{0, 0}; }};
+            .position = origin};
   }
 
   // What was asked since the last call.
@@ -149,8 +150,7 @@ TEST(Shell, TimersReachTheHostByWindowAndRedrawsMarkBothWindows) {
   s.startAutoRun();
   s.shell.update();
   const int autoRun = s.p.app().plannerForm().indexOf("自动强化时钟");
-  EXPECT_NE(std::find(s.host.timers.begin(), s.host.timers.end(), "1 " + std::to_string(autoRun)),
-            s.host.timers.end());
+  EXPECT_NE(std::find(s.host.timers.begin(), s.host.timers.end(), "1 " + std::to_string(autoRun)), s.host.timers.end());
   for (paint::View* v : {&s.shell.main(), &s.shell.planner()}) v->takeFormDamage(), v->takeScreenDamage();
   s.shell.redrawAll();
   s.shell.main().collect();
@@ -191,8 +191,8 @@ TEST(Shell, StartUpDrawsWhileTheWindowIsMadeAndChecksBoth) {
   {
     Shelled s;  // the optional steps left out
     const auto yes = [] { return true; };
-    EXPECT_EQ(s.shell.open({.prepare = yes, .create = yes, .show = yes, .position = [] { return std::pair{0, 0}; }}),
-              Shell::Opened::Shown);
+    const auto origin = [] { return std::pair{0, 0}; };
+    EXPECT_EQ(s.shell.open({.prepare = yes, .create = yes, .show = yes, .position = origin}), Shell::Opened::Shown);
   }
   {
     Shelled s;

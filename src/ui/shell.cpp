@@ -13,8 +13,11 @@ Shell::Shell(App& app, paint::TextMetrics& metrics, ShellHost& host, MainWindow 
 
 void Shell::start(std::function<uint64_t()> micros, int sliceUs) {
   app_.start();
-  if (micros) app_.planner().setClock(std::move(micros), sliceUs > 0 ? sliceUs : PlannerWindow::kFastSliceUs);
-  else app_.planner().useSteadyClock();
+  if (micros) {
+    app_.planner().setClock(std::move(micros), sliceUs > 0 ? sliceUs : PlannerWindow::kFastSliceUs);
+  } else {
+    app_.planner().useSteadyClock();
+  }
 }
 
 Shell::Opened Shell::open(const WindowStartUp& steps) {
@@ -54,8 +57,11 @@ void Shell::close(int slot, bool escape) {
   // Esc first stops an auto-run; the close box closes the planner window and ends the program at the main one.
   // In a page the main window has nowhere to close to: its Esc only stops an auto-run.
   if (slot == kPlannerSlot) {
-    if (escape) app_.escape(app_.plannerForm());
-    else app_.planner().close();
+    if (escape) {
+      app_.escape(app_.plannerForm());
+    } else {
+      app_.planner().close();
+    }
     return;
   }
   const bool closes = escape ? app_.escape(app_.mainForm()) : true;

@@ -3,7 +3,8 @@
 // banner composed over the main one, the planner window brought on screen and off it as its form says, what Esc
 // and the close box do, the windows drawn again after a disk write or when refined pictures arrive, and the
 // desktops' start-up. A front end implements ShellHost (and a desktop gives the steps of WindowStartUp): the
-// checklist of what a new platform must do. It feeds the shell its windows' events and calls update() after each batch of them.
+// checklist of what a new platform must do. It feeds the shell its windows' events and calls update() after each
+// batch of them.
 #include <cstdint>
 #include <functional>
 #include <optional>
