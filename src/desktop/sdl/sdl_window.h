@@ -25,9 +25,10 @@ namespace mox::sdl {
 
 class Window {
  public:
-  // `slot` tells this window's timer events from the others'. A window that keeps a canvas redraws only what its
-  // form changed and copies the rest (the main window, under its banner's every step); one without draws the
-  // form again wherever the screen needs it, and holds no second copy of its pixels.
+  // `view` is the shell's view of the window's form; `slot` tells this window's timer events from the others'. A
+  // window that keeps a canvas redraws only what its form changed and copies the rest (the main window, under its
+  // banner's every step); one without draws the form again wherever the screen needs it, and holds no second copy
+  // of its pixels.
   Window(App& app, paint::View& view, Painter& painter, int slot, bool keepsCanvas = true);
   ~Window();
   Window(const Window&) = delete;
@@ -54,6 +55,7 @@ class Window {
   paint::View& view() { return view_; }
   // The abstract event an SDL event meant for this window stands for, if any.
   std::optional<paint::InputEvent> translate(const SDL_Event& event);
+  // A timer of the form's started or stopped: an SDL timer that posts its ticks to the loop.
   void timer(const paint::TimerChange& change);
   // Gathers and presents what changed; `overlay` is composed over the window.
   void update(const std::optional<paint::Overlay>& overlay);

@@ -64,7 +64,7 @@ class LayeredWindow {
 
 class Desktop;
 
-// One of the program's top-level windows, showing one form.
+// One of the program's top-level windows, showing one form through the shell's view of it.
 class Window {
  public:
   Window(Desktop& desktop, paint::View& view, Painter& painter, Pictures& pictures);
