@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -162,5 +163,20 @@ class Program {
   mox::HeadlessPlatform platform_;
   std::unique_ptr<mox::App> app_;
 };
+
+// Stock counts by item code (1-based).
+inline std::array<int32_t, 15> stock(std::initializer_list<std::pair<int, int32_t>> counts) {
+  std::array<int32_t, 15> a{};
+  for (auto [code, n] : counts) a[static_cast<size_t>(code - 1)] = n;
+  return a;
+}
+
+// Items on the enhancement bench plus the stock.
+inline int64_t itemsHeld(Program& p) {
+  int64_t n = 0;
+  for (int k = 1; k <= 15; ++k) n += p.count(k);
+  for (const char* slot : {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"}) n += p.tag(slot) != "0";
+  return n;
+}
 
 }  // namespace moxtest

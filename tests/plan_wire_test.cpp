@@ -1,6 +1,6 @@
 // The planner's questions and answers as bytes (what the page's worker is sent and sends back): a real plan and
 // luck come back bit for bit, bad bytes read as nothing, and the window shows an answer figured elsewhere exactly
-// as one figured by itself.
+// as one figured by itself; and the figuring on its own: what it asks where, and which answers it takes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -108,4 +108,59 @@ TEST(PlanWire, TheWindowShowsAnswersFiguredElsewhereAndFiguresHereWhenThatIsLost
   here.app().settle();
   EXPECT_EQ(away.caption("期望花费标签"), here.caption("期望花费标签"));
   EXPECT_EQ(questions.size(), 1u);
+}
+
+TEST(PlanFiguring, AnswersAreTakenOnlyWhenAwaitedAndARefusedQuestionIsFiguredHere) {
+  int plans = 0, lucks = 0;
+  PlanFiguring f([&] { ++plans; }, [&] { ++lucks; });
+  f.setLaunch(std::launch::deferred);
+  std::vector<PlanInputs> sent;
+  f.figureElsewhere({.plan = [&](const PlanInputs& in) { sent.push_back(in); return true; },
+                     .luck = [](const LuckInputs&) { return false; }});
+  const PlanInputs toThree{.from = 0, .to = 3};
+  const LuckInputs luck{.from = 0, .level = 1, .cost = 100, .recipes = plan::bestRecipes({})};
+  // The plan goes out; the luck, refused, is figured here, as is every question after it.
+  f.ask(toThree, luck);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_TRUE(f.planPending());
+  EXPECT_TRUE(f.figuringHere());
+  f.ask(toThree, luck);  // asked again while both are under way: nothing new
+  EXPECT_EQ(sent.size(), 1u);
+  f.collect();  // deferred: the luck is figured now
+  EXPECT_EQ(lucks, 1);
+  EXPECT_FALSE(f.figuringHere());
+  EXPECT_EQ(f.luck()->moreThanYou, figureLuck(luck).moreThanYou);
+  EXPECT_FALSE(f.luckFigured(figureLuck(luck)));  // none out
+  EXPECT_TRUE(f.planFigured(figurePlan(toThree)));
+  EXPECT_FALSE(f.planFigured(figurePlan(toThree)));  // answered already
+  EXPECT_EQ(plans, 1);
+  EXPECT_FALSE(f.planPending());
+  // The answers held are of these questions: nothing is asked. A new one is figured here.
+  f.ask(toThree, luck);
+  EXPECT_FALSE(f.figuringHere());
+  f.ask({.from = 0, .to = 4}, std::nullopt);
+  EXPECT_EQ(sent.size(), 1u);
+  EXPECT_TRUE(f.planPending());
+  f.wait();
+  EXPECT_EQ(plans, 2);
+  EXPECT_EQ(f.plan()->inputs.to, 4);
+
+  // A plan given up before it was done is no answer: the one held stays.
+  f.figureElsewhere({.plan = [&](const PlanInputs& in) { sent.push_back(in); return true; }});
+  f.ask({.from = 0, .to = 5}, std::nullopt);
+  ASSERT_EQ(sent.size(), 2u);
+  PlanOutcome givenUp{.inputs = sent.back(), .cancelled = true};
+  EXPECT_TRUE(f.planFigured(givenUp));
+  EXPECT_EQ(plans, 2);
+  EXPECT_EQ(f.plan()->inputs.to, 4);
+  // The place figuring went to is lost: the question is asked again here.
+  f.ask({.from = 0, .to = 5}, std::nullopt);
+  EXPECT_EQ(sent.size(), 3u);
+  f.figureHere();
+  EXPECT_FALSE(f.planPending());
+  f.ask({.from = 0, .to = 5}, std::nullopt);
+  EXPECT_EQ(sent.size(), 3u);
+  f.wait();
+  EXPECT_EQ(f.plan()->inputs.to, 5);
+  EXPECT_EQ(plans, 3);
 }

@@ -73,6 +73,13 @@ std::string qCoinText(int64_t tenths) {
   return s;
 }
 
+std::string qCoinFigure(double qCoins) {
+  char buf[48];
+  if (qCoins >= 10000) std::snprintf(buf, sizeof buf, "%.0f Q币", qCoins);
+  else std::snprintf(buf, sizeof buf, "%.1f Q币", qCoins);
+  return buf;
+}
+
 int32_t History::costOf(const AttemptRecord& a) {
   int32_t cost = 0;
   if (!a.synthesis) {

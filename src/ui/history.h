@@ -73,5 +73,7 @@ class History {
 std::string percentText(double fraction, int decimals = 2);
 // Tenths of a Q币 as a short text: 435 reads "43.5".
 std::string qCoinText(int64_t tenths);
+// An amount of Q币 as the planner writes it: "43.5 Q币", whole above 10000.
+std::string qCoinFigure(double qCoins);
 
 }  // namespace mox

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/planner_window.h"
+#include "ui/plan_figuring.h"
 
 namespace mox::wire {
 

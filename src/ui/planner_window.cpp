@@ -1,14 +1,11 @@
 #include "ui/planner_window.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
-#include <limits>
 
-#include "plan/link.h"
 #include "runtime/value.h"
+#include "ui/bench_reading.h"
 #include "ui/planner_parts.h"
 
 namespace mox {
@@ -37,17 +34,6 @@ std::array<const char*, 6> recipeIcons(const plan::Recipe& r) {
   return out;
 }
 
-}  // namespace
-
-std::string qCoinFigure(double qCoins) {
-  char buf[48];
-  if (qCoins >= 10000) std::snprintf(buf, sizeof buf, "%.0f Q币", qCoins);
-  else std::snprintf(buf, sizeof buf, "%.1f Q币", qCoins);
-  return buf;
-}
-
-namespace {
-
 std::string q(double qCoins) { return qCoinFigure(qCoins); }
 
 std::string optQ(const std::optional<double>& v) { return v ? q(*v) : "够不着"; }
@@ -69,131 +55,20 @@ std::string fromStockText(const plan::ItemCounts& taken, bool budgetChance, bool
 
 }  // namespace
 
-// ---- figuring (worker thread) ----
-
-PlanOutcome figurePlan(const PlanInputs& in) {
-  PlanOutcome out;
-  out.inputs = in;
-  if (in.to <= in.from) {
-    out.error = "目标等级要高于起始等级 " + lvl(in.from);
-    return out;
-  }
-  try {
-    // Out of the stock the recipes are chosen for what it holds (an empty stock gives the least-cost recipes).
-    const plan::RecipePlan recipes =
-        in.fromStock ? plan::bestRecipesFrom(in.from, in.to, in.bonuses, in.stock) : plan::bestRecipes(in.bonuses);
-    plan::ClimbRequest req{.from = in.from, .to = in.to, .recipes = recipes, .bonuses = in.bonuses,
-                           .stock = in.stock, .budget = in.budget};
-    out.climb = plan::climb(req);
-    if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
-    out.route = plan::route(in.to, in.bonuses);
-    out.routeCost = plan::routeCostFrom(out.route, in.to, in.bonuses, in.stock, in.budget);
-    out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
-  } catch (const plan::Cancelled&) {
-    out.cancelled = true;
-  } catch (const plan::PlanError& e) {
-    out.error = e.what();
-  }
-  return out;
-}
-
-LuckOutcome figureLuck(const LuckInputs& in, std::shared_ptr<LuckWalks> kept) {
-  LuckOutcome out;
-  out.inputs = in;
-  if (in.from < 0 || in.level < 0 || in.from >= plan::kTopLevel) return out;
-  try {
-    // A level the climb never used a recipe at (it may still drop there) takes the best recipe.
-    plan::RecipePlan recipes = in.recipes;
-    const plan::RecipePlan best = plan::bestRecipes(in.bonuses);
-    for (size_t i = 0; i < recipes.size(); ++i) {
-      if (!recipes[i]) recipes[i] = best[i];
-    }
-    const bool up = in.level > in.from;
-    // Only P(cost <= what was spent) is wanted: the distribution is figured up to that amount and no further
-    // (its 99.9th percentile may lie millions of steps on, half a second's figuring for a climb on small
-    // crystals), going on from where the last question about the same climb stopped. A spend past the largest
-    // budget figured is taken at that budget.
-    const plan::Steps spent = std::min<plan::Steps>(in.cost / 5, plan::kMaxBudgetSteps);  // tenths of a Q币
-    LuckInputs climb = in;
-    climb.cost = 0;
-    LuckWalks own;
-    LuckWalks& walks = kept ? *kept : own;
-    auto it = std::find_if(walks.walks.begin(), walks.walks.end(), [&](const auto& w) { return w.first == climb; });
-    if (it == walks.walks.end()) {
-      if (walks.walks.size() >= LuckWalks::kKept) walks.walks.erase(walks.walks.begin());
-      walks.walks.emplace_back(climb, plan::ClimbCdf({.from = in.from, .to = up ? in.level : in.from + 1,
-                                                      .recipes = recipes, .bonuses = in.bonuses}));
-      it = std::prev(walks.walks.end());
-    }
-    const double atMost = it->second.atMost(spent);
-    if (up) out.moreThanYou = 1.0 - atMost;
-    else out.alreadyThere = atMost;
-  } catch (const plan::PlanError&) {
-  }
-  return out;
-}
-
-// ---- the window ----
-
-void PlannerWindow::copyLink() {
-  const PlanInputs in = currentInputs();
-  // A link asks a question the planner can answer: a climb upwards.
-  if (in.to <= in.from) {
-    window_.setCaption("计算状态标签", "先选更高的目标");
-    return;
-  }
-  plan::LinkQuestion q{.from = in.from, .to = in.to, .budgetGoal = in.budgetGoal,
-                       .budget = static_cast<int>(std::lround(in.budget)), .bonuses = in.bonuses,
-                       .way = static_cast<int>(selectedWay())};
-  if (in.fromStock) q.stock = in.stock;
-  const std::string link = platform_.siteAddress() + "#" + plan::linkFragment(q);
-  if (platform_.copyText(link)) {
-    window_.setCaption("计算状态标签", "链接已复制");
-  } else {
-    platform_.messageBox("没能放进剪贴板，请手动复制这个链接：\n" + link, 0, "规划链接");
-  }
-}
-
-bool PlannerWindow::openLink(std::string_view fragment) {
-  const std::optional<plan::LinkQuestion> q = plan::readLinkFragment(fragment);
-  if (!q) return false;
-  const Control& budgets = window_.get("预算列表");
-  int budgetItem = -1;
-  for (int i = 0; i < static_cast<int>(budgets.items.size()); ++i) {
-    if (window_.comboItemData("预算列表", i) == static_cast<int64_t>(q->budget) * 10) budgetItem = i;
-  }
-  if (budgetItem < 0) return false;
-  if (running_) stopAutoRun("打开了链接里的问题");
-  // The bonuses are the main window's switches, turned as a player would turn them.
-  if (main_.get("选择框1").checked != q->bonuses.expert) input_.click("选择框1");
-  if (main_.get("选择框2").checked != q->bonuses.lab) input_.click("选择框2");
-  window_.setSelection("目标等级", q->to);
-  window_.setSelection("规划目标", q->budgetGoal ? 1 : 0);
-  window_.setSelection("预算列表", budgetItem);
-  window_.setChecked("按库存规划", q->stock.has_value());
-  window_.setSelection("自动方式", q->way);
-  autoWayChanged();
-  link_ = LinkHeld{.from = q->from, .stock = q->stock};
-  open();
-  return true;
-}
-
 PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform& platform, History& history,
                              PlannerInput input)
     : main_(main), window_(window), sim_(sim), platform_(platform), history_(history), input_(std::move(input)),
+      // A plan shows its figures, and the luck of a route run too: it is read off the plan's distribution of the
+      // route's cost.
+      figuring_([this] { showPlan(); showClimbState(); }, [this] { showClimbState(); }),
+      run_(main, sim, platform, input_, [this](const RunStatus& s) { showRun(s); }),
       alive_(std::make_shared<bool>(true)) {
   window_.setSelection("目标等级", 5);
   window_.setSelection("预算列表", 2);
   window_.setChecked("按库存规划", true);
 }
 
-PlannerWindow::~PlannerWindow() {
-  *alive_ = false;
-  // A plan under way is of no use now: it stops at its next look at the flag rather than running to its end.
-  if (planCancel_) planCancel_->store(true);
-  if (planWork_.valid()) planWork_.wait();
-  if (luckWork_.valid()) luckWork_.wait();
-}
+PlannerWindow::~PlannerWindow() { *alive_ = false; }
 
 void PlannerWindow::open() {
   window_.window().visible = true;
@@ -209,50 +84,28 @@ void PlannerWindow::close() {
   window_.redrawAll();
 }
 
-plan::Bonuses PlannerWindow::bonuses() const {
-  return {main_.get("选择框1").checked, main_.get("选择框2").checked};
-}
-
-int PlannerWindow::benchLevel() const {
-  if (main_.get("合成框").visible) return -1;
-  return chipLevel(tagCode(main_, "芯片位"));
-}
-
 PlanInputs PlannerWindow::currentInputs() const {
   PlanInputs in;
-  const int level = benchLevel();
+  const int level = benchLevel(main_);
   const Climb& climb = history_.climb();
   // During a climb the plan is the climb's, from where it started, so the money spent has a place on its curve.
   in.from = level < 0 ? 0 : (climb.startLevel >= 0 ? climb.startLevel : level);
   if (link_) in.from = link_->from;
   in.to = std::max(window_.get("目标等级").selection, 0);
-  in.bonuses = bonuses();
+  in.bonuses = bonusesShown(main_);
   in.budgetGoal = window_.get("规划目标").selection == 1;
   in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
   in.fromStock = window_.get("按库存规划").checked;
   // A run's plan stays the one made from what it started with.
-  if (in.fromStock) in.stock = running_ ? runStock_ : (link_ && link_->stock ? *link_->stock : heldStock());
-  return in;
-}
-
-plan::Stock PlannerWindow::heldStock() const {
-  plan::Stock held{};
-  for (int code = 1; code <= plan::kItemKinds; ++code) held[static_cast<size_t>(code - 1)] = std::max(sim_.itemCount(code), 0);
-  for (const char* slot : {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位", "合成芯片位1", "合成芯片位2",
-                           "合成芯片位", "合成防护位"}) {
-    const int32_t code = tagCode(main_, slot);
-    // A count at the stock's limit stays there (the bag holds at most that many of a kind anyway).
-    if (code >= 1 && code <= plan::kItemKinds) {
-      int32_t& n = held[static_cast<size_t>(code - 1)];
-      if (n < std::numeric_limits<int32_t>::max()) ++n;
-    }
+  if (in.fromStock) {
+    in.stock = run_.running() ? run_.startStock() : (link_ && link_->stock ? *link_->stock : heldStock(main_, sim_));
   }
-  return held;
+  return in;
 }
 
 void PlannerWindow::benchChanged() {
   // A chip laid on the bench starts a climb; one taken off ends it.
-  const int level = benchLevel();
+  const int level = benchLevel(main_);
   if (level != lastBenchLevel_) {
     if (level >= 0) link_.reset();  // the player's own chip: their own question
     if (lastBenchLevel_ < 0 && level >= 0) history_.startClimb(level);
@@ -269,7 +122,7 @@ void PlannerWindow::benchChanged() {
 void PlannerWindow::attempted(const AttemptRecord& record) {
   HistoryEntry e{.time = platform_.timeText(), .attempt = record, .exactChance = exactChance(record),
                  .cost = history_.costOf(record)};
-  if (running_ && way_ == AutoWay::Route) routeCost_ += e.cost;
+  run_.attempted(record);
   history_.add(std::move(e));
   if (quiet() || !isOpen()) return;
   showHistory();
@@ -303,11 +156,11 @@ double PlannerWindow::exactChance(const AttemptRecord& a) const {
 }
 
 void PlannerWindow::showOdds() {
-  const plan::Bonuses b = bonuses();
+  const plan::Bonuses b = bonusesShown(main_);
   // Enhancement.
   std::string line = "强化：强化台上没有芯片", detail;
   uint32_t colour = kGrey;
-  const int level = benchLevel();
+  const int level = benchLevel(main_);
   if (main_.get("合成框").visible) {
     line = "强化：强化台未打开";
   } else if (level == plan::kTopLevel) {
@@ -370,94 +223,62 @@ void PlannerWindow::inputsChanged() {
   startWork();
 }
 
+std::optional<LuckInputs> PlannerWindow::luckInputs() const {
+  const Climb& c = history_.climb();
+  if (c.attempts == 0 || c.startLevel < 0) return std::nullopt;
+  LuckInputs in{.from = c.startLevel, .level = c.level, .cost = c.cost, .bonuses = bonusesShown(main_)};
+  for (size_t i = 0; i < in.recipes.size(); ++i) {
+    const std::optional<Recipe>& r = c.recipes[i];
+    if (r) in.recipes[i] = planRecipe(r->crystals, r->catalyst, r->protectant);
+  }
+  return in;
+}
+
 void PlannerWindow::startWork() {
   if (!isOpen()) return;
-  if (!planWork_.valid() && !planOut_) {
-    const PlanInputs in = currentInputs();
-    if (!plan_ || !(plan_->inputs == in)) {
-      planAsked_ = in;
-      planOut_ = figurer_.plan && figurer_.plan(in);
-      if (!planOut_) {
-        figurer_ = {};
-        planCancel_ = std::make_shared<std::atomic<bool>>(false);
-        planWork_ = std::async(launch_, [in, cancel = planCancel_] {
-          const plan::CancelScope scope(cancel.get());
-          return figurePlan(in);
-        });
-      }
-    }
-  }
-  if (!luckWork_.valid() && !luckOut_) {
-    const Climb& c = history_.climb();
-    if (c.attempts > 0 && c.startLevel >= 0) {
-      LuckInputs in{.from = c.startLevel, .level = c.level, .cost = c.cost, .bonuses = bonuses()};
-      for (size_t i = 0; i < in.recipes.size(); ++i) {
-        if (c.recipes[i]) in.recipes[i] = planRecipe(c.recipes[i]->crystals, c.recipes[i]->catalyst,
-                                                     c.recipes[i]->protectant);
-      }
-      if (!luck_ || !(luck_->inputs == in)) {
-        luckAsked_ = in;
-        luckOut_ = figurer_.luck && figurer_.luck(in);
-        if (!luckOut_) {
-          figurer_ = {};
-          luckWork_ = std::async(launch_, figureLuck, in, luckWalks_);
-        }
-      }
-    }
-  }
+  figuring_.ask(currentInputs(), luckInputs());
   // Answers from elsewhere come by themselves; figuring here is collected by the timer.
-  const bool busy = planWork_.valid() || luckWork_.valid();
-  window_.setInterval("规划时钟", busy ? kResultIntervalMs : 0);
-  window_.setCaption("计算状态标签", planWork_.valid() || planOut_ ? "计算中…" : "");
+  window_.setInterval("规划时钟", figuring_.figuringHere() ? kResultIntervalMs : 0);
+  window_.setCaption("计算状态标签", figuring_.planPending() ? "计算中…" : "");
 }
 
 void PlannerWindow::planFigured(const PlanOutcome& p) {
-  if (!planOut_) return;
-  planOut_ = false;
-  applyPlan(p);
-  startWork();
+  if (figuring_.planFigured(p)) startWork();
 }
 
 void PlannerWindow::luckFigured(const LuckOutcome& l) {
-  if (!luckOut_) return;
-  luckOut_ = false;
-  applyLuck(l);
-  startWork();
+  if (figuring_.luckFigured(l)) startWork();
 }
 
 void PlannerWindow::figureHere() {
-  figurer_ = {};
-  planOut_ = luckOut_ = false;
+  figuring_.figureHere();
   startWork();
 }
 
 void PlannerWindow::resultTick() {
-  using namespace std::chrono_literals;
-  // Deferred figuring is never "ready" by itself: getting it runs it here.
-  if (planWork_.valid() && planWork_.wait_for(0s) != std::future_status::timeout) applyPlan(planWork_.get());
-  if (luckWork_.valid() && luckWork_.wait_for(0s) != std::future_status::timeout) applyLuck(luckWork_.get());
+  figuring_.collect();
   startWork();
 }
 
 void PlannerWindow::settle() {
-  while (planWork_.valid() || luckWork_.valid()) {
-    if (planWork_.valid()) applyPlan(planWork_.get());
-    if (luckWork_.valid()) applyLuck(luckWork_.get());
+  while (figuring_.figuringHere()) {
+    figuring_.wait();
     startWork();
   }
 }
 
 PlannerWindow::CostFigures PlannerWindow::costFigures() const {
+  const std::optional<PlanOutcome>& figured = figuring_.plan();
   CostFigures f;
-  if (!plan_ || !plan_->error.empty()) return f;
+  if (!figured || !figured->error.empty()) return f;
   if (routeShown()) {
     // The whole route from money alone: the chips bought, every attempt on them, every fusion.
     f.route = true;
-    f.expected = plan_->routeCost.expectedCost;
-    f.spread = &plan_->routeCost;
+    f.expected = figured->routeCost.expectedCost;
+    f.spread = &figured->routeCost;
   } else {
-    f.expected = plan_->climb.expectedCost;
-    f.spread = &plan_->climb;
+    f.expected = figured->climb.expectedCost;
+    f.spread = &figured->climb;
   }
   return f;
 }
@@ -465,8 +286,8 @@ PlannerWindow::CostFigures PlannerWindow::costFigures() const {
 bool PlannerWindow::routeShown() const { return selectedWay() == AutoWay::Route; }
 
 void PlannerWindow::showCostFigures() {
-  if (!plan_) return;
-  const PlanOutcome& p = *plan_;
+  if (!figuring_.plan()) return;
+  const PlanOutcome& p = *figuring_.plan();
   const bool ok = p.error.empty();
   const CostFigures f = costFigures();
   const bool spread = f.spread && !f.spread->cdf.empty();
@@ -500,17 +321,9 @@ void PlannerWindow::showCostFigures() {
   drawChart();
 }
 
-void PlannerWindow::applyPlan(const PlanOutcome& p) {
-  if (p.cancelled) return;
-  plan_ = p;
-  showPlan();
-  // The luck of a route run is read off the plan's distribution of the route's cost.
-  showClimbState();
-}
-
 void PlannerWindow::showPlan() {
-  if (!plan_) return;
-  const PlanOutcome& p = *plan_;
+  if (!figuring_.plan()) return;
+  const PlanOutcome& p = *figuring_.plan();
   const bool ok = p.error.empty();
   const plan::Climb& c = p.climb;
   const bool route = routeShown();
@@ -547,6 +360,8 @@ void PlannerWindow::showPlan() {
 }
 
 void PlannerWindow::drawChart() {
+  const std::optional<PlanOutcome>& figured = figuring_.plan();
+  const std::optional<AutoRun::RouteSpent> ran = run_.routeSpent();
   ChartData d;
   d.xUnit = "Q币";
   d.yUnit = "%";
@@ -555,18 +370,18 @@ void PlannerWindow::drawChart() {
   std::optional<double> spent;
   const Climb& climb = history_.climb();
   if (f.route) {
-    if (routeRan() && plan_ && route_->to() == plan_->inputs.to) spent = static_cast<double>(routeCost_) / 10.0;
-  } else if (plan_ && climb.attempts > 0 && climb.startLevel == plan_->inputs.from) {
+    if (ran && figured && ran->to == figured->inputs.to) spent = static_cast<double>(ran->cost) / 10.0;
+  } else if (figured && climb.attempts > 0 && climb.startLevel == figured->inputs.from) {
     spent = static_cast<double>(climb.cost) / 10.0;
   }
-  if (!plan_ || !plan_->error.empty() || !f.spread || f.spread->cdf.empty()) {
-    d.empty = plan_ && !plan_->error.empty() ? plan_->error : "计算中…";
+  if (!figured || !figured->error.empty() || !f.spread || f.spread->cdf.empty()) {
+    d.empty = figured && !figured->error.empty() ? figured->error : "计算中…";
     // A very large stock: only the expectation is figured.
-    if (plan_ && plan_->error.empty() && f.spread && !f.spread->complete && f.spread->cdf.empty()) {
+    if (figured && figured->error.empty() && f.spread && !f.spread->complete && f.spread->cdf.empty()) {
       d.empty = "库存太多：只算平均还要花多少，不画分布";
     }
     if (f.route && f.expected) {
-      d.empty = "按路线做到 " + lvl(plan_->inputs.to) + " 平均 " + q(*f.expected);
+      d.empty = "按路线做到 " + lvl(figured->inputs.to) + " 平均 " + q(*f.expected);
       if (spent) d.empty += "，这次已花 " + q(*spent);
     }
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
@@ -576,7 +391,7 @@ void PlannerWindow::drawChart() {
   const std::array<plan::Percentile, 3>& percentiles = f.spread->percentiles;
   // Show up to the 99th percentile, the budget and the money spent, whichever lies furthest.
   double right = percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
-  right = std::max(right, plan_->inputs.budget);
+  right = std::max(right, figured->inputs.budget);
   if (spent) right = std::max(right, *spent);
   right = std::min(right * 1.05, plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   const size_t last = std::min(cdf.size() - 1, static_cast<size_t>(right / plan::kQPerStep));
@@ -587,45 +402,43 @@ void PlannerWindow::drawChart() {
   }
   if (percentiles[0].cost) d.marks.push_back({*percentiles[0].cost, "一半", kMedianColour, true});
   if (percentiles[1].cost) d.marks.push_back({*percentiles[1].cost, "九成", kNinetyColour, true});
-  d.marks.push_back({plan_->inputs.budget, "预算", kBudgetColour, false});
+  d.marks.push_back({figured->inputs.budget, "预算", kBudgetColour, false});
   if (spent) d.marks.push_back({*spent, "已花", kSpentColour, false});
   window_.setChart(window_.indexOf("花费分布图"), std::move(d));
 }
 
-void PlannerWindow::applyLuck(const LuckOutcome& l) {
-  luck_ = l;
-  showClimbState();
-}
-
 void PlannerWindow::showClimbState() {
+  const std::optional<PlanOutcome>& figured = figuring_.plan();
+  const std::optional<LuckOutcome>& answer = figuring_.luck();
+  const std::optional<AutoRun::RouteSpent> ran = run_.routeSpent();
   const Climb& c = history_.climb();
   std::string luck = "还没有强化", why = "放上芯片或开始自动强化后，这里比较你和其他玩家的花费";
   if (c.startLevel >= 0 && c.attempts > 0) {
     const std::string spent = qCoinText(c.cost) + " Q币";
     luck = "已花 " + spent + "，计算中…";
-    if (luck_ && luck_->inputs.cost == c.cost && luck_->inputs.level == c.level) {
-      if (luck_->moreThanYou) {
-        const std::string share = percentText(*luck_->moreThanYou, 0);
+    if (answer && answer->inputs.cost == c.cost && answer->inputs.level == c.level) {
+      if (answer->moreThanYou) {
+        const std::string share = percentText(*answer->moreThanYou, 0);
         luck = "花费少于 " + share + " 的玩家";
         why = "用同样配方从 " + lvl(c.startLevel) + " 升到 " + lvl(c.level) + " 的玩家里，" + share + " 花得比你的 " + spent +
               " 多";
-      } else if (luck_->alreadyThere) {
+      } else if (answer->alreadyThere) {
         luck = "还在 " + lvl(c.level) + "：已花 " + spent;
-        why = percentText(*luck_->alreadyThere, 0) + " 的玩家花这么多时已经升到 " + lvl(c.startLevel + 1);
+        why = percentText(*answer->alreadyThere, 0) + " 的玩家花这么多时已经升到 " + lvl(c.startLevel + 1);
       }
     }
   }
-  if (routeShown() && routeRan()) {
+  if (routeShown() && ran) {
     // The route's money against the distribution of its whole cost.
-    const std::string spent = qCoinText(routeCost_) + " Q币", made = lvl(route_->to());
+    const std::string spent = qCoinText(ran->cost) + " Q币", made = lvl(ran->to);
     luck = "按路线已花 " + spent;
     why = "做一枚 " + made + " 的花费：芯片、每次强化和合成用掉的东西";
     const CostFigures f = costFigures();
-    if (f.spread && !f.spread->cdf.empty() && plan_->inputs.to == route_->to()) {
+    if (f.spread && !f.spread->cdf.empty() && figured->inputs.to == ran->to) {
       const std::vector<double>& cdf = f.spread->cdf;
-      const size_t at = static_cast<size_t>(routeCost_ / 5);  // tenths of a Q币 in 0.5 Q币 steps
+      const size_t at = static_cast<size_t>(ran->cost / 5);  // tenths of a Q币 in 0.5 Q币 steps
       const double atMost = at < cdf.size() ? cdf[at] : cdf.back();
-      if (routeMade_) {
+      if (ran->made) {
         const std::string share = percentText(1.0 - atMost, 0);
         luck = "花费少于 " + share + " 的玩家";
         why = "按同样路线做一枚 " + made + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
@@ -636,7 +449,7 @@ void PlannerWindow::showClimbState() {
   }
   window_.setCaption("运气标签", luck);
   window_.setCaption("运气说明", why);
-  if (plan_) drawChart();
+  if (figured) drawChart();
 }
 
 void PlannerWindow::showHistory() {

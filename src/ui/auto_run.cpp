@@ -1,126 +1,84 @@
 // Auto-run: the ways of choosing each attempt, laying the benches, supply from the shop and the route's moves,
 // all through the same clicks a user makes.
+#include "ui/auto_run.h"
+
 #include <algorithm>
 #include <cstdio>
 
+#include "ui/bench_reading.h"
+#include "ui/history.h"
 #include "ui/planner_parts.h"
-#include "ui/planner_window.h"
 
 namespace mox {
 
 using namespace planner_parts;
 
-bool PlannerWindow::stopOnEscape() {
-  if (!running_) return false;
-  stopAutoRun("按了 Esc");
-  return true;
-}
+AutoRun::AutoRun(const Form& main, Simulator& sim, Platform& platform, PlannerInput input,
+                 std::function<void(const RunStatus&)> shown)
+    : main_(main), sim_(sim), platform_(platform), input_(std::move(input)), shown_(std::move(shown)) {}
 
-AutoWay PlannerWindow::selectedWay() const {
-  return static_cast<AutoWay>(std::clamp(window_.get("自动方式").selection, 0, 2));
-}
-
-void PlannerWindow::autoWayChanged() {
-  static const char* const kExplained[] = {
-      "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
-      "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
-      "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
-  window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
-  showPlan();
-  showClimbState();
-}
-
-void PlannerWindow::toggleAutoRun() {
-  if (running_) {
-    stopAutoRun("按了停止");
-    return;
-  }
-  const int level = benchLevel();
-  target_ = std::max(window_.get("目标等级").selection, 0);
-  way_ = selectedWay();
-  std::string refusal;
-  bool anyCrystal = false;
-  for (size_t i = 0; i < 6; ++i) {
-    recipeKinds_[i] = tagCode(main_, kBenchSlots[i]);
-    if (i < 4) anyCrystal = anyCrystal || recipeKinds_[i] > 0;
-  }
-  if (way_ == AutoWay::Route) {
+std::string AutoRun::refusal(const RunRequest& r) const {
+  if (r.way == AutoWay::Route) {
     try {
-      route_.emplace(target_, bonuses());
-      if (target_ == 0) refusal = "选一个高于 +0 的目标等级";
-      else if (!route_->reachable()) refusal = "没有路线能做到 " + lvl(target_);
+      if (r.target == 0) return "选一个高于 +0 的目标等级";
+      if (!RouteRun(r.target, r.bonuses).reachable()) return "没有路线能做到 " + lvl(r.target);
     } catch (const plan::PlanError& e) {
-      refusal = e.what();
+      return e.what();
     }
-  } else if (main_.get("合成框").visible) {
-    refusal = "先切换到强化台";
-  } else if (level < 0) {
-    refusal = "先把芯片放上强化台";
-  } else if (level >= target_) {
-    refusal = "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
-  } else if (way_ == AutoWay::AsLaid && !anyCrystal) {
-    refusal = "先放好晶体：自动补给会照这套配方买";
+    return {};
   }
-  if (!refusal.empty()) {
-    window_.setCaption("自动状态标签", refusal);
-    window_.setTextColour("自动状态标签", kRed);
-    return;
-  }
+  const int level = benchLevel(main_);
+  if (main_.get("合成框").visible) return "先切换到强化台";
+  if (level < 0) return "先把芯片放上强化台";
+  if (level >= r.target) return "芯片已是 " + lvl(level) + "，选一个更高的目标等级";
+  bool anyCrystal = false;
+  for (const char* slot : kCrystalSlots) anyCrystal = anyCrystal || tagCode(main_, slot) > 0;
+  if (r.way == AutoWay::AsLaid && !anyCrystal) return "先放好晶体：自动补给会照这套配方买";
+  return {};
+}
+
+void AutoRun::start(const RunRequest& r) {
+  const int level = benchLevel(main_);
+  target_ = r.target;
+  way_ = r.way;
+  for (size_t i = 0; i < 6; ++i) recipeKinds_[i] = tagCode(main_, kBenchSlots[i]);
+  runStock_ = heldStock(main_, sim_);
   runBudget_.reset();
-  link_.reset();  // a run works on the player's own bag and bench
-  if (way_ == AutoWay::PlanRecipes) {
-    const PlanInputs in = currentInputs();
-    if (in.budgetGoal) {
-      // The plan's choice depends on the money left as well as the level: figured for this chip's level (a
-      // dozen milliseconds at most), it holds from any level and sum on the way.
-      runBudget_ = plan::bestWithinBudget(level, target_, in.budget, bonuses());
-      runBudgetLeft_ = runBudget_->budget;
-    } else {
-      planRecipes_ = in.fromStock ? plan::bestRecipesFrom(level, target_, bonuses(), in.stock)
-                                  : plan::bestRecipes(bonuses());
-    }
+  if (way_ == AutoWay::PlanRecipes && r.budgetGoal) {
+    // The plan's choice depends on the money left as well as the level: figured for this chip's level (a dozen
+    // milliseconds at most), it holds from any level and sum on the way.
+    runBudget_ = plan::bestWithinBudget(level, target_, r.budget, r.bonuses);
+    runBudgetLeft_ = runBudget_->budget;
+  } else if (way_ == AutoWay::PlanRecipes) {
+    planRecipes_ = r.fromStock ? plan::bestRecipesFrom(level, target_, r.bonuses, runStock_)
+                               : plan::bestRecipes(r.bonuses);
   }
   if (way_ == AutoWay::Route) {
-    routeBaseline_ = chipsHeld()[static_cast<size_t>(target_)];
+    route_.emplace(target_, r.bonuses);
+    routeBaseline_ = chipsHeld(main_, sim_)[static_cast<size_t>(target_)];
     routeCost_ = 0;
     routeDoing_.clear();
     routeMade_ = false;
   } else {
     route_.reset();
-    history_.startClimb(level);
   }
-  runStock_ = heldStock();
   running_ = true;
   // The gaps' generator goes on from where the last run left it, moved by the clock: runs started in the same
   // millisecond (a clock that stands still, as in a script) must not space their attempts alike, or their seeds
   // would follow one pattern from run to run and the draws would lean one way.
   pace_ += platform_.tickCount();
-  fast_ = window_.get("快速").checked;
+  fast_ = r.fast;
+  supply_ = r.supply;
   runAttempts_ = 0;
   runStartSpend_ = sim_.state().spendTotal;
   runStartRecharge_ = sim_.state().rechargeTotal;
-  window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
-  window_.setCaption("自动强化按钮", "停止");
-  setButtonLook(true);
-  window_.setTextColour("自动状态标签", kWhite);
-  showAutoRun();
-  showClimbState();
-  startWork();
+  show(RunStatus::Phase::Started);
 }
 
-void PlannerWindow::setButtonLook(bool running) {
-  const std::string base = running ? "wide_stop_" : "wide_autorun_";
-  const int i = window_.indexOf("自动强化按钮");
-  window_.setButtonPictures(i, base + "normal", base + "hover", base + "pressed", base + "disabled");
-}
-
-void PlannerWindow::autoRunTick() {
-  if (!running_) {
-    window_.setInterval("自动强化时钟", 0);
-    return;
-  }
-  fast_ = window_.get("快速").checked;
-  window_.setInterval("自动强化时钟", fast_ ? kFastIntervalMs : kSlowIntervalMs);
+void AutoRun::tick(bool fast, bool supply) {
+  if (!running_) return;
+  fast_ = fast;
+  supply_ = supply;
   std::string why;
   if (fast_ && clock_) {
     // Ticks that queued up while the last slice ran are dropped, so the window gets its frame between slices.
@@ -128,27 +86,57 @@ void PlannerWindow::autoRunTick() {
     if (start - lastTickEnd_ < 1000) return;
     for (int i = 0; running_; ++i) {
       if (i % 16 == 0 && clock_() - start >= static_cast<uint64_t>(sliceUs_)) break;
-      if (!step(why)) stopAutoRun(why);
+      if (!step(why)) stop(why);
     }
     lastTickEnd_ = clock_();
   } else {
     const int n = fast_ ? kFastBatch : 1;
     for (int i = 0; i < n && running_; ++i) {
-      if (!step(why)) stopAutoRun(why);
+      if (!step(why)) stop(why);
     }
   }
   if (!running_) return;
-  showAutoRun();
   // The rest of the window follows a fast run a few times a second: its record and luck take longer to redo.
-  if (fast_ && ++fastTicks_ % kFullUpdateTicks == 0) {
-    showOdds();
-    showHistory();
-    showClimbState();
-    startWork();
-  }
+  show(RunStatus::Phase::Going, fast_ && ++fastTicks_ % kFullUpdateTicks == 0);
 }
 
-bool PlannerWindow::step(std::string& why) {
+void AutoRun::stop(const std::string& why) {
+  running_ = false;
+  show(RunStatus::Phase::Stopped, false,
+       "已停止（" + why + "），共" + (way_ == AutoWay::Route ? " " : "强化 ") + std::to_string(runAttempts_) + " 次");
+}
+
+void AutoRun::attempted(const AttemptRecord& record) {
+  if (running_ && way_ == AutoWay::Route) routeCost_ += History::costOf(record);
+}
+
+std::optional<AutoRun::RouteSpent> AutoRun::routeSpent() const {
+  if (!route_ || runAttempts_ == 0) return std::nullopt;
+  return RouteSpent{.to = route_->to(), .cost = routeCost_, .made = routeMade_};
+}
+
+void AutoRun::show(RunStatus::Phase phase, bool catchUp, std::string line) {
+  RunStatus s{.phase = phase, .line = std::move(line), .catchUp = catchUp};
+  if (running_ && way_ == AutoWay::Route) {
+    s.line = "按路线做 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次" +
+             (routeDoing_.empty() ? "" : "，在" + routeDoing_);
+  } else if (running_) {
+    const int level = benchLevel(main_);
+    s.line = "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次，芯片 " +
+             (level >= 0 ? lvl(level) : std::string("-"));
+  }
+  const SimState& st = sim_.state();
+  if (runAttempts_ > 0 || running_) {
+    s.money = "这次花了 " + qCoinText(st.spendTotal - runStartSpend_) + " Q币";
+    if (st.rechargeTotal > runStartRecharge_) {
+      s.money += "，自动充值 " + qCoinText(st.rechargeTotal - runStartRecharge_) + " 元";
+    }
+    if (runBudget_) s.money += "，预算剩 " + qCoinFigure(plan::toQ(runBudgetLeft_));
+  }
+  if (shown_) shown_(s);
+}
+
+bool AutoRun::step(std::string& why) {
   // Each attempt comes some time after the last, as a player's next click would: anywhere in the next minute
   // (SplitMix64 on the run's own state), so the seeds of successive attempts do not follow from each other.
   pace_ += 0x9E3779B97F4A7C15ull;
@@ -165,10 +153,10 @@ bool PlannerWindow::step(std::string& why) {
 }
 
 // One click on the enhance button, and whether the run goes on.
-bool PlannerWindow::enhance(std::string& why) {
+bool AutoRun::enhance(std::string& why) {
   input_.click("图形按钮1");
   ++runAttempts_;
-  if (benchLevel() >= target_) {
+  if (benchLevel(main_) >= target_) {
     why = "已达到目标 " + lvl(target_);
     return false;
   }
@@ -176,8 +164,8 @@ bool PlannerWindow::enhance(std::string& why) {
 }
 
 // The chip on the enhancement bench while it has yet to reach the target; -1 (and why) otherwise.
-int PlannerWindow::climbingLevel(std::string& why) const {
-  const int level = benchLevel();
+int AutoRun::climbingLevel(std::string& why) const {
+  const int level = benchLevel(main_);
   if (level < 0) {
     why = main_.get("合成框").visible ? "强化台已关闭" : "强化台上没有芯片了";
     return -1;
@@ -189,9 +177,9 @@ int PlannerWindow::climbingLevel(std::string& why) const {
   return level;
 }
 
-bool PlannerWindow::stepAsLaid(std::string& why) {
+bool AutoRun::stepAsLaid(std::string& why) {
   if (climbingLevel(why) < 0) return false;
-  if (window_.get("自动补给").checked && !supply(why)) return false;
+  if (supply_ && !supply(why)) return false;
   if (sim_.state().enhanceRate <= 0) {
     why = "强化台上的晶体用完了";
     return false;
@@ -199,7 +187,7 @@ bool PlannerWindow::stepAsLaid(std::string& why) {
   return enhance(why);
 }
 
-bool PlannerWindow::stepPlanRecipes(std::string& why) {
+bool AutoRun::stepPlanRecipes(std::string& why) {
   const int level = climbingLevel(why);
   if (level < 0) return false;
   if (runBudget_) {
@@ -222,11 +210,11 @@ bool PlannerWindow::stepPlanRecipes(std::string& why) {
   return layEnhancement(level, *r, why) && enhance(why);
 }
 
-bool PlannerWindow::stepRoute(std::string& why) {
+bool AutoRun::stepRoute(std::string& why) {
   // A chip made by synthesis waits in the result slot; it goes to the stock like any other.
   if (main_.get("合成框").visible && tagCode(main_, "合成芯片位") > 0) input_.click("合成芯片位");
   for (int bought = 0;; ++bought) {
-    ChipsHeld held = chipsHeld();
+    ChipsHeld held = chipsHeld(main_, sim_);
     held[static_cast<size_t>(target_)] -= routeBaseline_;
     const RouteMove move = route_->next(held);
     switch (move.kind) {
@@ -235,7 +223,7 @@ bool PlannerWindow::stepRoute(std::string& why) {
         why = "已做成一枚 " + lvl(target_);
         return false;
       case RouteMove::Kind::BuyChip:
-        if (bought > 0 || !window_.get("自动补给").checked) {
+        if (bought > 0 || !supply_) {
           why = "库存里没有" + itemName(kChip0) + "了";
           return false;
         }
@@ -264,29 +252,18 @@ bool PlannerWindow::stepRoute(std::string& why) {
   }
 }
 
-// The chips the route may use: the stock's, and those on the bench showing.
-ChipsHeld PlannerWindow::chipsHeld() const {
-  ChipsHeld held{};
-  for (int l = 0; l <= plan::kTopLevel; ++l) held[static_cast<size_t>(l)] = std::max(sim_.itemCount(chipCode(l)), 0);
-  for (const char* slot : {"芯片位", "合成芯片位1", "合成芯片位2", "合成芯片位"}) {
-    const int l = chipLevel(tagCode(main_, slot));
-    if (l >= 0) ++held[static_cast<size_t>(l)];
-  }
-  return held;
-}
-
-bool PlannerWindow::routeReached() const {
-  return route_ && chipsHeld()[static_cast<size_t>(target_)] > routeBaseline_;
+bool AutoRun::routeReached() const {
+  return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] > routeBaseline_;
 }
 
 // Shows the enhancement or the synthesis bench, as the view buttons do (what lies on the other goes back).
-bool PlannerWindow::useBench(bool synthesis) {
+bool AutoRun::useBench(bool synthesis) {
   if (main_.get("合成框").visible != synthesis) input_.click(synthesis ? "合成显示按钮" : "强化显示按钮");
   return main_.get("合成框").visible == synthesis;
 }
 
 // Lays a chip of `level` and the recipe on the enhancement bench, taking back whatever does not belong.
-bool PlannerWindow::layEnhancement(int level, const plan::Recipe& r, std::string& why) {
+bool AutoRun::layEnhancement(int level, const plan::Recipe& r, std::string& why) {
   if (!useBench(false)) {
     why = "没能切换到强化台";
     return false;
@@ -318,7 +295,7 @@ bool PlannerWindow::layEnhancement(int level, const plan::Recipe& r, std::string
 }
 
 // Lays the two chips of a fusion on the synthesis bench, with a protectant when the route protects it.
-bool PlannerWindow::layFusion(const RouteMove& m, std::string& why) {
+bool AutoRun::layFusion(const RouteMove& m, std::string& why) {
   if (!useBench(true)) {
     why = "没能切换到合成台";
     return false;
@@ -346,9 +323,9 @@ bool PlannerWindow::layFusion(const RouteMove& m, std::string& why) {
 
 // Takes one of an item out of the stock onto the bench showing, buying it first when the stock has none and
 // auto-supply is on.
-bool PlannerWindow::layFromStock(int32_t code, std::string& why) {
+bool AutoRun::layFromStock(int32_t code, std::string& why) {
   if (sim_.itemCount(code) <= 0) {
-    if (!window_.get("自动补给").checked || shopPrice(code) <= 0) {
+    if (!supply_ || shopPrice(code) <= 0) {
       why = "库存里没有" + itemName(code) + "了";
       return false;
     }
@@ -371,7 +348,7 @@ bool PlannerWindow::layFromStock(int32_t code, std::string& why) {
 }
 
 // Lays again every kind the run's bench held and the stock has run out of, buying it first.
-bool PlannerWindow::supply(std::string& why) {
+bool AutoRun::supply(std::string& why) {
   const int32_t chip = tagCode(main_, "芯片位");
   for (size_t i = 0; i < 6; ++i) {
     const int32_t kind = recipeKinds_[i];
@@ -386,12 +363,14 @@ bool PlannerWindow::supply(std::string& why) {
 
 // Buys one of an item through the shop, topping up 10元 at a time while the balance is short; the shop lists
 // are left as the user set them.
-bool PlannerWindow::buy(int32_t code, std::string& why) {
+bool AutoRun::buy(int32_t code, std::string& why) {
   const int amount = main_.get("组合框1").selection, goods = main_.get("组合框2").selection,
             quantity = main_.get("组合框3").selection;
   const int32_t price = shopPrice(code);
   int entry = 0;
-  while (entry < static_cast<int>(kShopGoods.size()) - 1 && kShopGoods[static_cast<size_t>(entry)].code != code) ++entry;
+  while (entry < static_cast<int>(kShopGoods.size()) - 1 && kShopGoods[static_cast<size_t>(entry)].code != code) {
+    ++entry;
+  }
   bool ok = true;
   input_.select("组合框1", 0);
   while (ok && sim_.state().qCoinBalance < price) {
@@ -416,37 +395,6 @@ bool PlannerWindow::buy(int32_t code, std::string& why) {
   input_.select("组合框2", goods);
   input_.select("组合框3", quantity);
   return ok;
-}
-
-void PlannerWindow::stopAutoRun(const std::string& why) {
-  running_ = false;
-  window_.setInterval("自动强化时钟", 0);
-  window_.setCaption("自动强化按钮", "自动强化");
-  setButtonLook(false);
-  window_.setCaption("自动状态标签", "已停止（" + why + "），共" + (way_ == AutoWay::Route ? " " : "强化 ") +
-                                        std::to_string(runAttempts_) + " 次");
-  window_.setTextColour("自动状态标签", kGrey);
-  showAutoRun();
-  showOdds();
-  showHistory();
-  showClimbState();
-  startWork();
-}
-
-void PlannerWindow::showAutoRun() {
-  const SimState& s = sim_.state();
-  if (running_ && way_ == AutoWay::Route) {
-    window_.setCaption("自动状态标签", "按路线做 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次" +
-                                          (routeDoing_.empty() ? "" : "，在" + routeDoing_));
-  } else if (running_) {
-    const int level = benchLevel();
-    window_.setCaption("自动状态标签", "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) +
-                                          " 次，芯片 " + (level >= 0 ? lvl(level) : std::string("-")));
-  }
-  std::string money = "这次花了 " + qCoinText(s.spendTotal - runStartSpend_) + " Q币";
-  if (s.rechargeTotal > runStartRecharge_) money += "，自动充值 " + qCoinText(s.rechargeTotal - runStartRecharge_) + " 元";
-  if (runBudget_) money += "，预算剩 " + qCoinFigure(plan::toQ(runBudgetLeft_));
-  window_.setCaption("自动花费标签", runAttempts_ > 0 || running_ ? money : "");
 }
 
 }  // namespace mox
