@@ -14,7 +14,7 @@ Shell::Shell(App& app, paint::TextMetrics& metrics, ShellHost& host, MainWindow 
 void Shell::start(std::function<uint64_t()> micros, int sliceUs) {
   app_.start();
   if (micros) {
-    app_.planner().setClock(std::move(micros), sliceUs > 0 ? sliceUs : PlannerWindow::kFastSliceUs);
+    app_.planner().setClock(std::move(micros), sliceUs > 0 ? sliceUs : AutoRun::kFastSliceUs);
   } else {
     app_.planner().useSteadyClock();
   }
