@@ -36,7 +36,6 @@ function floorScript(src) {
 window.moxGlue = window.moxAfterPaint.then(function () { return floorScript('$glue'); });
 window.moxWasm = window.moxAfterPaint.then(function () { return WebAssembly.compileStreaming(fetch('$wasm')); });
 JS
-: >"$module/$(site 'layer.*.js')"
 cat >"$module/$(site 'page.*.js')" <<'JS'
 (async function () {
   await window.moxGlue;

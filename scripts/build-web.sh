@@ -59,8 +59,16 @@ PY
 site=dist/moxsim-web
 rm -rf "$site"
 mkdir -p "$site"
-cp src/desktop/web/site/index.html src/desktop/web/site/boot.js src/desktop/web/site/page.js \
-  src/desktop/web/site/layer.js src/desktop/web/site/page.css src/desktop/web/site/moxsim-worker.js "$site/"
+web=src/desktop/web/site
+cp "$web/index.html" "$web/page.css" "$web/moxsim-worker.js" "$site/"
+# The page's scripts, classic scripts each, put together in the order they run so that the page makes no more
+# requests for them: boot.js in the head after moxNextTask (which the module's runtime carries too); at the end of
+# the body the constants the page shares with the module (MoxBridge, written by the build from the program's
+# enums), the worker's script (its start of the module serves the page's too), each part's factory, then page.js,
+# which makes them and starts the program.
+cat "$web/next-task.js" "$web/boot.js" >"$site/boot.js"
+cat build-web/web/moxsim-bridge.js "$web/moxsim-worker.js" "$web/layer.js" "$web/storage.js" "$web/placement.js" \
+  "$web/ring.js" "$web/figurer.js" "$web/page.js" >"$site/page.js"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm "$fonts"/*.woff2 "$fonts/fonts.js" "$site/"
 # The program of a page opened from a file, made inside a function whose text the page hands to its worker.
 { echo 'function moxsimSingle() {'; cat build-web/web/moxsim-single.js; printf '\nreturn createMoxsim;\n}\n'
@@ -90,14 +98,14 @@ cp /usr/share/doc/fonts-noto-cjk/copyright "$site/FONTS-LICENSE.txt"
 stamped() { awk -v n="$1" '$1 == n { print $2; found = 1 } END { if (!found) print n }' build-web/stamped.txt; }
 # The service worker keeps what the page loads over the network, under a version that is a digest of those files.
 offline=(index.html)
-for f in boot.js page.js layer.js page.css moxsim.js moxsim-worker.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
+for f in boot.js page.js page.css moxsim.js moxsim-worker.js moxsim.wasm moxsim-assets.bin Sans-Regular.woff2 Sans-Bold.woff2 \
          Serif-Regular.woff2 Serif-Bold.woff2 manifest.webmanifest icon-192.png icon-512.png; do
   offline+=("$(stamped "$f")")
 done
 version=$(cd "$site" && cat "${offline[@]}" | sha256sum | cut -c1-16)
 files="'./'"
 for f in "${offline[@]}"; do files+=", '$f'"; done
-sed -e "s/@VERSION@/$version/" -e "s|@FILES@|$files|" src/desktop/web/site/sw.js >"$site/sw.js"
+sed -e "s/@VERSION@/$version/" -e "s|/\*@FILES@\*/|$files|" src/desktop/web/site/sw.js >"$site/sw.js"
 # Brotli and gzip copies beside each file, for a host that sends them as they are.
 /usr/bin/python3 tools/stamp_site.py compress "$site"
 (cd dist && rm -f moxsim-web.zip && zip -qr moxsim-web.zip moxsim-web)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the web build: the core's tests (the rules, the save file, the planner) built with Emscripten and run
-# under Node; the replay's signature against the native build's (when a native replay program is given); and the
-# page end to end in headless Chromium (tests/web/e2e.js, its driver installed from the lock file).
+# under Node; the replay's signature against the native build's (when a native replay program is given); ESLint
+# over the web build's scripts; and the page end to end in headless Chromium (tests/web/e2e.js). The driver and
+# ESLint are installed from tests/web's lock file.
 #
 #   scripts/test-web.sh [--built] [NATIVE_REPLAY]      e.g. build/bench/moxsim-replay
 # --built: the site and the tests are already built (scripts/build-web.sh --tests).
@@ -31,6 +32,10 @@ if [ -n "${1:-}" ]; then
 fi
 
 (cd tests/web && npm ci --no-audit --no-fund --silent)
+# The page's scripts, the module's runtime, the tests and the benchmarks against the rules of
+# tests/web/eslint.config.mjs: a slip fails here with its file and line.
+tests/web/node_modules/.bin/eslint --config tests/web/eslint.config.mjs --max-warnings 0 src/desktop/web tests/web bench
+echo "ok   ESLint finds nothing in the web build's scripts"
 # A link copied by the native program (its moxsim-script beside the replay's folder) opens in the page.
 script=""
 if [ -n "${1:-}" ]; then script="$(dirname "$(dirname "$1")")/moxsim-script"; fi

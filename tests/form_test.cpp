@@ -48,6 +48,16 @@ TEST_F(FormTest, ComboItemData) {
   EXPECT_EQ(form.comboItemData("list", -1), -1);
 }
 
+TEST_F(FormTest, TheSelectedTextIsTheChosenItemsOrNothing) {
+  EXPECT_EQ(form.get("list").selectedText(), "a");
+  form.setSelection("list", 1);
+  EXPECT_EQ(form.get("list").selectedText(), "b");
+  form.setItems(form.indexOf("list"), {{"c", 30}});  // the chosen item is gone
+  EXPECT_EQ(form.get("list").selectedText(), "");
+  form.setSelection("list", 0);
+  EXPECT_EQ(form.get("list").selectedText(), "c");
+}
+
 TEST_F(FormTest, TimerIntervalWriteRule) {
   int timer = form.indexOf("timer");
   form.setInterval(timer, 10);

@@ -14,12 +14,13 @@ int main() {
       "// seeds let a chip +8's attempt pass both draws, the second seeded in the same millisecond as the first.\n"
       "#include \"plan/chain.h\"\n\n"
       "namespace mox::plan {\n\n"
+      "// clang-format off\n"
       "const std::array<uint32_t, kMaxThreshold + 1> kBothDrawsPassing = {\n",
       kMaxThreshold);
   for (size_t t = 0; t < counts.size(); ++t) {
     std::printf("%s%llu,%s", t % 8 == 0 ? "    " : " ", static_cast<unsigned long long>(counts[t]),
                 t % 8 == 7 || t + 1 == counts.size() ? "\n" : "");
   }
-  std::printf("};\n\n}  // namespace mox::plan\n");
+  std::printf("};\n// clang-format on\n\n}  // namespace mox::plan\n");
   return 0;
 }

@@ -23,7 +23,7 @@ import brotli
 # them, and are stamped after their references are.
 STAMPED_BINARY = ["moxsim.wasm", "moxsim-assets.bin", "moxsim-2x.bin", "Sans-Regular.woff2", "Sans-Bold.woff2",
                   "Serif-Regular.woff2", "Serif-Bold.woff2"]
-STAMPED_TEXT = ["moxsim.js", "moxsim-worker.js", "boot.js", "page.js", "layer.js", "page.css"]
+STAMPED_TEXT = ["moxsim.js", "moxsim-worker.js", "boot.js", "page.js", "page.css"]
 TEXT_SUFFIXES = {".html", ".js", ".css", ".json", ".webmanifest", ".txt", ".svg"}
 # Already compressed: a copy would gain nothing.
 PACKED_SUFFIXES = {".woff2", ".png", ".jpg", ".jpeg", ".webp", ".avif", ".zip", ".br", ".gz"}

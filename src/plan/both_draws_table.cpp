@@ -4,6 +4,7 @@
 
 namespace mox::plan {
 
+// clang-format off
 const std::array<uint32_t, kMaxThreshold + 1> kBothDrawsPassing = {
     0, 10449, 31086, 62036, 103581, 155277, 217262, 289788,
     372638, 465605, 569248, 683394, 807728, 942487, 1087992, 1243661,
@@ -132,5 +133,6 @@ const std::array<uint32_t, kMaxThreshold + 1> kBothDrawsPassing = {
     2130706432, 2132803584, 2134900736, 2136997888, 2139095040, 2141192192, 2143289344, 2145386496,
     2147483648,
 };
+// clang-format on
 
 }  // namespace mox::plan

@@ -73,17 +73,34 @@ ItemCounts takenFromStock(const std::vector<Node>& nodes, const Uses& uses, int 
 // The process out of `stock`: a node per node of `nodes` and what is left of the stock that it can still use, each
 // visit costing the money for what the stock no longer holds. A visit that costs nothing takes something from the
 // stock, so it moves only to nodes with less left: the nodes come in order of what is left, the least first, and a
-// walk figures them in that order. Returns the start's index, or -1 when there would be more than kMaxStockNodes.
+// walk figures them in that order. There may be no more than kMaxStockNodes.
 // A node may be a branch: it takes one of an item from the stock, or, when none is left, it is `otherwise`
-// instead (-1: no branch). What the rebuilt nodes use and which of them share what is left (the same block: they
-// move among themselves or to blocks before) come out in `outUses` and `outBlocks` when given.
+// instead (-1: no branch).
 inline constexpr size_t kMaxStockNodes = size_t{1} << 17;
 using Branches = std::vector<int>;
-int nodesFromStock(const std::vector<Node>& nodes, const Uses& uses, int start, const Stock& stock,
-                   std::vector<Node>& out, const Branches* otherwise = nullptr, Uses* outUses = nullptr,
-                   std::vector<int>* outBlocks = nullptr);
+class StockProcess {
+ public:
+  // Reads `uses` again in uses(): it must outlive the process.
+  StockProcess(const std::vector<Node>& nodes, const Uses& uses, int start, const Stock& stock,
+               const Branches* otherwise = nullptr);
+  // False when there would be more than kMaxStockNodes (there are none then).
+  bool complete() const { return start_ >= 0; }
+  const std::vector<Node>& nodes() const { return nodes_; }
+  int start() const { return start_; }
+  // What each node uses at a visit.
+  Uses uses() const;
+  // Which nodes share what is left: the same block moves among itself or to blocks before.
+  const std::vector<int>& blocks() const { return blocks_; }
+
+ private:
+  const Uses& given_;
+  std::vector<Node> nodes_;
+  std::vector<size_t> origin_;  // the node of `nodes` each node stands for
+  std::vector<int> blocks_;
+  int start_ = -1;
+};
 // The expected cost of reaching kDone from `start`, the nodes' cost in steps, in Q币: a linear
-// system solved a block at a time (`blocks` as nodesFromStock gives them; empty: all one block).
+// system solved a block at a time (`blocks` as StockProcess gives them; empty: all one block).
 double expectedQ(const std::vector<Node>& nodes, int start, const std::vector<int>& blocks);
 
 // Figures F(m) for m = 0, 1, ... into `out`: the cdf (when `distribution`), its percentiles, and F(budget) when

@@ -259,13 +259,12 @@ Climb climb(const ClimbRequest& req) {
   // F(L, m) = p F(L+1, m-c) + q F(L-1, m-c) + s F(L, m-c), and the values at m need only lower amounts. Out of
   // a stock, the same over each level and what is left of the stock.
   if (fromStock) {
-    std::vector<Node> left;
-    const int at = nodesFromStock(nodes, uses, start, req.stock, left);
-    if (at < 0) {
+    const StockProcess left(nodes, uses, start, req.stock);
+    if (!left.complete()) {
       out.complete = false;
       return out;
     }
-    distribute(left, at, budget, req.distribution, out);
+    distribute(left.nodes(), left.start(), budget, req.distribution, out);
     return out;
   }
   distribute(nodes, start, budget, req.distribution, out);

@@ -171,6 +171,150 @@ class UnitsCdf {
   Steps k_ = 0;
 };
 
+
+// What is left of a stock, by item code.
+using Left = std::array<int32_t, kItemKinds>;
+
+// The states of a process out of a stock: a node of the process and what is left of the stock that it can still
+// use, each with what a visit costs and where it moves.
+class StateSpace {
+ public:
+  StateSpace(const std::vector<Node>& nodes, const Uses& uses, const Stock& stock, const Branches* otherwise)
+      : nodes_(nodes), uses_(uses), stock_(stock), otherwise_(otherwise) {
+    // The items tracked: those some node uses and the stock holds; each with a count of what is left, 0..held.
+    for (size_t k = 0; k < stock.size(); ++k) {
+      bool used = false;
+      for (const Stock& u : uses) used = used || u[k] > 0;
+      if (used && stock[k] > 0) items_.push_back(k);
+    }
+    // What each node can still use, through its moves and its branch's other way.
+    std::vector<Node> paths = nodes;
+    for (size_t i = 0; i < paths.size(); ++i) {
+      if (branchOf(i) >= 0) paths[i].moves.push_back({0, branchOf(i)});
+    }
+    reach_ = reachableUses(paths, uses);
+  }
+
+  // Keys must not wrap: the product of the counts plus one, times the nodes, stays below 2^63.
+  bool keysFit() const {
+    double span = static_cast<double>(nodes_.size());
+    for (size_t k : items_) span *= static_cast<double>(stock_[k]) + 1;
+    return span < 9.2e18;
+  }
+
+  // All of the stock, as the process starts.
+  Left whole() const {
+    Left left{};
+    for (size_t k : items_) left[k] = stock_[k];
+    return left;
+  }
+
+  // The state of `node` with `left`, added when new. A branch with nothing left to take is its other way.
+  int find(size_t node, Left left) {
+    for (int other; (other = branchOf(node)) >= 0;) {
+      bool held = false;
+      for (size_t k = 0; k < uses_[node].size(); ++k) held = held || (uses_[node][k] > 0 && left[k] > 0);
+      if (held) break;
+      node = static_cast<size_t>(other);
+    }
+    left = canonical(node, left);
+    const uint64_t key = keyOf(node, left);
+    const auto [it, added] = index_.emplace(key, static_cast<int>(states_.size()));
+    if (added) {
+      int64_t total = 0;
+      for (size_t k : items_) total += left[k];
+      const auto block = blockOf_.emplace(keyOf(0, left), static_cast<int>(blockOf_.size())).first->second;
+      states_.push_back({node, left, total, block});
+    }
+    return it->second;
+  }
+
+  // What a visit to each state costs and where it moves, adding the states it reaches. False when there would be
+  // more than kMaxStockNodes.
+  bool expand() {
+    for (size_t s = 0; s < states_.size(); ++s) {
+      if (states_.size() > kMaxStockNodes) return false;
+      if ((s & 4095) == 0) stopIfCancelled();
+      const State here = states_[s];
+      const Stock& use = uses_[here.node];
+      Left after = here.left;
+      Steps cost = 0;
+      for (size_t k = 0; k < use.size(); ++k) {
+        const int32_t bought = std::max(0, use[k] - here.left[k]);
+        cost += static_cast<Steps>(bought) * priceSteps(static_cast<int32_t>(k + 1));
+        after[k] = std::max(0, here.left[k] - use[k]);
+      }
+      std::vector<Move> next;
+      for (const Move& m : nodes_[here.node].moves) {
+        next.push_back(m.to == kDone ? m : Move{m.p, find(static_cast<size_t>(m.to), after)});
+      }
+      moves_.push_back(std::move(next));
+      costs_.push_back(cost);
+    }
+    return true;
+  }
+
+  // The states as nodes, the least left first and a block's together: a visit that costs nothing takes from the
+  // stock and so moves to a state figured before it. With the node each stands for and its block; returns where
+  // the state `begin` went.
+  int write(int begin, std::vector<Node>& out, std::vector<size_t>& origin, std::vector<int>& blocks) const {
+    std::vector<int> order(states_.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      const State &x = states_[static_cast<size_t>(a)], &y = states_[static_cast<size_t>(b)];
+      return x.total != y.total ? x.total < y.total : x.block < y.block;
+    });
+    std::vector<int> place(states_.size());
+    for (size_t i = 0; i < order.size(); ++i) place[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    out.reserve(states_.size());
+    origin.reserve(states_.size());
+    blocks.reserve(states_.size());
+    for (int s : order) {
+      Node node{.cost = costs_[static_cast<size_t>(s)], .moves = moves_[static_cast<size_t>(s)]};
+      for (Move& m : node.moves) {
+        if (m.to != kDone) m.to = place[static_cast<size_t>(m.to)];
+      }
+      out.push_back(std::move(node));
+      origin.push_back(states_[static_cast<size_t>(s)].node);
+      blocks.push_back(states_[static_cast<size_t>(s)].block);
+    }
+    return place[static_cast<size_t>(begin)];
+  }
+
+ private:
+  struct State {
+    size_t node;
+    Left left;
+    int64_t total;
+    int block;
+  };
+
+  int branchOf(size_t node) const { return otherwise_ ? (*otherwise_)[node] : -1; }
+  // What is left that the node can still use; the rest counts as gone, so that states differing only there are one.
+  Left canonical(size_t node, Left left) const {
+    for (size_t k : items_) {
+      if (reach_[node][k] == 0) left[k] = 0;
+    }
+    return left;
+  }
+  uint64_t keyOf(size_t node, const Left& left) const {
+    uint64_t key = node;
+    for (size_t k : items_) key = key * (static_cast<uint64_t>(stock_[k]) + 1) + static_cast<uint64_t>(left[k]);
+    return key;
+  }
+
+  const std::vector<Node>& nodes_;
+  const Uses& uses_;
+  const Stock& stock_;
+  const Branches* otherwise_;
+  std::vector<size_t> items_;
+  std::vector<Stock> reach_;
+  std::vector<State> states_;
+  std::unordered_map<uint64_t, int> index_, blockOf_;
+  std::vector<std::vector<Move>> moves_;
+  std::vector<Steps> costs_;
+};
+
 }  // namespace
 
 bool stockMatters(const Uses& uses, const Stock& stock) {
@@ -221,115 +365,21 @@ ItemCounts takenFromStock(const std::vector<Node>& nodes, const Uses& uses, int 
   return taken;
 }
 
-int nodesFromStock(const std::vector<Node>& nodes, const Uses& uses, int start, const Stock& stock,
-                   std::vector<Node>& out, const Branches* otherwise, Uses* outUses, std::vector<int>* outBlocks) {
-  // The items tracked: those some node uses and the stock holds; each with a count of what is left, 0..held.
-  std::vector<size_t> items;
-  for (size_t k = 0; k < stock.size(); ++k) {
-    bool used = false;
-    for (const Stock& u : uses) used = used || u[k] > 0;
-    if (used && stock[k] > 0) items.push_back(k);
-  }
-  auto branchOf = [&](size_t node) { return otherwise ? (*otherwise)[node] : -1; };
-  // What each node can still use, through its moves and its branch's other way.
-  std::vector<Node> paths = nodes;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    if (branchOf(i) >= 0) paths[i].moves.push_back({0, branchOf(i)});
-  }
-  const std::vector<Stock> reach = reachableUses(paths, uses);
-  using Left = std::array<int32_t, kItemKinds>;
-  // What is left that the node can still use; the rest counts as gone, so that states differing only there are one.
-  auto canonical = [&](size_t node, Left left) {
-    for (size_t k : items) {
-      if (reach[node][k] == 0) left[k] = 0;
-    }
-    return left;
-  };
-  auto keyOf = [&](size_t node, const Left& left) {
-    uint64_t key = node;
-    for (size_t k : items) key = key * (static_cast<uint64_t>(stock[k]) + 1) + static_cast<uint64_t>(left[k]);
-    return key;
-  };
-  // Keys must not wrap: the product of the counts plus one, times the nodes, stays below 2^63.
-  double span = static_cast<double>(nodes.size());
-  for (size_t k : items) span *= static_cast<double>(stock[k]) + 1;
-  if (span >= 9.2e18) return -1;
+StockProcess::StockProcess(const std::vector<Node>& nodes, const Uses& uses, int start, const Stock& stock,
+                           const Branches* otherwise)
+    : given_(uses) {
+  StateSpace space(nodes, uses, stock, otherwise);
+  if (!space.keysFit()) return;
+  const int begin = space.find(static_cast<size_t>(start), space.whole());
+  if (!space.expand()) return;
+  start_ = space.write(begin, nodes_, origin_, blocks_);
+}
 
-  struct State {
-    size_t node;
-    Left left;
-    int64_t total;
-    int block;
-  };
-  std::vector<State> states;
-  std::unordered_map<uint64_t, int> index, blockOf;
-  std::vector<std::vector<Move>> moves;
-  std::vector<Steps> costs;
-  auto find = [&](size_t node, Left left) -> int {
-    // A branch with nothing left to take is its other way.
-    for (int other; (other = branchOf(node)) >= 0;) {
-      bool held = false;
-      for (size_t k = 0; k < uses[node].size(); ++k) held = held || (uses[node][k] > 0 && left[k] > 0);
-      if (held) break;
-      node = static_cast<size_t>(other);
-    }
-    left = canonical(node, left);
-    const uint64_t key = keyOf(node, left);
-    const auto [it, added] = index.emplace(key, static_cast<int>(states.size()));
-    if (added) {
-      int64_t total = 0;
-      for (size_t k : items) total += left[k];
-      const auto block = blockOf.emplace(keyOf(0, left), static_cast<int>(blockOf.size())).first->second;
-      states.push_back({node, left, total, block});
-    }
-    return it->second;
-  };
-  Left first{};
-  for (size_t k : items) first[k] = stock[k];
-  const int begin = find(static_cast<size_t>(start), first);
-  for (size_t s = 0; s < states.size(); ++s) {
-    if (states.size() > kMaxStockNodes) return -1;
-    if ((s & 4095) == 0) stopIfCancelled();
-    const State here = states[s];
-    const Stock& use = uses[here.node];
-    Left after = here.left;
-    Steps cost = 0;
-    for (size_t k = 0; k < use.size(); ++k) {
-      const int32_t bought = std::max(0, use[k] - here.left[k]);
-      cost += static_cast<Steps>(bought) * priceSteps(static_cast<int32_t>(k + 1));
-      after[k] = std::max(0, here.left[k] - use[k]);
-    }
-    std::vector<Move> next;
-    for (const Move& m : nodes[here.node].moves) {
-      next.push_back(m.to == kDone ? m : Move{m.p, find(static_cast<size_t>(m.to), after)});
-    }
-    moves.push_back(std::move(next));
-    costs.push_back(cost);
-  }
-  // The least left first, a block's nodes together: a visit that costs nothing takes from the stock and so moves
-  // to a state figured before it.
-  std::vector<int> order(states.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    const State &x = states[static_cast<size_t>(a)], &y = states[static_cast<size_t>(b)];
-    return x.total != y.total ? x.total < y.total : x.block < y.block;
-  });
-  std::vector<int> place(states.size());
-  for (size_t i = 0; i < order.size(); ++i) place[static_cast<size_t>(order[i])] = static_cast<int>(i);
-  out.clear();
-  out.reserve(states.size());
-  if (outUses) outUses->clear();
-  if (outBlocks) outBlocks->clear();
-  for (int s : order) {
-    Node node{.cost = costs[static_cast<size_t>(s)], .moves = moves[static_cast<size_t>(s)]};
-    for (Move& m : node.moves) {
-      if (m.to != kDone) m.to = place[static_cast<size_t>(m.to)];
-    }
-    out.push_back(std::move(node));
-    if (outUses) outUses->push_back(uses[states[static_cast<size_t>(s)].node]);
-    if (outBlocks) outBlocks->push_back(states[static_cast<size_t>(s)].block);
-  }
-  return place[static_cast<size_t>(begin)];
+Uses StockProcess::uses() const {
+  Uses out;
+  out.reserve(origin_.size());
+  for (size_t node : origin_) out.push_back(given_[node]);
+  return out;
 }
 
 }  // namespace mox::plan

@@ -222,26 +222,21 @@ RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses 
   // from the stock would have cost.
   Stock chipsOnly{};
   for (int l = 1; l < level; ++l) chipsOnly[static_cast<size_t>(chipCode(l) - 1)] = held[static_cast<size_t>(chipCode(l) - 1)];
-  std::vector<Node> byChips;
-  Uses chipUses;
-  std::vector<int> blocks;
-  const int at = nodesFromStock(process.nodes, process.uses, start, chipsOnly, byChips, &process.otherwise, &chipUses,
-                                &blocks);
-  if (at < 0) {
+  const StockProcess byChips(process.nodes, process.uses, start, chipsOnly, &process.otherwise);
+  if (!byChips.complete()) {
     out.complete = false;
     return out;
   }
-  out.fromStock = takenFromStock(byChips, chipUses, at, held, blocks);
-  const double whole = expectedQ(byChips, at, blocks), saved = savedQ(out.fromStock);
+  out.fromStock = takenFromStock(byChips.nodes(), byChips.uses(), byChips.start(), held, byChips.blocks());
+  const double whole = expectedQ(byChips.nodes(), byChips.start(), byChips.blocks()), saved = savedQ(out.fromStock);
   out.expectedCost = whole - saved < 1e-9 * whole ? 0 : whole - saved;
   if (!distribution && budgetAt < 0) return out;
-  std::vector<Node> left;
-  const int from = nodesFromStock(process.nodes, process.uses, start, held, left, &process.otherwise);
-  if (from < 0) {
+  const StockProcess left(process.nodes, process.uses, start, held, &process.otherwise);
+  if (!left.complete()) {
     out.complete = false;
     return out;
   }
-  distribute(left, from, budgetAt, distribution, out);
+  distribute(left.nodes(), left.start(), budgetAt, distribution, out);
   return out;
 }
 

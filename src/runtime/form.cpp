@@ -18,6 +18,12 @@ const Handler& Control::handler(Event e) const {
   return onClick;
 }
 
+const std::string& Control::selectedText() const {
+  static const std::string none;
+  return selection >= 0 && selection < static_cast<int>(items.size()) ? items[static_cast<size_t>(selection)].text
+                                                                       : none;
+}
+
 
 int Form::add(Control control) {
   int index = size();
@@ -124,25 +130,13 @@ std::vector<int> Form::takeDirty() {
   return out;
 }
 
-void Form::setVisible(int index, bool visible) {
-  if (mut(index).visible == visible) return;
-  mut(index).visible = visible;
-  markDirty(index);
-}
+void Form::setVisible(int index, bool visible) { change(index, &Control::visible, visible); }
 
-void Form::setDisabled(int index, bool disabled) {
-  if (mut(index).disabled == disabled) return;
-  mut(index).disabled = disabled;
-  markDirty(index);
-}
+void Form::setDisabled(int index, bool disabled) { change(index, &Control::disabled, disabled); }
 
 void Form::setTag(int index, std::string tag) { mut(index).tag = std::move(tag); }
 
-void Form::setPicture(int index, std::string asset) {
-  if (mut(index).picture == asset) return;
-  mut(index).picture = std::move(asset);
-  markDirty(index);
-}
+void Form::setPicture(int index, std::string asset) { change(index, &Control::picture, std::move(asset)); }
 
 void Form::setButtonPictures(int index, std::string normal, std::string hover, std::string pressed,
                              std::string disabled) {
@@ -157,23 +151,11 @@ void Form::setButtonPictures(int index, std::string normal, std::string hover, s
   markDirty(index);
 }
 
-void Form::setCaption(int index, std::string text) {
-  if (mut(index).caption == text) return;
-  mut(index).caption = std::move(text);
-  markDirty(index);
-}
+void Form::setCaption(int index, std::string text) { change(index, &Control::caption, std::move(text)); }
 
-void Form::setTextColour(int index, uint32_t colour) {
-  if (mut(index).textColour == colour) return;
-  mut(index).textColour = colour;
-  markDirty(index);
-}
+void Form::setTextColour(int index, uint32_t colour) { change(index, &Control::textColour, colour); }
 
-void Form::setChecked(int index, bool checked) {
-  if (mut(index).checked == checked) return;
-  mut(index).checked = checked;
-  markDirty(index);
-}
+void Form::setChecked(int index, bool checked) { change(index, &Control::checked, checked); }
 
 void Form::setSelection(int index, int selection) {
   Control& c = mut(index);

@@ -91,6 +91,8 @@ struct Control {
   Handler onClick, onMouseMove, onLeftDown, onTick, onChange;
 
   const Handler& handler(Event e) const;
+  // The text of the item chosen in the list; empty when none of its items is chosen.
+  const std::string& selectedText() const;
 };
 
 // Window-level properties of a form.
@@ -197,6 +199,14 @@ class Form {
  private:
   int indexOfOrDie(std::string_view name) const;
   Control& mut(int index) { return controls_.at(static_cast<size_t>(index)); }
+  // Sets one of a control's fields, and marks the control for redrawing when that changes it.
+  template <typename T>
+  void change(int index, T Control::*field, T value) {
+    T& now = mut(index).*field;
+    if (now == value) return;
+    now = std::move(value);
+    markDirty(index);
+  }
 
   WindowInfo window_;
   std::vector<Control> controls_;

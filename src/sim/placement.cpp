@@ -10,64 +10,65 @@ namespace mox {
 void Simulator::takeFromStock(int32_t code) { --at1(s_.itemCount, code); }
 
 void Simulator::placeFromCell(int n) {
-  const int k = at1(s_.cellItem, n);
-  auto code = [&](const char* slot) { return truncToInt(slotCode(slot)); };
-  auto anyCrystal = [&](int wanted) {
-    for (const char* slot : kCrystalSlots) {
-      if (code(slot) == wanted) return true;
-    }
-    return false;
-  };
-  const bool synthesis = synthesisShowing();
-  auto place = [&](const char* slot) {
-    playSound(kClickSound);
-    takeFromStock(k);
-    fillSlot(slot, k);
-    refreshAll();
-  };
-
+  const int32_t k = at1(s_.cellItem, n);
   if (k < 1) return;
+  if (synthesisShowing()) placeOnSynthesisBench(k);
+  else placeOnEnhanceBench(k);
+}
 
-  if ((k == kChip0 || k >= kChip1) && code("芯片位") < 1 && !synthesis) {
+int32_t Simulator::slotItem(const char* slot) const { return truncToInt(slotCode(slot)); }
+
+bool Simulator::crystalOnBench(int32_t code) const {
+  for (const char* slot : kCrystalSlots) {
+    if (slotItem(slot) == code) return true;
+  }
+  return false;
+}
+
+void Simulator::placeInto(const char* slot, int32_t code) {
+  playSound(kClickSound);
+  takeFromStock(code);
+  fillSlot(slot, code);
+  refreshAll();
+}
+
+void Simulator::placeOnEnhanceBench(int32_t k) {
+  if ((k == kChip0 || k >= kChip1) && slotItem("芯片位") < 1) {
     // Small crystals go only with chips below +7, magic crystals only with chips of +7 and above.
-    if (anyCrystal(kSmallCrystal) && k >= kChip7) return;
-    if (anyCrystal(kMagicCrystal) && k < kChip7) return;
-    place("芯片位");
+    if (crystalOnBench(kSmallCrystal) && k >= kChip7) return;
+    if (crystalOnBench(kMagicCrystal) && k < kChip7) return;
+    placeInto("芯片位", k);
     return;
   }
-
-  if (k >= kSmallCrystal && k <= kMagicCrystal && !synthesis) {
+  if (k >= kSmallCrystal && k <= kMagicCrystal) {
     const char* freeSlot = nullptr;
     for (const char* slot : kCrystalSlots) {
-      if (code(slot) < 1) {
+      if (slotItem(slot) < 1) {
         freeSlot = slot;
         break;
       }
     }
     if (freeSlot) {
-      if (anyCrystal(kSmallCrystal) && k == kMagicCrystal) return;
-      if (anyCrystal(kMagicCrystal) && k == kSmallCrystal) return;
-      int chip = code("芯片位");
+      if (crystalOnBench(kSmallCrystal) && k == kMagicCrystal) return;
+      if (crystalOnBench(kMagicCrystal) && k == kSmallCrystal) return;
+      const int32_t chip = slotItem("芯片位");
       if (chip >= kChip7 && k == kSmallCrystal) return;
       if (chip >= 1 && chip <= 12 && k == kMagicCrystal) return;
-      place(freeSlot);
+      placeInto(freeSlot, k);
       return;
     }
   }
-
-  if (k == kCatalyst && code("催化位") < 1 && !synthesis) {
-    place("催化位");
+  if (k == kCatalyst && slotItem("催化位") < 1) {
+    placeInto("催化位", k);
     return;
   }
+  if (k == kProtectant && slotItem("防护位") < 1) placeInto("防护位", k);
+}
 
-  if (k == kProtectant && code("防护位") < 1 && !synthesis) {
-    place("防护位");
-    return;
-  }
-
-  if (k >= kChip1 && k <= kChip8 && synthesis && (code("合成芯片位1") < kChip1 || code("合成芯片位2") < kChip1) &&
-      code("合成芯片位") < 8) {
-    if (code("合成芯片位1") < kChip1) {
+void Simulator::placeOnSynthesisBench(int32_t k) {
+  if (k >= kChip1 && k <= kChip8 && (slotItem("合成芯片位1") < kChip1 || slotItem("合成芯片位2") < kChip1) &&
+      slotItem("合成芯片位") < 8) {
+    if (slotItem("合成芯片位1") < kChip1) {
       takeFromStock(k);
       fillSlot("合成芯片位1", k);
       playSound(kClickSound);
@@ -75,7 +76,7 @@ void Simulator::placeFromCell(int n) {
       return;
     }
     // Chips below +7 and chips of +7 and above never meet on the synthesis bench.
-    int first = code("合成芯片位1");
+    const int32_t first = slotItem("合成芯片位1");
     if ((first < kChip7) != (k < kChip7)) {
       playSound(kRefusalSound);
       refreshAll();
@@ -87,11 +88,7 @@ void Simulator::placeFromCell(int n) {
     refreshAll();
     return;
   }
-
-  if (k == kProtectant && code("合成防护位") < 1 && synthesis) {
-    place("合成防护位");
-    return;
-  }
+  if (k == kProtectant && slotItem("合成防护位") < 1) placeInto("合成防护位", k);
 }
 
 void Simulator::addToStock(int32_t code, int32_t amount) { at1(s_.itemCount, code) += amount; }

@@ -5,6 +5,7 @@
 #include "runtime/fatal.h"
 #include "runtime/value.h"
 #include "sim/items.h"
+#include "runtime/palette.h"
 
 namespace mox {
 
@@ -116,10 +117,9 @@ SynthesisOutlook synthesisOutlook(double code1, double code2, bool expertBonus) 
 }
 
 uint32_t rateColour(int32_t rate) {
-  constexpr uint32_t kRed = 0x0000FF, kWhite = 0xFFFFFF, kGreen = 0x00FF00;
-  if (rate > 0 && rate < 5000) return kRed;
-  if (rate >= 50000) return kGreen;
-  return kWhite;
+  if (rate > 0 && rate < 5000) return palette::kRed;
+  if (rate >= 50000) return palette::kBrightGreen;
+  return palette::kWhite;
 }
 
 std::string enhanceRateText(int32_t rate) {

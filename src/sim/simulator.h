@@ -134,6 +134,12 @@ class Simulator {
   void switchBench(bool toSynthesis);
   void addToStock(int32_t code, int32_t amount);
   void takeFromStock(int32_t code);
+  // Placing an item from the bag on the bench showing; nothing when its slot is taken or it may not go there.
+  void placeOnEnhanceBench(int32_t code);
+  void placeOnSynthesisBench(int32_t code);
+  void placeInto(const char* slot, int32_t code);  // with its click, from the stock
+  int32_t slotItem(const char* slot) const;        // slotCode as a whole number
+  bool crystalOnBench(int32_t code) const;
   void consumeAndReload();
   int32_t slotLevel(std::string_view slot) const;  // the level of the chip in a slot, -1 for none
 

@@ -5,20 +5,13 @@
 
 #include "runtime/value.h"
 #include "sim/items.h"
+#include "runtime/palette.h"
 
 namespace mox {
 
 namespace {
 
-constexpr uint32_t kWhite = rgb(255, 255, 255);
-constexpr uint32_t kYellow = rgb(255, 255, 0);
-constexpr uint32_t kRed = rgb(255, 0, 0);
-constexpr uint32_t kBlack = rgb(0, 0, 0);
-constexpr uint32_t kPlate = rgb(0x32, 0x1b, 0x0d);
-constexpr uint32_t kGold = rgb(0xf0, 0xc8, 0x6e);
-constexpr uint32_t kGreen = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kLightGrey = rgb(0xc8, 0xbc, 0xac);
-constexpr uint32_t kChartBack = rgb(0x1a, 0x0e, 0x06);
+using namespace palette;
 
 const char* const kSongti = "宋体";
 const char* const kHeiti = "黑体";
@@ -89,25 +82,9 @@ ControlRow plateLabel(const char* name, Rect r, bool visible, const char* captio
           .textColour = colour, .backColour = kPlate, .font = font(16, true, face)};
 }
 
-WindowLayout buildMain() {
-  WindowLayout l;
-  l.window.name = "主窗口";
-  l.window.title = "MOX 芯片强化模拟器 V1.21 By Ravel 【鸣谢：Lumo / Tarn】";
-  l.window.outerWidth = 906;
-  l.window.outerHeight = 706;
-  // The frame belongs to the window manager; the client area holds every control of the layout whole.
-  l.window.clientWidth = 906;
-  l.window.clientHeight = 682;
-  l.window.background = kPageColour;
-  l.window.icon = "icon";
-  l.window.escCloses = true;
-  auto& rows = l.rows;
-
+// The enhancement bench: its odds, its buttons and its slots.
+void addEnhanceBench(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Header.
-  rows.push_back({.name = "图片框4", .rect = {1, 1, 900, 80}, .picture = "header"});
-
-  // Enhancement bench.
   rows.push_back({.name = "图片框1", .rect = {0, 96, 440, 410}, .picture = "enhance_bench"});
   rows.push_back(rateLabel("标签1", {133, 319, 59, 23}, true, "成功率：", kYellow, font(14, true, kSongti)));
   rows.push_back(rateLabel("标签2", {192, 319, 64, 23}, true, "未知", kWhite, font(14, true, kSansSerif)));
@@ -127,8 +104,12 @@ WindowLayout buildMain() {
   rows.push_back(slot("晶体位3", "", {361, 359, 61, 63}));
   rows.push_back(slot("催化位", "", {34, 268, 61, 63}));
   rows.push_back(slot("防护位", "", {33, 359, 63, 63}));
+  // clang-format on
+}
 
-  // Synthesis bench, above the enhancement bench.
+// The synthesis bench, above the enhancement bench (and hidden until shown).
+void addSynthesisBench(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "合成框", .rect = {-2, 97, 443, 412}, .visible = false, .picture = "synth_bench"});
   rows.push_back(slot("合成芯片位1", "合成框", {34, 75, 69, 79}));
   rows.push_back(slot("合成芯片位2", "合成框", {34, 192, 69, 79}));
@@ -148,8 +129,10 @@ WindowLayout buildMain() {
                   .picture = "link_synth_help_normal", .hoverPicture = "link_synth_help_hover",
                   .pressedPicture = "link_synth_help_pressed", .hand = true, .onClick = "showSynthesisHelp"});
   // clang-format on
+}
 
-  // Bag: 36 cells and their count labels, numbered row by row.
+// The bag: 36 cells and their count labels, numbered row by row.
+void addBag(std::vector<ControlRow>& rows) {
   rows.push_back({.name = "图片框2", .rect = {457, 98, 447, 456}, .picture = "bag"});
   const int cellLefts[6] = {34, 100, 166, 232, 298, 364};
   const int cellTops[6] = {22, 91, 155, 219, 291, 355};
@@ -177,38 +160,48 @@ WindowLayout buildMain() {
                     .tag = keep(std::to_string(k)), .caption = "0", .textColour = kWhite, .font = font(12, false, ""),
                     .align = Align::Right});
   }
+}
 
+// The information box: what was topped up and spent, and the items used up.
+void addInformationBox(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Information box.
   rows.push_back({.name = "分组框1", .kind = Kind::GroupBox, .rect = {1, 559, 440, 120}, .caption = "信息栏",
-                  .textColour = rgb(0xff, 0x80, 0xc0), .backColour = kPageColour, .font = font(14, true, kSansSerif)});
-  rows.push_back(infoLabel("透明标签1", "", {13, 584, 94, 24}, "本次充值总金额：", rgb(0x80, 0xa0, 0x80), true));
+                  .textColour = kPink, .backColour = kPageColour, .font = font(14, true, kSansSerif)});
+  rows.push_back(infoLabel("透明标签1", "", {13, 584, 94, 24}, "本次充值总金额：", kSage, true));
   rows.push_back(infoLabel("透明标签2", "", {111, 584, 94, 24}, "0 元人民币", kWhite, false));
   rows.push_back(infoLabel("透明标签3", "", {13, 605, 94, 24}, "本次消费总金额：", kRed, true));
   rows.push_back(infoLabel("透明标签4", "", {111, 605, 94, 24}, "0 元人民币", kWhite, false));
-  rows.push_back(infoLabel("透明标签5", "分组框1", {12, 67, 94, 24}, "小晶体消耗:", rgb(0xd8, 0xd8, 0x00), true));
+  rows.push_back(infoLabel("透明标签5", "分组框1", {12, 67, 94, 24}, "小晶体消耗:", kDarkYellow, true));
   rows.push_back(infoLabel("透明标签6", "分组框1", {91, 67, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签8", "分组框1", {154, 67, 94, 24}, "大晶体消耗:", rgb(0x00, 0x88, 0xff), true));
+  rows.push_back(infoLabel("透明标签8", "分组框1", {154, 67, 94, 24}, "大晶体消耗:", kAzure, true));
   rows.push_back(infoLabel("透明标签7", "分组框1", {233, 67, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签9", "分组框1", {298, 67, 94, 24}, "魔晶体消耗:", rgb(0xff, 0x50, 0x80), true));
+  rows.push_back(infoLabel("透明标签9", "分组框1", {298, 67, 94, 24}, "魔晶体消耗:", kRose, true));
   rows.push_back(infoLabel("透明标签10", "分组框1", {377, 67, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签11", "分组框1", {12, 90, 94, 24}, "防护剂消耗:", rgb(0x80, 0x80, 0xff), true));
+  rows.push_back(infoLabel("透明标签11", "分组框1", {12, 90, 94, 24}, "防护剂消耗:", kPeriwinkle, true));
   rows.push_back(infoLabel("透明标签12", "分组框1", {91, 90, 57, 24}, "0个", kWhite, false));
-  rows.push_back(infoLabel("透明标签13", "分组框1", {154, 90, 94, 24}, "催化剂消耗:", rgb(0x80, 0xe0, 0x00), true));
+  rows.push_back(infoLabel("透明标签13", "分组框1", {154, 90, 94, 24}, "催化剂消耗:", kLime, true));
   rows.push_back(infoLabel("透明标签14", "分组框1", {233, 90, 57, 24}, "0个", kWhite, false));
   rows.push_back({.name = "透明标签15", .kind = Kind::TransparentLabel, .parent = "分组框1", .rect = {298, 95, 133, 16},
                   .caption = "=> 清空当前消耗统计", .textColour = kWhite, .font = font(12, true, "", true), .hand = true,
                   .onLeftDown = "clearUsage"});
+  // clang-format on
+}
 
-  // Bonus options.
+// The bonus options below the benches.
+void addBonusOptions(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "选择框1", .kind = Kind::CheckBox, .rect = {41, 524, 142, 24}, .caption = "达人强化成功率加成",
                   .textColour = kRed, .backColour = kPageColour, .font = font(12, true, kSansSerif),
                   .onClick = "toggleExpertBonus"});
   rows.push_back({.name = "选择框2", .kind = Kind::CheckBox, .rect = {278, 524, 118, 24}, .caption = "实验室强化加成",
                   .textColour = kRed, .backColour = kPageColour, .font = font(12, true, kSansSerif),
                   .onClick = "toggleLabBonus"});
+  // clang-format on
+}
 
-  // Shop row.
+// The shop row: the balance, the window buttons, top-up and buying.
+void addShopRow(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back({.name = "图片框3", .rect = {458, 596, 46, 21}, .picture = "balance_label"});
   rows.push_back({.name = "标签5", .kind = Kind::Label, .rect = {510, 595, 121, 24}, .caption = "0 Q币",
                   .textColour = kWhite, .backColour = kPageColour, .font = font(14, false, kSansSerif)});
@@ -227,9 +220,11 @@ WindowLayout buildMain() {
                   .backColour = kWhite, .items = {{"1个", 1}, {"5个", 5}, {"10个", 10}, {"30个", 30}}});
   rows.push_back(smallButton("图形按钮3", {846, 644, 56, 32}, "buy", "buyGoods"));
   // clang-format on
+}
 
-  // Picture store, beyond the right edge of the client area: the logic copies these pictures into cells and
-  // slots and never shows the controls themselves.
+// The picture store, beyond the right edge of the client area: the logic copies these pictures into cells and
+// slots and never shows the controls themselves.
+void addPictureStore(std::vector<ControlRow>& rows) {
   struct StoreItem {
     const char* small;
     const char* smallPicture;
@@ -263,11 +258,13 @@ WindowLayout buildMain() {
                     .picture = s.slotPicture});
   }
   rows.push_back({.name = "空图片", .kind = Kind::PictureButton, .rect = {936, 180, 52, 52}, .picture = "cell_empty",
-                  .transparentColour = rgb(0, 0, 0)});
+                  .transparentColour = kBlack});
   rows.push_back({.name = "空大图片", .kind = Kind::PictureButton, .rect = {1000, 180, 69, 79}, .tag = "200"});
+}
 
+// The help panels, above everything else.
+void addHelpPanels(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Help panels, above everything else.
   rows.push_back({.name = "强化说明", .rect = {199, 82, 522, 483}, .visible = false, .picture = "help_enhance"});
   rows.push_back({.name = "关闭说明1", .kind = Kind::TransparentLabel, .parent = "强化说明", .rect = {487, 8, 24, 32},
                   .visible = false, .hand = true, .onLeftDown = "hideEnhanceHelp", .spoken = "关闭"});
@@ -278,10 +275,34 @@ WindowLayout buildMain() {
                   .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp", .spoken = "关闭"});
   rows.push_back({.name = "关闭合成说明1", .kind = Kind::TransparentLabel, .parent = "强化说明1", .rect = {216, 429, 88, 40},
                   .caption = " ", .hand = true, .onLeftDown = "hideSynthesisHelp", .spoken = "确定"});
+  // clang-format on
+}
 
+WindowLayout buildMain() {
+  WindowLayout l;
+  l.window.name = "主窗口";
+  l.window.title = "MOX 芯片强化模拟器 V1.21 By Ravel 【鸣谢：Lumo / Tarn】";
+  l.window.outerWidth = 906;
+  l.window.outerHeight = 706;
+  // The frame belongs to the window manager; the client area holds every control of the layout whole.
+  l.window.clientWidth = 906;
+  l.window.clientHeight = 682;
+  l.window.background = kPageColour;
+  l.window.icon = "icon";
+  l.window.escCloses = true;
+  auto& rows = l.rows;
+  // The header, then the sections in stacking order.
+  rows.push_back({.name = "图片框4", .rect = {1, 1, 900, 80}, .picture = "header"});
+  addEnhanceBench(rows);
+  addSynthesisBench(rows);
+  addBag(rows);
+  addInformationBox(rows);
+  addBonusOptions(rows);
+  addShopRow(rows);
+  addPictureStore(rows);
+  addHelpPanels(rows);
   // The banner's slide timer.
   rows.push_back({.name = "时钟1", .kind = Kind::Timer, .onTick = "bannerTick"});
-  // clang-format on
   return l;
 }
 
@@ -308,29 +329,21 @@ ControlRow checkBox(const char* name, const char* parent, Rect r, const char* ca
           .textColour = kWhite, .backColour = kPageColour, .font = font(12, true, ""), .onClick = onClick};
 }
 
-WindowLayout buildPlanner() {
-  WindowLayout l;
-  l.window.name = kPlannerWindow;
-  l.window.title = "强化规划";
-  l.window.outerWidth = l.window.clientWidth = 900;
-  l.window.outerHeight = l.window.clientHeight = 640;
-  l.window.outerHeight += 24;
-  l.window.background = kPageColour;
-  l.window.icon = "icon";
-  l.window.escCloses = true;
-  l.window.visible = false;
-  auto& rows = l.rows;
-  std::vector<ListItem> levels;
-  for (int i = 0; i <= 9; ++i) levels.push_back({"+" + std::to_string(i), i});
-
+// The odds of what lies on the benches now.
+void addOddsBox(std::vector<ControlRow>& rows) {
   // clang-format off
-  // The odds of what lies on the benches now.
   rows.push_back(group("几率框", {8, 4, 436, 102}, "当前强化台的真实几率"));
   rows.push_back(text("强化几率标签", "几率框", {12, 20, 412, 22}, "强化：强化台上没有芯片", kWhite, 15, true));
-  rows.push_back(text("降级几率标签", "几率框", {12, 46, 412, 18}, "", kLightGrey));
-  rows.push_back(text("合成几率标签", "几率框", {12, 72, 412, 20}, "合成：合成台未打开", kLightGrey, 13));
+  rows.push_back(text("降级几率标签", "几率框", {12, 46, 412, 18}, "", kGrey));
+  rows.push_back(text("合成几率标签", "几率框", {12, 72, 412, 20}, "合成：合成台未打开", kGrey, 13));
+  // clang-format on
+}
 
-  // What to plan.
+// What to plan.
+void addPlanSettings(std::vector<ControlRow>& rows) {
+  std::vector<ListItem> levels;
+  for (int i = 0; i <= 9; ++i) levels.push_back({"+" + std::to_string(i), i});
+  // clang-format off
   rows.push_back(group("规划设置框", {8, 110, 436, 96}, "规划"));
   rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 196, 20}, "起始：+0"));
   rows.push_back(text("目标等级标题", "规划设置框", {222, 22, 60, 20}, "目标等级", kYellow));
@@ -338,7 +351,7 @@ WindowLayout buildPlanner() {
   rows.push_back({.name = "复制规划链接", .kind = Kind::PictureButton, .parent = "规划设置框", .rect = {348, 20, 80, 22},
                   .caption = "复制规划链接", .picture = "link_plan_normal", .hoverPicture = "link_plan_hover",
                   .pressedPicture = "link_plan_pressed", .hand = true, .onClick = "copyPlanLink"});
-  rows.push_back(text("加成标签", "规划设置框", {12, 46, 300, 18}, "", kLightGrey));
+  rows.push_back(text("加成标签", "规划设置框", {12, 46, 300, 18}, "", kGrey));
   rows.push_back(checkBox("按库存规划", "规划设置框", {316, 44, 112, 20}, "按库存规划", "planInputsChanged"));
   rows.push_back(dropDown("规划目标", "规划设置框", {12, 68, 160, 20},
                           {{"最低期望花费", 0}, {"预算内成功率最高", 1}}, "planInputsChanged"));
@@ -348,27 +361,43 @@ WindowLayout buildPlanner() {
                            {"2000 Q币", 20000}, {"5000 Q币", 50000}, {"10000 Q币", 100000}},
                           "planInputsChanged"));
   rows.push_back(text("计算状态标签", "规划设置框", {326, 68, 100, 20}, "", kGold));
+  // clang-format on
+}
 
-  // The plan's figures.
+// The plan's figures.
+void addPlanFigures(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("规划结果框", {8, 210, 436, 92}, "升到目标要花多少"));
   rows.push_back(text("期望花费标签", "规划结果框", {12, 22, 150, 20}, "平均 -"));
   rows.push_back(text("中位花费标签", "规划结果框", {166, 22, 130, 20}, "一半玩家 ≤ -"));
   rows.push_back(text("九成花费标签", "规划结果框", {300, 22, 130, 20}, "九成玩家 ≤ -"));
-  rows.push_back(text("极端花费标签", "规划结果框", {12, 46, 150, 20}, "99% 玩家 ≤ -", kLightGrey));
+  rows.push_back(text("极端花费标签", "规划结果框", {12, 46, 150, 20}, "99% 玩家 ≤ -", kGrey));
   rows.push_back(text("预算成功率标签", "规划结果框", {166, 46, 264, 20}, "预算内成功 -", kGreen));
-  rows.push_back(text("库存用量标签", "规划结果框", {12, 68, 418, 18}, "", kLightGrey, 11));
+  rows.push_back(text("库存用量标签", "规划结果框", {12, 68, 418, 18}, "", kGrey, 11));
+  // clang-format on
+}
 
-  // The cost distribution as a curve.
-  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kLightGrey,
+// The cost distribution as a curve.
+void addCostCurve(std::vector<ControlRow>& rows) {
+  // clang-format off
+  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kGrey,
                   .backColour = kChartBack, .font = font(11, false, "")});
-  rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kLightGrey, 11));
+  rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kGrey, 11));
+  // clang-format on
+}
 
-  // Luck of the climb under way.
+// Luck of the climb under way.
+void addLuckBox(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("运气框", {8, 574, 436, 62}, "这次的运气"));
   rows.push_back(text("运气标签", "运气框", {12, 18, 412, 22}, "还没有强化", kGold, 16, true));
-  rows.push_back(text("运气说明", "运气框", {12, 42, 412, 16}, "", kLightGrey, 11));
+  rows.push_back(text("运气说明", "运气框", {12, 42, 412, 16}, "", kGrey, 11));
+  // clang-format on
+}
 
-  // The recipe and route per level.
+// The recipe and route per level.
+void addRecipeTable(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("配方框", {456, 4, 436, 292}, "每一级的最佳配方与路线"));
   rows.push_back(text("配方表头等级", "配方框", {8, 18, 64, 18}, "等级", kYellow));
   rows.push_back(text("配方表头配方", "配方框", {76, 18, 156, 18}, "配方（每次放上强化台）", kYellow));
@@ -387,9 +416,11 @@ WindowLayout buildPlanner() {
     rows.push_back(text(keep("配方花费" + n), "配方框", {236, y, 90, 24}, ""));
     rows.push_back(text(keep("路线" + n), "配方框", {330, y, 100, 24}, ""));
   }
+}
 
+// Auto-run.
+void addAutoRun(std::vector<ControlRow>& rows) {
   // clang-format off
-  // Auto-run.
   rows.push_back(group("自动框", {456, 300, 436, 106}, "自动强化"));
   rows.push_back(wideButton("自动强化按钮", "自动框", {10, 22, 88, 32}, "autorun", "自动强化", "toggleAutoRun"));
   rows.push_back(checkBox("快速", "自动框", {10, 58, 60, 20}, "快速"));
@@ -398,21 +429,46 @@ WindowLayout buildPlanner() {
   rows.push_back(dropDown("自动方式", "自动框", {252, 58, 110, 20},
                           {{"照当前配方", 0}, {"按规划配方", 1}, {"按路线", 2}}, "autoWayChanged"));
   rows.push_back(text("自动状态标签", "自动框", {108, 20, 320, 18}, "按一下开始，再按一下或 Esc 停止"));
-  rows.push_back(text("自动花费标签", "自动框", {108, 40, 320, 18}, "", kLightGrey));
+  rows.push_back(text("自动花费标签", "自动框", {108, 40, 320, 18}, "", kGrey));
   rows.push_back(text("自动说明标签", "自动框", {10, 82, 420, 18}, "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
-                      kLightGrey, 11));
+                      kGrey, 11));
   rows.push_back({.name = "自动强化时钟", .kind = Kind::Timer, .onTick = "autoRunTick"});
+  // clang-format on
+}
 
-  // The record of attempts.
+// The record of attempts.
+void addRecord(std::vector<ControlRow>& rows) {
+  // clang-format off
   rows.push_back(group("记录框", {456, 410, 436, 226}, "强化记录（最新在上）"));
   rows.push_back({.name = "记录列表", .kind = Kind::List, .parent = "记录框", .rect = {8, 18, 420, 164},
                   .textColour = kWhite, .backColour = kChartBack, .font = font(12, false, "")});
   rows.push_back(wideButton("导出按钮", "记录框", {8, 188, 88, 32}, "export", "导出记录", "exportHistory"));
-  rows.push_back(text("导出结果标签", "记录框", {102, 188, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kLightGrey, 11));
+  rows.push_back(text("导出结果标签", "记录框", {102, 188, 326, 32}, "导出为 MOXhistory.csv，表格软件可直接打开", kGrey, 11));
+  // clang-format on
+}
 
+WindowLayout buildPlanner() {
+  WindowLayout l;
+  l.window.name = kPlannerWindow;
+  l.window.title = "强化规划";
+  l.window.outerWidth = l.window.clientWidth = 900;
+  l.window.outerHeight = l.window.clientHeight = 640;
+  l.window.outerHeight += 24;
+  l.window.background = kPageColour;
+  l.window.icon = "icon";
+  l.window.escCloses = true;
+  l.window.visible = false;
+  auto& rows = l.rows;
+  addOddsBox(rows);
+  addPlanSettings(rows);
+  addPlanFigures(rows);
+  addCostCurve(rows);
+  addLuckBox(rows);
+  addRecipeTable(rows);
+  addAutoRun(rows);
+  addRecord(rows);
   // Plan results come back from the worker through this timer.
   rows.push_back({.name = "规划时钟", .kind = Kind::Timer, .onTick = "planTick"});
-  // clang-format on
   return l;
 }
 

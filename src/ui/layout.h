@@ -46,8 +46,6 @@ struct WindowLayout {
   std::vector<ControlRow> rows;
 };
 
-constexpr uint32_t kPageColour = rgb(0x27, 0x15, 0x0a);
-
 const WindowLayout& mainWindowLayout();
 const WindowLayout& bannerWindowLayout();
 // The planner: the true odds of the benches, the plan to a target level, its cost curve, auto-run and the record.

@@ -90,7 +90,7 @@ void PlannerWindow::toggleAutoRun() {
   const RunRequest r = runRequest();
   if (const std::string refusal = run_.refusal(r); !refusal.empty()) {
     window_.setCaption("自动状态标签", refusal);
-    window_.setTextColour("自动状态标签", kRed);
+    window_.setTextColour("自动状态标签", kCoral);
     return;
   }
   link_.reset();  // a run works on the player's own bag and bench

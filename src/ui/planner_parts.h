@@ -8,15 +8,17 @@
 #include "runtime/form.h"
 #include "runtime/value.h"
 #include "sim/items.h"
+#include "runtime/palette.h"
 
 namespace mox::planner_parts {
 
 // The enhancement bench apart from the chip: what an attempt uses up, in the order auto-supply refills it.
 inline const char* const kBenchSlots[6] = {"晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"};
 
-inline constexpr uint32_t kWhite = rgb(255, 255, 255);
-inline constexpr uint32_t kRed = rgb(255, 110, 90);
-inline constexpr uint32_t kGrey = rgb(0xc8, 0xbc, 0xac);
+// The colours the planner's files name, from the one palette (runtime/palette.h).
+using palette::kCoral;
+using palette::kGrey;
+using palette::kWhite;
 
 inline int32_t tagCode(const Form& f, const char* slot) { return truncToInt(toNumber(f.get(slot).tag)); }
 

@@ -14,12 +14,12 @@ using namespace planner_parts;
 
 namespace {
 
-constexpr uint32_t kGreen = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kDim = rgb(0x7a, 0x66, 0x52);
-constexpr uint32_t kMedianColour = rgb(0x6c, 0xc0, 0xff);
-constexpr uint32_t kNinetyColour = rgb(0xff, 0xa0, 0x40);
-constexpr uint32_t kBudgetColour = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kSpentColour = rgb(0xff, 0x60, 0xa0);
+constexpr uint32_t kGreen = palette::kGreen;
+constexpr uint32_t kDim = palette::kMuted;
+constexpr uint32_t kMedianColour = palette::kSkyBlue;
+constexpr uint32_t kNinetyColour = palette::kOrange;
+constexpr uint32_t kBudgetColour = palette::kGreen;
+constexpr uint32_t kSpentColour = palette::kHotPink;
 
 // The pictures of a recipe, crystals first: at most six.
 std::array<const char*, 6> recipeIcons(const plan::Recipe& r) {
@@ -298,7 +298,7 @@ void PlannerWindow::showCostFigures() {
   window_.setCaption("期望花费标签",
                      ok ? (f.route ? "路线" : "") + std::string(stock ? "平均还要花 " : "平均 ") + optQ(f.expected)
                         : p.error);
-  window_.setTextColour("期望花费标签", ok ? kWhite : kRed);
+  window_.setTextColour("期望花费标签", ok ? kWhite : kCoral);
   window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.spread->percentiles[0].cost) : "");
   window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.spread->percentiles[1].cost) : "");
   window_.setCaption("极端花费标签", ok && spread ? "99% 玩家 ≤ " + optQ(f.spread->percentiles[2].cost) : "");
@@ -474,7 +474,7 @@ void PlannerWindow::exportHistory() {
     if (alive.expired() || !*alive.lock()) return;
     window_.setCaption("导出结果标签", ok ? "已导出 " + std::to_string(n) + " 条到 " + where
                                           : "导出失败：写不进 " + where + "，记录仍保留，可以再试");
-    window_.setTextColour("导出结果标签", ok ? kGreen : kRed);
+    window_.setTextColour("导出结果标签", ok ? kGreen : kCoral);
   });
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "assets/assets.h"
+#include "desktop/web/web_bridge.h"
 #include "desktop/web/web_platform.h"
 #include "desktop/web/web_window.h"
 #include "runtime/fatal.h"
@@ -27,8 +28,11 @@ WebPlatform gPlatform;
 std::unique_ptr<Page> gPage;      // the started program
 std::unique_ptr<Page> gPrepared;  // made, not yet started
 
+// A button as the page numbers it (paint::Button, in MoxBridge); any other is the left one.
 paint::Button button(int b) {
-  return b == 2 ? paint::Button::Right : b == 1 ? paint::Button::Middle : paint::Button::Left;
+  return b == static_cast<int>(paint::Button::Right) || b == static_cast<int>(paint::Button::Middle)
+             ? static_cast<paint::Button>(b)
+             : paint::Button::Left;
 }
 
 }  // namespace
@@ -77,15 +81,16 @@ EMSCRIPTEN_KEEPALIVE int moxsim_adopt_pack(const unsigned char* bytes, int size)
   return static_cast<int>(mox::assets::adoptPack({bytes, static_cast<size_t>(std::max(size, 0))}));
 }
 
-// Pointer events at (x, y) in the window canvas's own pixels. kind: 0 move, 1 button down, 2 button up, 3 the
-// pointer left. Returns 1 when the event meant something.
+// Pointer events at (x, y) in the window canvas's own pixels; kind is a PointerKind (web_bridge.h). Returns 1 when
+// the event meant something.
 EMSCRIPTEN_KEEPALIVE int moxsim_pointer(int window, int kind, int x, int y, int b) {
   if (!gPage) return 0;
+  using mox::web::PointerKind;
   const auto [lx, ly] = gPage->toLayout(window, x, y);
   mox::paint::InputEvent e = mox::paint::PointerLeave{};
-  if (kind == 0) e = mox::paint::PointerMove{lx, ly};
-  if (kind == 1) e = mox::paint::PointerDown{lx, ly, mox::web::button(b)};
-  if (kind == 2) e = mox::paint::PointerUp{lx, ly, mox::web::button(b)};
+  if (kind == static_cast<int>(PointerKind::Move)) e = mox::paint::PointerMove{lx, ly};
+  if (kind == static_cast<int>(PointerKind::Down)) e = mox::paint::PointerDown{lx, ly, mox::web::button(b)};
+  if (kind == static_cast<int>(PointerKind::Up)) e = mox::paint::PointerUp{lx, ly, mox::web::button(b)};
   return gPage->handle(window, e).used ? 1 : 0;
 }
 
@@ -100,9 +105,9 @@ EMSCRIPTEN_KEEPALIVE double moxsim_scale(int window, double wanted) {
   return gPage ? gPage->setScale(window, wanted) : 1;
 }
 
-// key: 0 up, 1 down, 2 enter, 3 escape (as paint::Key). Returns 1 when the key was used.
+// key: a paint::Key. Returns 1 when the key was used.
 EMSCRIPTEN_KEEPALIVE int moxsim_key(int window, int key) {
-  if (!gPage || key < 0 || key > 3) return 0;
+  if (!gPage || key < 0 || key > static_cast<int>(mox::paint::Key::Escape)) return 0;
   const mox::paint::InputResult r = gPage->handle(window, mox::paint::KeyDown{static_cast<mox::paint::Key>(key)});
   return r.used || r.close ? 1 : 0;
 }
@@ -202,13 +207,16 @@ EMSCRIPTEN_KEEPALIVE const char* moxsim_keyboard_controls(int window) {
 }
 
 // A frame drawn within `budget` ms (at least one band of a window with damage; `whole`: in bands as large as what
-// waits): 1 when anything was drawn, plus 2 when damage is left for the next frame, plus 4 when a window waits for
-// pictures the page is making, plus 8 when the layer of elements is to be told what changed (moxsim_semantics, in
-// a task after the frame's).
+// waits): what it did, as the sum of FrameResult's values (web_bridge.h).
 EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget, int whole) {
   if (!gPage) return 0;
-  const bool drawn = gPage->frame(emscripten_get_now() + budget, whole != 0);
-  return (drawn ? 1 : 0) + (gPage->drawing() ? 2 : 0) + (gPage->waiting() ? 4 : 0) + (gPage->semanticsDue() ? 8 : 0);
+  using mox::web::FrameResult;
+  int result = 0;
+  if (gPage->frame(emscripten_get_now() + budget, whole != 0)) result = result | FrameResult::Drawn;
+  if (gPage->drawing()) result = result | FrameResult::Drawing;
+  if (gPage->waiting()) result = result | FrameResult::Waiting;
+  if (gPage->semanticsDue()) result = result | FrameResult::SemanticsDue;
+  return result;
 }
 
 // The page's layer of elements over a window told what the window's frames changed; 1 when the other window's

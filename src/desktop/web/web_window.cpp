@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "desktop/web/web_bridge.h"
 #include "ui/banner.h"
 #include "ui/plan_wire.h"
 #include "ui/placement.h"
@@ -101,21 +102,7 @@ std::string Window::openList() {
 
 void Window::tellSemantics() {
   const double start = emscripten_get_now();
-  const paint::SemanticChanges changes = semantics_.update(form());
-  std::string out;
-  for (const paint::Node& n : changes.changed) {
-    if (!out.empty()) out += '\x1e';
-    for (int v : {n.control, static_cast<int>(n.role), n.rect.x, n.rect.y, n.rect.w, n.rect.h, int(n.disabled),
-                  int(n.checked), n.selection, n.grid, n.row, n.column}) {
-      out += std::to_string(v) + '\x1f';
-    }
-    out += n.name;
-    for (const std::string& item : n.items) out += '\x1f' + item;
-  }
-  for (int control : changes.removed) {
-    if (!out.empty()) out += '\x1e';
-    out += std::to_string(control) + "\x1f-";
-  }
+  const std::string out = semanticsText(semantics_.update(form()));
   moxSemantics(slot_, out.c_str(), emscripten_get_now() - start);
 }
 

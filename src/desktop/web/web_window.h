@@ -59,9 +59,8 @@ class Window {
   }
 
  private:
-  // What changed for a screen reader, after a frame that had damage (nothing changes at rest), as
-  // nodes joined by \x1e, their fields (a list's items last) by \x1f; a removed node is its control and "-". The
-  // page is told how long finding it took, for the benchmark.
+  // What changed for a screen reader, after a frame that had damage (nothing changes at rest), as semanticsText
+  // puts it (web_bridge.h). The page is told how long finding it took, for the benchmark.
   void tellSemantics();
 
   // A band's size, in layout pixels (a sixth of a phone's screen): a frame's budget is checked between bands.

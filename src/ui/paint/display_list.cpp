@@ -5,18 +5,13 @@
 #include <cstdio>
 
 #include "ui/paint/input.h"
+#include "runtime/palette.h"
 
 namespace mox::paint {
 
 namespace {
 
-constexpr uint32_t kWhite = rgb(255, 255, 255);
-constexpr uint32_t kBlack = rgb(0, 0, 0);
-constexpr uint32_t kShadow = rgb(0x80, 0x80, 0x80);
-constexpr uint32_t kBorder = rgb(0x7a, 0x7a, 0x7a);
-constexpr uint32_t kButtonFace = rgb(0xe1, 0xe1, 0xe1);
-constexpr uint32_t kPressedFace = rgb(0xcc, 0xcc, 0xcc);
-constexpr uint32_t kHighlight = rgb(0x00, 0x78, 0xd7);
+using namespace palette;
 constexpr int kCheckBoxSize = 13;
 constexpr int kArrowWidth = 17;
 
@@ -54,12 +49,6 @@ class Pen {
 };
 
 constexpr int kScrollWidth = 10;
-constexpr uint32_t kListStripe = rgb(0x26, 0x17, 0x0c);
-constexpr uint32_t kListGood = rgb(0x9c, 0xe0, 0x6c);
-constexpr uint32_t kScrollTrack = rgb(0x3a, 0x26, 0x16);
-constexpr uint32_t kScrollThumb = rgb(0x9a, 0x78, 0x50);
-constexpr uint32_t kCurve = rgb(0xff, 0xd2, 0x64);
-constexpr uint32_t kGrid = rgb(0x3a, 0x28, 0x1a);
 
 // A round step for about `parts` axis divisions of `span`: 1, 2, 2.5 or 5 times a power of ten.
 double niceStep(double span, int parts) {
@@ -111,76 +100,138 @@ void labelText(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) 
   }
 }
 
-// A rising curve of y over x with its axes, grid and marks. The x axis runs from 0 to a round number at or past
-// the last point; the y axis from 0 to 100 %.
-void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) {
+// A group box: an etched frame whose top edge runs through the middle of the caption.
+void paintGroupBox(Pen& pen, const Control& c, const Rect& r, uint32_t windowColour, TextMetrics& metrics) {
+  if (c.backColour) pen.fill(r, *c.backColour);
+  // The frame's top edge runs through the middle of the caption, as an etched line: shadow, then light.
+  const int captionHeight = metrics.lineHeight(c.font);
+  const int top = r.y + captionHeight / 2;
+  const Rect box{r.x, top, r.w - 1, r.y + r.h - top - 1};
+  pen.frame({box.x + 1, box.y + 1, box.w, box.h}, kWhite);
+  pen.frame(box, kShadow);
+  if (!c.caption.empty()) {
+    const int width = metrics.width(c.font, c.caption);
+    const Rect captionBox{r.x + 8, r.y, width + 4, captionHeight};
+    pen.fill(captionBox, c.backColour.value_or(windowColour));
+    pen.text(c.caption, c.font, c.textColour, {captionBox.x + 2, r.y, width, captionHeight}, Align::Left);
+  }
+}
+
+// A check box, pressed in while `held`.
+void paintCheckBox(Pen& pen, const Control& c, const Rect& r, bool held) {
+  if (c.backColour) pen.fill(r, *c.backColour);
+  const Rect box{r.x, r.y + (r.h - kCheckBoxSize) / 2, kCheckBoxSize, kCheckBoxSize};
+  pen.fill(box, held ? kPressedFace : kWhite);
+  pen.frame(box, kBorder);
+  if (c.checked) {
+    // The classic seven-pixel tick, three pixels thick.
+    static const int kTops[7] = {2, 3, 4, 3, 2, 1, 0};
+    for (int i = 0; i < 7; ++i) pen.fill({box.x + 3 + i, box.y + 3 + kTops[i], 1, 3}, kBlack);
+  }
+  pen.text(c.caption, c.font, c.textColour, {box.x + kCheckBoxSize + 4, r.y, r.w - kCheckBoxSize - 4, r.h},
+           Align::Left);
+}
+
+// A drop-down showing its chosen item, its arrow pressed in while its list is `open`.
+void paintDropDown(Pen& pen, const Control& c, const Rect& r, bool open) {
+  pen.fill(r, c.backColour.value_or(kWhite));
+  pen.frame(r, kBorder);
+  const Rect arrow{r.x + r.w - kArrowWidth, r.y + 1, kArrowWidth - 1, r.h - 2};
+  pen.fill(arrow, open ? kPressedFace : kButtonFace);
+  const int ax = arrow.x + (arrow.w - 7) / 2, ay = arrow.y + (arrow.h - 4) / 2;
+  for (int i = 0; i < 4; ++i) pen.fill({ax + i, ay + i, 7 - 2 * i, 1}, kBlack);
+  pen.text(c.selectedText(), c.font, c.textColour, {r.x + 3, r.y + 2, r.w - kArrowWidth - 5, r.h - 4}, Align::Left);
+}
+
+// A list of `rows` rows from its top row, with a scroll bar when it holds more.
+void paintList(Pen& pen, const Control& c, const Rect& r, int rows) {
   if (c.backColour) pen.fill(r, *c.backColour);
   pen.frame(r, kBorder);
-  const ChartData* d = c.chart.get();
-  if (!d || d->points.empty()) {
-    pen.text(d ? d->empty : std::string(), c.font, c.textColour, r, Align::Centre);
-    return;
+  const int rowHeight = listRowHeight(c.font);
+  const int total = static_cast<int>(c.items.size());
+  const bool scrolls = total > rows;
+  const int textWidth = r.w - 8 - (scrolls ? kScrollWidth : 0);
+  for (int k = 0; k < rows && c.topRow + k < total; ++k) {
+    const ListItem& item = c.items[static_cast<size_t>(c.topRow + k)];
+    const Rect row{r.x + 4, r.y + 2 + k * rowHeight, textWidth, rowHeight};
+    // Odd rows a shade lighter, so a long record reads line by line.
+    if ((c.topRow + k) % 2) pen.fill({r.x + 1, row.y, r.w - 2 - (scrolls ? kScrollWidth : 0), rowHeight}, kListStripe);
+    pen.text(item.text, c.font, item.value ? kGreen : c.textColour, row, Align::Left);
   }
-  const int lineHeight = metrics.lineHeight(c.font);
-  const int left = r.x + metrics.width(c.font, "100" + d->yUnit) + 8;
-  const int top = r.y + 2 * lineHeight + 6;  // two rows of mark labels above the plot
-  const int right = r.x + r.w - 14;
-  const int bottom = r.y + r.h - lineHeight - 8;
-  if (right - left < 20 || bottom - top < 20) return;
-  double xMax = d->points.back().first;
-  for (const ChartMark& m : d->marks) xMax = std::max(xMax, m.x);
-  const double step = niceStep(std::max(xMax, 1.0), 5);
-  xMax = std::ceil(std::max(xMax, 1.0) / step) * step;
-  auto px = [&](double x) { return left + static_cast<int>(std::lround((right - left) * x / xMax)); };
-  auto py = [&](double y) { return bottom - static_cast<int>(std::lround((bottom - top) * y)); };
+  if (scrolls) {
+    // The scroll bar: where the rows shown lie among all of them (the wheel scrolls).
+    const Rect track{r.x + r.w - kScrollWidth - 1, r.y + 1, kScrollWidth, r.h - 2};
+    pen.fill(track, kScrollTrack);
+    const int thumbHeight = std::max(12, track.h * rows / total);
+    const int thumbTop = track.y + (track.h - thumbHeight) * c.topRow / std::max(1, total - rows);
+    pen.fill({track.x + 1, thumbTop, track.w - 2, thumbHeight}, kScrollThumb);
+  }
+}
 
-  // Grid and the y axis in quarters.
+// Where a chart's plot lies and how its values map onto it: x from 0 to xMax (a round number, in steps of `step`),
+// y from 0 to 1.
+struct Plot {
+  int left, top, right, bottom;
+  double xMax, step;
+  int px(double x) const { return left + static_cast<int>(std::lround((right - left) * x / xMax)); }
+  int py(double y) const { return bottom - static_cast<int>(std::lround((bottom - top) * y)); }
+};
+
+// The grid and the y axis in quarters; the x axis in round steps, the unit after the last figure.
+void paintAxes(Pen& pen, const Control& c, const Rect& r, const Plot& p, TextMetrics& metrics) {
+  const ChartData& d = *c.chart;
+  const int lineHeight = metrics.lineHeight(c.font);
   for (int q = 0; q <= 4; ++q) {
-    const int y = py(q / 4.0);
-    pen.line(left, y, right, y, q == 0 ? c.textColour : kGrid);
-    pen.text(std::to_string(q * 25) + d->yUnit, c.font, c.textColour,
-             {r.x + 2, y - lineHeight / 2, left - r.x - 6, lineHeight}, Align::Right);
+    const int y = p.py(q / 4.0);
+    pen.line(p.left, y, p.right, y, q == 0 ? c.textColour : kGrid);
+    pen.text(std::to_string(q * 25) + d.yUnit, c.font, c.textColour,
+             {r.x + 2, y - lineHeight / 2, p.left - r.x - 6, lineHeight}, Align::Right);
   }
-  pen.line(left, top, left, bottom, c.textColour);
-  // The x axis in round steps, the unit after the last figure.
-  for (double x = 0; x <= xMax + step / 2; x += step) {
-    const int xx = px(x);
-    pen.line(xx, bottom, xx, bottom + 3, c.textColour);
-    if (x > 0) pen.line(xx, top, xx, bottom - 1, kGrid);
-    const std::string label = x + step / 2 > xMax ? number(x) + " " + d->xUnit : number(x);
+  pen.line(p.left, p.top, p.left, p.bottom, c.textColour);
+  for (double x = 0; x <= p.xMax + p.step / 2; x += p.step) {
+    const int xx = p.px(x);
+    pen.line(xx, p.bottom, xx, p.bottom + 3, c.textColour);
+    if (x > 0) pen.line(xx, p.top, xx, p.bottom - 1, kGrid);
+    const std::string label = x + p.step / 2 > p.xMax ? number(x) + " " + d.xUnit : number(x);
     const int w = metrics.width(c.font, label);
     const int lx = std::min(xx - w / 2, r.x + r.w - 2 - w);
-    pen.text(label, c.font, c.textColour, {lx, bottom + 5, w + 2, lineHeight}, Align::Left);
+    pen.text(label, c.font, c.textColour, {lx, p.bottom + 5, w + 2, lineHeight}, Align::Left);
   }
+}
 
-  // The curve, two pixels thick.
-  int lastX = px(0), lastY = py(0);
-  for (const auto& [x, y] : d->points) {
-    const int xx = px(x), yy = py(y);
-    pen.line(lastX, lastY, xx, lastY, kCurve);  // the money steps: flat until the next amount
+// The curve, two pixels thick: the money steps, flat until the next amount.
+void paintCurve(Pen& pen, const ChartData& d, const Plot& p) {
+  int lastX = p.px(0), lastY = p.py(0);
+  for (const auto& [x, y] : d.points) {
+    const int xx = p.px(x), yy = p.py(y);
+    pen.line(lastX, lastY, xx, lastY, kCurve);
     pen.line(xx, lastY, xx, yy, kCurve);
     pen.line(lastX, lastY - 1, xx, lastY - 1, kCurve);
     lastX = xx;
     lastY = yy;
   }
-  pen.line(lastX, lastY, right, lastY, kCurve);
-  pen.line(lastX, lastY - 1, right, lastY - 1, kCurve);
+  pen.line(lastX, lastY, p.right, lastY, kCurve);
+  pen.line(lastX, lastY - 1, p.right, lastY - 1, kCurve);
+}
 
-  // Marks: a vertical line each, and a label above the plot. From left to right, each label goes into whichever
-  // of the two rows lets it stay nearest its line without touching the labels already there; only when neither
-  // row has room left before the chart's edge may two labels meet.
-  std::vector<size_t> order(d->marks.size());
+// Marks: a vertical line each, and a label above the plot. From left to right, each label goes into whichever of
+// the two rows lets it stay nearest its line without touching the labels already there; only when neither row has
+// room left before the chart's edge may two labels meet.
+void paintMarks(Pen& pen, const Control& c, const Rect& r, const Plot& p, TextMetrics& metrics) {
+  const ChartData& d = *c.chart;
+  const int lineHeight = metrics.lineHeight(c.font);
+  std::vector<size_t> order(d.marks.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return d->marks[a].x < d->marks[b].x; });
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return d.marks[a].x < d.marks[b].x; });
   constexpr int kGap = 6;
   int rowEnd[2] = {r.x - kGap, r.x - kGap};
   for (size_t i : order) {
-    const ChartMark& m = d->marks[i];
-    const int xx = px(m.x);
+    const ChartMark& m = d.marks[i];
+    const int xx = p.px(m.x);
     if (m.dashed) {
-      for (int y = top; y < bottom; y += 7) pen.line(xx, y, xx, std::min(y + 3, bottom - 1), m.colour);
+      for (int y = p.top; y < p.bottom; y += 7) pen.line(xx, y, xx, std::min(y + 3, p.bottom - 1), m.colour);
     } else {
-      pen.line(xx, top, xx, bottom - 1, m.colour);
+      pen.line(xx, p.top, xx, p.bottom - 1, m.colour);
     }
     const std::string label = m.label + " " + number(std::round(m.x));
     const int w = metrics.width(c.font, label);
@@ -202,6 +253,32 @@ void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics)
     rowEnd[row] = lx + w;
     pen.text(label, c.font, m.colour, {lx, r.y + 3 + row * lineHeight, w + 2, lineHeight}, Align::Left);
   }
+}
+
+// A rising curve of y over x with its axes, grid and marks. The x axis runs from 0 to a round number at or past
+// the last point; the y axis from 0 to 100 %.
+void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics) {
+  if (c.backColour) pen.fill(r, *c.backColour);
+  pen.frame(r, kBorder);
+  const ChartData* d = c.chart.get();
+  if (!d || d->points.empty()) {
+    pen.text(d ? d->empty : std::string(), c.font, c.textColour, r, Align::Centre);
+    return;
+  }
+  const int lineHeight = metrics.lineHeight(c.font);
+  Plot p{.left = r.x + metrics.width(c.font, "100" + d->yUnit) + 8,
+         .top = r.y + 2 * lineHeight + 6,  // two rows of mark labels above the plot
+         .right = r.x + r.w - 14,
+         .bottom = r.y + r.h - lineHeight - 8,
+         .xMax = d->points.back().first,
+         .step = 0};
+  if (p.right - p.left < 20 || p.bottom - p.top < 20) return;
+  for (const ChartMark& m : d->marks) p.xMax = std::max(p.xMax, m.x);
+  p.step = niceStep(std::max(p.xMax, 1.0), 5);
+  p.xMax = std::ceil(std::max(p.xMax, 1.0) / p.step) * p.step;
+  paintAxes(pen, c, r, p, metrics);
+  paintCurve(pen, *d, p);
+  paintMarks(pen, c, r, p, metrics);
 }
 
 }  // namespace
@@ -306,82 +383,25 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
       labelText(pen, c, r, metrics);
       break;
 
-    case Kind::GroupBox: {
-      if (c.backColour) pen.fill(r, *c.backColour);
-      // The frame's top edge runs through the middle of the caption, as an etched line: shadow, then light.
-      const int captionHeight = metrics.lineHeight(c.font);
-      const int top = r.y + captionHeight / 2;
-      const Rect box{r.x, top, r.w - 1, r.y + r.h - top - 1};
-      pen.frame({box.x + 1, box.y + 1, box.w, box.h}, kWhite);
-      pen.frame(box, kShadow);
-      if (!c.caption.empty()) {
-        const int width = metrics.width(c.font, c.caption);
-        const Rect captionBox{r.x + 8, r.y, width + 4, captionHeight};
-        pen.fill(captionBox, c.backColour.value_or(form.window().background));
-        pen.text(c.caption, c.font, c.textColour, {captionBox.x + 2, r.y, width, captionHeight}, Align::Left);
-      }
+    case Kind::GroupBox:
+      paintGroupBox(pen, c, r, form.window().background, metrics);
       break;
-    }
 
-    case Kind::CheckBox: {
-      if (c.backColour) pen.fill(r, *c.backColour);
-      const Rect box{r.x, r.y + (r.h - kCheckBoxSize) / 2, kCheckBoxSize, kCheckBoxSize};
-      const bool held = pointer.pressed == index && pointer.hover == index;
-      pen.fill(box, held ? kPressedFace : kWhite);
-      pen.frame(box, kBorder);
-      if (c.checked) {
-        // The classic seven-pixel tick, three pixels thick.
-        static const int kTops[7] = {2, 3, 4, 3, 2, 1, 0};
-        for (int i = 0; i < 7; ++i) pen.fill({box.x + 3 + i, box.y + 3 + kTops[i], 1, 3}, kBlack);
-      }
-      pen.text(c.caption, c.font, c.textColour, {box.x + kCheckBoxSize + 4, r.y, r.w - kCheckBoxSize - 4, r.h},
-               Align::Left);
+    case Kind::CheckBox:
+      paintCheckBox(pen, c, r, pointer.pressed == index && pointer.hover == index);
       break;
-    }
 
-    case Kind::DropDown: {
-      pen.fill(r, c.backColour.value_or(kWhite));
-      pen.frame(r, kBorder);
-      const Rect arrow{r.x + r.w - kArrowWidth, r.y + 1, kArrowWidth - 1, r.h - 2};
-      pen.fill(arrow, pointer.openList == index ? kPressedFace : kButtonFace);
-      const int ax = arrow.x + (arrow.w - 7) / 2, ay = arrow.y + (arrow.h - 4) / 2;
-      for (int i = 0; i < 4; ++i) pen.fill({ax + i, ay + i, 7 - 2 * i, 1}, kBlack);
-      if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) {
-        pen.text(c.items[static_cast<size_t>(c.selection)].text, c.font, c.textColour,
-                 {r.x + 3, r.y + 2, r.w - kArrowWidth - 5, r.h - 4}, Align::Left);
-      }
+    case Kind::DropDown:
+      paintDropDown(pen, c, r, pointer.openList == index);
       break;
-    }
 
     case Kind::Chart:
       paintChart(pen, c, r, metrics);
       break;
 
-    case Kind::List: {
-      if (c.backColour) pen.fill(r, *c.backColour);
-      pen.frame(r, kBorder);
-      const int rowHeight = listRowHeight(c.font);
-      const int rows = form.visibleRows(index);
-      const int total = static_cast<int>(c.items.size());
-      const bool scrolls = total > rows;
-      const int textWidth = r.w - 8 - (scrolls ? kScrollWidth : 0);
-      for (int k = 0; k < rows && c.topRow + k < total; ++k) {
-        const ListItem& item = c.items[static_cast<size_t>(c.topRow + k)];
-        const Rect row{r.x + 4, r.y + 2 + k * rowHeight, textWidth, rowHeight};
-        // Odd rows a shade lighter, so a long record reads line by line.
-        if ((c.topRow + k) % 2) pen.fill({r.x + 1, row.y, r.w - 2 - (scrolls ? kScrollWidth : 0), rowHeight}, kListStripe);
-        pen.text(item.text, c.font, item.value ? kListGood : c.textColour, row, Align::Left);
-      }
-      if (scrolls) {
-        // The scroll bar: where the rows shown lie among all of them (the wheel scrolls).
-        const Rect track{r.x + r.w - kScrollWidth - 1, r.y + 1, kScrollWidth, r.h - 2};
-        pen.fill(track, kScrollTrack);
-        const int thumbHeight = std::max(12, track.h * rows / total);
-        const int thumbTop = track.y + (track.h - thumbHeight) * c.topRow / std::max(1, total - rows);
-        pen.fill({track.x + 1, thumbTop, track.w - 2, thumbHeight}, kScrollThumb);
-      }
+    case Kind::List:
+      paintList(pen, c, r, form.visibleRows(index));
       break;
-    }
 
     case Kind::Timer:
       break;

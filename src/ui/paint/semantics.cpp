@@ -80,6 +80,130 @@ std::string controlName(const Form& form, int index) {
   return name;
 }
 
+// Where each shown control lies, and what the pointer finds on top at a point (hitTest, from these).
+class Layers {
+ public:
+  explicit Layers(const Form& form)
+      : shown_(static_cast<size_t>(form.size()), 0), visible_(static_cast<size_t>(form.size())) {
+    for (int i = 0; i < form.size(); ++i) {
+      if (!form.shown(i)) continue;
+      shown_[static_cast<size_t>(i)] = 1;
+      visible_[static_cast<size_t>(i)] = visibleRect(form, i);
+      if (catchesPointer(form.at(i))) catchers_.push_back(i);
+    }
+  }
+  bool shown(int i) const { return shown_[static_cast<size_t>(i)] != 0; }
+  const Rect& visible(int i) const { return visible_[static_cast<size_t>(i)]; }
+  // The control on top at the middle of `r`, or -1.
+  int topAt(const Rect& r) const {
+    const Rect mid = centreOf(r);
+    for (auto it = catchers_.rbegin(); it != catchers_.rend(); ++it) {
+      if (contains(visible(*it), mid.x, mid.y)) return *it;
+    }
+    return -1;
+  }
+
+ private:
+  std::vector<char> shown_;
+  std::vector<Rect> visible_;
+  std::vector<int> catchers_;
+};
+
+// Labels drawn over a control a click reaches belong to its name: what each control gains from the labels over
+// it, and which labels are so folded into another's name.
+struct LabelsOver {
+  LabelsOver(const Form& form, const Layers& layers, const std::vector<char>& cells)
+      : words(static_cast<size_t>(form.size())), folded(static_cast<size_t>(form.size()), 0) {
+    for (int i = 0; i < form.size(); ++i) {
+      const Control& c = form.at(i);
+      if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !layers.shown(i)) continue;
+      const int under = layers.topAt(absoluteRect(form, i));
+      if (under < 0 || under > i || form.at(under).kind != Kind::PictureButton) continue;
+      if (!actsOnClick(form.at(under)) && !cells[static_cast<size_t>(under)]) continue;
+      folded[static_cast<size_t>(i)] = 1;
+      const std::string text = trimmed(c.caption);
+      if (!text.empty()) words[static_cast<size_t>(under)] += "，" + text + (digits(text) ? " 个" : "");
+    }
+  }
+  std::vector<std::string> words;
+  std::vector<char> folded;
+};
+
+// Whether the control before a drop-down is a label on its line, to its left: what the drop-down is called.
+const Control* labelBefore(const Form& form, int i) {
+  const Control& c = form.at(i);
+  const Control* before = i > 0 ? &form.at(i - 1) : nullptr;
+  const bool labelled = before && before->parent == c.parent && !before->caption.empty() &&
+                        (before->kind == Kind::Label || before->kind == Kind::TransparentLabel) &&
+                        before->rect.x + before->rect.w <= c.rect.x &&
+                        before->rect.y + before->rect.h / 2 >= c.rect.y &&
+                        before->rect.y + before->rect.h / 2 < c.rect.y + c.rect.h;
+  return labelled ? before : nullptr;
+}
+
+// A control a click reaches, or a cell of a grid: named by what it shows and the labels over it (`over`).
+void describeActive(const Form& form, int i, const std::vector<char>& cells, const std::string& over, Node& n) {
+  const Control& c = form.at(i);
+  n.disabled = !form.reachable(i);
+  n.name = controlName(form, i) + over;
+  if (c.kind == Kind::CheckBox) {
+    n.role = Role::CheckBox;
+    n.checked = c.checked;
+  } else if (c.kind == Kind::DropDown) {
+    n.role = Role::ComboBox;
+    n.selection = c.selection;
+    for (const ListItem& item : c.items) n.items.push_back(item.text);
+    // Named by the label just before it on its line ("目标等级"), or else by what it shows.
+    if (const Control* label = labelBefore(form, i)) n.name = trimmed(label->caption);
+    else if (!c.selectedText().empty()) n.name = c.selectedText();
+  } else if (cells[static_cast<size_t>(i)]) {
+    n.role = Role::Cell;
+    n.grid = c.parent;
+    // Rows and columns by place: the cells above in its column, and to the left in its row (within half a cell).
+    for (int j = 0; j < form.size(); ++j) {
+      const Control& o = form.at(j);
+      if (j == i || !alike(o, c)) continue;
+      n.row += o.rect.y + o.rect.h / 2 < c.rect.y && std::abs(o.rect.x - c.rect.x) < c.rect.w / 2;
+      n.column += o.rect.x + o.rect.w / 2 < c.rect.x && std::abs(o.rect.y - c.rect.y) < c.rect.h / 2;
+    }
+  } else {
+    n.role = Role::Button;
+  }
+}
+
+// A control that only shows something: its text, what its picture says, or a list's rows in view.
+void describePassive(const Form& form, int i, Node& n) {
+  const Control& c = form.at(i);
+  switch (c.kind) {
+    case Kind::GroupBox: n.role = Role::Heading; n.name = trimmed(c.caption); break;
+    case Kind::Label:
+    case Kind::TransparentLabel:
+    case Kind::CheckBox: n.name = trimmed(c.caption); break;
+    case Kind::DropDown: n.name = c.selectedText(); break;
+    case Kind::PictureBox:
+    case Kind::PictureButton:
+      n.role = Role::Image;
+      n.name = std::string(pictureText(c.picture));
+      break;
+    case Kind::Chart:
+      n.role = Role::Image;
+      if (c.chart && c.chart->points.empty()) n.name = c.chart->empty;
+      for (const ChartMark& m : c.chart ? c.chart->marks : std::vector<ChartMark>{}) {
+        n.name += (n.name.empty() ? "" : "、") + m.label;
+      }
+      break;
+    case Kind::List: {
+      n.role = Role::List;
+      const int rows = form.visibleRows(i);
+      for (int k = c.topRow; k < static_cast<int>(c.items.size()) && k < c.topRow + rows; ++k) {
+        n.items.push_back(c.items[static_cast<size_t>(k)].text);
+      }
+      break;
+    }
+    case Kind::Timer: break;
+  }
+}
+
 }  // namespace
 
 bool actsOnClick(const Control& c) {
@@ -102,116 +226,26 @@ std::string_view pictureText(std::string_view asset) {
 
 std::vector<Node> semantics(const Form& form) {
   std::vector<Node> out;
-  // Where each shown control lies, and what the pointer finds on top at a point (hitTest, from these).
-  const size_t count = static_cast<size_t>(form.size());
-  std::vector<char> shown(count, 0);
-  std::vector<Rect> visible(count);
-  std::vector<int> catchers;
-  for (int i = 0; i < form.size(); ++i) {
-    if (!form.shown(i)) continue;
-    shown[static_cast<size_t>(i)] = 1;
-    visible[static_cast<size_t>(i)] = visibleRect(form, i);
-    if (catchesPointer(form.at(i))) catchers.push_back(i);
-  }
-  const auto topAt = [&](const Rect& r) {
-    const Rect mid = centreOf(r);
-    for (auto it = catchers.rbegin(); it != catchers.rend(); ++it) {
-      if (contains(visible[static_cast<size_t>(*it)], mid.x, mid.y)) return *it;
-    }
-    return -1;
-  };
-  // Labels drawn over a control a click reaches belong to its name; found first, by the control under them.
-  std::vector<std::string> over(count);
-  std::vector<char> folded(count, 0);
+  const Layers layers(form);
   const std::vector<char> cells = gridCells(form);
-  const auto inGrid = [&](int i) { return cells[static_cast<size_t>(i)] != 0; };
+  const LabelsOver over(form, layers, cells);
   for (int i = 0; i < form.size(); ++i) {
     const Control& c = form.at(i);
-    if (c.kind != Kind::TransparentLabel || catchesPointer(c) || !shown[static_cast<size_t>(i)]) continue;
-    const int under = topAt(absoluteRect(form, i));
-    if (under < 0 || under > i || form.at(under).kind != Kind::PictureButton) continue;
-    if (!actsOnClick(form.at(under)) && !inGrid(under)) continue;
-    folded[static_cast<size_t>(i)] = 1;
-    const std::string text = trimmed(c.caption);
-    if (!text.empty()) over[static_cast<size_t>(under)] += "，" + text + (digits(text) ? " 个" : "");
-  }
-  for (int i = 0; i < form.size(); ++i) {
-    const Control& c = form.at(i);
-    if (folded[static_cast<size_t>(i)] || c.kind == Kind::Timer || !shown[static_cast<size_t>(i)]) continue;
-    const Rect r = visible[static_cast<size_t>(i)];
+    const auto at = static_cast<size_t>(i);
+    if (over.folded[at] || c.kind == Kind::Timer || !layers.shown(i)) continue;
+    const Rect r = layers.visible(i);
     if (empty(r)) continue;
-    const int top = topAt(r);
+    const int top = layers.topAt(r);
     if (top > i && !descends(form, top, i)) continue;  // covered (a help panel over the bag)
     Node n;
     n.control = i;
     n.rect = r;
-    const bool clickable = actsOnClick(c) && catchesPointer(c);
-    if (clickable || inGrid(i)) {
-      n.disabled = !form.reachable(i);
-      n.name = controlName(form, i) + over[static_cast<size_t>(i)];
-      if (c.kind == Kind::CheckBox) {
-        n.role = Role::CheckBox;
-        n.checked = c.checked;
-      } else if (c.kind == Kind::DropDown) {
-        n.role = Role::ComboBox;
-        n.selection = c.selection;
-        for (const ListItem& item : c.items) n.items.push_back(item.text);
-        // Named by the label just before it on its line ("目标等级"), or else by what it shows.
-        const Control* before = i > 0 ? &form.at(i - 1) : nullptr;
-        const bool labelled = before && before->parent == c.parent && !before->caption.empty() &&
-                              (before->kind == Kind::Label || before->kind == Kind::TransparentLabel) &&
-                              before->rect.x + before->rect.w <= c.rect.x &&
-                              before->rect.y + before->rect.h / 2 >= c.rect.y &&
-                              before->rect.y + before->rect.h / 2 < c.rect.y + c.rect.h;
-        if (labelled) n.name = trimmed(before->caption);
-        else if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) n.name = c.items[static_cast<size_t>(c.selection)].text;
-      } else if (inGrid(i)) {
-        n.role = Role::Cell;
-        n.grid = c.parent;
-        // Rows and columns by place: the cells above in its column, and to the left in its row (within half a
-        // cell).
-        for (int j = 0; j < form.size(); ++j) {
-          const Control& o = form.at(j);
-          if (j == i || !alike(o, c)) continue;
-          n.row += o.rect.y + o.rect.h / 2 < c.rect.y && std::abs(o.rect.x - c.rect.x) < c.rect.w / 2;
-          n.column += o.rect.x + o.rect.w / 2 < c.rect.x && std::abs(o.rect.y - c.rect.y) < c.rect.h / 2;
-        }
-      } else {
-        n.role = Role::Button;
-      }
+    if ((actsOnClick(c) && catchesPointer(c)) || cells[at]) {
+      describeActive(form, i, cells, over.words[at], n);
       out.push_back(std::move(n));
       continue;
     }
-    switch (c.kind) {
-      case Kind::GroupBox: n.role = Role::Heading; n.name = trimmed(c.caption); break;
-      case Kind::Label:
-      case Kind::TransparentLabel:
-      case Kind::CheckBox: n.name = trimmed(c.caption); break;
-      case Kind::DropDown:
-        if (c.selection >= 0 && c.selection < static_cast<int>(c.items.size())) n.name = c.items[static_cast<size_t>(c.selection)].text;
-        break;
-      case Kind::PictureBox:
-      case Kind::PictureButton:
-        n.role = Role::Image;
-        n.name = std::string(pictureText(c.picture));
-        break;
-      case Kind::Chart:
-        n.role = Role::Image;
-        if (c.chart && c.chart->points.empty()) n.name = c.chart->empty;
-        for (const ChartMark& m : c.chart ? c.chart->marks : std::vector<ChartMark>{}) {
-          n.name += (n.name.empty() ? "" : "、") + m.label;
-        }
-        break;
-      case Kind::List: {
-        n.role = Role::List;
-        const int rows = form.visibleRows(i);
-        for (int k = c.topRow; k < static_cast<int>(c.items.size()) && k < c.topRow + rows; ++k) {
-          n.items.push_back(c.items[static_cast<size_t>(k)].text);
-        }
-        break;
-      }
-      case Kind::Timer: break;
-    }
+    describePassive(form, i, n);
     if (!n.name.empty() || n.role == Role::List) out.push_back(std::move(n));
   }
   return out;

@@ -3,12 +3,13 @@
 // and per frame the rectangles to redraw with the display lists that fill them. The front end owns the real
 // window, the clock and the pixels; it keeps no state of the form's own.
 //
-// A frame, for a front end that keeps the form's picture in a canvas between frames (as both do):
+// A frame, for a front end that keeps the form's picture in a canvas between frames (as the SDL and Win32 ones do):
 //   view.collect(overlay);                          // after every batch of events
 //   for (Rect r : view.takeFormDamage())   execute(canvas, view.paintForm(r));
 //   for (Rect r : view.takeScreenDamage()) { copy canvas to screen in r; execute(screen, view.paintTop(r)); }
-// The form damage is always part of the screen damage. Without a canvas, execute paintForm and paintTop for
-// each screen rectangle.
+// The form damage is always part of the screen damage. Without a canvas (the web page keeps none: the browser
+// would copy a canvas drawn from another whole at each frame), execute paintForm and paintTop for each screen
+// rectangle.
 #include <cstdint>
 #include <optional>
 #include <vector>

@@ -1,6 +1,7 @@
 // What the program needs first starts here, while the rest of the page loads: the stored stock, then (once the
 // page's text is on the screen) the program's script and module and the fonts. The page's own script takes them
-// over. A page opened from a file runs the script that carries its module inside.
+// over from window.moxBoot. A page opened from a file runs the script that carries its module inside. The build
+// puts next-task.js in front of this script (moxNextTask).
 (function () {
   var single = location.protocol === 'file:';
   // The module's size as built (the line may carry it compressed): the page's loading line says how far it is.
@@ -40,7 +41,8 @@
   // The stored stock is asked for at once: the browser takes tens of milliseconds to open its storage and to give
   // the lock that lets one tab at a time work on the stock, time the program's loading covers. The page's script
   // takes both over.
-  var stock = window.moxStock = {LOCK: 'moxsim-stock', TAKE: 'moxsim-take-over'};
+  var boot = window.moxBoot = {};
+  var stock = boot.stock = {LOCK: 'moxsim-stock', TAKE: 'moxsim-take-over'};
   // The storage (IndexedDB), or null when the browser gives the page none.
   stock.open = function () {
     return new Promise(function (resolve) {
@@ -88,22 +90,14 @@
   // The heavy files start once the page's own text is on the screen: on a slow line the visitor reads what this
   // is and how far it has loaded while they come, rather than a blank page while they share the line with it.
   // A page in a background tab draws nothing, so a timer starts them there.
-  window.moxAfterPaint = new Promise(function (resolve) {
+  var afterPaint = new Promise(function (resolve) {
     requestAnimationFrame(function () { setTimeout(resolve, 0); });
     setTimeout(resolve, 200);
   });
-  var after = function (start) { return window.moxAfterPaint.then(start); };
-  // Resolves in a task of its own, soon: each piece of the start is a short task.
-  function nextTask() {
-    return new Promise(function (resolve) {
-      var channel = new MessageChannel();
-      channel.port1.onmessage = function () { channel.port1.close(); resolve(); };
-      channel.port2.postMessage(0);
-    });
-  }
+  var after = function (start) { return afterPaint.then(start); };
 
-  // A script of the site, run once it is there (the page's own script loads more with it).
-  var script = window.moxScript = function (src) {
+  // A script of the site, run once it is there.
+  var script = function (src) {
     return new Promise(function (resolve, reject) {
       var s = document.createElement('script');
       s.src = src;
@@ -112,13 +106,13 @@
       document.head.appendChild(s);
     });
   };
-  window.moxGlue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
-  window.moxGlue.catch(function () {});
+  boot.glue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
+  boot.glue.catch(function () {});
   // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may
   // not fetch fonts), asked for in the task after the module's. Resolves false when they did not load.
   var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
                ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
-  window.moxFonts = after(nextTask).then(function () {
+  boot.fonts = after(function () { return moxNextTask(true); }).then(function () {
     if (!document.fonts || typeof FontFace !== 'function') return false;
     var warm = document.createElement('canvas').getContext('2d');
     var sources = single
@@ -142,26 +136,26 @@
   });
 
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
-    window.moxWasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
-    window.moxWasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
+    boot.wasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
+    boot.wasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
   }
   // What the first frame does not show (sounds, banners, help pages, the planner's pictures) comes once the first
   // frame is drawn, not sharing a slow line with what it needs; or at once if a picture is asked for that only
   // the pack has.
   if (!single && window.fetch) {
     var startPack;
-    window.moxPack = new Promise(function (resolve) { startPack = resolve; }).then(function () {
+    boot.pack = new Promise(function (resolve) { startPack = resolve; }).then(function () {
       return fetch('moxsim-assets.bin');
     }).then(function (r) {
       if (!r.ok) throw new Error('moxsim-assets.bin: ' + r.status);
       return r.arrayBuffer();
     });
-    window.moxPack.catch(function () {});
-    window.moxStartPack = function () { startPack(); };
+    boot.pack.catch(function () {});
+    boot.startPack = function () { startPack(); };
     // The 2x set, for a screen of more than one device pixel per CSS pixel, comes after the pack: a player needs
     // its sounds and banners before sharper pictures.
-    window.moxFetch2x = function () {
-      return window.moxPack.catch(function () {}).then(function () {
+    boot.fetch2x = function () {
+      return boot.pack.catch(function () {}).then(function () {
         return fetch('moxsim-2x.bin');
       }).then(function (r) {
         if (!r.ok) throw new Error('moxsim-2x.bin: ' + r.status);

@@ -4,8 +4,10 @@
 // what a click there does. The page (page.js) ties it to its keyboard ring.
 window.createMoxLayer = function (canvases, actions) {
   'use strict';
-  // paint::Role, in order.
-  const ROLES = ['button', 'checkbox', 'combobox', 'cell', 'text', 'heading', 'image', 'list'];
+  // The roles by number (paint::Role), by their names in lower case: 'button', 'checkbox', 'combobox', 'cell'...
+  const ROLES = [];
+  Object.keys(MoxBridge.Role).forEach(function (name) { ROLES[MoxBridge.Role[name]] = name.toLowerCase(); });
+  const F = MoxBridge.NodeField;
   const layers = canvases.map(function (canvas, w) {
     const layer = document.createElement('div');
     layer.className = 'layer';
@@ -140,41 +142,75 @@ window.createMoxLayer = function (canvases, actions) {
     }
   }
 
+  // A node as the program writes it (web_bridge.h, semanticsText): its fields in NodeField's order.
   function parse(line) {
     const f = line.split('\x1f');
-    if (f[1] === '-') return {control: +f[0], removed: true};
-    return {control: +f[0], role: ROLES[+f[1]], x: +f[2], y: +f[3], w: +f[4], h: +f[5], disabled: f[6] === '1',
-            checked: f[7] === '1', selection: +f[8], grid: +f[9], row: +f[10], column: +f[11], name: f[12],
-            items: f.slice(13)};
+    if (f[F.Role] === '-') return {control: +f[F.Control], removed: true};
+    return {control: +f[F.Control], role: ROLES[+f[F.Role]], x: +f[F.X], y: +f[F.Y], w: +f[F.Width],
+            h: +f[F.Height], disabled: f[F.Disabled] === '1', checked: f[F.Checked] === '1',
+            selection: +f[F.Selection], grid: +f[F.Grid], row: +f[F.Row], column: +f[F.Column], name: f[F.Name],
+            items: f.slice(F.Items)};
+  }
+
+  // What changed in a window since its last report (web_bridge.h, semanticsText), its lines split at \x1e: takes
+  // them from the front until `until` (performance.now()'s clock) has passed, at least one, and returns how many
+  // it took.
+  function update(w, lines, until) {
+    const l = layers[w];
+    let lostFocus = false;
+    let taken = 0;
+    while (taken < lines.length && (taken === 0 || performance.now() < until)) {
+      const n = parse(lines[taken++]);
+      const had = l.nodes.get(n.control);
+      if (had && (n.removed || had.node.role !== n.role || had.node.grid !== n.grid || had.node.row !== n.row)) {
+        lostFocus = lostFocus || had.el === document.activeElement;
+        had.el.remove();
+        l.nodes.delete(n.control);
+      }
+      if (n.removed) continue;
+      const kept = l.nodes.get(n.control);
+      const el = kept ? kept.el : make(w, n);
+      fill(w, el, n, kept && kept.node);
+      l.nodes.set(n.control, {el: el, node: n});
+    }
+    if (lostFocus) actions.focused(w, -1);
+    return taken;
+  }
+
+  // The changes, a few milliseconds a task: the answer of a plan changes tens of elements (made anew where the
+  // figuring emptied them), which took 5-15 ms in one piece.
+  const BUDGET = 4;  // ms
+  const work = [];  // each window's reports in order: {w, lines left, ms spent on it}
+  const cost = [[], []];  // ms each report of a window took in all (for benchmarks)
+  function change() {
+    const start = performance.now();
+    const changed = new Set();
+    while (work.length && (changed.size === 0 || performance.now() < start + BUDGET)) {
+      const job = work[0];
+      const began = performance.now();
+      job.lines.splice(0, update(job.w, job.lines, start + BUDGET));
+      job.spent += performance.now() - began;
+      changed.add(job.w);
+      if (job.lines.length) continue;
+      work.shift();
+      cost[job.w].push(job.spent);
+      if (cost[job.w].length > 4096) cost[job.w].splice(0, 2048);
+    }
+    // Laid out now, in the task that changed it, rather than in the next frame's (reading a size lays it out).
+    changed.forEach(function (w) { void layers[w].root.offsetWidth; });
+    if (work.length) moxNextTask().then(change);
   }
 
   return {
-    // What changed in a window since its last report (web_window.cpp, Window::tellSemantics), its lines split at
-    // \x1e: takes them from the front until `until` (performance.now()'s clock) has passed, at least one, and
-    // returns how many it took.
-    update: function (w, lines, until) {
-      const l = layers[w];
-      let lostFocus = false;
-      let taken = 0;
-      while (taken < lines.length && (taken === 0 || performance.now() < until)) {
-        const n = parse(lines[taken++]);
-        const had = l.nodes.get(n.control);
-        if (had && (n.removed || had.node.role !== n.role || had.node.grid !== n.grid || had.node.row !== n.row)) {
-          lostFocus = lostFocus || had.el === document.activeElement;
-          had.el.remove();
-          l.nodes.delete(n.control);
-        }
-        if (n.removed) continue;
-        const kept = l.nodes.get(n.control);
-        const el = kept ? kept.el : make(w, n);
-        fill(w, el, n, kept && kept.node);
-        l.nodes.set(n.control, {el: el, node: n});
-      }
-      if (lostFocus) actions.focused(w, -1);
-      return taken;
+    // What the program found changed in a window (the text semanticsText wrote), and how long it took to find.
+    report: function (w, text, ms) {
+      work.push({w: w, lines: text ? text.split('\x1e') : [], spent: ms});
+      if (work.length === 1) change();
     },
-    // Laid out now, in the task that changed it, rather than in the next frame's (reading a size lays it out).
-    layOut: function (w) { void layers[w].root.offsetWidth; },
+    // Whether reports wait to be taken in.
+    busy: function () { return work.length > 0; },
+    // The times each report of a window took since the last call, in ms.
+    takeCost: function (w) { return cost[w].splice(0); },
     // The window laid out anew: `map` takes a layout rectangle [x, y, width, height] to CSS pixels in the
     // window's element, and every element goes over its control again.
     place: function (w, map) {

@@ -3,9 +3,32 @@
 // fetches the wasm itself), then questions as bytes; each answer goes back as bytes (ui/plan_wire.h). The luck's
 // walks stay in this instance between questions.
 //
-// A page opened from a file may start no worker from a file's address: it loads this script as one of its own
-// (where it only defines moxsimWorker), starts the worker from a Blob of moxsimWorker's text, and sends the text
-// of the program it runs, which carries its module (moxsim-single.js), in pieces: the worker fetches nothing.
+// The page carries this script among its own (where it only defines moxsimInstantiate and moxsimWorker). A page
+// opened from a file may start no worker from a file's address: it starts the worker from a Blob of their text,
+// and sends the text of the program it runs, which carries its module (moxsim-single.js), in pieces: the worker
+// fetches nothing.
+/* exported moxsimInstantiate, moxsimWorker */
+
+// The program's module instantiated with its imports and handed to `done` (as Emscripten's instantiateWasm wants):
+// from `compiled` (the module, or a promise of it) or, where there is none or it failed to compile, from the wasm's
+// bytes fetched again (a host that sends the wasm with a type other than application/wasm fails the streaming
+// compile). The page starts its program through it, and this worker its own. Returns the promise of the instance.
+function moxsimInstantiate(compiled, imports, done) {
+  return Promise.resolve(compiled).then(function (module) {
+    if (!module) throw new Error('no compiled module');
+    return module;
+  }).then(function (module) {
+    return WebAssembly.instantiate(module, imports).then(function (instance) { done(instance, module); });
+  }, function () {
+    return fetch('moxsim.wasm').then(function (r) {
+      if (!r.ok) throw new Error('moxsim.wasm: ' + r.status);
+      return r.arrayBuffer();
+    }).then(function (bytes) {
+      return WebAssembly.instantiate(bytes, imports);
+    }).then(function (r) { done(r.instance, r.module); });
+  });
+}
+
 function moxsimWorker(fromPage) {
   'use strict';
   if (!fromPage) importScripts('moxsim.js');
@@ -14,11 +37,10 @@ function moxsimWorker(fromPage) {
   const waiting = [];
 
   function answer(question) {
-    const where = program._malloc(Math.max(1, question.length));
-    program.HEAPU8.set(question, where);
-    const at = program._moxsim_answer(where, question.length);
-    const bytes = program.HEAPU8.slice(at, at + program._moxsim_answer_size());
-    program._free(where);
+    const bytes = program.withBytes(question, function (where, size) {
+      const at = program._moxsim_answer(where, size);
+      return program.HEAPU8.slice(at, at + program._moxsim_answer_size());
+    });
     postMessage({answer: bytes}, [bytes.buffer]);
   }
 
@@ -30,15 +52,7 @@ function moxsimWorker(fromPage) {
     };
     if (module !== 'inside') {
       settings.instantiateWasm = function (imports, done) {
-        const made = module
-          ? WebAssembly.instantiate(module, imports).then(function (instance) { done(instance, module); })
-          : fetch('moxsim.wasm').then(function (r) {
-            if (!r.ok) throw new Error('moxsim.wasm: ' + r.status);
-            return r.arrayBuffer();
-          }).then(function (bytes) {
-            return WebAssembly.instantiate(bytes, imports);
-          }).then(function (r) { done(r.instance, r.module); });
-        made.catch(function (e) { postMessage({failed: String(e)}); });
+        moxsimInstantiate(module, imports, done).catch(function (e) { postMessage({failed: String(e)}); });
         return {};
       };
     }

@@ -4,7 +4,7 @@
 // once it has all its own files (never a new script with an old module), and the next load is the new version.
 'use strict';
 const VERSION = '@VERSION@';
-const FILES = [@FILES@];
+const FILES = [/*@FILES@*/];
 const CACHE = 'moxsim-' + VERSION;
 
 // The site's files as the host sends them, or null when they are not this version's (the digest of their bytes,
