@@ -141,8 +141,7 @@ paint::InputResult Page::handle(int slot, const paint::InputEvent& event) {
 }
 
 std::string Page::shownText(const Control& c) {
-  const bool chosen = c.kind == Kind::DropDown && c.selection >= 0 && c.selection < static_cast<int>(c.items.size());
-  return chosen ? c.items[static_cast<size_t>(c.selection)].text : c.caption;
+  return c.kind == Kind::DropDown && !c.selectedText().empty() ? c.selectedText() : c.caption;
 }
 
 std::string Page::describe(const std::string& name) {
