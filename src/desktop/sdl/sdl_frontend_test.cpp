@@ -235,7 +235,7 @@ TEST_F(Drawing, AtTwiceTheLayoutEverythingLandsOnItsDoubledPixels) {
   SDL_FreeSurface(s);
 
   Running r("doubled", *painter);
-  Window window(r.app, r.form(), *painter, 0);
+  Window window(r.app, r.view, *painter, 0);
   const Rect topUp = paint::absoluteRect(r.form(), r.index("图形按钮2"));
   const int x = topUp.x + topUp.w / 2, y = topUp.y + topUp.h / 2;
   for (Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {

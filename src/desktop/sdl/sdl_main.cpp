@@ -13,7 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 
 #include "desktop/sdl/sdl_audio.h"
 #include "desktop/sdl/sdl_draw.h"
@@ -22,7 +22,7 @@
 #include "desktop/sdl/sdl_scale.h"
 #include "desktop/sdl/sdl_window.h"
 #include "ui/app.h"
-#include "ui/planner_window.h"
+#include "ui/shell.h"
 
 namespace {
 
@@ -106,59 +106,60 @@ int main() {
     mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"),
                                                            std::getenv("HOME")),
                                    audio);
-    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
-    app.start();
-    app.planner().useSteadyClock();
     mox::sdl::Pictures pictures;
     mox::sdl::FontCache fonts;
     mox::sdl::Painter painter(pictures, fonts);
     mox::sdl::Desktop desktop(app, painter);
-    mox::sdl::Window& window = desktop.main();
+    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
+    desktop.shell().start();
     desktop.refinePictures();
+    mox::sdl::Window& window = desktop.main();
     const auto requested = mox::sdl::requestedScale();
     painter.setScale(requested.first);
+    mox::paint::Scale fitted = requested.first;
+    EmptyComposeTable noCompose;  // set before the thread starts: the environment is not for sharing
     // Opening the faces and drawing the first frame (its pictures are carried decoded) take about as long as
     // connecting to the display and creating the window: on two cores the two overlap. The faces of every
     // control first, all at once: measured, that is sooner at 2x than opening them as the drawing meets them.
-    bool prepared = false;
-    EmptyComposeTable noCompose;  // set before the thread starts: the environment is not for sharing
-    std::thread preparer([&] {
+    const auto prepare = [&] {
       painter.warmFonts(app.mainForm());
-      prepared = window.prepare();
-    });
-    if (set("DISPLAY")) mox::sdl::tolerateLostWakeups();
-    const bool videoUp = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
+      return window.prepare();
+    };
     // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
     // fits. Either is rare, and the canvas is then drawn again.
-    auto wanted = requested;
-    if (videoUp && !wanted.second && wanted.first.identity()) {
-      if (const auto ratio = mox::sdl::outputRatio()) wanted.first = mox::paint::Scale(*ratio);
-    }
-    const mox::WindowInfo& layout = app.mainForm().window();
-    const mox::paint::Scale fitted =
-        videoUp ? mox::sdl::fittedScale(wanted, layout.clientWidth, layout.clientHeight) : requested.first;
-    if (fitted != requested.first) {
-      preparer.join();
-      painter.setScale(fitted);
-      preparer = std::thread([&] { prepared = window.prepare(); });
-    }
-    const bool created = videoUp && window.create();
-    preparer.join();
-    noCompose.restore();
-    if (!videoUp) {
+    const auto connect = [&] {
+      using Display = mox::WindowStartUp::Display;
+      if (set("DISPLAY")) mox::sdl::tolerateLostWakeups();
+      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return Display::None;
+      auto wanted = requested;
+      if (!wanted.second && wanted.first.identity()) {
+        if (const auto ratio = mox::sdl::outputRatio()) wanted.first = mox::paint::Scale(*ratio);
+      }
+      const mox::WindowInfo& layout = app.mainForm().window();
+      fitted = mox::sdl::fittedScale(wanted, layout.clientWidth, layout.clientHeight);
+      return fitted != requested.first ? Display::Rescaled : Display::Up;
+    };
+    const mox::Shell::Opened opened = desktop.shell().open({
+        .prepare = prepare,
+        .connect = connect,
+        .rescale = [&] { painter.setScale(fitted); },
+        .create = [&] { return window.create(); },
+        .ready = [&] { noCompose.restore(); },
+        .show = [&] {
+          platform.setWindow(window.handle());
+          return window.show();
+        },
+        .position = [&] { return window.position(); },
+    });
+    if (opened == mox::Shell::Opened::NoDisplay) {
       std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
       exitCode = 2;
+    } else if (std::getenv("MOXSIM_BENCH_T0")) {
+      reportFirstFrame();
     } else {
-      if (!created || !prepared) platform.fatal("载入启动窗口失败");
-      platform.setWindow(window.handle());
-      if (!window.show()) platform.fatal("载入启动窗口失败");
-      if (std::getenv("MOXSIM_BENCH_T0")) {
-        reportFirstFrame();
-      } else {
-        audio.start();
-        exitCode = desktop.run();
-      }
+      audio.start();
+      exitCode = desktop.run();
     }
   }
   TTF_Quit();

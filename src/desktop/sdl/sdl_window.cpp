@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "assets/assets.h"
@@ -44,8 +43,8 @@ paint::Cursor gCursor = paint::Cursor::Arrow;
 
 }  // namespace
 
-Window::Window(App& app, Form& form, Painter& painter, int slot, bool keepsCanvas)
-    : app_(app), painter_(painter), view_(form, painter), slot_(slot), keepsCanvas_(keepsCanvas) {}
+Window::Window(App& app, paint::View& view, Painter& painter, int slot, bool keepsCanvas)
+    : app_(app), painter_(painter), view_(view), slot_(slot), keepsCanvas_(keepsCanvas) {}
 
 Window::~Window() {
   for (auto& [control, id] : timers_) SDL_RemoveTimer(id);
@@ -121,21 +120,17 @@ void Window::decorate() {
 
 uint32_t Window::id() const { return window_ ? SDL_GetWindowID(window_) : 0; }
 
-void Window::position(int& left, int& top) const { SDL_GetWindowPosition(window_, &left, &top); }
+std::pair<int, int> Window::position() const {
+  int left = 0, top = 0;
+  SDL_GetWindowPosition(window_, &left, &top);
+  return {left, top};
+}
 
 bool Window::show() {
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
   shown_ = true;
-  if (slot_ == 0) {
-    // The window manager may have placed it elsewhere than asked: the banner follows the real position.
-    const WindowInfo& w = view_.form().window();
-    int left = 0, top = 0;
-    position(left, top);
-    if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
-  }
   if (keepsCanvas_ && !canvas_ && !prepare()) return false;
-  syncTimers();
   view_.collect();
   view_.exposeAll();
   present();
@@ -198,19 +193,17 @@ std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
   }
 }
 
-void Window::syncTimers() {
+void Window::timer(const paint::TimerChange& t) {
   if (gTimerEvent == 0) gTimerEvent = SDL_RegisterEvents(1);
-  for (const paint::TimerChange& t : view_.takeTimerChanges()) {
-    if (auto it = timers_.find(t.control); it != timers_.end()) {
-      SDL_RemoveTimer(it->second);
-      timers_.erase(it);
-    }
-    if (t.interval <= 0) continue;
-    const uintptr_t packed = static_cast<uintptr_t>(t.generation) << 20 | static_cast<uintptr_t>(slot_) << 16 |
-                             static_cast<uintptr_t>(t.control);
-    if (SDL_TimerID id = SDL_AddTimer(static_cast<Uint32>(t.interval), postTick, reinterpret_cast<void*>(packed))) {
-      timers_[t.control] = id;
-    }
+  if (auto it = timers_.find(t.control); it != timers_.end()) {
+    SDL_RemoveTimer(it->second);
+    timers_.erase(it);
+  }
+  if (t.interval <= 0) return;
+  const uintptr_t packed = static_cast<uintptr_t>(t.generation) << 20 | static_cast<uintptr_t>(slot_) << 16 |
+                           static_cast<uintptr_t>(t.control);
+  if (SDL_TimerID id = SDL_AddTimer(static_cast<Uint32>(t.interval), postTick, reinterpret_cast<void*>(packed))) {
+    timers_[t.control] = id;
   }
 }
 
@@ -259,7 +252,11 @@ uint32_t refinedEventType() {
 }  // namespace
 
 Desktop::Desktop(App& app, Painter& painter)
-    : app_(app), painter_(painter), main_(app, app.mainForm(), painter, 0), planner_(app, app.plannerForm(), painter, 1, false) {}
+    : app_(app),
+      painter_(painter),
+      shell_(app, painter, *this),
+      main_(app, shell_.main(), painter, kMainSlot),
+      planner_(app, shell_.planner(), painter, kPlannerSlot, false) {}
 
 Window* Desktop::windowOf(const SDL_Event& e) {
   uint32_t id = 0;
@@ -271,43 +268,27 @@ Window* Desktop::windowOf(const SDL_Event& e) {
     case SDL_MOUSEBUTTONUP: id = e.button.windowID; break;
     case SDL_MOUSEWHEEL: id = e.wheel.windowID; break;
     default:
-      if (e.type == gTimerEvent) return (e.user.code >> 16) == 1 ? &planner_ : &main_;
+      if (e.type == gTimerEvent) return (e.user.code >> 16) == kPlannerSlot ? &planner_ : &main_;
       return nullptr;
   }
   if (id != 0 && id == planner_.id()) return &planner_;
   return id == main_.id() ? &main_ : nullptr;
 }
 
-bool Desktop::handle(const SDL_Event& e) {
-  if (e.type == SDL_QUIT) return false;
-  if (e.type == refinedEventType()) {
+void Desktop::handle(const SDL_Event& e) {
+  if (e.type == SDL_QUIT) {
+    running_ = false;
+  } else if (e.type == refinedEventType()) {
     // Each picture replaces its quick one as it comes; the windows show them all at once, when the last is in.
-    if (painter_.pictures().adoptRefined() && painter_.pictures().refined()) {
-      main_.view().redrawAll();
-      planner_.view().redrawAll();
-    }
-    return true;
-  }
-  if (e.type == diskEventType()) {
+    if (painter_.pictures().adoptRefined() && painter_.pictures().refined()) shell_.redrawAll();
+  } else if (e.type == diskEventType()) {
     runDiskCompletion(e.user.data1);
-    main_.view().handle(paint::Refresh{});
-    planner_.view().handle(paint::Refresh{});
-    return true;
+    shell_.refresh();
+  } else if (Window* w = windowOf(e)) {
+    if (const std::optional<paint::InputEvent> event = w->translate(e)) {
+      shell_.handle(w == &planner_ ? kPlannerSlot : kMainSlot, *event);
+    }
   }
-  Window* w = windowOf(e);
-  if (!w) return true;
-  const std::optional<paint::InputEvent> event = w->translate(e);
-  if (!event) return true;
-  if (!w->view().handle(*event).close) return true;
-  // Esc first stops an auto-run; the close box closes the planner window and ends the program at the main one.
-  const bool escape = std::holds_alternative<paint::KeyDown>(*event);
-  if (w == &planner_) {
-    if (escape) app_.escape(planner_.form());
-    else app_.planner().close();
-    return true;
-  }
-  if (!escape) return false;
-  return !app_.escape(main_.form());
 }
 
 void Desktop::refinePictures() {
@@ -319,29 +300,26 @@ void Desktop::refinePictures() {
   });
 }
 
-void Desktop::followPlanner() {
-  const bool wanted = planner_.form().window().visible;
-  if (wanted && !planner_.shown()) {
-    if (!planner_.handle() && !(planner_.create() && planner_.prepare())) return;
-    planner_.decorate();
-    planner_.show();
-  } else if (!wanted && planner_.shown()) {
-    planner_.hide();
-    // The keyboard goes back to the main window (without a window manager nobody else would hand it over).
-    SDL_RaiseWindow(main_.handle());
-    SDL_SetWindowInputFocus(main_.handle());
-  }
+bool Desktop::showPlanner() {
+  if (!planner_.handle() && !(planner_.create() && planner_.prepare())) return false;
+  planner_.decorate();
+  planner_.show();
+  return planner_.shown();
 }
 
-void Desktop::updateAll() {
-  followPlanner();
-  main_.syncTimers();
-  planner_.syncTimers();
-  // The banner's own form is never drawn as a window here: its picture is composed over the main window.
-  Form& banner = app_.bannerForm();
-  banner.takeFullRedraw();
-  banner.takeDirty();
-  main_.update(paint::overlayOf(banner, main_.form()));
+void Desktop::hidePlanner() {
+  planner_.hide();
+  // The keyboard goes back to the main window (without a window manager nobody else would hand it over).
+  SDL_RaiseWindow(main_.handle());
+  SDL_SetWindowInputFocus(main_.handle());
+}
+
+void Desktop::timer(int slot, const paint::TimerChange& change) {
+  (slot == kPlannerSlot ? planner_ : main_).timer(change);
+}
+
+void Desktop::present() {
+  main_.update(shell_.banner());
   if (planner_.shown()) planner_.update(std::nullopt);
 }
 
@@ -356,15 +334,14 @@ int Desktop::run() {
   if (planner_.create()) planner_.decorate();
   painter_.pictures().startRefining();
   SDL_Event e;
-  bool running = true;
-  while (running) {
+  while (running_) {
     if (!SDL_WaitEvent(&e)) return 1;
     const auto start = std::chrono::steady_clock::now();
     const bool wasShown = planner_.shown();
     do {
-      running = handle(e) && running;
-    } while (running && SDL_PollEvent(&e));
-    updateAll();
+      handle(e);
+    } while (running_ && SDL_PollEvent(&e));
+    shell_.update();
     if (bench && app_.planner().autoRunning() != wasRunning) {
       // Auto-run started or stopped in this batch: the time and the attempts recorded so far.
       wasRunning = !wasRunning;

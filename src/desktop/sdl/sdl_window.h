@@ -9,10 +9,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "desktop/sdl/sdl_draw.h"
 #include "ui/app.h"
 #include "ui/paint/view.h"
+#include "ui/shell.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -23,10 +25,11 @@ namespace mox::sdl {
 
 class Window {
  public:
-  // `slot` tells this window's timer events from the others'. A window that keeps a canvas redraws only what its
-  // form changed and copies the rest (the main window, under its banner's every step); one without draws the
-  // form again wherever the screen needs it, and holds no second copy of its pixels.
-  Window(App& app, Form& form, Painter& painter, int slot, bool keepsCanvas = true);
+  // `view` is the shell's view of the window's form; `slot` tells this window's timer events from the others'. A
+  // window that keeps a canvas redraws only what its form changed and copies the rest (the main window, under its
+  // banner's every step); one without draws the form again wherever the screen needs it, and holds no second copy
+  // of its pixels.
+  Window(App& app, paint::View& view, Painter& painter, int slot, bool keepsCanvas = true);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -41,7 +44,7 @@ class Window {
   void decorate();
   SDL_Window* handle() const { return window_; }
   uint32_t id() const;
-  void position(int& left, int& top) const;
+  std::pair<int, int> position() const;
   // Shows the window and presents a whole frame; hides it.
   bool show();
   void hide();
@@ -52,7 +55,8 @@ class Window {
   paint::View& view() { return view_; }
   // The abstract event an SDL event meant for this window stands for, if any.
   std::optional<paint::InputEvent> translate(const SDL_Event& event);
-  void syncTimers();
+  // A timer of the form's started or stopped: an SDL timer that posts its ticks to the loop.
+  void timer(const paint::TimerChange& change);
   // Gathers and presents what changed; `overlay` is composed over the window.
   void update(const std::optional<paint::Overlay>& overlay);
 
@@ -63,7 +67,7 @@ class Window {
 
   App& app_;
   Painter& painter_;
-  paint::View view_;
+  paint::View& view_;
   int slot_;
   bool keepsCanvas_;
   SDL_Window* window_ = nullptr;
@@ -78,11 +82,12 @@ class Window {
   long frames_ = 0;
 };
 
-// The main window and the planner window, and the loop that serves both.
-class Desktop {
+// The main window and the planner window, and the loop that serves both: the shell's host on SDL.
+class Desktop : public ShellHost {
  public:
   Desktop(App& app, Painter& painter);
 
+  Shell& shell() { return shell_; }
   Window& main() { return main_; }
   Window& planner() { return planner_; }
   // Pictures between the picture sets are drawn quickly at first and carefully once run() starts; the windows
@@ -90,19 +95,25 @@ class Desktop {
   void refinePictures();
   // Runs until the main window is closed; returns the exit code.
   int run();
-  // Brings the planner window on screen or off it as its form says (created at its first showing).
-  void followPlanner();
+
+  // The planner window is created at its first showing.
+  bool showPlanner() override;
+  void hidePlanner() override;
+  void timer(int slot, const paint::TimerChange& change) override;
+  // The banner is composed over the main window's canvas.
+  void present() override;
+  void quit() override { running_ = false; }
 
  private:
   Window* windowOf(const SDL_Event& e);
-  // Returns false when the program should end.
-  bool handle(const SDL_Event& e);
-  void updateAll();
+  void handle(const SDL_Event& e);
 
   App& app_;
   Painter& painter_;
+  Shell shell_;
   Window main_;
   Window planner_;
+  bool running_ = true;
 };
 
 }  // namespace mox::sdl

@@ -17,6 +17,7 @@
 #include "desktop/web/web_window.h"
 #include "runtime/fatal.h"
 #include "runtime/headless_platform.h"
+#include "sim/simulator.h"
 #include "ui/app.h"
 #include "ui/plan_wire.h"
 

@@ -7,7 +7,6 @@
 #include <limits>
 #include <string>
 #include <utility>
-#include <variant>
 
 #include "desktop/web/web_bridge.h"
 #include "ui/banner.h"
@@ -58,12 +57,6 @@ std::string rectText(const Rect& r) {
 void Window::announce() {
   const WindowInfo& w = form().window();
   moxWindowSize(slot_, w.clientWidth, w.clientHeight, w.title.c_str());
-}
-
-void Window::syncTimers() {
-  for (const paint::TimerChange& t : view_.takeTimerChanges()) {
-    moxTimer(slot_, t.control, t.interval, static_cast<double>(t.generation));
-  }
 }
 
 bool Window::update(const std::optional<paint::Overlay>& overlay, double deadline, bool atLeastOne, bool whole) {
@@ -120,11 +113,10 @@ void Page::prefetch() {
 }
 
 void Page::start() {
-  app_.start();
-  prefetch();
   // Fast auto-runs fill each tick for 35 ms at most (the desktop takes 80): with the window brought up to date
   // after a slice, the page's only thread is never held for more than 50 ms.
-  app_.planner().setClock(steadyMicros(), kSliceUs);
+  shell_.start(steadyMicros(), kSliceUs);
+  prefetch();
   // The planner's figuring goes to a second instance of the program in a Web Worker, which the page starts
   // when the first question comes; where none can start, it is figured here.
   const auto ask = [](const std::string& question) {
@@ -136,28 +128,20 @@ void Page::start() {
   planner_.announce();
   main_.tellParts();
   planner_.tellParts();
-  main_.view().redrawAll();
-  planner_.view().redrawAll();
+  shell_.redrawAll();
   afterEvents();
 }
 
 paint::InputResult Page::handle(int slot, const paint::InputEvent& event) {
-  Window* w = window(slot);
-  if (!w) return {};
-  const paint::InputResult result = w->view().handle(event);
-  if (result.close) {
-    // Esc first stops an auto-run; in the planner window it then hides the window. The main window has nowhere
-    // to close to in a page: its Esc only stops an auto-run.
-    app_.escape(w->form());
-  }
+  if (!window(slot)) return {};
+  const paint::InputResult result = shell_.handle(slot, event);
   moxCursor(slot, result.cursor == paint::Cursor::Hand);
   afterEvents();
   return result;
 }
 
 std::string Page::shownText(const Control& c) {
-  const bool chosen = c.kind == Kind::DropDown && c.selection >= 0 && c.selection < static_cast<int>(c.items.size());
-  return chosen ? c.items[static_cast<size_t>(c.selection)].text : c.caption;
+  return c.kind == Kind::DropDown && !c.selectedText().empty() ? c.selectedText() : c.caption;
 }
 
 std::string Page::describe(const std::string& name) {
@@ -220,14 +204,12 @@ bool Page::openLink(const std::string& fragment) {
 }
 
 void Page::refresh() {
-  main_.view().handle(paint::Refresh{});
-  planner_.view().handle(paint::Refresh{});
+  shell_.refresh();
   afterEvents();
 }
 
 void Page::redrawAll() {
-  main_.view().redrawAll();
-  planner_.view().redrawAll();
+  shell_.redrawAll();
   moxRequestFrame();
 }
 
@@ -259,11 +241,8 @@ void Page::setBannerApart(bool apart) {
 }
 
 bool Page::frame(double deadline, bool whole) {
-  followPlanner();
-  Form& banner = app_.bannerForm();
-  banner.takeFullRedraw();
-  banner.takeDirty();
-  const std::optional<paint::Overlay> overlay = paint::overlayOf(banner, main_.form());
+  shell_.followPlanner();
+  const std::optional<paint::Overlay> overlay = shell_.banner();
   // A banner that comes is said as well as shown.
   const std::string shown = overlay ? overlay->picture : std::string();
   if (shown != banner_ && !shown.empty()) moxAnnounce(std::string(paint::pictureText(shown)).c_str());
@@ -285,7 +264,7 @@ bool Page::frame(double deadline, bool whole) {
     return main_.update(bannerApart_ ? std::nullopt : overlay, deadline, atLeastOne, whole);
   };
   const auto drawPlanner = [&](bool atLeastOne) {
-    return plannerShown_ && planner_.update(std::nullopt, deadline, atLeastOne, whole);
+    return shell_.plannerShown() && planner_.update(std::nullopt, deadline, atLeastOne, whole);
   };
   plannerFirst_ = !plannerFirst_;
   bool drawn = plannerFirst_ ? drawPlanner(true) : drawMain(true);
@@ -299,24 +278,19 @@ std::function<uint64_t()> Page::steadyMicros() {
   return [] { return static_cast<uint64_t>(emscripten_get_now() * 1000.0); };
 }
 
-void Page::afterEvents() {
-  followPlanner();
-  main_.syncTimers();
-  planner_.syncTimers();
-  moxRequestFrame();
+bool Page::showPlanner() {
+  moxPlannerShown(true);
+  planner_.view().redrawAll();
+  planner_.view().exposeAll();
+  return true;
 }
 
-void Page::followPlanner() {
-  const bool wanted = planner_.form().window().visible;
-  if (wanted == plannerShown_) return;
-  plannerShown_ = wanted;
-  moxPlannerShown(wanted);
-  if (wanted) {
-    planner_.view().redrawAll();
-    planner_.view().exposeAll();
-  } else {
-    planner_.view().handle(paint::PointerLeave{});
-  }
+void Page::hidePlanner() { moxPlannerShown(false); }
+
+void Page::timer(int slot, const paint::TimerChange& t) {
+  moxTimer(slot, t.control, t.interval, static_cast<double>(t.generation));
 }
+
+void Page::present() { moxRequestFrame(); }
 
 }  // namespace mox::web

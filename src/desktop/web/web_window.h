@@ -14,20 +14,20 @@
 #include "ui/paint/backlog.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
+#include "ui/shell.h"
 
 namespace mox::web {
 
 // A window of the page: its view of the form, drawn into its own canvas and shown on its screen canvas.
 class Window {
  public:
-  Window(Form& form, Painter& painter, int slot) : painter_(painter), view_(form, painter), slot_(slot) {}
+  Window(paint::View& view, Painter& painter, int slot) : painter_(painter), view_(view), slot_(slot) {}
 
   paint::View& view() { return view_; }
   Form& form() { return view_.form(); }
   int slot() const { return slot_; }
 
   void announce();
-  void syncTimers();
   // Draws what changed, a band at a time until `deadline` (emscripten_get_now's clock) has passed (one band at
   // least when `atLeastOne`); what is left waits for the next frame. A `whole` frame is drawn in bands as large as
   // what waits (the first frame: the browser shows none of it before all of it, and each band costs a readback).
@@ -67,7 +67,7 @@ class Window {
   static constexpr int kBandPixels = 906 * 20;
 
   Painter& painter_;
-  paint::View view_;
+  paint::View& view_;
   paint::Backlog backlog_;
   bool waiting_ = false;  // for pictures the page is making
   paint::SemanticTracker semantics_;
@@ -77,11 +77,14 @@ class Window {
   std::string parts_ = "-";  // the parts last told to the page
 };
 
-// The program in the page: both windows, and what the page's events do to them.
-class Page {
+// The program in the page: both windows, and what the page's events do to them; the shell's host in a page.
+class Page : public ShellHost {
  public:
   explicit Page(WebPlatform& platform)
-      : app_(platform), main_(app_.mainForm(), painter_, 0), planner_(app_.plannerForm(), painter_, 1) {}
+      : app_(platform),
+        shell_(app_, painter_, *this, Shell::MainWindow::Stays),
+        main_(shell_.main(), painter_, kMainSlot),
+        planner_(shell_.planner(), painter_, kPlannerSlot) {}
 
   // The browser decodes the first frame's pictures side by side, on its own threads: those the layout shows as
   // soon as the program is there (while the page still reads the stored stock), any the stock adds at start.
@@ -91,8 +94,8 @@ class Page {
 
   Window* window(int slot) { return slot == 0 ? &main_ : slot == 1 ? &planner_ : nullptr; }
   // Whether a frame left damage for the next.
-  bool drawing() const { return main_.drawing() || (plannerShown_ && planner_.drawing()); }
-  bool waiting() const { return main_.waiting() || (plannerShown_ && planner_.waiting()); }
+  bool drawing() const { return main_.drawing() || (shell_.plannerShown() && planner_.drawing()); }
+  bool waiting() const { return main_.waiting() || (shell_.plannerShown() && planner_.waiting()); }
   bool semanticsDue() const { return main_.semanticsDue() || planner_.semanticsDue(); }
   // The layer over one window told what changed there (each window's in a task of its own); returns whether the
   // other's waits.
@@ -158,20 +161,25 @@ class Page {
   // anything was drawn.
   bool frame(double deadline, bool whole);
 
+  // The page shows the planner's canvas or hides it; the windows are drawn at the frame the page asks for next.
+  bool showPlanner() override;
+  void hidePlanner() override;
+  void timer(int slot, const paint::TimerChange& change) override;
+  void present() override;
+  void quit() override {}  // never asked: the main window stays
+
  private:
   static constexpr int kSliceUs = 35000;
 
   static std::function<uint64_t()> steadyMicros();
 
-  void afterEvents();
-
-  void followPlanner();
+  void afterEvents() { shell_.update(); }
 
   Painter painter_;
   App app_;
+  Shell shell_;
   Window main_;
   Window planner_;
-  bool plannerShown_ = false;
   bool plannerFirst_ = false;  // the planner's turn to draw first this frame
   std::string banner_;  // the banner's picture in the last frame
   bool bannerApart_ = false;

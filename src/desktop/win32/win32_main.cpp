@@ -3,9 +3,8 @@
 // the window is first shown; then the message loop until the close box or Esc, and exit code 0.
 #include <windows.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "desktop/win32/first_frame.h"
 #include "desktop/win32/win32_audio.h"
@@ -13,7 +12,7 @@
 #include "desktop/win32/win32_platform.h"
 #include "desktop/win32/win32_window.h"
 #include "ui/app.h"
-#include "ui/planner_window.h"
+#include "ui/shell.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::filesystem::path programDir = mox::win32::programDirectory();
@@ -26,17 +25,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mox::win32::WaveOut audio;
     mox::win32::Win32Platform platform(
         mox::win32::chooseDataDir(programDir, mox::win32::appDataDirectory), audio);
-    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
     mox::App app(platform);
-    app.start();
-    // Fast auto-runs fill each timer tick with attempts for a fixed time, by this clock.
-    app.planner().useSteadyClock();
     mox::win32::Pictures pictures;
     mox::win32::Fonts fonts;
     mox::win32::Painter painter(pictures, fonts);
     mox::win32::Desktop desktop(app, painter, pictures);
-    mox::win32::Window& window = desktop.main();
+    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
+    desktop.shell().start();
     desktop.refinePictures();
+    mox::win32::Window& window = desktop.main();
     // Bringing up GDI and the fonts for the first frame's text takes longer than connecting to the display and
     // creating the window, and so may decoding the pictures: the three overlap, each on a thread of its own. The
     // pictures are named first, so decoding starts at once; the drawing waits for each one it needs.
@@ -47,16 +44,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::thread decoder([&] {
       pictures.decodeAnnounced();
     });
-    bool prepared = false;
-    std::thread preparer([&] {
-      prepared = window.prepare();
+    desktop.shell().open({
+        .prepare = [&] { return window.prepare(); },
+        .create = [&] { return window.create(); },
+        .ready = [&] { decoder.join(); },
+        .show = [&] {
+          platform.setWindow(window.handle());
+          return desktop.showMain();
+        },
+        .position = [&] {
+          const POINT origin = window.clientOrigin();
+          return std::pair{origin.x, origin.y};
+        },
     });
-    const bool created = window.create();
-    preparer.join();
-    decoder.join();
-    if (!created || !prepared) platform.fatal("载入启动窗口失败");
-    platform.setWindow(window.handle());
-    if (!desktop.show()) platform.fatal("载入启动窗口失败");
     // For the start-up benchmark: end once the first frame is on the screen.
     exitCode = desktop.run(mox::win32::benchingFirstFrame());
     platform.setWindow(nullptr);

@@ -8,7 +8,6 @@
 #include "desktop/win32/first_frame.h"
 #include "desktop/win32/win32_platform.h"
 #include "runtime/wide.h"
-#include "ui/planner_window.h"
 
 namespace mox::win32 {
 
@@ -120,8 +119,8 @@ void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT ori
 
 // ---- a window ----
 
-Window::Window(Desktop& desktop, Form& form, Painter& painter, Pictures& pictures)
-    : desktop_(desktop), painter_(painter), pictures_(pictures), view_(form, painter) {}
+Window::Window(Desktop& desktop, paint::View& view, Painter& painter, Pictures& pictures)
+    : desktop_(desktop), painter_(painter), pictures_(pictures), view_(view) {}
 
 Window::~Window() {
   if (window_) {
@@ -220,7 +219,12 @@ bool Window::create(HWND owner) {
   const POINT at = centred(outer, work);
   window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), kWindowStyle, at.x, at.y, outer.cx, outer.cy,
                             owner, nullptr, instance, this);
-  return window_ != nullptr;
+  if (!window_) return false;
+  for (auto& [control, clock] : clocks_) {
+    clock.start = nowMs();
+    SetTimer(window_, clock.id, static_cast<UINT>(clock.interval), nullptr);
+  }
+  return true;
 }
 
 void Window::moveToMonitorOf(HWND other) {
@@ -253,8 +257,6 @@ bool Window::show() {
 void Window::hide() {
   if (window_) ShowWindow(window_, SW_HIDE);
   shown_ = false;
-  // A hidden window's pointer state would otherwise linger until it shows again.
-  view_.handle(paint::PointerLeave{});
 }
 
 LRESULT CALLBACK Window::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -388,36 +390,27 @@ void Window::tick(UINT_PTR id) {
     const uint64_t owed = ticksOwed(elapsed, clock.interval, clock.done);
     // Ticks beyond the catch-up limit are given up, not owed.
     clock.done = std::max(clock.done, elapsed / static_cast<uint64_t>(clock.interval));
-    const int index = control;
-    const uint64_t generation = clock.generation;
-    for (uint64_t i = 0; i < owed && !desktop_.closing(); ++i) {
-      // A tick may stop or restart this very timer: the view then drops the rest.
-      view_.handle(paint::TimerTick{index, generation});
-    }
-    desktop_.updateAll();
+    desktop_.tick(*this, paint::TimerTick{control, clock.generation}, owed);
     return;
   }
 }
 
-void Window::syncTimers() {
-  for (const paint::TimerChange& t : view_.takeTimerChanges()) {
-    if (auto it = clocks_.find(t.control); it != clocks_.end()) {
-      KillTimer(window_, it->second.id);
-      clocks_.erase(it);
-    }
-    if (t.interval <= 0) continue;
-    Clock clock;
-    clock.id = static_cast<UINT_PTR>(t.control) + 1;
-    clock.interval = t.interval;
-    clock.generation = t.generation;
-    clock.start = nowMs();
-    if (SetTimer(window_, clock.id, static_cast<UINT>(t.interval), nullptr)) clocks_[t.control] = clock;
+void Window::timer(const paint::TimerChange& t) {
+  if (auto it = clocks_.find(t.control); it != clocks_.end()) {
+    if (window_) KillTimer(window_, it->second.id);
+    clocks_.erase(it);
   }
+  if (t.interval <= 0) return;
+  Clock clock;
+  clock.id = static_cast<UINT_PTR>(t.control) + 1;
+  clock.interval = t.interval;
+  clock.generation = t.generation;
+  clock.start = nowMs();
+  if (!window_ || SetTimer(window_, clock.id, static_cast<UINT>(t.interval), nullptr)) clocks_[t.control] = clock;
 }
 
 void Window::update() {
   if (!window_) return;
-  syncTimers();
   view_.collect();
   const paint::Cursor cursor = view_.pointer().cursor();
   if (cursor != cursor_) {
@@ -455,23 +448,19 @@ void Window::present() {
 Desktop::Desktop(App& app, Painter& painter, Pictures& pictures)
     : app_(app),
       pictures_(pictures),
-      main_(*this, app.mainForm(), painter, pictures),
-      planner_(*this, app.plannerForm(), painter, pictures),
+      shell_(app, painter, *this),
+      main_(*this, shell_.main(), painter, pictures),
+      planner_(*this, shell_.planner(), painter, pictures),
       banner_(pictures) {}
 
-bool Desktop::show() {
+bool Desktop::showMain() {
   if (!main_.show()) return false;
   banner_.setOwner(main_.handle());
-  // The system may have placed the window elsewhere than asked: the banner follows the real position.
-  const POINT origin = main_.clientOrigin();
-  const WindowInfo& w = main_.form().window();
-  if (origin.x != w.left || origin.y != w.top) app_.mainWindowMoved(origin.x, origin.y);
-  updateAll();
-  UpdateWindow(main_.handle());
   return true;
 }
 
 int Desktop::run(bool stopAfterFirstFrame) {
+  UpdateWindow(main_.handle());  // the first frame painted now
   stopAfterFirstFrame_ = stopAfterFirstFrame;
   if (stopAfterFirstFrame_ && main_.painted()) return 0;
   // The planner window is made and drawn once, hidden, right after the first frame, so its fonts and pictures
@@ -488,20 +477,13 @@ int Desktop::run(bool stopAfterFirstFrame) {
 }
 
 void Desktop::feed(Window& window, const paint::InputEvent& event) {
-  if (closing_) return;
-  const paint::InputResult result = window.view().handle(event);
-  if (result.close) {
-    // Esc first stops an auto-run; the close box closes the planner window and ends the program at the main one.
-    const bool escape = std::holds_alternative<paint::KeyDown>(event);
-    if (&window == &planner_) {
-      if (escape) app_.escape(planner_.form());
-      else app_.planner().close();
-    } else if (!escape || app_.escape(main_.form())) {
-      closing_ = true;
-      DestroyWindow(main_.handle());
-      return;
-    }
-  }
+  shell_.handle(slotOf(window), event);
+  updateAll();
+}
+
+void Desktop::tick(Window& window, const paint::TimerTick& tick, uint64_t count) {
+  // A tick may stop or restart this very timer: the view then drops the rest.
+  for (uint64_t i = 0; i < count && !shell_.quitting(); ++i) shell_.handle(slotOf(window), tick);
   updateAll();
 }
 
@@ -522,44 +504,44 @@ void Desktop::refinePictures() {
 
 void Desktop::picturesRefined() {
   // Each picture replaces its quick one as it comes; the windows show them all at once, when the last is in.
-  if (closing_ || !pictures_.adoptRefined() || !pictures_.refined()) return;
-  main_.view().redrawAll();
-  planner_.view().redrawAll();
+  if (shell_.quitting() || !pictures_.adoptRefined() || !pictures_.refined()) return;
+  shell_.redrawAll();
   banner_.forget();
   updateAll();
 }
 
 void Desktop::diskDone(LPARAM completion) {
   runCompletion(completion);
-  main_.view().handle(paint::Refresh{});
-  planner_.view().handle(paint::Refresh{});
+  shell_.refresh();
   updateAll();
 }
 
-void Desktop::followPlanner() {
-  const bool wanted = planner_.form().window().visible;
-  if (wanted && !planner_.shown()) {
-    if (planner_.create()) {
-      planner_.moveToMonitorOf(main_.handle());
-      planner_.show();
-    }
-  } else if (!wanted && planner_.shown()) {
-    planner_.hide();
-    // The keyboard goes back to the main window.
-    SetForegroundWindow(main_.handle());
-  }
+void Desktop::updateAll() {
+  if (main_.handle()) shell_.update();
 }
 
-void Desktop::updateAll() {
-  if (closing_ || !main_.handle()) return;
-  followPlanner();
-  // The banner's own form is shown by the layered window, not drawn into the main one.
-  Form& banner = app_.bannerForm();
-  banner.takeFullRedraw();
-  banner.takeDirty();
+bool Desktop::showPlanner() {
+  if (!planner_.create()) return false;
+  planner_.moveToMonitorOf(main_.handle());
+  return planner_.show();
+}
+
+void Desktop::hidePlanner() {
+  planner_.hide();
+  // The keyboard goes back to the main window.
+  SetForegroundWindow(main_.handle());
+}
+
+void Desktop::timer(int slot, const paint::TimerChange& change) {
+  (slot == kPlannerSlot ? planner_ : main_).timer(change);
+}
+
+void Desktop::present() {
   main_.update();
-  banner_.show(paint::overlayOf(banner, main_.form()), main_.clientOrigin(), main_.scale());
+  banner_.show(shell_.banner(), main_.clientOrigin(), main_.scale());
   planner_.update();
 }
+
+void Desktop::quit() { DestroyWindow(main_.handle()); }
 
 }  // namespace mox::win32

@@ -17,6 +17,7 @@
 #include "desktop/win32/win32_dpi.h"
 #include "ui/app.h"
 #include "ui/paint/view.h"
+#include "ui/shell.h"
 
 namespace mox::win32 {
 
@@ -63,10 +64,10 @@ class LayeredWindow {
 
 class Desktop;
 
-// One of the program's top-level windows, showing one form.
+// One of the program's top-level windows, showing one form through the shell's view of it.
 class Window {
  public:
-  Window(Desktop& desktop, Form& form, Painter& painter, Pictures& pictures);
+  Window(Desktop& desktop, paint::View& view, Painter& painter, Pictures& pictures);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -97,7 +98,9 @@ class Window {
   Form& form() { return view_.form(); }
   paint::View& view() { return view_; }
   POINT clientOrigin() const;
-  // Timers, damage, the cursor, and a frame when something changed.
+  // A clock of the form's started or stopped (one asked for before the window is made starts with it).
+  void timer(const paint::TimerChange& change);
+  // Damage, the cursor, and a frame when something changed.
   void update();
 
  private:
@@ -111,7 +114,6 @@ class Window {
   static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void tick(UINT_PTR id);
-  void syncTimers();
   void present();
   // The factor on a monitor of `dpi` (see chooseScale), and the window's size with its frame at a factor and
   // density.
@@ -125,7 +127,7 @@ class Window {
   Desktop& desktop_;
   Painter& painter_;
   Pictures& pictures_;
-  paint::View view_;
+  paint::View& view_;
   paint::Scale scale_;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;  // the density the window was placed for
   bool scaleChosen_ = false;
@@ -141,22 +143,26 @@ class Window {
   bool painted_ = false;
 };
 
-// The main window with its banner, and the planner window: input to the window it is meant for, and after every
-// event both windows brought up to date, since what happens in one often changes the other.
-class Desktop {
+// The main window with its banner, and the planner window, the shell's host on Windows: input to the window it is
+// meant for, and after every event both windows brought up to date, since what happens in one often changes the
+// other.
+class Desktop : public ShellHost {
  public:
   Desktop(App& app, Painter& painter, Pictures& pictures);
 
+  Shell& shell() { return shell_; }
   Window& main() { return main_; }
   Window& planner() { return planner_; }
-  // Shows the main window and presents its first whole frame.
-  bool show();
+  // Shows the main window (its first whole frame is presented at the shell's next update).
+  bool showMain();
   // Runs until the main window is closed; returns the exit code. With `stopAfterFirstFrame` it ends as soon as
   // the first frame has been presented (for start-up benchmarks).
   int run(bool stopAfterFirstFrame = false);
 
   // From the windows.
   void feed(Window& window, const paint::InputEvent& event);
+  // `count` ticks of a window's timer, then one update.
+  void tick(Window& window, const paint::TimerTick& tick, uint64_t count);
   void mainMoved(int left, int top);
   void firstPaint();
   void diskDone(LPARAM completion);
@@ -165,19 +171,25 @@ class Desktop {
   void refinePictures();
   void picturesRefined();
   void updateAll();
-  bool closing() const { return closing_; }
+
+  // The planner window is created at its first showing, on the main window's monitor.
+  bool showPlanner() override;
+  void hidePlanner() override;
+  void timer(int slot, const paint::TimerChange& change) override;
+  // The banner is shown by the layered window, over the main one.
+  void present() override;
+  void quit() override;
 
  private:
-  // Brings the planner window on screen or off it as its form says (created at its first showing).
-  void followPlanner();
+  int slotOf(const Window& window) const { return &window == &planner_ ? kPlannerSlot : kMainSlot; }
 
   App& app_;
   Pictures& pictures_;
+  Shell shell_;
   Window main_;
   Window planner_;
   LayeredWindow banner_;
   bool stopAfterFirstFrame_ = false;
-  bool closing_ = false;
 };
 
 }  // namespace mox::win32
