@@ -145,3 +145,20 @@ TEST(HeldRoute, AHeldChipOfTheTargetLevelLeavesNothingToSpend) {
   EXPECT_EQ(p.caption("自动状态标签"), "已经有一枚 +7");
   EXPECT_EQ(p.count(chipCode(7)), 1);
 }
+
+TEST(HeldRoute, ManyChipsHeldAreTakenByTheRuleAndTheWindowSaysSo) {
+  // A bag of +0 chips stays items the route's purchases take first; twenty chips at each of six levels are too
+  // many counts to choose every move for: the route from money alone takes them, and the window names that.
+  Stock zeroes = stockOf({{mox::kChip0, 100}, {chipCode(6), 1}});
+  const mox::plan::RouteCost bulk = routeCostFrom(route(9, {}), 9, {}, zeroes);
+  EXPECT_FALSE(bulk.chipsByRule);
+  zeroes[mox::kChip0 - 1] = 0;
+  EXPECT_LT(*bulk.expectedCost, *routeCostFrom(route(9, {}), 9, {}, zeroes).expectedCost);
+  Stock many{};
+  for (int l = 1; l <= 6; ++l) many[static_cast<size_t>(chipCode(l) - 1)] = 20;
+  EXPECT_TRUE(routeCostFrom(route(7, {}), 7, {}, many).chipsByRule);
+  Program p;
+  askRoute(p, many, 0, 7);
+  EXPECT_NE(p.caption("库存用量标签").find("（芯片太多：按最省路线取用，没逐步挑选）"), std::string::npos)
+      << p.caption("库存用量标签");
+}

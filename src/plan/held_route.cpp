@@ -40,6 +40,8 @@ std::vector<Odds> candidates(int level, Bonuses b) {
 
 }  // namespace
 
+int heldZeroes(const ChipCounts& held) { return std::clamp(held[0], 0, kHeldZeroes); }
+
 bool holdsChipsFor(int to, const ChipCounts& held) {
   for (int l = 1; l <= to && l <= kTopLevel; ++l) {
     if (held[static_cast<size_t>(l)] > 0) return true;
@@ -63,7 +65,7 @@ std::optional<HeldRoute> HeldRoute::solve(int to, Bonuses b, const ChipCounts& h
   size_t stride = 1;
   for (int l = 0; l < to; ++l) {
     const auto i = static_cast<size_t>(l);
-    r.cap_[i] = std::max(held[i], 0) + spare[i];
+    r.cap_[i] = std::max(l == 0 ? heldZeroes(held) : held[i], 0) + spare[i];
     r.stride_[i] = stride;
     states *= r.cap_[i] + 1;
     stride *= static_cast<size_t>(r.cap_[i] + 1);
@@ -81,7 +83,9 @@ std::optional<HeldRoute> HeldRoute::solve(int to, Bonuses b, const ChipCounts& h
   }
   r.value_.assign(stride, kNever);
   r.choice_.assign(stride, -1);
-  r.start_ = r.indexOf(held);
+  ChipCounts start = held;
+  start[0] = heldZeroes(held);
+  r.start_ = r.indexOf(start);
   r.iterate();
   if (!std::isfinite(r.value_[r.start_])) return std::nullopt;
   return r;
@@ -269,7 +273,7 @@ ItemCounts HeldRoute::chipsTaken(const ChipCounts& held) const {
         double sum = 0, leave = 1;
         for (const Outcome& o : out) {
           if (o.to == static_cast<int64_t>(s)) leave -= o.p;
-          else if (o.to == kDone) sum += o.p * std::min(after[k], std::max(held[k], 0));
+          else if (o.to == kDone) sum += o.p * std::min(after[k], k == 0 ? heldZeroes(held) : std::max(held[k], 0));
           else sum += o.p * left[static_cast<size_t>(at[static_cast<size_t>(o.to)])][k];
         }
         change = std::max(change, std::fabs(sum / leave - left[i][k]));
@@ -280,7 +284,7 @@ ItemCounts HeldRoute::chipsTaken(const ChipCounts& held) const {
   }
   for (int l = 0; l < to_; ++l) {
     const auto k = static_cast<size_t>(l);
-    const double used = std::max(held[k], 0) - left[0][k];
+    const double used = (k == 0 ? heldZeroes(held) : std::max(held[k], 0)) - left[0][k];
     taken[static_cast<size_t>(chipCode(l) - 1)] = used < 1e-9 ? 0 : used;
   }
   return taken;

@@ -270,6 +270,10 @@ RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses 
 using ChipCounts = std::array<int32_t, kTopLevel + 1>;
 // Whether a chip from +1 to `to` is held: the route to `to` is then chosen for the chips held (HeldRoute).
 bool holdsChipsFor(int to, const ChipCounts& held);
+// The +0 chips HeldRoute counts among the chips held, at most kHeldZeroes: the others stay in the stock as items,
+// which its purchases of a +0 take first (a bag of many +0 chips would otherwise make too many counts).
+inline constexpr int32_t kHeldZeroes = 2;
+int heldZeroes(const ChipCounts& held);
 
 // A move of a route out of chips held.
 struct ChipMove {

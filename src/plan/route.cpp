@@ -193,6 +193,7 @@ RouteCost heldRouteCost(const HeldRoute& route, const ChipCounts& held, const St
   const int start = route.process(nodes, uses);
   Stock items = stock;
   for (int l = 0; l <= kTopLevel; ++l) items[static_cast<size_t>(chipCode(l) - 1)] = 0;
+  items[kChip0 - 1] = held[0] - heldZeroes(held);
   // A walk over money needs every visit to cost: a start that costs nothing (an unprotected fusion) is given a
   // step, taken off again at the end.
   const Steps lift = nodes[static_cast<size_t>(start)].cost == 0 ? 1 : 0;
