@@ -59,7 +59,14 @@ double run(long attempts, Way way) {
     while (app.history().total() < static_cast<uint64_t>(attempts)) {
       if (!app.planner().autoRunning()) {
         if (way != Way::Route) break;
-        app.click("自动强化按钮");  // the route made its chip: make another
+        // The route made its chip: make another. A +9 held would end the next route at once, so the one made
+        // leaves the bag first.
+        for (const char* slot : {"芯片位", "合成芯片位"}) {
+          if (app.mainForm().get(slot).tag == std::to_string(mox::kChip9)) app.click(slot);
+        }
+        app.sim().state().itemCount[mox::kChip9 - 1] = 0;
+        app.sim().refreshAll();
+        app.click("自动强化按钮");
         if (!app.planner().autoRunning()) break;
       }
       app.tickTimers(1);
