@@ -25,6 +25,18 @@ class NoMetrics : public paint::TextMetrics {
   int lineHeight(const Font& font) override { return font.height; }
   int width(const Font&, std::string_view) override { return 0; }
 };
+
+// The keys the program answers to.
+std::optional<paint::Key> keyOf(WPARAM key) {
+  switch (key) {
+    case VK_ESCAPE: return paint::Key::Escape;
+    case VK_UP: return paint::Key::Up;
+    case VK_DOWN: return paint::Key::Down;
+    case VK_RETURN: return paint::Key::Enter;
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace
 
 std::optional<paint::InputEvent> pointerEvent(UINT message, LPARAM lParam, const paint::Scale& scale) {
@@ -277,21 +289,40 @@ LRESULT CALLBACK Window::proc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return self ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
+void Window::paintFrame(bool isMain) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window_, &ps);
+  const RECT& r = ps.rcPaint;
+  if (frame_) BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
+  EndPaint(window_, &ps);
+  if (!painted_) {
+    painted_ = true;
+    if (isMain) desktop_.firstPaint();
+  }
+}
+
+void Window::pointer(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A press keeps the pointer until the last button is released, even outside the window.
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) SetCapture(window_);
+  else if (message != WM_MOUSEMOVE && !(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
+  if (auto event = pointerEvent(message, lParam, scale_)) desktop_.feed(*this, *event);
+}
+
+void Window::wheel(WPARAM wParam, LPARAM lParam) {
+  POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates for the wheel
+  ScreenToClient(window_, &p);
+  wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
+  const int steps = wheelRest_ / WHEEL_DELTA;
+  wheelRest_ -= steps * WHEEL_DELTA;
+  if (steps != 0) desktop_.feed(*this, paint::Wheel{scale_.toLayout(p.x), scale_.toLayout(p.y), steps});
+}
+
 LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   const bool isMain = this == &desktop_.main();
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window_, &ps);
-      const RECT& r = ps.rcPaint;
-      if (frame_) BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
-      EndPaint(window_, &ps);
-      if (!painted_) {
-        painted_ = true;
-        if (isMain) desktop_.firstPaint();
-      }
+    case WM_PAINT:
+      paintFrame(isMain);
       return 0;
-    }
     case WM_ERASEBKGND:
       return 1;  // every pixel comes from the frame
     case WM_MOVE:
@@ -324,39 +355,21 @@ LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-      // A press keeps the pointer until the last button is released, even outside the window.
-      if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) SetCapture(window_);
-      else if (message != WM_MOUSEMOVE && !(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
-      if (auto event = pointerEvent(message, lParam, scale_)) desktop_.feed(*this, *event);
+      pointer(message, wParam, lParam);
       return 0;
     case WM_MOUSELEAVE:
       tracking_ = false;
       desktop_.feed(*this, paint::PointerLeave{});
       return 0;
-    case WM_MOUSEWHEEL: {
-      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates for the wheel
-      ScreenToClient(window_, &p);
-      wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
-      const int steps = wheelRest_ / WHEEL_DELTA;
-      wheelRest_ -= steps * WHEEL_DELTA;
-      if (steps != 0) desktop_.feed(*this, paint::Wheel{scale_.toLayout(p.x), scale_.toLayout(p.y), steps});
+    case WM_MOUSEWHEEL:
+      wheel(wParam, lParam);
       return 0;
-    }
-    case WM_KEYDOWN: {
-      std::optional<paint::Key> key;
-      switch (wParam) {
-        case VK_ESCAPE: key = paint::Key::Escape; break;
-        case VK_UP: key = paint::Key::Up; break;
-        case VK_DOWN: key = paint::Key::Down; break;
-        case VK_RETURN: key = paint::Key::Enter; break;
-        default: break;
-      }
-      if (key) {
+    case WM_KEYDOWN:
+      if (const std::optional<paint::Key> key = keyOf(wParam)) {
         desktop_.feed(*this, paint::KeyDown{*key});
         return 0;
       }
       break;
-    }
     case WM_KILLFOCUS:
       desktop_.feed(*this, paint::FocusLost{});
       return 0;

@@ -113,6 +113,11 @@ class Window {
   };
   static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // WM_PAINT: the frame copied to the screen where the system asks.
+  void paintFrame(bool isMain);
+  // A mouse button or move in the client area; the wheel, in whole steps.
+  void pointer(UINT message, WPARAM wParam, LPARAM lParam);
+  void wheel(WPARAM wParam, LPARAM lParam);
   void tick(UINT_PTR id);
   void present();
   // The factor on a monitor of `dpi` (see chooseScale), and the window's size with its frame at a factor and
