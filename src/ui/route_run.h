@@ -15,7 +15,7 @@ namespace mox {
 struct RouteMove {
   enum class Kind { Reached, BuyChip, Enhance, Fuse };
   Kind kind = Kind::Reached;
-  int level = 0;  // Enhance: the level of the chip to enhance
+  int level = 0;     // Enhance: the level of the chip to enhance
   int a = 0, b = 0;  // Fuse: the two chips, a >= b
   bool protectant = false;
   bool operator==(const RouteMove&) const = default;

@@ -60,7 +60,10 @@ class EmptyComposeTable {
   void restore() {
     if (restored_) return;
     restored_ = true;
-    if (saved_) ::setenv(kName, saved_->c_str(), 1); else ::unsetenv(kName);
+    if (saved_)
+      ::setenv(kName, saved_->c_str(), 1);
+    else
+      ::unsetenv(kName);
   }
 
  private:
@@ -94,8 +97,7 @@ bool chooseVideo() {
 // The program from the making of its parts to the end of its loop; returns the exit code.
 int runDesktop(const std::filesystem::path& programDir) {
   mox::sdl::SdlAudio audio;
-  mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"),
-                                                         std::getenv("HOME")),
+  mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
                                  audio);
   mox::App app(platform);
   mox::sdl::Pictures pictures;
@@ -137,10 +139,11 @@ int runDesktop(const std::filesystem::path& programDir) {
       .rescale = [&] { painter.setScale(fitted); },
       .create = [&] { return window.create(); },
       .ready = [&] { noCompose.restore(); },
-      .show = [&] {
-        platform.setWindow(window.handle());
-        return window.show();
-      },
+      .show =
+          [&] {
+            platform.setWindow(window.handle());
+            return window.show();
+          },
       .position = [&] { return window.position(); },
   });
   if (opened == mox::Shell::Opened::NoDisplay) {

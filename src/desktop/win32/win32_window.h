@@ -48,7 +48,10 @@ class LayeredWindow {
   // and is drawn at `scale`; none hides the window.
   void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin, const paint::Scale& scale);
   // Its picture is made again at the next show (it was drawn again).
-  void forget() { picture_.clear(); origin_ = {LONG_MIN, LONG_MIN}; }
+  void forget() {
+    picture_.clear();
+    origin_ = {LONG_MIN, LONG_MIN};
+  }
 
  private:
   bool create(HWND owner);
