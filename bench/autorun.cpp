@@ -74,8 +74,11 @@ double run(long attempts, Way way) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     perSecond = static_cast<double>(app.history().total()) / seconds;
     std::printf("%-14s %8llu attempts in %6.3f s: %9.0f attempts/s (goal 10000) %s\n",
-                way == Way::Route ? "route to +9" : supply ? "with supply" : "from stock", static_cast<unsigned long long>(app.history().total()),
-                seconds, perSecond, perSecond >= 10000 ? "ok" : "UNDER");
+                way == Way::Route ? "route to +9"
+                : supply          ? "with supply"
+                                  : "from stock",
+                static_cast<unsigned long long>(app.history().total()), seconds, perSecond,
+                perSecond >= 10000 ? "ok" : "UNDER");
   }
   std::filesystem::remove_all(dir);
   return perSecond;

@@ -20,8 +20,9 @@ int main(int, char**) {
   // At a scale factor (MOXSIM_SCALE, as moxsim takes it), a window of moxsim's size on the screen.
   double scale = 1;
   if (const char* s = std::getenv("MOXSIM_SCALE")) scale = std::atof(s) > 0 ? std::atof(s) : 1;
-  SDL_Window* w = SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   static_cast<int>(std::lround(906 * scale)), static_cast<int>(std::lround(682 * scale)), 0);
+  SDL_Window* w =
+      SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                       static_cast<int>(std::lround(906 * scale)), static_cast<int>(std::lround(682 * scale)), 0);
   SDL_Surface* s = w ? SDL_GetWindowSurface(w) : nullptr;
   if (!s) {
     std::fprintf(stderr, "floor: %s\n", SDL_GetError());
@@ -30,9 +31,9 @@ int main(int, char**) {
   SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0x27, 0x15, 0x0a));
   SDL_UpdateWindowSurface(w);
   if (const char* t0 = std::getenv("MOXSIM_BENCH_T0")) {
-    const long long now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
+    const long long now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     std::printf("first-frame-ms %.2f\n", static_cast<double>(now - std::atoll(t0)) / 1e6);
     return 0;
   }

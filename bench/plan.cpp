@@ -17,8 +17,8 @@ void BM_Odds(benchmark::State& state) {
 BENCHMARK(BM_Odds);
 
 void BM_ExpectedCost0To9(benchmark::State& state) {
-  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
-                         .distribution = false};
+  const ClimbRequest req{
+      .from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses, .distribution = false};
   for (auto _ : state) benchmark::DoNotOptimize(climb(req));
 }
 BENCHMARK(BM_ExpectedCost0To9);
@@ -64,22 +64,24 @@ Stock fullBag() {
 }
 
 void BM_StockExpectedCost0To9(benchmark::State& state) {
-  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
-                         .stock = fullBag(), .distribution = false};
+  const ClimbRequest req{.from = 0,
+                         .to = 9,
+                         .recipes = bestRecipes(kBonuses),
+                         .bonuses = kBonuses,
+                         .stock = fullBag(),
+                         .distribution = false};
   for (auto _ : state) benchmark::DoNotOptimize(climb(req));
 }
 BENCHMARK(BM_StockExpectedCost0To9)->Unit(benchmark::kMicrosecond);
 
 void BM_StockDistribution0To7(benchmark::State& state) {
-  const ClimbRequest req{.from = 0, .to = 7, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
-                         .stock = fullBag()};
+  const ClimbRequest req{.from = 0, .to = 7, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses, .stock = fullBag()};
   for (auto _ : state) benchmark::DoNotOptimize(climb(req).cdf.data());
 }
 BENCHMARK(BM_StockDistribution0To7)->Unit(benchmark::kMillisecond);
 
 void BM_StockDistribution0To9(benchmark::State& state) {
-  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses,
-                         .stock = fullBag()};
+  const ClimbRequest req{.from = 0, .to = 9, .recipes = bestRecipes(kBonuses), .bonuses = kBonuses, .stock = fullBag()};
   for (auto _ : state) {
     const Climb c = climb(req);
     benchmark::DoNotOptimize(c.cdf.data());

@@ -1,5 +1,6 @@
 // The floor for the Windows program's start-up: a bare Win32 window of the same client size (at the system's
-// density), painted once with one colour. With MOXSIM_BENCH_T0 set it reports its first frame and ends there, as moxsim.exe does.
+// density), painted once with one colour. With MOXSIM_BENCH_T0 set it reports its first frame and ends there, as
+// moxsim.exe does.
 #include <windows.h>
 
 #include "desktop/win32/first_frame.h"
@@ -27,11 +28,8 @@ LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE) DestroyWindow(window);
       return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 }  // namespace
@@ -53,8 +51,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (screen) ReleaseDC(nullptr, screen);
   RECT frame{0, 0, MulDiv(906, dpi, 96), MulDiv(682, dpi, 96)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
-  HWND window = CreateWindowExW(0, wc.lpszClassName, L"floor", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(0, wc.lpszClassName, L"floor", style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                      frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);

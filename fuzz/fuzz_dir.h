@@ -15,8 +15,9 @@ inline const std::filesystem::path& dataDir() {
     std::error_code ec;
     const char* given = std::getenv("MOX_FUZZ_DIR");
     const std::filesystem::path base = given && *given ? std::filesystem::path(given)
-                                       : std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                                                        : std::filesystem::temp_directory_path();
+                                       : std::filesystem::is_directory("/dev/shm", ec)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
     const std::filesystem::path d = base / ("moxsim-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(d);
     std::atexit([] {

@@ -175,7 +175,8 @@ inline std::array<int32_t, 15> stock(std::initializer_list<std::pair<int, int32_
 inline int64_t itemsHeld(Program& p) {
   int64_t n = 0;
   for (int k = 1; k <= 15; ++k) n += p.count(k);
-  for (const char* slot : {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"}) n += p.tag(slot) != "0";
+  for (const char* slot : {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"})
+    n += p.tag(slot) != "0";
   return n;
 }
 

@@ -22,7 +22,7 @@ enum class Format { Jpeg, Png, Wav, Ico };
 struct Expected {
   std::string name;
   Format kind;
-  int width = 0, height = 0;   // pictures
+  int width = 0, height = 0;    // pictures
   std::uint32_t dataBytes = 0;  // sounds
 };
 
@@ -132,8 +132,7 @@ std::string checkWav(Bytes b, std::uint32_t dataBytes) {
     return "not a RIFF/WAVE file with fmt first";
   if (le32(b, 4) != b.size() - 8) return "RIFF size does not match the file";
   if (le32(b, 16) != 16 || le16(b, 20) != 1) return "not PCM";
-  if (le16(b, 22) != 2 || le32(b, 24) != 44100 || le32(b, 28) != 44100 * 4 || le16(b, 32) != 4 ||
-      le16(b, 34) != 16)
+  if (le16(b, 22) != 2 || le32(b, 24) != 44100 || le32(b, 28) != 44100 * 4 || le16(b, 32) != 4 || le16(b, 34) != 16)
     return "not 16-bit stereo at 44100 Hz";
   if (std::string(b.begin() + 36, b.begin() + 40) != "data") return "no data chunk at offset 36";
   if (le32(b, 40) != dataBytes || b.size() != 44 + dataBytes)
@@ -283,8 +282,8 @@ TEST(AssetPack, GivesTheWaitingAssetsTheirBytesAndNothingFromADamagedPack) {
   EXPECT_EQ(mox::assets::detail::adoptPack(bytes(packed.substr(0, packed.size() - 1)), table), 2u);
   EXPECT_TRUE(table[2].bytes.empty());
   // Cut inside a length, a foreign file, nothing at all.
-  for (const std::string& damaged : {packed.substr(0, 10), std::string("MOXPACK2") + packed.substr(8),
-                                     std::string("not a pack"), std::string()}) {
+  for (const std::string& damaged :
+       {packed.substr(0, 10), std::string("MOXPACK2") + packed.substr(8), std::string("not a pack"), std::string()}) {
     table = fresh();
     EXPECT_EQ(mox::assets::detail::adoptPack(bytes(damaged), table), 0u) << damaged.size();
   }

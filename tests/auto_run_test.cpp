@@ -137,9 +137,8 @@ TEST(AutoRun, SupplyFromAnEmptyStockReachesTheTargetAndTheMoneyAddsUp) {
   EXPECT_EQ(s.rechargeTotal % 100, 0);  // topped up in 10元 steps
   EXPECT_LT(s.qCoinBalance, 100);
   EXPECT_GT(p.app().history().entries().size(), 4u);
-  EXPECT_EQ(bench.shown.back().money,
-            "这次花了 " + qCoinText(s.spendTotal - spentBefore) + " Q币，自动充值 " +
-                qCoinText(s.rechargeTotal - rechargedBefore) + " 元");
+  EXPECT_EQ(bench.shown.back().money, "这次花了 " + qCoinText(s.spendTotal - spentBefore) + " Q币，自动充值 " +
+                                          qCoinText(s.rechargeTotal - rechargedBefore) + " 元");
   // The shop lists are as the user left them.
   EXPECT_EQ(p.form().get("组合框2").selection, 2);
 }
@@ -285,14 +284,14 @@ TEST(AutoRun, PlanRecipesWithinABudgetFollowThePlanByLevelAndMoneyLeft) {
 #ifdef NDEBUG
     const int kRuns = target == 5 ? 60 : 2000;
 #else
-    const int kRuns = 30;  // the sanitised build is slow
+    const int kRuns = 30;    // the sanitised build is slow
 #endif
     Program p;
     p.withStock(stock({{kChip0, kRuns}}));
     p.start();
     RunBench bench(p.app());
-    const RunRequest request{.way = AutoWay::PlanRecipes, .target = target, .fast = true, .supply = true,
-                             .budgetGoal = true, .budget = 200};
+    const RunRequest request{
+        .way = AutoWay::PlanRecipes, .target = target, .fast = true, .supply = true, .budgetGoal = true, .budget = 200};
     std::array<int, 2> stops{};
     for (int run = 0; run < kRuns; ++run) {
       if (run > 0) p.click("芯片位");  // the last run's chip back to the stock

@@ -86,8 +86,10 @@ TEST(AutoWay, TheRouteFromMoneyAloneToPlus7ThroughTheScriptDriver) {
   int sevens = std::stoi(stock[kChip7 - 1]);
   for (size_t i = 0; i < stock.size(); ++i) EXPECT_TRUE(stock[i] == "0" || i == kChip7 - 1) << "code " << i + 1;
   for (size_t i = 6; i < 11; ++i) {
-    if (lines[i] == std::to_string(kChip7)) ++sevens;
-    else EXPECT_EQ(lines[i], "0") << "slot line " << i;
+    if (lines[i] == std::to_string(kChip7))
+      ++sevens;
+    else
+      EXPECT_EQ(lines[i], "0") << "slot line " << i;
   }
   EXPECT_EQ(sevens, 1);
 
@@ -129,8 +131,8 @@ TEST(AutoWay, TheRouteToPlus9FollowsTheRouteAndEveryFigureAddsUp) {
     const std::vector<std::string> f = split(line, ',');
     count(t, f[1], f[6], f[7], f[8]);
     if (a.synthesis) {
-      const plan::RouteStep& s = route[static_cast<size_t>(plan::fusion(a.levelBefore, a.otherLevelBefore,
-                                                                        a.protectant > 0, b).result)];
+      const plan::RouteStep& s =
+          route[static_cast<size_t>(plan::fusion(a.levelBefore, a.otherLevelBefore, a.protectant > 0, b).result)];
       EXPECT_EQ(s.how, plan::RouteStep::How::Fuse) << line;
       EXPECT_EQ(std::max(a.levelBefore, a.otherLevelBefore), s.a) << line;
       EXPECT_EQ(std::min(a.levelBefore, a.otherLevelBefore), s.b) << line;

@@ -35,8 +35,8 @@ std::string stockText(const Stock& s) {
 
 // What `moxsim-plan route TO --stock ...` gives for the target's level.
 double cliRoute(int to, const Stock& s) {
-  const moxtest::Run run = moxtest::runProgram("moxsim-plan", "route " + std::to_string(to) + " --json --stock \"" +
-                                                                  stockText(s) + "\"");
+  const moxtest::Run run =
+      moxtest::runProgram("moxsim-plan", "route " + std::to_string(to) + " --json --stock \"" + stockText(s) + "\"");
   EXPECT_EQ(run.code, 0) << run.out;
   return nlohmann::json::parse(run.out)["levels"][static_cast<size_t>(to)]["expected_cost"].get<double>();
 }
@@ -59,8 +59,10 @@ std::vector<double> routeRuns(const Stock& bag, int32_t onBench, int to, int run
   std::vector<double> spent;
   for (int run = 0; run < runs; ++run) {
     p.withStock(bag);
-    if (run == 0) p.start();
-    else p.restart();
+    if (run == 0)
+      p.start();
+    else
+      p.restart();
     p.platform().setTicks(static_cast<uint32_t>(run) * 7919u + 1u);
     if (onBench) p.place(onBench);
     p.click("规划按钮");

@@ -63,26 +63,26 @@ TEST(Layout, EveryTagTheLogicLooksUpExistsOnce) {
 
 TEST(Layout, EveryPictureIsEmbeddedAtTheSizeOfItsControl) {
   for (const WindowLayout* w : kWindows) {
-  for (const ControlRow& row : w->rows) {
-    for (const char* picture : {row.picture, row.hoverPicture, row.pressedPicture, row.disabledPicture,
-                                row.backgroundPicture}) {
-      if (!*picture) continue;
-      const assets::Asset* asset = assets::find(picture);
-      ASSERT_NE(asset, nullptr) << row.name << " names " << picture;
-      auto [width, height] = jpegSize(asset->bytes);
-      if (picture == row.backgroundPicture) continue;  // tiled
-      // Buttons and cells show their picture whole; panels may crop a larger picture.
-      const std::string p = picture;
-      const int margin = p.rfind("small_", 0) == 0 || p.rfind("wide_", 0) == 0 ? 1 : 0;
-      if (row.kind == Kind::PictureButton && std::string(row.name) != "q5") {
-        EXPECT_EQ(width, row.rect.w - margin) << row.name;
-        EXPECT_EQ(height, row.rect.h - margin) << row.name;
-      } else {
-        EXPECT_GT(width * height, 0) << row.name;  // panels show their picture from the corner, cropped or not
+    for (const ControlRow& row : w->rows) {
+      for (const char* picture :
+           {row.picture, row.hoverPicture, row.pressedPicture, row.disabledPicture, row.backgroundPicture}) {
+        if (!*picture) continue;
+        const assets::Asset* asset = assets::find(picture);
+        ASSERT_NE(asset, nullptr) << row.name << " names " << picture;
+        auto [width, height] = jpegSize(asset->bytes);
+        if (picture == row.backgroundPicture) continue;  // tiled
+        // Buttons and cells show their picture whole; panels may crop a larger picture.
+        const std::string p = picture;
+        const int margin = p.rfind("small_", 0) == 0 || p.rfind("wide_", 0) == 0 ? 1 : 0;
+        if (row.kind == Kind::PictureButton && std::string(row.name) != "q5") {
+          EXPECT_EQ(width, row.rect.w - margin) << row.name;
+          EXPECT_EQ(height, row.rect.h - margin) << row.name;
+        } else {
+          EXPECT_GT(width * height, 0) << row.name;  // panels show their picture from the corner, cropped or not
+        }
       }
     }
-  }
-  EXPECT_NE(assets::find(w->window.icon), nullptr);
+    EXPECT_NE(assets::find(w->window.icon), nullptr);
   }
   // The recipe table's pictures are set by the logic: each at the size of its 24 px box.
   for (const char* item : {"small_crystal", "big_crystal", "magic_crystal", "catalyst", "protectant"}) {
@@ -96,28 +96,28 @@ TEST(Layout, EveryShownControlFitsTheClientAreaExceptThePictureStore) {
   HeadlessPlatform platform;
   App app(platform);
   for (const Form* f : {&app.mainForm(), &app.plannerForm()}) {
-  const Form& form = *f;
-  for (int i = 0; i < form.size(); ++i) {
-    const Control& c = form.at(i);
-    if (c.kind == Kind::Timer) continue;
-    int x = c.rect.x, y = c.rect.y;
-    for (int p = c.parent; p >= 0; p = form.at(p).parent) {
-      x += form.at(p).rect.x;
-      y += form.at(p).rect.y;
+    const Form& form = *f;
+    for (int i = 0; i < form.size(); ++i) {
+      const Control& c = form.at(i);
+      if (c.kind == Kind::Timer) continue;
+      int x = c.rect.x, y = c.rect.y;
+      for (int p = c.parent; p >= 0; p = form.at(p).parent) {
+        x += form.at(p).rect.x;
+        y += form.at(p).rect.y;
+      }
+      const bool store = c.tag.size() == 3 && (c.tag[0] == '1' || c.tag[0] == '2') && c.parent < 0;
+      if (store || c.name == "空图片") {
+        EXPECT_GE(x, form.window().clientWidth) << c.name;  // never seen, never clicked
+        continue;
+      }
+      EXPECT_LE(x + c.rect.w, form.window().clientWidth) << c.name;
+      EXPECT_LE(y + c.rect.h, form.window().clientHeight) << c.name;
+      // A child lies within its parent.
+      if (c.parent >= 0) {
+        EXPECT_LE(c.rect.x + c.rect.w, form.at(c.parent).rect.w) << c.name;
+        EXPECT_LE(c.rect.y + c.rect.h, form.at(c.parent).rect.h) << c.name;
+      }
     }
-    const bool store = c.tag.size() == 3 && (c.tag[0] == '1' || c.tag[0] == '2') && c.parent < 0;
-    if (store || c.name == "空图片") {
-      EXPECT_GE(x, form.window().clientWidth) << c.name;  // never seen, never clicked
-      continue;
-    }
-    EXPECT_LE(x + c.rect.w, form.window().clientWidth) << c.name;
-    EXPECT_LE(y + c.rect.h, form.window().clientHeight) << c.name;
-    // A child lies within its parent.
-    if (c.parent >= 0) {
-      EXPECT_LE(c.rect.x + c.rect.w, form.at(c.parent).rect.w) << c.name;
-      EXPECT_LE(c.rect.y + c.rect.h, form.at(c.parent).rect.h) << c.name;
-    }
-  }
   }
 }
 

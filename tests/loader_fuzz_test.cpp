@@ -36,7 +36,8 @@ std::string readable(const std::string& stored) {
 std::array<int32_t, 15> expectedCounts(const std::string& text) {
   std::vector<std::string> pieces;
   size_t at = 0;
-  for (size_t bar; (bar = text.find('|', at)) != std::string::npos; at = bar + 1) pieces.push_back(text.substr(at, bar - at));
+  for (size_t bar; (bar = text.find('|', at)) != std::string::npos; at = bar + 1)
+    pieces.push_back(text.substr(at, bar - at));
   if (at < text.size()) pieces.push_back(text.substr(at));
   std::array<int32_t, 15> counts{};
   if (pieces.size() < 15) return counts;
@@ -56,7 +57,10 @@ std::string randomRecord(std::mt19937& rng) {
   std::string r;
   for (int k = 0; k < 15; ++k) {
     const int kind = static_cast<int>(rng() % 4);
-    const long value = kind == 0 ? 0 : kind == 1 ? static_cast<long>(rng() % 100) : kind == 2 ? static_cast<long>(rng() % 2147483647) : -static_cast<long>(rng() % 1000);
+    const long value = kind == 0   ? 0
+                       : kind == 1 ? static_cast<long>(rng() % 100)
+                       : kind == 2 ? static_cast<long>(rng() % 2147483647)
+                                   : -static_cast<long>(rng() % 1000);
     r += std::to_string(value) + "|";
   }
   return r;
@@ -71,7 +75,8 @@ TEST(LoaderFuzz, ValidRecordsWithAnyFillersLoadExactly) {
     std::string stored = moxtest::scrambleWithFiller(record);
     for (size_t j = 1; j < stored.size(); j += 2) {
       unsigned char f;
-      do f = static_cast<unsigned char>(rng() % 256); while (f == 0 || f == 0x1A);
+      do f = static_cast<unsigned char>(rng() % 256);
+      while (f == 0 || f == 0x1A);
       // A filler right after a lead byte would be read as its trail byte; fillers are any byte but NUL and 0x1A.
       stored[j] = static_cast<char>(f);
     }
@@ -95,13 +100,16 @@ TEST(LoaderFuzz, MutatedAndRandomFilesNeverCrash) {
       }
       case 1: {  // a valid file with bytes flipped
         stored = moxtest::scrambleWithFiller(randomRecord(rng));
-        for (int n = static_cast<int>(rng() % 4) + 1; n > 0; --n) stored[rng() % stored.size()] = static_cast<char>(rng());
+        for (int n = static_cast<int>(rng() % 4) + 1; n > 0; --n)
+          stored[rng() % stored.size()] = static_cast<char>(rng());
         break;
       }
       case 2: {  // a valid file cut short or extended
         stored = moxtest::scrambleWithFiller(randomRecord(rng));
-        if (rng() % 2) stored.resize(rng() % stored.size());
-        else stored += std::string(rng() % 50, static_cast<char>(rng()));
+        if (rng() % 2)
+          stored.resize(rng() % stored.size());
+        else
+          stored += std::string(rng() % 50, static_cast<char>(rng()));
         break;
       }
       default: {  // a record with stars, spaces, signs and non-digits mixed in
@@ -125,7 +133,9 @@ TEST(LoaderFuzz, MutatedAndRandomFilesNeverCrash) {
     for (char c : plain) digitsOnly = digitsOnly && ((c >= '0' && c <= '9') || c == '|' || c == '-');
     if (ascii && digitsOnly) {
       const auto expected = expectedCounts(plain);
-      for (int k = 1; k <= 15; ++k) ASSERT_EQ(p.count(k), expected[static_cast<size_t>(k - 1)]) << plain << " stored " << ::testing::PrintToString(stored);
+      for (int k = 1; k <= 15; ++k)
+        ASSERT_EQ(p.count(k), expected[static_cast<size_t>(k - 1)])
+            << plain << " stored " << ::testing::PrintToString(stored);
     }
   }
 }

@@ -21,8 +21,8 @@ using moxtest::Program;
 namespace {
 
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-const char* const kSlots[] = {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位",
-                              "合成芯片位1", "合成芯片位2", "合成防护位", "合成芯片位"};
+const char* const kSlots[] = {"芯片位", "晶体位0",     "晶体位1",     "晶体位2",    "晶体位3",   "催化位",
+                              "防护位", "合成芯片位1", "合成芯片位2", "合成防护位", "合成芯片位"};
 const char* const kEnhanceSlots[] = {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"};
 const char* const kSynthesisSlots[] = {"合成芯片位1", "合成芯片位2", "合成防护位", "合成芯片位"};
 const char* const kLists[] = {"组合框1", "组合框2", "组合框3"};
@@ -73,7 +73,9 @@ class Monkey {
   }
   int inputsHeld() { return (p_.tag("合成芯片位1") != "0") + (p_.tag("合成芯片位2") != "0"); }
   template <typename T>
-  const T& pick(const std::vector<T>& v) { return v[rng_() % v.size()]; }
+  const T& pick(const std::vector<T>& v) {
+    return v[rng_() % v.size()];
+  }
 
   void step(int e, Ledger& total, Reached& reached) {
     const mox::SimState before = p_.state();
@@ -94,7 +96,8 @@ class Monkey {
     } else if (roll < 42) {
       // Mostly the cells that show items; now and then an empty one.
       char cell[8];
-      std::snprintf(cell, sizeof cell, "a%02d", rng_() % 8 ? static_cast<int>(rng_() % 15) + 1 : static_cast<int>(rng_() % 36) + 1);
+      std::snprintf(cell, sizeof cell, "a%02d",
+                    rng_() % 8 ? static_cast<int>(rng_() % 15) + 1 : static_cast<int>(rng_() % 36) + 1);
       what = cell;
       p_.app().click(what);
     } else if (roll < 54) {
@@ -196,7 +199,8 @@ class Monkey {
     for (int c : {s1, s2}) ASSERT_TRUE(c == 0 || (c >= 7 && c <= 14));
     // Only the bench in view holds items: nothing lies on a hidden bench.
     const bool synthesis = p_.shown("合成框");
-    const std::span<const char* const> hidden = synthesis ? std::span<const char* const>(kEnhanceSlots) : kSynthesisSlots;
+    const std::span<const char* const> hidden =
+        synthesis ? std::span<const char* const>(kEnhanceSlots) : kSynthesisSlots;
     for (const char* slot : hidden) ASSERT_EQ(p_.tag(slot), "0") << slot << " " << where;
     int filled = 0;
     for (const char* slot : kEnhanceSlots) {
@@ -265,13 +269,14 @@ TEST(Monkey, RandomEventsKeepEveryRule) {
     Monkey monkey(20261207u + static_cast<uint32_t>(run), run % 2 == 1);
     ASSERT_NO_FATAL_FAILURE(monkey.run(static_cast<int>(std::min<long>(kRunLength, events - done)), total, reached));
   }
-  std::printf("monkey: %ld events, %lld bought, %lld used up, %lld fused, %lld destroyed, %lld saves, %lld restarts, "
-              "%lld full benches, %lld with both inputs, %lld counts at the limit\n",
-              events, static_cast<long long>(total.bought), static_cast<long long>(total.usedUp),
-              static_cast<long long>(total.fusedAway), static_cast<long long>(total.destroyed),
-              static_cast<long long>(reached.saves), static_cast<long long>(reached.restarts),
-              static_cast<long long>(reached.fullEnhanceBench), static_cast<long long>(reached.bothInputs),
-              static_cast<long long>(reached.countAtLimit));
+  std::printf(
+      "monkey: %ld events, %lld bought, %lld used up, %lld fused, %lld destroyed, %lld saves, %lld restarts, "
+      "%lld full benches, %lld with both inputs, %lld counts at the limit\n",
+      events, static_cast<long long>(total.bought), static_cast<long long>(total.usedUp),
+      static_cast<long long>(total.fusedAway), static_cast<long long>(total.destroyed),
+      static_cast<long long>(reached.saves), static_cast<long long>(reached.restarts),
+      static_cast<long long>(reached.fullEnhanceBench), static_cast<long long>(reached.bothInputs),
+      static_cast<long long>(reached.countAtLimit));
   // The runs must actually reach the deep states.
   EXPECT_GT(total.bought, 1000);
   EXPECT_GT(total.usedUp, 100);

@@ -16,8 +16,8 @@ namespace {
 struct FixedMetrics : TextMetrics {
   int lineHeight(const Font& f) override { return f.height + 4; }
   int width(const Font& f, std::string_view s) override {
-    return static_cast<int>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; })) *
-           f.height / 2;
+    return static_cast<int>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; })) * f.height /
+           2;
   }
 };
 
@@ -257,11 +257,22 @@ TEST(View, BannerIsComposedOverTheWindowWhereItsPositionPutsIt) {
 // The looks of kinds the main window holds only once, on a small form of their own.
 TEST(DisplayList, FramesTilesKeysAndHiddenParents) {
   Form form(WindowInfo{.clientWidth = 200, .clientHeight = 100, .background = rgb(1, 2, 3)});
-  const int frame = form.add({.name = "f", .kind = Kind::GroupBox, .rect = {10, 10, 100, 50}, .caption = "信息",
-                              .backColour = rgb(9, 9, 9), .font = {.height = 12}});
-  form.add({.name = "l", .kind = Kind::Label, .parent = frame, .rect = {5, 20, 40, 20}, .caption = "x",
+  const int frame = form.add({.name = "f",
+                              .kind = Kind::GroupBox,
+                              .rect = {10, 10, 100, 50},
+                              .caption = "信息",
+                              .backColour = rgb(9, 9, 9),
+                              .font = {.height = 12}});
+  form.add({.name = "l",
+            .kind = Kind::Label,
+            .parent = frame,
+            .rect = {5, 20, 40, 20},
+            .caption = "x",
             .backgroundPicture = "rate_texture"});
-  form.add({.name = "b", .kind = Kind::PictureButton, .rect = {150, 0, 40, 40}, .picture = "p",
+  form.add({.name = "b",
+            .kind = Kind::PictureButton,
+            .rect = {150, 0, 40, 40},
+            .picture = "p",
             .transparentColour = rgb(1, 2, 3)});
   FixedMetrics metrics;
   DisplayList list;

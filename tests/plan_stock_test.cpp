@@ -13,7 +13,6 @@ using moxtest::Program;
 using namespace mox;
 using namespace mox::plan;
 
-
 namespace {
 
 Stock stockOf(std::initializer_list<std::pair<int, int32_t>> items) {
@@ -98,7 +97,8 @@ TEST(PlanStock, TheMoneyStillToSpend) {
 
 TEST(PlanStock, TheCommandLineTakesAStock) {
   const std::string bag = stockText(kBag);
-  const moxtest::Run run = moxtest::runProgram("moxsim-plan", "climb 0 7 --best --json --budget 3000 --stock \"" + bag + "\"");
+  const moxtest::Run run =
+      moxtest::runProgram("moxsim-plan", "climb 0 7 --best --json --budget 3000 --stock \"" + bag + "\"");
   ASSERT_EQ(run.code, 0) << run.out;
   const nlohmann::json j = nlohmann::json::parse(run.out);
   const RecipePlan recipes = bestRecipesFrom(0, 7, {}, kBag);
@@ -113,11 +113,14 @@ TEST(PlanStock, TheCommandLineTakesAStock) {
   Program p;
   p.withStock(kBag);
   const std::string save = " --save " + moxtest::quoted(p.dir() / "MOXdata");
-  const nlohmann::json fromSave = nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "climb 0 7 --best --json" + save).out);
+  const nlohmann::json fromSave =
+      nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "climb 0 7 --best --json" + save).out);
   EXPECT_EQ(fromSave["expected_cost"].get<double>(), *exact.expectedCost);
-  const nlohmann::json budget = nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "budget 0 7 3000 --json" + save).out);
+  const nlohmann::json budget =
+      nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "budget 0 7 3000 --json" + save).out);
   EXPECT_EQ(budget["within_budget"].get<double>(), *exact.withinBudget);
-  EXPECT_NE(moxtest::runProgram("moxsim-plan", "climb 0 7 --best" + save).out.find("still to spend"), std::string::npos);
+  EXPECT_NE(moxtest::runProgram("moxsim-plan", "climb 0 7 --best" + save).out.find("still to spend"),
+            std::string::npos);
 
   // A stock that is malformed, negative or of the wrong length: one line naming it, exit 2.
   moxtest::writeFile(p.dir() / "foreign", "not a save");
@@ -147,8 +150,10 @@ std::vector<double> autoRunsFrom(const Stock& bag, int target, int way, bool exp
   std::vector<double> spent;
   for (int run = 0; run < runs; ++run) {
     p.withStock(bag);
-    if (run == 0) p.start();
-    else p.restart();
+    if (run == 0)
+      p.start();
+    else
+      p.restart();
     p.platform().setTicks(static_cast<uint32_t>(run) * 7919u + 1u);
     p.click("规划按钮");
     if (expert) p.click("选择框1");
@@ -257,20 +262,27 @@ TEST(PlanStock, ThePlannerWindowPlansFromTheBag) {
   EXPECT_NE(big.caption("库存用量标签").find("（配方按每种最多 1000 个挑选）"), std::string::npos)
       << big.caption("库存用量标签");
   EXPECT_EQ(big.caption("期望花费标签"),
-            "平均还要花 " + qCoinFigure(*climb({.from = 0, .to = 9, .recipes = bestRecipesFrom(0, 9, {}, million),
-                                               .stock = million, .distribution = false}).expectedCost));
+            "平均还要花 " + qCoinFigure(*climb({.from = 0,
+                                                .to = 9,
+                                                .recipes = bestRecipesFrom(0, 9, {}, million),
+                                                .stock = million,
+                                                .distribution = false})
+                                             .expectedCost));
 
   // Off: the bag is left aside, as before.
   p.click("按库存规划");
   p.app().settle();
-  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*climb({.from = 0, .to = 7, .recipes = bestRecipes({})}).expectedCost));
+  EXPECT_EQ(p.caption("期望花费标签"),
+            "平均 " + qCoinFigure(*climb({.from = 0, .to = 7, .recipes = bestRecipes({})}).expectedCost));
   EXPECT_EQ(p.caption("库存用量标签"), "");
 }
 
 // 复制规划链接 copies the question (what is held: the bag and both benches, the bench's +0 chip too); the link opens
-// it elsewhere with the same figures, its stock never written into the visitor's own; anything else in a fragment is refused and changes nothing.
+// it elsewhere with the same figures, its stock never written into the visitor's own; anything else in a fragment is
+// refused and changes nothing.
 TEST(PlanStock, ALinkCarriesTheQuestion) {
-  const std::vector<std::string> captions = {"起始等级标签", "期望花费标签", "九成花费标签", "预算成功率标签", "库存用量标签"};
+  const std::vector<std::string> captions = {"起始等级标签", "期望花费标签", "九成花费标签", "预算成功率标签",
+                                             "库存用量标签"};
   Program asker;
   planFromBench(asker, kBag);
   asker.click("选择框1");
@@ -297,9 +309,12 @@ TEST(PlanStock, ALinkCarriesTheQuestion) {
   EXPECT_EQ(visitor.control("自动方式").selection, 1);
   for (const std::string& name : captions) {
     const std::string mine = asker.caption(name), theirs = visitor.caption(name);
-    if (name == "起始等级标签") EXPECT_EQ(theirs, "起始：+0（链接里的问题）");
-    else if (name == "库存用量标签") EXPECT_EQ(theirs, "链接里的库存 · " + mine);
-    else EXPECT_EQ(theirs, mine) << name;
+    if (name == "起始等级标签")
+      EXPECT_EQ(theirs, "起始：+0（链接里的问题）");
+    else if (name == "库存用量标签")
+      EXPECT_EQ(theirs, "链接里的库存 · " + mine);
+    else
+      EXPECT_EQ(theirs, mine) << name;
   }
   for (int code = 1; code <= 15; ++code) EXPECT_EQ(visitor.count(code), 0);
   EXPECT_EQ(visitor.platform().readFile("MOXdata", 1 << 20).value_or(""), saveBefore);
@@ -313,15 +328,14 @@ TEST(PlanStock, ALinkCarriesTheQuestion) {
   EXPECT_EQ(visitor.caption("库存用量标签"), "库存里没有要用的东西");
 
   const std::string target = visitor.caption("期望花费标签");
-  for (const char* bad : {"", "#", "v=1", "v=2&from=0&to=7&goal=0&budget=1000&bonus=10&way=1",
-                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&to=8",
-                          "v=1&from=7&to=7&goal=0&budget=1000&bonus=10&way=1",
-                          "v=1&from=0&to=7&goal=0&budget=999&bonus=10&way=1",
-                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=12&way=1",
-                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=1.2.3",
-                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=-1.0.0.0.0.0.0.0.0.0.0.0.0.0.0",
-                          "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&x=%3Cscript%3E",
-                          "v=1&from=+0&to=7&goal=0&budget=1000&bonus=10&way=1&"}) {
+  for (const char* bad :
+       {"", "#", "v=1", "v=2&from=0&to=7&goal=0&budget=1000&bonus=10&way=1",
+        "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&to=8", "v=1&from=7&to=7&goal=0&budget=1000&bonus=10&way=1",
+        "v=1&from=0&to=7&goal=0&budget=999&bonus=10&way=1", "v=1&from=0&to=7&goal=0&budget=1000&bonus=12&way=1",
+        "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=1.2.3",
+        "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=-1.0.0.0.0.0.0.0.0.0.0.0.0.0.0",
+        "v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&x=%3Cscript%3E",
+        "v=1&from=+0&to=7&goal=0&budget=1000&bonus=10&way=1&"}) {
     EXPECT_FALSE(visitor.app().planner().openLink(bad)) << bad;
   }
   EXPECT_FALSE(visitor.app().planner().openLink("v=1&from=0&to=7&goal=0&budget=1000&bonus=10&way=1&stock=" +

@@ -140,8 +140,8 @@ TEST(PlanOdds, EveryLevelAndCrystalAgreesWithTheWindow) {
   for (int level = 0; level < kTopLevel; ++level) {
     Program p;
     const int chip = mox::chipCode(level);
-    p.withStock(stockWith({{chip, 1}, {mox::kSmallCrystal, 4}, {mox::kBigCrystal, 4}, {mox::kMagicCrystal, 4},
-                           {mox::kCatalyst, 1}}));
+    p.withStock(stockWith(
+        {{chip, 1}, {mox::kSmallCrystal, 4}, {mox::kBigCrystal, 4}, {mox::kMagicCrystal, 4}, {mox::kCatalyst, 1}}));
     p.start();
     p.place(chip);
     for (auto [letter, code] : std::initializer_list<std::pair<char, int>>{{'s', 2}, {'b', 3}, {'m', 4}}) {
@@ -278,8 +278,10 @@ int attemptsAtPlus8(const std::string& recipe, bool expert, int attempts, uint32
                     std::optional<int> firstPasses = {}) {
   const Recipe r = R(recipe);
   Program p;
-  p.withStock(stockWith({{mox::kChip8, attempts}, {mox::kBigCrystal, r.big * attempts},
-                         {mox::kMagicCrystal, r.magic * attempts}, {mox::kCatalyst, r.catalyst * attempts},
+  p.withStock(stockWith({{mox::kChip8, attempts},
+                         {mox::kBigCrystal, r.big * attempts},
+                         {mox::kMagicCrystal, r.magic * attempts},
+                         {mox::kCatalyst, r.catalyst * attempts},
                          {mox::kProtectant, attempts}}));
   p.start();
   if (expert) p.click("选择框1");
@@ -332,7 +334,8 @@ TEST(PlanMonteCarlo, TheSecondDrawIsSeededInTheSameMillisecond) {
   const double error = std::sqrt(exact * (1 - exact) / kAttempts);
   EXPECT_NEAR(share, exact, 4 * error);
   if (kAttempts >= 200000) {
-    EXPECT_GT(std::abs(share - independent), 4 * error) << share << ": the sample cannot tell them from independent odds";
+    EXPECT_GT(std::abs(share - independent), 4 * error)
+        << share << ": the sample cannot tell them from independent odds";
   }
 }
 
@@ -494,8 +497,8 @@ TEST(PlanBest, TheOptimisersKeepTheirPromises) {
       }
     }
     // Choosing by the money left never does worse within a budget than the fixed least-cost recipes.
-    for (auto [from, to, budget] :
-         std::initializer_list<std::tuple<int, int, double>>{{0, 9, 2500.0}, {0, 9, 6000.0}, {4, 7, 300.0}, {6, 9, 0.0}}) {
+    for (auto [from, to, budget] : std::initializer_list<std::tuple<int, int, double>>{
+             {0, 9, 2500.0}, {0, 9, 6000.0}, {4, 7, 300.0}, {6, 9, 0.0}}) {
       const BudgetPlan chosen = bestWithinBudget(from, to, budget, b);
       const double fixed = *climbWith(from, to, best, b, budget).withinBudget;
       EXPECT_GE(chosen.chance, fixed - 1e-12) << from << to << budget;

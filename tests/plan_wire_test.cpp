@@ -115,7 +115,11 @@ TEST(PlanFiguring, AnswersAreTakenOnlyWhenAwaitedAndARefusedQuestionIsFiguredHer
   PlanFiguring f([&] { ++plans; }, [&] { ++lucks; });
   f.setLaunch(std::launch::deferred);
   std::vector<PlanInputs> sent;
-  f.figureElsewhere({.plan = [&](const PlanInputs& in) { sent.push_back(in); return true; },
+  f.figureElsewhere({.plan =
+                         [&](const PlanInputs& in) {
+                           sent.push_back(in);
+                           return true;
+                         },
                      .luck = [](const LuckInputs&) { return false; }});
   const PlanInputs toThree{.from = 0, .to = 3};
   const LuckInputs luck{.from = 0, .level = 1, .cost = 100, .recipes = plan::bestRecipes({})};
@@ -146,7 +150,10 @@ TEST(PlanFiguring, AnswersAreTakenOnlyWhenAwaitedAndARefusedQuestionIsFiguredHer
   EXPECT_EQ(f.plan()->inputs.to, 4);
 
   // A plan given up before it was done is no answer: the one held stays.
-  f.figureElsewhere({.plan = [&](const PlanInputs& in) { sent.push_back(in); return true; }});
+  f.figureElsewhere({.plan = [&](const PlanInputs& in) {
+    sent.push_back(in);
+    return true;
+  }});
   f.ask({.from = 0, .to = 5}, std::nullopt);
   ASSERT_EQ(sent.size(), 2u);
   PlanOutcome givenUp{.inputs = sent.back(), .cancelled = true};

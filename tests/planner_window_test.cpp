@@ -18,8 +18,8 @@ using namespace mox;
 
 TEST(Planner, TrueOddsFollowTheBenches) {
   Program p;
-  p.withStock(stock({{kChip0, 1}, {kBigCrystal, 8}, {kCatalyst, 2}, {kChip1 + 3, 2}, {kChip1 + 4, 1},
-                     {kProtectant, 1}}));
+  p.withStock(
+      stock({{kChip0, 1}, {kBigCrystal, 8}, {kCatalyst, 2}, {kChip1 + 3, 2}, {kChip1 + 4, 1}, {kProtectant, 1}}));
   p.start();
   p.click("规划按钮");
   EXPECT_TRUE(p.shown("目标等级"));
@@ -277,7 +277,7 @@ TEST(History, TheScriptDriverPrintsTheRecordAndReachesThePlannerByName) {
   EXPECT_EQ(run.code, 1);  // the unknown window
   const std::string exact = percentText(plan::odds(0, {.big = 4}, {}).success);
   EXPECT_EQ(run.out, "1\n" + History::csvHeader() + "\n" + "2026-01-01 00:00:00,强化,+0,+1,100%," + exact +
-                      ",大晶体×4,40,强化成功\n0\nerror: line 13: no window named 别的窗口\n");
+                         ",大晶体×4,40,强化成功\n0\nerror: line 13: no window named 别的窗口\n");
 }
 
 TEST(History, AScrollOfAnySizeStaysWithinTheRecordList) {
@@ -285,8 +285,9 @@ TEST(History, AScrollOfAnySizeStaysWithinTheRecordList) {
   p.withStock(stock({{kChip0, 1}, {kSmallCrystal, 200}}));
   std::string script = "click 规划按钮\nwait\nclick a01\nclick a01\n";
   for (int i = 0; i < 40; ++i) script += "click 图形按钮1\ntick\n";
-  script += "rows 记录列表\nscroll 记录列表 3\ntop 记录列表\nscroll 记录列表 2147483647\ntop 记录列表\n"
-            "scroll 记录列表 2147483647\ntop 记录列表\nscroll 记录列表 -2147483647\ntop 记录列表\n";
+  script +=
+      "rows 记录列表\nscroll 记录列表 3\ntop 记录列表\nscroll 记录列表 2147483647\ntop 记录列表\n"
+      "scroll 记录列表 2147483647\ntop 记录列表\nscroll 记录列表 -2147483647\ntop 记录列表\n";
   const moxtest::Run run = moxtest::runProgram("moxsim-script", moxtest::quoted(p.dir()), script);
   ASSERT_EQ(run.code, 0) << run.out;
   const size_t rows = static_cast<size_t>(std::count(run.out.begin(), run.out.end(), '\n')) - 5;

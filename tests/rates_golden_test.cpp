@@ -36,8 +36,9 @@ std::vector<std::string> computeRows() {
           for (bool expert : {false, true}) {
             const int32_t rate = mox::enhanceRate(std::to_string(chip), crystals, expert, catalyst);
             char line[160];
-            std::snprintf(line, sizeof line, "enhance chip=%d crystals=%s catalyst=%d expert=%d rate=%d text=%s colour=%s",
-                          chip, set.empty() ? "-" : set.c_str(), catalyst ? 1 : 0, expert ? 1 : 0, rate,
+            std::snprintf(line, sizeof line,
+                          "enhance chip=%d crystals=%s catalyst=%d expert=%d rate=%d text=%s colour=%s", chip,
+                          set.empty() ? "-" : set.c_str(), catalyst ? 1 : 0, expert ? 1 : 0, rate,
                           mox::enhanceRateText(rate).c_str(), colourName(mox::rateColour(rate)).c_str());
             rows.push_back(line);
           }
@@ -50,8 +51,8 @@ std::vector<std::string> computeRows() {
       for (bool expert : {false, true}) {
         const mox::SynthesisOutlook o = mox::synthesisOutlook(a, b, expert);
         char line[160];
-        std::snprintf(line, sizeof line, "synthesis chips=%d,%d expert=%d rate=%d text=%s colour=%s level=%d label=%s", a,
-                      b, expert ? 1 : 0, o.rate, mox::synthesisRateText(o.rate).c_str(),
+        std::snprintf(line, sizeof line, "synthesis chips=%d,%d expert=%d rate=%d text=%s colour=%s level=%d label=%s",
+                      a, b, expert ? 1 : 0, o.rate, mox::synthesisRateText(o.rate).c_str(),
                       colourName(mox::rateColour(o.rate)).c_str(), o.level, o.label.c_str());
         rows.push_back(line);
       }

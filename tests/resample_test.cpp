@@ -95,9 +95,9 @@ TEST(Resample, ResultStaysPremultipliedWhereTheFilterOvershoots) {
 TEST(Resample, KeyingClearsPixelsWithinTheToleranceOnly) {
   static_assert(mox::paint::Picture::kKeyTolerance == 8);
   const std::uint32_t page = 0x000A1527;  // the page colour (39, 21, 10) as 0x00BBGGRR
-  Pixels p = {0xFF2F150Au,   // red 8 above: within
-              0xFF271513u,   // blue 9 above: outside
-              0xFF270D0Au,   // green 8 below: within
+  Pixels p = {0xFF2F150Au,                // red 8 above: within
+              0xFF271513u,                // blue 9 above: outside
+              0xFF270D0Au,                // green 8 below: within
               0xFFFFFFFFu};
   EXPECT_TRUE(keyOut(p, page));
   EXPECT_EQ(p, (Pixels{0u, 0xFF271513u, 0u, 0xFFFFFFFFu}));

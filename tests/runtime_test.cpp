@@ -30,7 +30,10 @@ TEST(Numbers, TextsReadAsTheirDecimalPrefix) {
   EXPECT_EQ(toNumber(kFullWidth1 + kFullWidth2), 12);
   EXPECT_EQ(toNumber(kIdeographicSpace + kFullWidth1 + kFullWidthPoint + kFullWidth2), 1.2);
   EXPECT_EQ(toNumber(kChip + "12"), 0);
-  EXPECT_EQ(toNumber(std::string("7\0" "9", 3)), 7);
+  EXPECT_EQ(toNumber(std::string("7\0"
+                                 "9",
+                                 3)),
+            7);
   EXPECT_EQ(toNumber(true), 1);
 }
 

@@ -90,7 +90,7 @@ TEST(Account, ThirtyProtectantsNeedFifteenHundredQCoins) {
   p.select("组合框2", kSmallGoods);
   p.select("组合框3", kOne);
   p.click("图形按钮3");  // 2.5 spent: 1497.5 left
-  p.topUp(0);           // 1507.5
+  p.topUp(0);            // 1507.5
   p.buy(kProtectantGoods, kThirty);
   EXPECT_EQ(p.count(6), 30);
   EXPECT_EQ(p.caption("标签5"), "7.5 Q币");
@@ -358,9 +358,9 @@ TEST(Rates, SynthesisPairs) {
     uint32_t colour;
   };
   const Case cases[] = {
-      {7, 7, 100000, "100%", "+2", 2, kGreen},  {12, 12, 92000, "92%", "+7", 7, kGreen},
-      {9, 10, 1000, "1%", "+7", 7, kRed},       {13, 13, 5000, "5%", "+9", 9, kWhite},
-      {13, 14, 8000, "8%", "+9", 9, kWhite},    {8, 9, 3000, "3%", "+5", 5, kRed},
+      {7, 7, 100000, "100%", "+2", 2, kGreen}, {12, 12, 92000, "92%", "+7", 7, kGreen},
+      {9, 10, 1000, "1%", "+7", 7, kRed},      {13, 13, 5000, "5%", "+9", 9, kWhite},
+      {13, 14, 8000, "8%", "+9", 9, kWhite},   {8, 9, 3000, "3%", "+5", 5, kRed},
   };
   for (const Case& c : cases) {
     Program p;

@@ -5,7 +5,6 @@
 #include "store/cipher.h"
 #include "run_program.h"
 
-
 using moxtest::Program;
 
 namespace {
@@ -149,7 +148,7 @@ TEST(SaveFile, SavedStockLoadsInTheNextRun) {
   EXPECT_EQ(q.count(1), 30);
   EXPECT_EQ(q.count(2), 10);
   EXPECT_EQ(q.caption("n1"), "30");
-  EXPECT_EQ(q.caption("标签2"), "0.0%");  // the load ends with a refresh
+  EXPECT_EQ(q.caption("标签2"), "0.0%");   // the load ends with a refresh
   EXPECT_EQ(q.caption("标签5"), "0 Q币");  // money is not saved
 }
 
@@ -282,11 +281,16 @@ TEST(Files, ReadTextStopsAtNulAndEndOfFileMarks) {
   const auto dir = moxtest::freshDir();
   mox::HeadlessPlatform platform(dir);
   mox::Files files(platform);
-  moxtest::writeFile(dir / "f", std::string("ab\x81\x1A" "cd\x1A" "ef", 9));
+  moxtest::writeFile(dir / "f", std::string("ab\x81\x1A"
+                                            "cd\x1A"
+                                            "ef",
+                                            9));
   int32_t f = files.openFile("f", 1, 1);
   ASSERT_GT(f, 0);
   // 0x1A as the trail byte of a double-byte character does not end the text.
-  EXPECT_EQ(files.readText(f), std::string("ab\x81\x1A" "cd", 6));
+  EXPECT_EQ(files.readText(f), std::string("ab\x81\x1A"
+                                           "cd",
+                                           6));
   moxtest::writeFile(dir / "g", std::string("a\x81\0b", 4));
   int32_t g = files.openFile("g", 1, 1);
   EXPECT_EQ(files.readText(g), "a\x81");  // a NUL is never a trail byte
@@ -371,8 +375,8 @@ TEST(Shop, ChoicesOutsideTheListsAreRefused) {
   EXPECT_EQ(p.state().qCoinBalance, 100);
   EXPECT_EQ(p.state().spendTotal, 100);
 
-  const moxtest::Run run = moxtest::runProgram("moxsim-script", moxtest::quoted(p.dir()),
-                                               "select 组合框3 -1\nselect 组合框1 7\n");
+  const moxtest::Run run =
+      moxtest::runProgram("moxsim-script", moxtest::quoted(p.dir()), "select 组合框3 -1\nselect 组合框1 7\n");
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out,
             "error: line 1: item index -1 is outside the list of 组合框3\n"

@@ -24,7 +24,10 @@ inline const Asset* find(std::string_view name) {
   size_t lo = 0, hi = table.size();
   while (lo < hi) {
     size_t mid = (lo + hi) / 2;
-    if (table[mid].name < name) lo = mid + 1; else hi = mid;
+    if (table[mid].name < name)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo < table.size() && table[lo].name == name ? &table[lo] : nullptr;
 }

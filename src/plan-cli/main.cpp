@@ -137,10 +137,9 @@ int oddsCommand(const Arguments& a) {
 
 // What a plan takes from the stock, for people: the expected count of each item it uses.
 void printFromStock(const plan::ItemCounts& taken) {
-  static const char* const kNames[plan::kItemKinds] = {"+0 chip", "small crystal", "big crystal", "magic crystal",
-                                                       "catalyst", "protectant", "+1 chip", "+2 chip", "+3 chip",
-                                                       "+4 chip", "+5 chip", "+6 chip", "+7 chip", "+8 chip",
-                                                       "+9 chip"};
+  static const char* const kNames[plan::kItemKinds] = {
+      "+0 chip", "small crystal", "big crystal", "magic crystal", "catalyst", "protectant", "+1 chip", "+2 chip",
+      "+3 chip", "+4 chip",       "+5 chip",     "+6 chip",       "+7 chip",  "+8 chip",    "+9 chip"};
   std::string items;
   for (size_t k = 0; k < taken.size(); ++k) {
     if (taken[k] > 0) items += (items.empty() ? "" : ", ") + money(taken[k]) + " " + kNames[k];
@@ -237,21 +236,29 @@ int budgetCommand(const Arguments& a) {
   if (const std::optional<plan::Stock> stock = stockOf(a)) {
     // Out of a stock: the chance of the least-cost recipes for it, exact for them; the choice by the money left is
     // not made from a stock.
-    const plan::Climb c = plan::climb({.from = from, .to = to,
+    const plan::Climb c = plan::climb({.from = from,
+                                       .to = to,
                                        .recipes = plan::bestRecipesFrom(from, to, a.bonuses, *stock),
-                                       .bonuses = a.bonuses, .stock = *stock, .budget = budget,
+                                       .bonuses = a.bonuses,
+                                       .stock = *stock,
+                                       .budget = budget,
                                        .distribution = false});
     const double chance = c.withinBudget.value_or(0);
     if (a.json) {
-      std::cout << json{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", chance},
-                        {"recipes", "least-cost from the stock"}, {"from_stock", fromStockJson(c.fromStock)}}
+      std::cout << json{{"from", from},
+                        {"to", to},
+                        {"budget", budget},
+                        {"within_budget", chance},
+                        {"recipes", "least-cost from the stock"},
+                        {"from_stock", fromStockJson(c.fromStock)}}
                        .dump()
                 << "\n";
       return 0;
     }
-    std::printf("Chance to reach +%d from +%d within %s Q币 still to spend%s, with the least-cost recipes for the "
-                "stock: %s\n", to, from, money(budget).c_str(), bonusesText(a.bonuses).c_str(),
-                percent(chance).c_str());
+    std::printf(
+        "Chance to reach +%d from +%d within %s Q币 still to spend%s, with the least-cost recipes for the "
+        "stock: %s\n",
+        to, from, money(budget).c_str(), bonusesText(a.bonuses).c_str(), percent(chance).c_str());
     printFromStock(c.fromStock);
     return 0;
   }

@@ -51,8 +51,8 @@ class Walk {
 
  private:
   size_t n_ = 0, start_ = 0;
-  std::vector<double> values_;   // a ring of rows, one per amount: each node's value, then the goal's (1)
-  std::vector<double> chance_;   // the moves flattened, with the node each leads to (`to_`)
+  std::vector<double> values_;  // a ring of rows, one per amount: each node's value, then the goal's (1)
+  std::vector<double> chance_;  // the moves flattened, with the node each leads to (`to_`)
   std::vector<size_t> to_, first_;
   std::vector<Steps> cost_;
   std::array<double, static_cast<size_t>(kRing)> recent_{};  // F over the last ring of amounts

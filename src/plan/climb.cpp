@@ -29,7 +29,8 @@ static_assert(4 * 20 + 7 + 100 < kRing, "the dearest recipe (four big crystals, 
 void checkClimb(int from, int to) {
   checkLevel(from, 0, kTopLevel - 1, "from level");
   checkLevel(to, 1, kTopLevel, "to level");
-  if (from >= to) throw PlanError("from level " + std::to_string(from) + " must be below to level " + std::to_string(to));
+  if (from >= to)
+    throw PlanError("from level " + std::to_string(from) + " must be below to level " + std::to_string(to));
 }
 
 // Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0.
@@ -91,8 +92,9 @@ int appendClimb(std::vector<Node>& nodes, const std::vector<Odds>& levels, const
 Walk::Walk(const std::vector<Node>& nodes, int start) : n_(nodes.size()), start_(static_cast<size_t>(start)) {
   for (size_t i = 0; i < nodes.size(); ++i) {
     const Node& node = nodes[i];
-    const bool backwards = std::all_of(node.moves.begin(), node.moves.end(),
-                                       [&](const Move& m) { return m.to == kDone || (m.to >= 0 && static_cast<size_t>(m.to) < i); });
+    const bool backwards = std::all_of(node.moves.begin(), node.moves.end(), [&](const Move& m) {
+      return m.to == kDone || (m.to >= 0 && static_cast<size_t>(m.to) < i);
+    });
     if (node.cost < (backwards ? 0 : 1) || node.cost >= kRing) {
       throw PlanError("a step of the plan costs outside 1.." + std::to_string(kRing - 1) + " steps");
     }
@@ -283,8 +285,8 @@ RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
   }
   if (held == Stock{}) return plan;
   auto spend = [&](const RecipePlan& recipes) {
-    const Climb c = climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = held,
-                           .distribution = false});
+    const Climb c =
+        climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = held, .distribution = false});
     return c.expectedCost.value_or(std::numeric_limits<double>::infinity());
   };
   double best = spend(plan);
@@ -319,7 +321,7 @@ struct ClimbCdf::State {
   std::vector<Node> nodes;  // empty: the target cannot be reached
   int start = 0;
   std::optional<Walk> walk;
-  double last = 0;          // F at walk->amount()
+  double last = 0;  // F at walk->amount()
 };
 
 ClimbCdf::ClimbCdf(const ClimbRequest& req) : state_(std::make_unique<State>()) {

@@ -54,8 +54,10 @@ class BlockSolver {
         for (const Move& m : nodes[unknown[u + r]].moves) {
           if (m.to == kDone || at[static_cast<size_t>(m.to)] < 0) continue;
           const auto col = static_cast<size_t>(at[static_cast<size_t>(m.to)]);
-          if (col >= u && col < end) b.lu[r * z + (col - u)] -= m.p;
-          else cross_[u + r].emplace_back(col, m.p);
+          if (col >= u && col < end)
+            b.lu[r * z + (col - u)] -= m.p;
+          else
+            cross_[u + r].emplace_back(col, m.p);
         }
       }
       b.pivot.resize(z);
@@ -171,7 +173,6 @@ class UnitsCdf {
   std::vector<double> values_;
   Steps k_ = 0;
 };
-
 
 // What is left of a stock, by item code.
 using Left = std::array<int32_t, kItemKinds>;

@@ -157,8 +157,10 @@ double HeldRoute::valueOf(size_t state, int move) const {
   if (out.empty()) return kNever;
   double sum = toQ(cost), leave = 1;
   for (const Outcome& o : out) {
-    if (o.to == static_cast<int64_t>(state)) leave -= o.p;
-    else if (o.to != kDone) sum += o.p * value_[static_cast<size_t>(o.to)];
+    if (o.to == static_cast<int64_t>(state))
+      leave -= o.p;
+    else if (o.to != kDone)
+      sum += o.p * value_[static_cast<size_t>(o.to)];
   }
   return sum / leave;
 }
@@ -221,7 +223,8 @@ ChipMove HeldRoute::next(const ChipCounts& held) const {
   const int enhances = static_cast<int>(moves_.size());
   if (m - 1 < enhances) {
     const auto [level, k] = moves_[static_cast<size_t>(m - 1)];
-    return {.kind = ChipMove::Kind::Enhance, .level = level,
+    return {.kind = ChipMove::Kind::Enhance,
+            .level = level,
             .recipe = recipes_[static_cast<size_t>(level)][static_cast<size_t>(k)].recipe};
   }
   const Fusion& f = fusions_[static_cast<size_t>(m - 1 - enhances)];
@@ -272,9 +275,12 @@ ItemCounts HeldRoute::chipsTaken(const ChipCounts& held) const {
         const auto k = static_cast<size_t>(l);
         double sum = 0, leave = 1;
         for (const Outcome& o : out) {
-          if (o.to == static_cast<int64_t>(s)) leave -= o.p;
-          else if (o.to == kDone) sum += o.p * std::min(after[k], k == 0 ? heldZeroes(held) : std::max(held[k], 0));
-          else sum += o.p * left[static_cast<size_t>(at[static_cast<size_t>(o.to)])][k];
+          if (o.to == static_cast<int64_t>(s))
+            leave -= o.p;
+          else if (o.to == kDone)
+            sum += o.p * std::min(after[k], k == 0 ? heldZeroes(held) : std::max(held[k], 0));
+          else
+            sum += o.p * left[static_cast<size_t>(at[static_cast<size_t>(o.to)])][k];
         }
         change = std::max(change, std::fabs(sum / leave - left[i][k]));
         left[i][k] = sum / leave;
@@ -320,7 +326,8 @@ int HeldRoute::process(std::vector<Node>& nodes, Uses& uses) const {
     }
     Stock use{};
     const int m = choice_[states[i]];
-    if (m == 0) use[kChip0 - 1] = 1;
+    if (m == 0)
+      use[kChip0 - 1] = 1;
     else if (m - 1 < static_cast<int>(moves_.size())) {
       const auto [level, k] = moves_[static_cast<size_t>(m - 1)];
       use = recipeItems(recipes_[static_cast<size_t>(level)][static_cast<size_t>(k)].recipe);

@@ -52,8 +52,8 @@ std::optional<Stock> stockList(std::string_view s) {
 std::optional<LinkQuestion> readLinkFragment(std::string_view fragment) {
   if (!fragment.empty() && fragment.front() == '#') fragment.remove_prefix(1);
   if (fragment.empty() || fragment.size() > kLinkMaxLength) return std::nullopt;
-  static constexpr std::array<std::string_view, 8> kKeys = {"v", "from", "to", "goal", "budget", "bonus", "way",
-                                                            "stock"};
+  static constexpr std::array<std::string_view, 8> kKeys = {"v",      "from",  "to",  "goal",
+                                                            "budget", "bonus", "way", "stock"};
   std::array<std::optional<std::string_view>, kKeys.size()> values;
   while (!fragment.empty()) {
     const size_t amp = fragment.find('&');

@@ -15,7 +15,7 @@ struct LinkQuestion {
   bool budgetGoal = false;  // the best chance within the budget, rather than the least expected cost
   int budget = 0;           // whole Q币
   Bonuses bonuses;
-  int way = 0;  // auto-run's way, in the order of its drop-down
+  int way = 0;                 // auto-run's way, in the order of its drop-down
   std::optional<Stock> stock;  // planned from this stock, when given
   bool operator==(const LinkQuestion& o) const {
     return from == o.from && to == o.to && budgetGoal == o.budgetGoal && budget == o.budget &&

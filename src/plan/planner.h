@@ -50,7 +50,7 @@ using Steps = int64_t;
 inline constexpr double kQPerStep = 0.5;
 inline double toQ(Steps s) { return static_cast<double>(s) * kQPerStep; }
 
-inline constexpr int kTopLevel = 9;       // chips go from +0 to +9
+inline constexpr int kTopLevel = 9;  // chips go from +0 to +9
 inline constexpr int kMaxCrystals = 4;
 
 // The planner's two switches, held for a whole plan.
@@ -124,8 +124,8 @@ Odds odds(int level, const Recipe& r, Bonuses b);
 struct Fusion {
   int a = 0, b = 0;
   bool protectant = false;
-  int result = 0;        // the level made, 0 when the pair has no synthesis
-  int32_t rate = 0;      // thousandths of a percent (expert bonus applies, lab does not)
+  int result = 0;    // the level made, 0 when the pair has no synthesis
+  int32_t rate = 0;  // thousandths of a percent (expert bonus applies, lab does not)
   int32_t threshold = 0;
   double success = 0;
 };
@@ -157,18 +157,18 @@ int lowestLevel(int from, const RecipePlan& recipes, Bonuses b);
 
 struct ClimbRequest {
   int from = 0, to = 1;
-  RecipePlan recipes;                 // must cover every level from lowestLevel(from) to to - 1
+  RecipePlan recipes;  // must cover every level from lowestLevel(from) to to - 1
   Bonuses bonuses;
   // What the climb takes first, free; what runs out is bought at the shop's price, one at a time. Every money
   // figure of the climb is then the money still to spend.
   Stock stock{};
-  std::optional<double> budget;       // Q币
-  bool distribution = true;           // false: expectations only
+  std::optional<double> budget;  // Q币
+  bool distribution = true;      // false: expectations only
 };
 
 struct Percentile {
-  double q = 0;                       // 0.5, 0.9, 0.99
-  std::optional<double> cost;         // least m with P(cost <= m) >= q, Q币; nullopt when out of reach
+  double q = 0;                // 0.5, 0.9, 0.99
+  std::optional<double> cost;  // least m with P(cost <= m) >= q, Q币; nullopt when out of reach
 };
 
 // The money spent on the way to a goal, on the grid of 0.5 Q币 steps.
@@ -184,13 +184,13 @@ struct CostDistribution {
 
 struct Climb : CostDistribution {
   int from = 0, to = 1;
-  int lowest = 0;                     // the lowest level the climb can drop to
-  RecipePlan recipes;                 // the levels the climb can visit, lowest to to - 1
-  std::optional<double> expectedCost;      // Q币; nullopt when the target cannot be reached
+  int lowest = 0;                      // the lowest level the climb can drop to
+  RecipePlan recipes;                  // the levels the climb can visit, lowest to to - 1
+  std::optional<double> expectedCost;  // Q币; nullopt when the target cannot be reached
   std::optional<double> expectedAttempts;
-  ItemCounts fromStock{};                  // the expected count of each item taken from the stock
+  ItemCounts fromStock{};  // the expected count of each item taken from the stock
 };
-inline constexpr Steps kMaxStoredSteps = Steps{1} << 21;   // 1,048,576 Q币 of distribution kept
+inline constexpr Steps kMaxStoredSteps = Steps{1} << 21;    // 1,048,576 Q币 of distribution kept
 inline constexpr Steps kMaxComputedSteps = Steps{1} << 25;  // percentiles and budgets beyond this are not figured
 
 Climb climb(const ClimbRequest& request);
@@ -217,7 +217,7 @@ class ClimbCdf {
 // recipe by the level and the money left.
 struct BudgetPlan {
   int from = 0, to = 1;
-  Steps budget = 0;                   // whole steps of the budget
+  Steps budget = 0;  // whole steps of the budget
   double chance = 0;
   std::array<std::vector<Recipe>, kTopLevel> candidates;  // per level, the recipes worth considering
   // choice[level][money] indexes candidates[level]; -1 where nothing can be afforded or the level is not needed.
@@ -236,10 +236,10 @@ struct RouteStep {
   int level = 0;
   std::optional<double> expectedCost;  // Q币
   How how = How::Buy;
-  int from = 0;                        // Enhance: the level enhanced from
-  int a = 0, b = 0;                    // Fuse: the two inputs, a >= b
-  bool protectant = false;             // Fuse: protected
-  std::string text() const;            // "buy", "enhance from 4", "fuse 5+5 protected"
+  int from = 0;              // Enhance: the level enhanced from
+  int a = 0, b = 0;          // Fuse: the two inputs, a >= b
+  bool protectant = false;   // Fuse: protected
+  std::string text() const;  // "buy", "enhance from 4", "fuse 5+5 protected"
 };
 // steps[level] for every level 0..to.
 std::vector<RouteStep> route(int to, Bonuses b);
@@ -261,7 +261,7 @@ struct RouteCost : CostDistribution {
   std::optional<double> expectedCost;  // Q币; nullopt when the level cannot be made
   // The chips held were too many to choose every move for (HeldRoute gave none): they are taken as above.
   bool chipsByRule = false;
-  ItemCounts fromStock{};              // the expected count of each item taken from the stock
+  ItemCounts fromStock{};  // the expected count of each item taken from the stock
 };
 RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
                         std::optional<double> budget = std::nullopt, bool distribution = true);
@@ -281,7 +281,7 @@ struct ChipMove {
   Kind kind = Kind::Reached;  // Reached: a chip of the target's level is held (or nothing can get one)
   int level = 0;              // Enhance: the chip's level, with `recipe`
   Recipe recipe;
-  int a = 0, b = 0;           // Fuse: the two chips, a >= b
+  int a = 0, b = 0;  // Fuse: the two chips, a >= b
   bool protectant = false;
   bool operator==(const ChipMove&) const = default;
 };

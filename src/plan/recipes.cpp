@@ -40,8 +40,8 @@ Steps priceSteps(int32_t code) { return shopPrice(code) / 5; }
 
 void checkLevel(int level, int low, int high, std::string_view what) {
   if (level < low || level > high) {
-    throw PlanError(std::string(what) + " " + std::to_string(level) + " is outside " + std::to_string(low) +
-                    ".." + std::to_string(high));
+    throw PlanError(std::string(what) + " " + std::to_string(level) + " is outside " + std::to_string(low) + ".." +
+                    std::to_string(high));
   }
 }
 
@@ -169,7 +169,7 @@ Odds odds(int level, const Recipe& r, Bonuses b) {
   // A bench without a rate is refused before any draw; none of the recipes gets there, but the odds stay 0.
   if (o.rate <= 0) return o;
   o.success = level == kSecondDrawLevel ? bothDrawsChance(o.threshold)
-                                         : drawChance(kFirstDraw.low, kFirstDraw.high, o.threshold);
+                                        : drawChance(kFirstDraw.low, kFirstDraw.high, o.threshold);
   if (failureLowers(level) && !r.protectant) o.drop = 1 - o.success;
   return o;
 }

@@ -11,8 +11,7 @@ std::string RouteStep::text() const {
   switch (how) {
     case How::Buy: return "buy";
     case How::Enhance: return "enhance from " + std::to_string(from);
-    case How::Fuse:
-      return "fuse " + std::to_string(a) + "+" + std::to_string(b) + (protectant ? " protected" : "");
+    case How::Fuse: return "fuse " + std::to_string(a) + "+" + std::to_string(b) + (protectant ? " protected" : "");
   }
   return {};
 }
@@ -77,8 +76,8 @@ class RouteProcess {
       : steps_(steps), bonuses_(b), best_(bestRecipes(b)), held_(held) {}
 
   std::vector<Node> nodes;
-  Uses uses;            // what each node uses up, by item code
-  Branches otherwise;   // a branch's way when no chip is left to take, -1 for the other nodes
+  Uses uses;           // what each node uses up, by item code
+  Branches otherwise;  // a branch's way when no chip is left to take, -1 for the other nodes
 
   // Appends the nodes that get a chip of `level` and then go on by `then`; returns the first of them. As the run
   // decides each move from the chips held: a chip of the level held is taken; one to be climbed to it is the
@@ -106,8 +105,7 @@ class RouteProcess {
     const RouteStep& s = steps_[static_cast<size_t>(level)];
     const int here = static_cast<int>(nodes.size());
     switch (s.how) {
-      case RouteStep::How::Buy:
-        return add(priceSteps(kChip0), then, kChip0);
+      case RouteStep::How::Buy: return add(priceSteps(kChip0), then, kChip0);
       case RouteStep::How::Enhance: {
         const int lowest = lowestLevel(s.from, best_, bonuses_);
         std::vector<Odds> levels;
@@ -123,8 +121,10 @@ class RouteProcess {
         for (int l = level - 1; l >= std::max(lowest, 1); --l) {
           if (!held_[static_cast<size_t>(l)]) continue;
           const int branch = add(0, {{1, first + l - lowest}}, chipCode(l));
-          if (last >= 0) otherwise[static_cast<size_t>(last)] = branch;
-          else entry = branch;
+          if (last >= 0)
+            otherwise[static_cast<size_t>(last)] = branch;
+          else
+            entry = branch;
           last = branch;
         }
         const int made = make(s.from, {{1, first + s.from - lowest}});

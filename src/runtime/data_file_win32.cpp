@@ -24,8 +24,8 @@ bool dataFileExists(const std::filesystem::path& dir, const std::string& pattern
   if (pattern.empty()) return false;
   // The system's own directory search: * and ? as Windows reads them, short names included.
   WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileExW((dir / widen(pattern)).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                              nullptr, 0);
+  HANDLE h =
+      FindFirstFileExW((dir / widen(pattern)).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
   if (h == INVALID_HANDLE_VALUE) return false;
   FindClose(h);
   return true;

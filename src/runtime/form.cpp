@@ -21,9 +21,8 @@ const Handler& Control::handler(Event e) const {
 const std::string& Control::selectedText() const {
   static const std::string none;
   return selection >= 0 && selection < static_cast<int>(items.size()) ? items[static_cast<size_t>(selection)].text
-                                                                       : none;
+                                                                      : none;
 }
-
 
 int Form::add(Control control) {
   int index = size();

@@ -15,7 +15,18 @@
 namespace mox {
 
 // Chart: a curve drawn from data; List: rows of text that scroll.
-enum class Kind { PictureBox, PictureButton, TransparentLabel, Label, GroupBox, CheckBox, DropDown, Timer, Chart, List };
+enum class Kind {
+  PictureBox,
+  PictureButton,
+  TransparentLabel,
+  Label,
+  GroupBox,
+  CheckBox,
+  DropDown,
+  Timer,
+  Chart,
+  List
+};
 enum class Align { Left, Centre, Right };
 // Change: a drop-down list's chosen item changed by the user.
 enum class Event { Click, MouseMove, LeftDown, Tick, Change };
@@ -26,10 +37,10 @@ struct Rect {
 };
 
 struct Font {
-  int height = 12;          // character height in pixels
+  int height = 12;  // character height in pixels
   bool bold = false;
   bool underline = false;
-  std::string face;         // empty: the default user-interface face
+  std::string face;  // empty: the default user-interface face
 };
 
 struct ListItem {
@@ -85,8 +96,8 @@ struct Control {
   bool checked = false;
   std::vector<ListItem> items;
   int selection = -1;
-  int interval = 0;  // timers: milliseconds, 0 = stopped
-  int topRow = 0;    // lists: the first row shown
+  int interval = 0;                        // timers: milliseconds, 0 = stopped
+  int topRow = 0;                          // lists: the first row shown
   std::shared_ptr<const ChartData> chart;  // charts: what to draw (never changed in place)
   Handler onClick, onMouseMove, onLeftDown, onTick, onChange;
 
@@ -158,8 +169,7 @@ class Form {
   void setPicture(std::string_view name, std::string asset) { setPicture(indexOfOrDie(name), std::move(asset)); }
   void setPicture(int index, std::string asset);
   // A button's four looks at once.
-  void setButtonPictures(int index, std::string normal, std::string hover, std::string pressed,
-                         std::string disabled);
+  void setButtonPictures(int index, std::string normal, std::string hover, std::string pressed, std::string disabled);
   void setCaption(std::string_view name, std::string text) { setCaption(indexOfOrDie(name), std::move(text)); }
   void setCaption(int index, std::string text);
   void setTextColour(std::string_view name, uint32_t colour) { setTextColour(indexOfOrDie(name), colour); }

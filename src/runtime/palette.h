@@ -18,7 +18,7 @@ inline constexpr uint32_t kCoral = rgb(255, 110, 90);
 inline constexpr uint32_t kGrey = rgb(0xc8, 0xbc, 0xac);  // a warm light grey: the planner's lesser text
 inline constexpr uint32_t kGold = rgb(0xf0, 0xc8, 0x6e);
 inline constexpr uint32_t kGreen = rgb(0x9c, 0xe0, 0x6c);
-inline constexpr uint32_t kBrightGreen = rgb(0, 255, 0);  // a rate of 50 % and more
+inline constexpr uint32_t kBrightGreen = rgb(0, 255, 0);       // a rate of 50 % and more
 inline constexpr uint32_t kPlate = rgb(0x32, 0x1b, 0x0d);      // behind the synthesis bench's odds
 inline constexpr uint32_t kChartBack = rgb(0x1a, 0x0e, 0x06);  // behind the planner's curve and record
 

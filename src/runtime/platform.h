@@ -15,8 +15,15 @@ namespace mox {
 std::string formatTime(int64_t seconds, bool local);
 
 // The message box's button codes as the logic sees them.
-enum MessageBoxResult { kBoxOk = 0, kBoxCancel = 1, kBoxAbort = 2, kBoxRetry = 3, kBoxIgnore = 4, kBoxYes = 5,
-                        kBoxNo = 6 };
+enum MessageBoxResult {
+  kBoxOk = 0,
+  kBoxCancel = 1,
+  kBoxAbort = 2,
+  kBoxRetry = 3,
+  kBoxIgnore = 4,
+  kBoxYes = 5,
+  kBoxNo = 6
+};
 
 struct WaveFormat {
   uint16_t formatTag = 0;

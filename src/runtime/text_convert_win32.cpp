@@ -20,8 +20,8 @@ std::wstring toWide(UINT codePage, std::string_view in, DWORD flags) {
 
 std::string fromWide(UINT codePage, std::wstring_view in, DWORD flags, BOOL* lossy) {
   if (in.empty()) return {};
-  const int n = WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr,
-                                    lossy);
+  const int n =
+      WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, lossy);
   if (n <= 0) return {};
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr, lossy);

@@ -131,8 +131,10 @@ Text formatNumber(double x, std::optional<int> places, bool groupThousands) {
     bool plain = start < text.size();
     int points = 0;
     for (size_t i = start; i < text.size(); ++i) {
-      if (text[i] == '.') ++points;
-      else if (!isDigit(text[i])) plain = false;
+      if (text[i] == '.')
+        ++points;
+      else if (!isDigit(text[i]))
+        plain = false;
     }
     if (plain && points <= 1) {
       size_t end = text.find('.');

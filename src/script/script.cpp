@@ -214,8 +214,10 @@ bool Driver::run(const Line& line, long lineNumber) {
   const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
                                     [&](const Command& c) { return c.name == line.command; });
   Call call{app_, platform_, out_, line};
-  if (command == std::end(kCommands)) call.error = "unknown command " + line.command;
-  else if (readWords(command->shape, call)) command->run(call);
+  if (command == std::end(kCommands))
+    call.error = "unknown command " + line.command;
+  else if (readWords(command->shape, call))
+    command->run(call);
   if (!call.error.empty()) fail(lineNumber, call.error);
   out_.flush();
   return !call.stop;

@@ -5,7 +5,8 @@
 //   events:  click NAME | press NAME | move NAME | select NAME INDEX | scroll NAME ROWS | tick [N] | clock MS |
 //            escape [WINDOW: 主窗口 (default) or 规划窗口] | wait
 //   queries: caption NAME | tag NAME | shown NAME | enabled NAME | checked NAME | selected NAME | colour NAME |
-//            picture NAME | rows NAME | top NAME | stock | used | money | rates | sounds | banners | boxes | clipboard | history
+//            picture NAME | rows NAME | top NAME | stock | used | money | rates | sounds | banners | boxes | clipboard
+//            | history
 //   quit
 // Controls of every window are named alike (the names are unique across the windows). `wait` lets figuring
 // under way finish and shows its results; `history` prints the record of attempts as its CSV export holds it; `top`

@@ -30,9 +30,12 @@ void Simulator::enhanceAttempt() {
     return;
   }
 
-  AttemptRecord record{.levelBefore = slotLevel("芯片位"), .shownRate = s_.enhanceRate,
-                       .catalyst = truncToInt(slotCode("催化位")), .protectant = truncToInt(slotCode("防护位")),
-                       .expertBonus = form_.get("选择框1").checked, .labBonus = form_.get("选择框2").checked};
+  AttemptRecord record{.levelBefore = slotLevel("芯片位"),
+                       .shownRate = s_.enhanceRate,
+                       .catalyst = truncToInt(slotCode("催化位")),
+                       .protectant = truncToInt(slotCode("防护位")),
+                       .expertBonus = form_.get("选择框1").checked,
+                       .labBonus = form_.get("选择框2").checked};
   for (int i = 0; i < 4; ++i) record.crystals[static_cast<size_t>(i)] = truncToInt(slotCode(kCrystalSlots[i]));
 
   random_.seedRandom();

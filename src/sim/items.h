@@ -9,8 +9,16 @@ namespace mox {
 // Item codes: 1 chip +0, 2 small crystal, 3 big crystal, 4 magic crystal, 5 catalyst, 6 protectant,
 // 7..15 chip +1..+9.
 enum ItemCode : int32_t {
-  kChip0 = 1, kSmallCrystal = 2, kBigCrystal = 3, kMagicCrystal = 4, kCatalyst = 5, kProtectant = 6,
-  kChip1 = 7, kChip7 = 13, kChip8 = 14, kChip9 = 15,
+  kChip0 = 1,
+  kSmallCrystal = 2,
+  kBigCrystal = 3,
+  kMagicCrystal = 4,
+  kCatalyst = 5,
+  kProtectant = 6,
+  kChip1 = 7,
+  kChip7 = 13,
+  kChip8 = 14,
+  kChip9 = 15,
 };
 
 inline constexpr int kTopChipLevel = 9;
@@ -33,7 +41,12 @@ struct ShopGoods {
   int32_t price;
 };
 inline constexpr std::array<ShopGoods, 6> kShopGoods = {{
-    {kChip0, 100}, {kSmallCrystal, 25}, {kBigCrystal, 100}, {kMagicCrystal, 50}, {kCatalyst, 35}, {kProtectant, 500},
+    {kChip0, 100},
+    {kSmallCrystal, 25},
+    {kBigCrystal, 100},
+    {kMagicCrystal, 50},
+    {kCatalyst, 35},
+    {kProtectant, 500},
 }};
 
 constexpr int32_t shopPrice(int32_t code) {

@@ -12,8 +12,10 @@ void Simulator::takeFromStock(int32_t code) { --at1(s_.itemCount, code); }
 void Simulator::placeFromCell(int n) {
   const int32_t k = at1(s_.cellItem, n);
   if (k < 1) return;
-  if (synthesisShowing()) placeOnSynthesisBench(k);
-  else placeOnEnhanceBench(k);
+  if (synthesisShowing())
+    placeOnSynthesisBench(k);
+  else
+    placeOnEnhanceBench(k);
 }
 
 int32_t Simulator::slotItem(const char* slot) const { return truncToInt(slotCode(slot)); }

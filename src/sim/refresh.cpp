@@ -47,8 +47,7 @@ void Simulator::refreshAll() {
   // Enhancement rate.
   std::array<double, 4> crystals{};
   for (int i = 0; i < 4; ++i) crystals[static_cast<size_t>(i)] = slotCode(kCrystalSlots[i]);
-  s_.enhanceRate = enhanceRate(form_.get("芯片位").tag, crystals, form_.get("选择框1").checked,
-                               slotCode("催化位"));
+  s_.enhanceRate = enhanceRate(form_.get("芯片位").tag, crystals, form_.get("选择框1").checked, slotCode("催化位"));
   for (const char* label : {"标签2", "标签4"}) {
     form_.setTextColour(label, rateColour(s_.enhanceRate));
     form_.setCaption(label, enhanceRateText(s_.enhanceRate));

@@ -11,11 +11,16 @@ namespace mox {
 
 std::string bannerPictureFor(std::string_view statusWord) {
   static constexpr std::pair<std::string_view, const char*> kBanners[] = {
-      {"强化成功", "banner_enhance_success"}, {"升级失败降低", "banner_enhance_fail_down"},
-      {"升级失败没变", "banner_enhance_fail_same"}, {"最高等级", "banner_max_level"},
-      {"放入芯片", "banner_need_chip"}, {"放入晶体", "banner_need_crystal"},
-      {"余额不足", "banner_low_balance"}, {"必须两枚", "banner_need_two"},
-      {"合成成功", "banner_synth_success"}, {"合成失败", "banner_synth_fail"},
+      {"强化成功", "banner_enhance_success"},
+      {"升级失败降低", "banner_enhance_fail_down"},
+      {"升级失败没变", "banner_enhance_fail_same"},
+      {"最高等级", "banner_max_level"},
+      {"放入芯片", "banner_need_chip"},
+      {"放入晶体", "banner_need_crystal"},
+      {"余额不足", "banner_low_balance"},
+      {"必须两枚", "banner_need_two"},
+      {"合成成功", "banner_synth_success"},
+      {"合成失败", "banner_synth_fail"},
       {"保存成功", "banner_saved"},
   };
   for (const auto& [word, picture] : kBanners) {

@@ -52,18 +52,18 @@ struct SimState {
 // given by level, consumables by item code (0 = none).
 struct AttemptRecord {
   bool synthesis = false;
-  int32_t levelBefore = 0;         // the chip on the enhancement bench, or the first synthesis chip
-  int32_t otherLevelBefore = -1;   // synthesis: the second chip
-  int32_t levelAfter = -1;         // the chip on the bench afterwards; -1 when none is left
-  int32_t shownRate = 0;           // thousandths of a percent, as the window showed it
-  int32_t threshold = 0;           // the first draw succeeds at or below this (1..1000)
-  bool secondDraw = false;         // a chip +8 must also pass the second draw
+  int32_t levelBefore = 0;        // the chip on the enhancement bench, or the first synthesis chip
+  int32_t otherLevelBefore = -1;  // synthesis: the second chip
+  int32_t levelAfter = -1;        // the chip on the bench afterwards; -1 when none is left
+  int32_t shownRate = 0;          // thousandths of a percent, as the window showed it
+  int32_t threshold = 0;          // the first draw succeeds at or below this (1..1000)
+  bool secondDraw = false;        // a chip +8 must also pass the second draw
   std::array<int32_t, 4> crystals{};
   int32_t catalyst = 0;
   int32_t protectant = 0;
   bool expertBonus = false;
   bool labBonus = false;
-  std::string outcome;             // the status word shown
+  std::string outcome;  // the status word shown
 };
 
 // What the simulation needs from the window around it.
@@ -71,9 +71,9 @@ struct SimHooks {
   std::function<void(const std::string& picture)> showBanner;  // "" keeps the picture shown last
   std::function<void()> hideBanner;
   std::function<void(const std::string& statusWord)> resultShown;  // for whoever records results
-  std::function<void(const AttemptRecord&)> attempted;              // after every attempt, its refresh done
-  std::function<void()> refreshed;                                   // after every refreshAll
-  std::function<bool()> quiet;                                       // true: no sounds and no banners
+  std::function<void(const AttemptRecord&)> attempted;             // after every attempt, its refresh done
+  std::function<void()> refreshed;                                 // after every refreshAll
+  std::function<bool()> quiet;                                     // true: no sounds and no banners
 };
 
 class Simulator {

@@ -20,10 +20,10 @@ void Simulator::saveStock() {
   // they cannot all go back: they then stay on the bench, all of them, and the stock is saved as it is.
   using enum SlotTestKind;
   static constexpr SlotTest kOrder[] = {
-      {"合成芯片位", AtLeast, 8},      {"合成芯片位1", AtLeast, 7},     {"合成芯片位2", AtLeast, 7},
-      {"合成防护位", EqualTo, 6},      {"晶体位0", GreaterThan, 1},     {"晶体位1", GreaterThan, 1},
-      {"晶体位2", GreaterThan, 1},     {"晶体位3", GreaterThan, 1},     {"芯片位", AtLeast, 1},
-      {"防护位", EqualTo, 6},          {"催化位", EqualTo, 5},
+      {"合成芯片位", AtLeast, 8},  {"合成芯片位1", AtLeast, 7}, {"合成芯片位2", AtLeast, 7},
+      {"合成防护位", EqualTo, 6},  {"晶体位0", GreaterThan, 1}, {"晶体位1", GreaterThan, 1},
+      {"晶体位2", GreaterThan, 1}, {"晶体位3", GreaterThan, 1}, {"芯片位", AtLeast, 1},
+      {"防护位", EqualTo, 6},      {"催化位", EqualTo, 5},
   };
   (void)returnBench(kOrder);
   refreshAll();
@@ -60,6 +60,5 @@ bool Simulator::loadStock() {
   refreshAll();
   return true;
 }
-
 
 }  // namespace mox

@@ -21,9 +21,12 @@ void Simulator::synthesize() {
     return;
   }
 
-  AttemptRecord record{.synthesis = true, .levelBefore = slotLevel("合成芯片位1"),
-                       .otherLevelBefore = slotLevel("合成芯片位2"), .shownRate = s_.synthesisRate,
-                       .protectant = code("合成防护位"), .expertBonus = form_.get("选择框1").checked};
+  AttemptRecord record{.synthesis = true,
+                       .levelBefore = slotLevel("合成芯片位1"),
+                       .otherLevelBefore = slotLevel("合成芯片位2"),
+                       .shownRate = s_.synthesisRate,
+                       .protectant = code("合成防护位"),
+                       .expertBonus = form_.get("选择框1").checked};
 
   random_.seedRandom();
   const int32_t r = random_.randomInt(kFirstDraw.low, kFirstDraw.high);

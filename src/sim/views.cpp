@@ -18,7 +18,10 @@ constexpr SlotTest kEnhanceBench[] = {
     {"芯片位", AtLeast, 1},      {"防护位", EqualTo, 6},      {"催化位", EqualTo, 5},
 };
 constexpr SlotTest kSynthesisBench[] = {
-    {"合成芯片位", AtLeast, 8}, {"合成芯片位1", AtLeast, 7}, {"合成芯片位2", AtLeast, 7}, {"合成防护位", EqualTo, 6},
+    {"合成芯片位", AtLeast, 8},
+    {"合成芯片位1", AtLeast, 7},
+    {"合成芯片位2", AtLeast, 7},
+    {"合成防护位", EqualTo, 6},
 };
 }  // namespace
 

@@ -37,8 +37,16 @@ Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& bann
   if (name == "saveStock") return [s] { s->saveStock(); };
   // Switching benches shows the other bench after its refresh: the planner looks again.
   PlannerWindow* p = &planner;
-  if (name == "showSynthesisView") return [s, p] { s->showSynthesisView(); p->benchChanged(); };
-  if (name == "showEnhanceView") return [s, p] { s->showEnhanceView(); p->benchChanged(); };
+  if (name == "showSynthesisView")
+    return [s, p] {
+      s->showSynthesisView();
+      p->benchChanged();
+    };
+  if (name == "showEnhanceView")
+    return [s, p] {
+      s->showEnhanceView();
+      p->benchChanged();
+    };
   if (name == "showEnhanceHelp") return [s] { s->showEnhanceHelp(); };
   if (name == "hideEnhanceHelp") return [s] { s->hideEnhanceHelp(); };
   if (name == "showSynthesisHelp") return [s] { s->showSynthesisHelp(); };

@@ -37,7 +37,10 @@ class App {
   History& history() { return *history_; }
   // The window that holds a control of this name (names are unique across the windows), or null.
   Form* formOf(std::string_view name);
-  const Control* find(std::string_view name) { Form* f = formOf(name); return f ? f->find(name) : nullptr; }
+  const Control* find(std::string_view name) {
+    Form* f = formOf(name);
+    return f ? f->find(name) : nullptr;
+  }
   Simulator& sim() { return *sim_; }
   BannerAnimation& bannerAnimation() { return *bannerAnimation_; }
   Random& random() { return random_; }

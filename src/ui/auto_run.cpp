@@ -51,8 +51,8 @@ void AutoRun::start(const RunRequest& r) {
     runBudget_ = plan::bestWithinBudget(level, target_, r.budget, r.bonuses);
     runBudgetLeft_ = runBudget_->budget;
   } else if (way_ == AutoWay::PlanRecipes) {
-    planRecipes_ = r.fromStock ? plan::bestRecipesFrom(level, target_, r.bonuses, runStock_)
-                               : plan::bestRecipes(r.bonuses);
+    planRecipes_ =
+        r.fromStock ? plan::bestRecipesFrom(level, target_, r.bonuses, runStock_) : plan::bestRecipes(r.bonuses);
   }
   if (way_ == AutoWay::Route) {
     route_.emplace(target_, r.bonuses, chipsHeld(main_, sim_));
@@ -250,9 +250,7 @@ bool AutoRun::stepRoute(std::string& why) {
   }
 }
 
-bool AutoRun::routeReached() const {
-  return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] > 0;
-}
+bool AutoRun::routeReached() const { return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] > 0; }
 
 // Shows the enhancement or the synthesis bench, as the view buttons do (what lies on the other goes back).
 bool AutoRun::useBench(bool synthesis) {
@@ -302,9 +300,12 @@ bool AutoRun::layFusion(const RouteMove& m, std::string& why) {
   for (const char* slot : {"合成芯片位1", "合成芯片位2"}) {
     const int32_t k = tagCode(main_, slot);
     if (k == 0) continue;
-    if (k == want[0]) want[0] = 0;
-    else if (k == want[1]) want[1] = 0;
-    else input_.click(slot);
+    if (k == want[0])
+      want[0] = 0;
+    else if (k == want[1])
+      want[1] = 0;
+    else
+      input_.click(slot);
   }
   for (int32_t code : want) {
     if (code && !layFromStock(code, why)) return false;

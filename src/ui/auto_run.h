@@ -46,8 +46,8 @@ struct RunRequest {
 struct RunStatus {
   enum class Phase { Started, Going, Stopped };
   Phase phase = Phase::Started;
-  std::string line;   // what it is doing, or why it stopped and after how many attempts
-  std::string money;  // what it spent, topped up and has left of its budget; empty before its first attempt
+  std::string line;      // what it is doing, or why it stopped and after how many attempts
+  std::string money;     // what it spent, topped up and has left of its budget; empty before its first attempt
   bool catchUp = false;  // a fast run's few times a second: the rest of the window is brought up to date
 };
 

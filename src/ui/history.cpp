@@ -75,8 +75,10 @@ std::string qCoinText(int64_t tenths) {
 
 std::string qCoinFigure(double qCoins) {
   char buf[48];
-  if (qCoins >= 10000) std::snprintf(buf, sizeof buf, "%.0f Q币", qCoins);
-  else std::snprintf(buf, sizeof buf, "%.1f Q币", qCoins);
+  if (qCoins >= 10000)
+    std::snprintf(buf, sizeof buf, "%.0f Q币", qCoins);
+  else
+    std::snprintf(buf, sizeof buf, "%.1f Q币", qCoins);
   return buf;
 }
 
@@ -115,14 +117,10 @@ std::string History::csvHeader() { return "时间,操作,之前等级,之后等�
 
 std::string History::csvLine(const HistoryEntry& e) {
   const AttemptRecord& a = e.attempt;
-  const std::string fields[] = {e.time,
-                                a.synthesis ? "合成" : "强化",
-                                beforeText(a),
-                                levelText(a.levelAfter),
-                                shownText(a),
-                                e.exactChance < 0 ? "" : percentText(e.exactChance),
-                                usedText(a),
-                                qCoinText(e.cost),
+  const std::string fields[] = {e.time,        a.synthesis ? "合成" : "强化",
+                                beforeText(a), levelText(a.levelAfter),
+                                shownText(a),  e.exactChance < 0 ? "" : percentText(e.exactChance),
+                                usedText(a),   qCoinText(e.cost),
                                 a.outcome};
   std::string line;
   for (size_t i = 0; i < std::size(fields); ++i) line += (i ? "," : "") + csvField(fields[i]);

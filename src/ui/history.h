@@ -34,7 +34,7 @@ struct Recipe {
 struct Climb {
   int32_t startLevel = -1;  // -1: no climb under way
   int32_t level = -1;
-  int64_t cost = 0;         // tenths of a Q币
+  int64_t cost = 0;  // tenths of a Q币
   int attempts = 0;
   std::array<std::optional<Recipe>, 10> recipes{};
 };

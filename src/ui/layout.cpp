@@ -21,9 +21,15 @@ const char* keep(std::string s) {
 
 ControlRow smallButton(const char* name, Rect r, const char* word, const char* onClick) {
   std::string base = std::string("small_") + word;
-  return {.name = name, .kind = Kind::PictureButton, .rect = r, .picture = keep(base + "_normal"),
-          .hoverPicture = keep(base + "_hover"), .pressedPicture = keep(base + "_pressed"),
-          .disabledPicture = keep(base + "_disabled"), .transparentColour = palette::kPageColour, .hand = true,
+  return {.name = name,
+          .kind = Kind::PictureButton,
+          .rect = r,
+          .picture = keep(base + "_normal"),
+          .hoverPicture = keep(base + "_hover"),
+          .pressedPicture = keep(base + "_pressed"),
+          .disabledPicture = keep(base + "_disabled"),
+          .transparentColour = palette::kPageColour,
+          .hand = true,
           .onClick = onClick};
 }
 
@@ -50,7 +56,7 @@ using namespace layout_rows;
 // The shop's list: each entry names the goods with its price, and carries the price as its data.
 std::vector<ListItem> shopList() {
   static constexpr const char* kNames[kShopGoods.size()] = {"0级芯片", "小能量晶体", "大能量晶体",
-                                                            "魔晶体", "充能催化剂", "充能防护剂"};
+                                                            "魔晶体",  "充能催化剂", "充能防护剂"};
   std::vector<ListItem> items;
   for (size_t i = 0; i < kShopGoods.size(); ++i) {
     const int32_t price = kShopGoods[i].price;
@@ -60,25 +66,48 @@ std::vector<ListItem> shopList() {
 }
 
 ControlRow slot(const char* name, const char* parent, Rect r) {
-  return {.name = name, .kind = Kind::PictureButton, .parent = parent, .rect = r, .visible = false, .tag = "0",
-          .hand = true, .onClick = "takeBack"};
+  return {.name = name,
+          .kind = Kind::PictureButton,
+          .parent = parent,
+          .rect = r,
+          .visible = false,
+          .tag = "0",
+          .hand = true,
+          .onClick = "takeBack"};
 }
 
-ControlRow infoLabel(const char* name, const char* parent, Rect r, const char* caption, uint32_t colour,
-                     bool bold) {
-  return {.name = name, .kind = Kind::TransparentLabel, .parent = parent, .rect = r, .caption = caption,
-          .textColour = colour, .font = font(12, bold, kSongti)};
+ControlRow infoLabel(const char* name, const char* parent, Rect r, const char* caption, uint32_t colour, bool bold) {
+  return {.name = name,
+          .kind = Kind::TransparentLabel,
+          .parent = parent,
+          .rect = r,
+          .caption = caption,
+          .textColour = colour,
+          .font = font(12, bold, kSongti)};
 }
 
 ControlRow rateLabel(const char* name, Rect r, bool visible, const char* caption, uint32_t colour, Font f) {
-  return {.name = name, .kind = Kind::Label, .parent = "图片框1", .rect = r, .visible = visible, .caption = caption,
-          .textColour = colour, .font = f, .backgroundPicture = "rate_texture"};
+  return {.name = name,
+          .kind = Kind::Label,
+          .parent = "图片框1",
+          .rect = r,
+          .visible = visible,
+          .caption = caption,
+          .textColour = colour,
+          .font = f,
+          .backgroundPicture = "rate_texture"};
 }
 
-ControlRow plateLabel(const char* name, Rect r, bool visible, const char* caption, uint32_t colour,
-                      const char* face) {
-  return {.name = name, .kind = Kind::Label, .parent = "合成框", .rect = r, .visible = visible, .caption = caption,
-          .textColour = colour, .backColour = kPlate, .font = font(16, true, face)};
+ControlRow plateLabel(const char* name, Rect r, bool visible, const char* caption, uint32_t colour, const char* face) {
+  return {.name = name,
+          .kind = Kind::Label,
+          .parent = "合成框",
+          .rect = r,
+          .visible = visible,
+          .caption = caption,
+          .textColour = colour,
+          .backColour = kPlate,
+          .font = font(16, true, face)};
 }
 
 // The enhancement bench: its odds, its buttons and its slots.
@@ -138,9 +167,14 @@ void addBag(std::vector<ControlRow>& rows) {
   for (int i = 1; i <= 36; ++i) {
     char name[8];
     std::snprintf(name, sizeof name, "a%02d", i);
-    ControlRow cell{.name = keep(name), .kind = Kind::PictureButton, .parent = "图片框2",
-                    .rect = {cellLefts[(i - 1) % 6], cellTops[(i - 1) / 6], 52, 52}, .tag = keep(std::to_string(36 + i)),
-                    .picture = "cell_empty", .transparentColour = kPageColour, .hand = true};
+    ControlRow cell{.name = keep(name),
+                    .kind = Kind::PictureButton,
+                    .parent = "图片框2",
+                    .rect = {cellLefts[(i - 1) % 6], cellTops[(i - 1) / 6], 52, 52},
+                    .tag = keep(std::to_string(36 + i)),
+                    .picture = "cell_empty",
+                    .transparentColour = kPageColour,
+                    .hand = true};
     if (i <= 15) {
       cell.onClick = keep("placeFromCell " + std::to_string(i));
       cell.onMouseMove = keep("redrawCellLabel " + std::to_string(i));
@@ -154,9 +188,15 @@ void addBag(std::vector<ControlRow>& rows) {
   for (int k = 1; k <= 36; ++k) {
     int row = (k - 1) / 6, col = (k - 1) % 6;
     // The first eighteen count labels are disabled in the layout; a disabled label looks the same.
-    rows.push_back({.name = keep("n" + std::to_string(k)), .kind = Kind::TransparentLabel, .parent = "图片框2",
-                    .rect = {labelLefts[row][col], labelTops[row], 29, 16}, .enabled = k > 18,
-                    .tag = keep(std::to_string(k)), .caption = "0", .textColour = kWhite, .font = font(12, false, ""),
+    rows.push_back({.name = keep("n" + std::to_string(k)),
+                    .kind = Kind::TransparentLabel,
+                    .parent = "图片框2",
+                    .rect = {labelLefts[row][col], labelTops[row], 29, 16},
+                    .enabled = k > 18,
+                    .tag = keep(std::to_string(k)),
+                    .caption = "0",
+                    .textColour = kWhite,
+                    .font = font(12, false, ""),
                     .align = Align::Right});
   }
 }
@@ -250,13 +290,22 @@ void addPictureStore(std::vector<ControlRow>& rows) {
   };
   for (int k = 1; k <= 15; ++k) {
     const StoreItem& s = store[k - 1];
-    rows.push_back({.name = s.small, .kind = Kind::PictureButton, .rect = {936 + (k - 1) * 56, 10, 52, 52},
-                    .tag = keep(std::to_string(100 + k)), .picture = s.smallPicture, .transparentColour = kPageColour});
-    rows.push_back({.name = s.slotName, .kind = Kind::PictureButton,
-                    .rect = {936 + (k - 1) * 72, 80, s.slotSize.w, s.slotSize.h}, .tag = keep(std::to_string(200 + k)),
+    rows.push_back({.name = s.small,
+                    .kind = Kind::PictureButton,
+                    .rect = {936 + (k - 1) * 56, 10, 52, 52},
+                    .tag = keep(std::to_string(100 + k)),
+                    .picture = s.smallPicture,
+                    .transparentColour = kPageColour});
+    rows.push_back({.name = s.slotName,
+                    .kind = Kind::PictureButton,
+                    .rect = {936 + (k - 1) * 72, 80, s.slotSize.w, s.slotSize.h},
+                    .tag = keep(std::to_string(200 + k)),
                     .picture = s.slotPicture});
   }
-  rows.push_back({.name = "空图片", .kind = Kind::PictureButton, .rect = {936, 180, 52, 52}, .picture = "cell_empty",
+  rows.push_back({.name = "空图片",
+                  .kind = Kind::PictureButton,
+                  .rect = {936, 180, 52, 52},
+                  .picture = "cell_empty",
                   .transparentColour = kBlack});
   rows.push_back({.name = "空大图片", .kind = Kind::PictureButton, .rect = {1000, 180, 69, 79}, .tag = "200"});
 }

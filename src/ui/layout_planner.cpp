@@ -14,24 +14,47 @@ using namespace layout_rows;
 // The planner window's text: labels on the page colour in the interface face.
 ControlRow text(const char* name, const char* parent, Rect r, const char* caption, uint32_t colour = kWhite,
                 int height = 12, bool bold = false, Align align = Align::Left) {
-  return {.name = name, .kind = Kind::TransparentLabel, .parent = parent, .rect = r, .caption = caption,
-          .textColour = colour, .font = font(height, bold, ""), .align = align};
+  return {.name = name,
+          .kind = Kind::TransparentLabel,
+          .parent = parent,
+          .rect = r,
+          .caption = caption,
+          .textColour = colour,
+          .font = font(height, bold, ""),
+          .align = align};
 }
 
 ControlRow group(const char* name, Rect r, const char* caption) {
-  return {.name = name, .kind = Kind::GroupBox, .rect = r, .caption = caption, .textColour = kGold,
-          .backColour = kPageColour, .font = font(13, true, "")};
+  return {.name = name,
+          .kind = Kind::GroupBox,
+          .rect = r,
+          .caption = caption,
+          .textColour = kGold,
+          .backColour = kPageColour,
+          .font = font(13, true, "")};
 }
 
-ControlRow dropDown(const char* name, const char* parent, Rect r, std::vector<ListItem> items,
-                    const char* onChange) {
-  return {.name = name, .kind = Kind::DropDown, .parent = parent, .rect = r, .textColour = kBlack,
-          .backColour = kWhite, .items = std::move(items), .onChange = onChange};
+ControlRow dropDown(const char* name, const char* parent, Rect r, std::vector<ListItem> items, const char* onChange) {
+  return {.name = name,
+          .kind = Kind::DropDown,
+          .parent = parent,
+          .rect = r,
+          .textColour = kBlack,
+          .backColour = kWhite,
+          .items = std::move(items),
+          .onChange = onChange};
 }
 
 ControlRow checkBox(const char* name, const char* parent, Rect r, const char* caption, const char* onClick = "") {
-  return {.name = name, .kind = Kind::CheckBox, .parent = parent, .rect = r, .caption = caption,
-          .textColour = kWhite, .backColour = kPageColour, .font = font(12, true, ""), .onClick = onClick};
+  return {.name = name,
+          .kind = Kind::CheckBox,
+          .parent = parent,
+          .rect = r,
+          .caption = caption,
+          .textColour = kWhite,
+          .backColour = kPageColour,
+          .font = font(12, true, ""),
+          .onClick = onClick};
 }
 
 // The odds of what lies on the benches now.
@@ -112,10 +135,11 @@ void addRecipeTable(std::vector<ControlRow>& rows) {
   for (int i = 0; i < 9; ++i) {
     const int y = 38 + 28 * i;
     const std::string n = std::to_string(i);
-    rows.push_back(text(keep("配方等级" + n), "配方框", {8, y, 64, 24},
-                        keep("+" + n + " → +" + std::to_string(i + 1)), kWhite, 12, true));
+    rows.push_back(text(keep("配方等级" + n), "配方框", {8, y, 64, 24}, keep("+" + n + " → +" + std::to_string(i + 1)),
+                        kWhite, 12, true));
     for (int k = 0; k < 6; ++k) {
-      rows.push_back({.name = keep("配方" + n + "物品" + std::to_string(k)), .parent = "配方框",
+      rows.push_back({.name = keep("配方" + n + "物品" + std::to_string(k)),
+                      .parent = "配方框",
                       .rect = {76 + 26 * k, y, 24, 24}});
     }
     rows.push_back(text(keep("配方花费" + n), "配方框", {236, y, 90, 24}, ""));

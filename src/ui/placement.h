@@ -12,7 +12,7 @@
 namespace mox {
 
 struct WindowPart {
-  Rect rect;                  // layout pixels
+  Rect rect;  // layout pixels
   // A panel over the columns: the part comes first, and only while this control shows; the parts it covers are not
   // shown meanwhile.
   const char* shownWith = "";

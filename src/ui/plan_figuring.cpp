@@ -22,8 +22,12 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     // Out of the stock the recipes are chosen for what it holds (an empty stock gives the least-cost recipes).
     const plan::RecipePlan recipes =
         in.fromStock ? plan::bestRecipesFrom(in.from, in.to, in.bonuses, in.stock) : plan::bestRecipes(in.bonuses);
-    plan::ClimbRequest req{.from = in.from, .to = in.to, .recipes = recipes, .bonuses = in.bonuses,
-                           .stock = in.stock, .budget = in.budget};
+    plan::ClimbRequest req{.from = in.from,
+                           .to = in.to,
+                           .recipes = recipes,
+                           .bonuses = in.bonuses,
+                           .stock = in.stock,
+                           .budget = in.budget};
     out.climb = plan::climb(req);
     if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
     out.route = plan::route(in.to, in.bonuses);
@@ -61,13 +65,16 @@ LuckOutcome figureLuck(const LuckInputs& in, std::shared_ptr<LuckWalks> kept) {
     auto it = std::find_if(walks.walks.begin(), walks.walks.end(), [&](const auto& w) { return w.first == climb; });
     if (it == walks.walks.end()) {
       if (walks.walks.size() >= LuckWalks::kKept) walks.walks.erase(walks.walks.begin());
-      walks.walks.emplace_back(climb, plan::ClimbCdf({.from = in.from, .to = up ? in.level : in.from + 1,
-                                                      .recipes = recipes, .bonuses = in.bonuses}));
+      walks.walks.emplace_back(
+          climb, plan::ClimbCdf(
+                     {.from = in.from, .to = up ? in.level : in.from + 1, .recipes = recipes, .bonuses = in.bonuses}));
       it = std::prev(walks.walks.end());
     }
     const double atMost = it->second.atMost(spent);
-    if (up) out.moreThanYou = 1.0 - atMost;
-    else out.alreadyThere = atMost;
+    if (up)
+      out.moreThanYou = 1.0 - atMost;
+    else
+      out.alreadyThere = atMost;
   } catch (const plan::PlanError&) {
   }
   return out;

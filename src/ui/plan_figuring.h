@@ -37,11 +37,11 @@ struct PlanInputs {
 struct PlanOutcome {
   PlanInputs inputs;
   bool cancelled = false;  // given up before it was done: nobody waited for it any more
-  std::string error;  // not empty: what went wrong instead
-  plan::Climb climb;  // the climb with the best recipes
+  std::string error;       // not empty: what went wrong instead
+  plan::Climb climb;       // the climb with the best recipes
   std::optional<plan::BudgetPlan> budgetPlan;
   std::vector<plan::RouteStep> route;
-  plan::RouteCost routeCost;  // the whole money of the route to the target
+  plan::RouteCost routeCost;                          // the whole money of the route to the target
   std::array<bool, plan::kTopLevel> routeEnhances{};  // the levels the route enhances a chip at
 };
 
@@ -58,7 +58,7 @@ struct LuckInputs {
 };
 struct LuckOutcome {
   LuckInputs inputs;
-  std::optional<double> moreThanYou;  // P(cost > yours) for the climb made
+  std::optional<double> moreThanYou;   // P(cost > yours) for the climb made
   std::optional<double> alreadyThere;  // not up yet: P(cost <= yours) of the next level
 };
 

@@ -144,14 +144,18 @@ struct In {
   void operator()(int& v) {
     int64_t w = 0;
     (*this)(w);
-    if (w < INT32_MIN || w > INT32_MAX) ok = false;
-    else v = static_cast<int>(w);
+    if (w < INT32_MIN || w > INT32_MAX)
+      ok = false;
+    else
+      v = static_cast<int>(w);
   }
   void operator()(plan::RouteStep::How& v) {
     int how = 0;
     (*this)(how);
-    if (how < 0 || how > static_cast<int>(plan::RouteStep::How::Fuse)) ok = false;
-    else v = static_cast<plan::RouteStep::How>(how);
+    if (how < 0 || how > static_cast<int>(plan::RouteStep::How::Fuse))
+      ok = false;
+    else
+      v = static_cast<plan::RouteStep::How>(how);
   }
   void operator()(bool& v) {
     char c = 0;
@@ -238,16 +242,23 @@ std::optional<Kind> kindOf(const std::string& bytes) {
     case Kind::PlanQuestion:
     case Kind::LuckQuestion:
     case Kind::PlanAnswer:
-    case Kind::LuckAnswer:
-      return static_cast<Kind>(bytes[0]);
+    case Kind::LuckAnswer: return static_cast<Kind>(bytes[0]);
   }
   return std::nullopt;
 }
 
-std::optional<PlanInputs> readPlanInputs(const std::string& bytes) { return read<PlanInputs>(Kind::PlanQuestion, bytes); }
-std::optional<LuckInputs> readLuckInputs(const std::string& bytes) { return read<LuckInputs>(Kind::LuckQuestion, bytes); }
-std::optional<PlanOutcome> readPlanOutcome(const std::string& bytes) { return read<PlanOutcome>(Kind::PlanAnswer, bytes); }
-std::optional<LuckOutcome> readLuckOutcome(const std::string& bytes) { return read<LuckOutcome>(Kind::LuckAnswer, bytes); }
+std::optional<PlanInputs> readPlanInputs(const std::string& bytes) {
+  return read<PlanInputs>(Kind::PlanQuestion, bytes);
+}
+std::optional<LuckInputs> readLuckInputs(const std::string& bytes) {
+  return read<LuckInputs>(Kind::LuckQuestion, bytes);
+}
+std::optional<PlanOutcome> readPlanOutcome(const std::string& bytes) {
+  return read<PlanOutcome>(Kind::PlanAnswer, bytes);
+}
+std::optional<LuckOutcome> readLuckOutcome(const std::string& bytes) {
+  return read<LuckOutcome>(Kind::LuckAnswer, bytes);
+}
 
 std::string answer(const std::string& question, const std::shared_ptr<LuckWalks>& walks) {
   if (auto plan = readPlanInputs(question)) return write(figurePlan(*plan));

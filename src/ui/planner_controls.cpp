@@ -19,8 +19,11 @@ void PlannerWindow::copyLink() {
     window_.setCaption("计算状态标签", "先选更高的目标");
     return;
   }
-  plan::LinkQuestion q{.from = in.from, .to = in.to, .budgetGoal = in.budgetGoal,
-                       .budget = static_cast<int>(std::lround(in.budget)), .bonuses = in.bonuses,
+  plan::LinkQuestion q{.from = in.from,
+                       .to = in.to,
+                       .budgetGoal = in.budgetGoal,
+                       .budget = static_cast<int>(std::lround(in.budget)),
+                       .bonuses = in.bonuses,
                        .way = static_cast<int>(selectedWay())};
   if (in.fromStock) q.stock = in.stock;
   const std::string link = platform_.siteAddress() + "#" + plan::linkFragment(q);
@@ -66,10 +69,9 @@ AutoWay PlannerWindow::selectedWay() const {
 }
 
 void PlannerWindow::autoWayChanged() {
-  static const char* const kExplained[] = {
-      "照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
-      "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
-      "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
+  static const char* const kExplained[] = {"照强化台上这套配方一直强化；快速：不放横幅和声音；补给：用完就买",
+                                           "每一级换上规划的最佳配方；快速：不放横幅和声音；补给：缺什么买什么",
+                                           "照最省路线买芯片、强化、合成到目标；快速：不放横幅和声音；补给：缺就买"};
   window_.setCaption("自动说明标签", kExplained[static_cast<int>(selectedWay())]);
   showPlan();
   showClimbState();
@@ -77,8 +79,13 @@ void PlannerWindow::autoWayChanged() {
 
 RunRequest PlannerWindow::runRequest() const {
   const PlanInputs in = currentInputs();
-  return {.way = selectedWay(), .target = in.to, .bonuses = in.bonuses, .fast = window_.get("快速").checked,
-          .supply = window_.get("自动补给").checked, .budgetGoal = in.budgetGoal, .budget = in.budget,
+  return {.way = selectedWay(),
+          .target = in.to,
+          .bonuses = in.bonuses,
+          .fast = window_.get("快速").checked,
+          .supply = window_.get("自动补给").checked,
+          .budgetGoal = in.budgetGoal,
+          .budget = in.budget,
           .fromStock = in.fromStock};
 }
 

@@ -57,10 +57,20 @@ std::string fromStockText(const plan::ItemCounts& taken, bool budgetChance, bool
 
 PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform& platform, History& history,
                              PlannerInput input)
-    : main_(main), window_(window), sim_(sim), platform_(platform), history_(history), input_(std::move(input)),
+    : main_(main),
+      window_(window),
+      sim_(sim),
+      platform_(platform),
+      history_(history),
+      input_(std::move(input)),
       // A plan shows its figures, and the luck of a route run too: it is read off the plan's distribution of the
       // route's cost.
-      figuring_([this] { showPlan(); showClimbState(); }, [this] { showClimbState(); }),
+      figuring_(
+          [this] {
+            showPlan();
+            showClimbState();
+          },
+          [this] { showClimbState(); }),
       run_(main, sim, platform, input_, [this](const RunStatus& s) { showRun(s); }),
       alive_(std::make_shared<bool>(true)) {
   window_.setSelection("目标等级", 5);
@@ -123,7 +133,9 @@ void PlannerWindow::benchChanged() {
 }
 
 void PlannerWindow::attempted(const AttemptRecord& record) {
-  HistoryEntry e{.time = platform_.timeText(), .attempt = record, .exactChance = exactChance(record),
+  HistoryEntry e{.time = platform_.timeText(),
+                 .attempt = record,
+                 .exactChance = exactChance(record),
                  .cost = history_.costOf(record)};
   run_.attempted(record);
   history_.add(std::move(e));
@@ -171,14 +183,15 @@ void PlannerWindow::showOdds() {
   } else if (level >= 0) {
     std::array<int32_t, 4> crystals{};
     for (size_t i = 0; i < 4; ++i) crystals[i] = tagCode(main_, kCrystalSlots[i]);
-    const plan::Recipe r = planRecipe(crystals, tagCode(main_, "催化位") == kCatalyst,
-                                      tagCode(main_, "防护位") == kProtectant);
+    const plan::Recipe r =
+        planRecipe(crystals, tagCode(main_, "催化位") == kCatalyst, tagCode(main_, "防护位") == kProtectant);
     if (r.crystals() == 0) {
       line = "强化 " + lvl(level) + "：放上晶体后显示几率";
     } else {
       try {
         const plan::Odds o = plan::odds(level, r, b);
-        line = "强化 " + lvl(level) + "→" + lvl(level + 1) + "：显示 " + main_.get("标签2").caption + " · 实际 " + percentText(o.success);
+        line = "强化 " + lvl(level) + "→" + lvl(level + 1) + "：显示 " + main_.get("标签2").caption + " · 实际 " +
+               percentText(o.success);
         colour = kWhite;
         detail = (o.drop > 0 ? "失败降一级的几率 " + percentText(o.drop) : std::string("失败不会降级")) +
                  " · 每次花费 " + q(plan::toQ(o.cost));
@@ -200,8 +213,8 @@ void PlannerWindow::showOdds() {
       const bool prot = tagCode(main_, "合成防护位") == kProtectant;
       const plan::Fusion f = plan::fusion(std::max(a, c), std::min(a, c), prot, b);
       if (f.result > 0) {
-        synth = "合成 " + lvl(a) + "/" + lvl(c) + "→" + lvl(f.result) + "：显示 " + synthesisRateShown() +
-                " · 实际 " + percentText(f.success) + (prot ? " · 每次 50 Q币防护剂" : " · 失败毁一枚");
+        synth = "合成 " + lvl(a) + "/" + lvl(c) + "→" + lvl(f.result) + "：显示 " + synthesisRateShown() + " · 实际 " +
+                percentText(f.success) + (prot ? " · 每次 50 Q币防护剂" : " · 失败毁一枚");
       } else {
         synth = "合成 " + lvl(a) + "/" + lvl(c) + "：这两枚不能合成";
       }
@@ -211,11 +224,13 @@ void PlannerWindow::showOdds() {
 
   const int from = currentInputs().from;
   std::string start = "起始：+0（强化台上没有芯片）";
-  if (link_) start = "起始：" + lvl(from) + "（链接里的问题）";
-  else if (level >= 0) start = "起始：" + lvl(from) + (from == level ? "（强化台上的芯片）" : "（这次的起点，现 " + lvl(level) + "）");
+  if (link_)
+    start = "起始：" + lvl(from) + "（链接里的问题）";
+  else if (level >= 0)
+    start = "起始：" + lvl(from) + (from == level ? "（强化台上的芯片）" : "（这次的起点，现 " + lvl(level) + "）");
   window_.setCaption("起始等级标签", start);
-  window_.setCaption("加成标签", std::string("加成跟随主窗口：达人加成 ") + (b.expert ? "开" : "关") + " · 实验室加成 " +
-                                     (b.lab ? "开" : "关"));
+  window_.setCaption("加成标签", std::string("加成跟随主窗口：达人加成 ") + (b.expert ? "开" : "关") +
+                                     " · 实验室加成 " + (b.lab ? "开" : "关"));
 }
 
 std::string PlannerWindow::synthesisRateShown() const { return main_.get("成功率结").caption; }
@@ -298,9 +313,9 @@ void PlannerWindow::showCostFigures() {
   const bool stock = p.inputs.fromStock;
   const std::string spend = stock ? "还要花" : "要花";
   window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片" + spend + "多少" : "升到目标" + spend + "多少");
-  window_.setCaption("期望花费标签",
-                     ok ? (f.route ? "路线" : "") + std::string(stock ? "平均还要花 " : "平均 ") + optQ(f.expected)
-                        : p.error);
+  window_.setCaption(
+      "期望花费标签",
+      ok ? (f.route ? "路线" : "") + std::string(stock ? "平均还要花 " : "平均 ") + optQ(f.expected) : p.error);
   window_.setTextColour("期望花费标签", ok ? kWhite : kCoral);
   window_.setCaption("中位花费标签", ok && spread ? "一半玩家 ≤ " + optQ(f.spread->percentiles[0].cost) : "");
   window_.setCaption("九成花费标签", ok && spread ? "九成玩家 ≤ " + optQ(f.spread->percentiles[1].cost) : "");
@@ -322,7 +337,7 @@ void PlannerWindow::showCostFigures() {
   }
   window_.setCaption("库存用量标签", used);
   window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
-                                        : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
+                                         : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
   drawChart();
 }
 
@@ -341,8 +356,10 @@ void PlannerWindow::showPlan() {
     const std::string n = std::to_string(i);
     std::optional<plan::Recipe> r;
     const bool needed = ok && (route ? p.routeEnhances[static_cast<size_t>(i)] : i >= c.lowest && i < p.inputs.to);
-    if (needed && route) r = best[static_cast<size_t>(i)];
-    else if (needed) r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
+    if (needed && route)
+      r = best[static_cast<size_t>(i)];
+    else if (needed)
+      r = p.budgetPlan ? p.budgetPlan->recipeAt(i, p.inputs.budget) : c.recipes[static_cast<size_t>(i)];
     const auto icons = r ? recipeIcons(*r) : std::array<const char*, 6>{"", "", "", "", "", ""};
     for (size_t k = 0; k < 6; ++k) window_.setPicture("配方" + n + "物品" + std::to_string(k), icons[k]);
     window_.setTextColour("配方等级" + n, needed ? kWhite : kDim);
@@ -353,7 +370,8 @@ void PlannerWindow::showPlan() {
     for (const plan::RouteStep& s : p.route) {
       if (s.level != i + 1) continue;
       if (s.how == plan::RouteStep::How::Fuse) {
-        way = (s.a == s.b ? "合成两枚" + lvl(s.a) : "合成" + lvl(s.a) + "与" + lvl(s.b)) + (s.protectant ? "(防护)" : "");
+        way =
+            (s.a == s.b ? "合成两枚" + lvl(s.a) : "合成" + lvl(s.a) + "与" + lvl(s.b)) + (s.protectant ? "(防护)" : "");
       } else {
         way = "强化";
       }
@@ -425,8 +443,8 @@ void PlannerWindow::showClimbState() {
       if (answer->moreThanYou) {
         const std::string share = percentText(*answer->moreThanYou, 0);
         luck = "花费少于 " + share + " 的玩家";
-        why = "用同样配方从 " + lvl(c.startLevel) + " 升到 " + lvl(c.level) + " 的玩家里，" + share + " 花得比你的 " + spent +
-              " 多";
+        why = "用同样配方从 " + lvl(c.startLevel) + " 升到 " + lvl(c.level) + " 的玩家里，" + share + " 花得比你的 " +
+              spent + " 多";
       } else if (answer->alreadyThere) {
         luck = "还在 " + lvl(c.level) + "：已花 " + spent;
         why = percentText(*answer->alreadyThere, 0) + " 的玩家花这么多时已经升到 " + lvl(c.startLevel + 1);

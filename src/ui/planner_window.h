@@ -75,9 +75,9 @@ class PlannerWindow {
   // The desktop programs' clock: the system's steady clock in microseconds.
   void useSteadyClock() {
     setClock([] {
-      return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                       std::chrono::steady_clock::now().time_since_epoch())
-                                       .count());
+      return static_cast<uint64_t>(
+          std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+              .count());
     });
   }
   // Blocks until figuring under way is done and its results are shown (for tests and scripts).

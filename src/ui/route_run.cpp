@@ -60,14 +60,14 @@ std::optional<RouteMove> RouteRun::need(int level, ChipsHeld& held) const {
   }
   const plan::RouteStep& step = steps_[static_cast<size_t>(level)];
   switch (step.how) {
-    case plan::RouteStep::How::Buy:
-      return RouteMove{.kind = RouteMove::Kind::BuyChip};
+    case plan::RouteStep::How::Buy: return RouteMove{.kind = RouteMove::Kind::BuyChip};
     case plan::RouteStep::How::Enhance:
       // The highest chip on its way here: one that started from the route's level, or fell below it.
       for (int l = level - 1; l >= lowest_[static_cast<size_t>(level)]; --l) {
         if (at(held, l) > 0) {
           --at(held, l);
-          return RouteMove{.kind = RouteMove::Kind::Enhance, .level = l,
+          return RouteMove{.kind = RouteMove::Kind::Enhance,
+                           .level = l,
                            .recipe = recipes_[static_cast<size_t>(l)].value_or(plan::Recipe{})};
         }
       }

@@ -15,9 +15,9 @@ namespace mox {
 struct RouteMove {
   enum class Kind { Reached, BuyChip, Enhance, Fuse };
   Kind kind = Kind::Reached;
-  int level = 0;  // Enhance: the level of the chip to enhance
+  int level = 0;        // Enhance: the level of the chip to enhance
   plan::Recipe recipe;  // Enhance: what goes on the bench beside it
-  int a = 0, b = 0;  // Fuse: the two chips, a >= b
+  int a = 0, b = 0;     // Fuse: the two chips, a >= b
   bool protectant = false;
   bool operator==(const RouteMove&) const = default;
 };
@@ -52,7 +52,7 @@ class RouteRun {
   std::vector<plan::RouteStep> steps_;
   plan::RecipePlan recipes_;
   std::array<int, plan::kTopLevel + 1> lowest_{};  // a climbing chip's lowest level, per level climbed to
-  std::optional<plan::HeldRoute> held_;  // the route chosen for the chips held at the start
+  std::optional<plan::HeldRoute> held_;            // the route chosen for the chips held at the start
 };
 
 }  // namespace mox

@@ -17,21 +17,33 @@ namespace {
 std::vector<std::string> split(const std::string& text, char by) {
   std::vector<std::string> out(1);
   for (char c : text) {
-    if (c == by) out.emplace_back(); else out.back() += c;
+    if (c == by)
+      out.emplace_back();
+    else
+      out.back() += c;
   }
   return out;
 }
 
-std::string field(const std::vector<std::string>& fields, NodeField f) {
-  return fields.at(static_cast<size_t>(f));
-}
+std::string field(const std::vector<std::string>& fields, NodeField f) { return fields.at(static_cast<size_t>(f)); }
 
 TEST(WebBridge, NodesCarryEachFieldAtItsPlaceAndRemovedOnesTheirMark) {
   paint::SemanticChanges changes;
-  paint::Node list{.control = 7, .role = paint::Role::List, .name = "记录", .rect = {10, 20, 300, 40},
-                   .disabled = true, .selection = 2, .items = {"第一行", "第二行"}};
-  paint::Node cell{.control = 9, .role = paint::Role::Cell, .name = "+5 芯片", .rect = {1, 2, 3, 4}, .checked = true,
-                   .grid = 4, .row = 1, .column = 3};
+  paint::Node list{.control = 7,
+                   .role = paint::Role::List,
+                   .name = "记录",
+                   .rect = {10, 20, 300, 40},
+                   .disabled = true,
+                   .selection = 2,
+                   .items = {"第一行", "第二行"}};
+  paint::Node cell{.control = 9,
+                   .role = paint::Role::Cell,
+                   .name = "+5 芯片",
+                   .rect = {1, 2, 3, 4},
+                   .checked = true,
+                   .grid = 4,
+                   .row = 1,
+                   .column = 3};
   changes.changed = {list, cell};
   changes.removed = {12};
   const std::vector<std::string> nodes = split(semanticsText(changes), '\x1e');

@@ -29,9 +29,9 @@ std::optional<std::vector<uint8_t>> convertSamples(const WaveFormat& format, std
   const size_t length = samples.size() / frame * frame;
   if (length == 0 || length > 0x7FFFFFFF / 8) return std::nullopt;
   SDL_AudioCVT cvt;
-  int built = SDL_BuildAudioCVT(&cvt, *from, static_cast<Uint8>(format.channels),
-                                static_cast<int>(format.samplesPerSecond), sdlFormat, static_cast<Uint8>(channels),
-                                rate);
+  int built =
+      SDL_BuildAudioCVT(&cvt, *from, static_cast<Uint8>(format.channels), static_cast<int>(format.samplesPerSecond),
+                        sdlFormat, static_cast<Uint8>(channels), rate);
   if (built < 0) return std::nullopt;
   if (built == 0) return std::vector<uint8_t>(samples.begin(), samples.begin() + static_cast<long>(length));
   std::vector<uint8_t> buffer(length * static_cast<size_t>(cvt.len_mult));

@@ -1,8 +1,8 @@
 #pragma once
 // Sound through SDL's own audio device: each sound is converted once to the device's format and kept by its role,
 // and every play takes a free voice of the device's mixer, so sounds overlap and never wait for each other. (A
-// mixing library would bring decoders for every music format, and their libraries, for a few short WAVE sounds.) The device is
-// opened on a thread of its own after the window is up, so neither start-up nor a click ever waits for the
+// mixing library would bring decoders for every music format, and their libraries, for a few short WAVE sounds.) The
+// device is opened on a thread of its own after the window is up, so neither start-up nor a click ever waits for the
 // sound system; sounds asked for before it is ready, or on a machine without a device, are not heard.
 #include <array>
 #include <atomic>

@@ -57,7 +57,8 @@ std::optional<Premultiplied> premultiplied(SDL_Surface* source) {
   out.owned.resize(static_cast<size_t>(from->w) * from->h);
   SDL_LockSurface(from);
   for (int y = 0; y < from->h; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
+    const auto* row =
+        reinterpret_cast<const uint32_t*>(static_cast<const unsigned char*>(from->pixels) + y * from->pitch);
     for (int x = 0; x < from->w; ++x) {
       const uint32_t p = out.opaque ? row[x] | 0xFF000000u : row[x], a = p >> 24;
       const auto pre = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
@@ -86,12 +87,14 @@ Pictures::Held Pictures::hold(std::vector<uint32_t> pixels, int width, int heigh
   if (!opaque) {
     for (uint32_t& p : held.pixels) {
       const uint32_t a = p >> 24;
-      const auto straight = [&](int shift) { return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+      const auto straight = [&](int shift) {
+        return a == 0 ? 0u : std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift;
+      };
       p = a == 255 ? p : a << 24 | straight(16) | straight(8) | straight(0);
     }
   }
-  held.surface = SDL_CreateRGBSurfaceWithFormatFrom(held.pixels.data(), width, height, 32, width * 4,
-                                                    SDL_PIXELFORMAT_ARGB8888);
+  held.surface =
+      SDL_CreateRGBSurfaceWithFormatFrom(held.pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_ARGB8888);
   if (held.surface) SDL_SetSurfaceBlendMode(held.surface, static_cast<SDL_BlendMode>(mode));
   return held;
 }
@@ -161,9 +164,9 @@ SDL_Surface* Pictures::scaled(const std::string& name, std::optional<uint32_t> k
   const auto count = static_cast<size_t>(drawn->w) * static_cast<size_t>(drawn->h);
   const bool quick = refiner_.enabled();
   const auto filter = quick ? paint::resampleQuick : paint::resample;
-  Held held = in ? hold(filter(in->pixels(count), drawn->w, drawn->h, width, height), width, height, in->opaque,
-                        in->mode)
-                 : Held{};
+  Held held =
+      in ? hold(filter(in->pixels(count), drawn->w, drawn->h, width, height), width, height, in->opaque, in->mode)
+         : Held{};
   SDL_Surface* out = held.surface;
   (quick ? quick_ : sized_).emplace(sized, std::move(held));
   if (quick && in) refiner_.add({std::move(sized), in->borrowed, std::move(in->owned), drawn->w, drawn->h});
@@ -262,8 +265,8 @@ void Painter::draw(SDL_Surface* target, const paint::Picture& p) {
   SDL_Surface* drawn = pictures_.get(source.asset);
   if (!drawn || drawn->w < source.density || drawn->h < source.density) return;
   const int w = drawn->w / source.density, h = drawn->h / source.density;
-  const std::vector<Rect> places = p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, scale_)
-                                          : std::vector<Rect>{scale_.rect({p.x, p.y, w, h})};
+  const std::vector<Rect> places =
+      p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, scale_) : std::vector<Rect>{scale_.rect({p.x, p.y, w, h})};
   for (const Rect& at : places) {
     SDL_Surface* s = pictures_.scaled(p.asset, p.key, scale_, at.w, at.h);
     if (!s) continue;

@@ -20,8 +20,8 @@ std::string familyFor(std::string_view face);
 
 struct FontMatch {
   std::string file;
-  int index = 0;       // face index inside a collection (.ttc)
-  bool bold = false;   // the matched face is itself bold
+  int index = 0;      // face index inside a collection (.ttc)
+  bool bold = false;  // the matched face is itself bold
 };
 // The installed font fontconfig picks for a layout face, asked for Simplified Chinese coverage.
 std::optional<FontMatch> resolveFont(std::string_view face, bool bold);

@@ -42,8 +42,8 @@ fs::path freshDir(const char* name) {
 }
 
 struct Running {
-  Running(const char* name, paint::TextMetrics& metrics) : platform(freshDir(name)), app(platform),
-                                                           view(app.mainForm(), metrics) {
+  Running(const char* name, paint::TextMetrics& metrics)
+      : platform(freshDir(name)), app(platform), view(app.mainForm(), metrics) {
     app.start();
   }
   Form& form() { return app.mainForm(); }
@@ -68,9 +68,7 @@ class Drawing : public ::testing::Test {
     fonts.reset();
     TTF_Quit();
   }
-  static SDL_Surface* surface() {
-    return SDL_CreateRGBSurfaceWithFormat(0, 906, 682, 32, SDL_PIXELFORMAT_RGB888);
-  }
+  static SDL_Surface* surface() { return SDL_CreateRGBSurfaceWithFormat(0, 906, 682, 32, SDL_PIXELFORMAT_RGB888); }
   static uint32_t pixel(SDL_Surface* s, int x, int y) {
     return static_cast<uint32_t*>(s->pixels)[y * s->pitch / 4 + x] & 0xFFFFFF;
   }
@@ -105,7 +103,7 @@ TEST_F(Drawing, RedrawingOnlyTheChangedPartGivesTheWholePicture) {
   painter->execute(kept, r.view.paintForm(kAll));
   r.view.collect();
   r.view.takeFormDamage();
-  r.click(578, 660);  // top up: balance, money figures and the bag change
+  r.click(578, 660);                            // top up: balance, money figures and the bag change
   r.view.handle(paint::PointerMove{175, 468});  // and the enhance button is hovered
   r.view.collect();
   const auto damage = r.view.takeFormDamage();
@@ -165,8 +163,7 @@ TEST_F(Drawing, LinesTilesAndHalfTransparentPicturesKeepToTheirClips) {
   SDL_Surface* s = surface();
   SDL_FillRect(s, nullptr, 0);
   const uint32_t white = rgb(255, 255, 255);
-  painter->execute(s, {paint::Line{10, 10, 20, 15, white, {0, 0, 15, 100}},
-                       paint::Line{30, 5, 30, 9, white, kAll},
+  painter->execute(s, {paint::Line{10, 10, 20, 15, white, {0, 0, 15, 100}}, paint::Line{30, 5, 30, 9, white, kAll},
                        paint::Picture{"rate_texture", 100, 100, {150, 150, 40, 40}, 255, true},
                        paint::Picture{"small_save_normal", 300, 300, kAll, 128}});
   EXPECT_EQ(pixel(s, 10, 10), 0xFFFFFFu);
@@ -195,11 +192,10 @@ TEST_F(Drawing, AtTwiceTheLayoutEverythingLandsOnItsDoubledPixels) {
   SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 400, 300, 32, SDL_PIXELFORMAT_RGB888);
   SDL_FillRect(s, nullptr, 0);
   const uint32_t red = rgb(255, 0, 0), blue = rgb(0, 0, 255), white = rgb(255, 255, 255);
-  painter->execute(s, {paint::Fill{{10, 10, 5, 5}, red}, paint::Fill{{15, 10, 5, 5}, blue},
-                       paint::Line{0, 40, 9, 40, white, kAll},
-                       paint::Text{"强化", {12, false, false, "宋体"}, white, Align::Left, {100, 10, 60, 20},
-                                   {100, 10, 14, 20}},
-                       paint::Picture{"cell_empty", 20, 60, kAll}});
+  painter->execute(
+      s, {paint::Fill{{10, 10, 5, 5}, red}, paint::Fill{{15, 10, 5, 5}, blue}, paint::Line{0, 40, 9, 40, white, kAll},
+          paint::Text{"强化", {12, false, false, "宋体"}, white, Align::Left, {100, 10, 60, 20}, {100, 10, 14, 20}},
+          paint::Picture{"cell_empty", 20, 60, kAll}});
   EXPECT_EQ(pixel(s, 20, 20), 0xFF0000u);
   EXPECT_EQ(pixel(s, 29, 29), 0xFF0000u);
   EXPECT_EQ(pixel(s, 30, 20), 0x0000FFu);  // the neighbour starts where the first ends
@@ -290,7 +286,8 @@ TEST(Pictures, ThoseCarriedDecodedDrawAsTheDecoderWouldGiveThem) {
     ++carried;
     // Read through the format the surface declares, as a blit reads it.
     SDL_Surface* carriedSurface = decodePicture(std::string(a.name));
-    SDL_Surface* used = carriedSurface ? SDL_ConvertSurfaceFormat(carriedSurface, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    SDL_Surface* used =
+        carriedSurface ? SDL_ConvertSurfaceFormat(carriedSurface, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
     SDL_FreeSurface(carriedSurface);
     SDL_RWops* rw = SDL_RWFromConstMem(a.bytes.data(), static_cast<int>(a.bytes.size()));
     SDL_Surface* loaded = IMG_Load_RW(rw, 1);
@@ -407,7 +404,8 @@ TEST(Platform, WritesFinishOnTheInterfaceThreadInOrder) {
     SdlAudio audio;
     SdlPlatform platform(dir, audio);
     platform.replaceFileLater("MOXdata", "first", [&](bool ok) { results.push_back(ok ? "first" : "first failed"); });
-    platform.replaceFileLater("MOXdata", "second", [&](bool ok) { results.push_back(ok ? "second" : "second failed"); });
+    platform.replaceFileLater("MOXdata", "second",
+                              [&](bool ok) { results.push_back(ok ? "second" : "second failed"); });
     platform.replaceFileLater("no/such/dir", "x", [&](bool ok) { results.push_back(ok ? "odd" : "refused"); });
     EXPECT_TRUE(results.empty());  // nothing runs on the writer's thread
     SDL_Event e;

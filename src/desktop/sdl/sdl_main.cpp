@@ -60,7 +60,10 @@ class EmptyComposeTable {
   void restore() {
     if (restored_) return;
     restored_ = true;
-    if (saved_) ::setenv(kName, saved_->c_str(), 1); else ::unsetenv(kName);
+    if (saved_)
+      ::setenv(kName, saved_->c_str(), 1);
+    else
+      ::unsetenv(kName);
   }
 
  private:
@@ -68,6 +71,92 @@ class EmptyComposeTable {
   std::optional<std::string> saved_;
   bool restored_ = false;
 };
+
+// Chooses SDL's video driver and its hints. Without a display SDL would quietly pick an offscreen driver and the
+// user would see nothing at all: returns false, having said so, when there is none.
+bool chooseVideo() {
+  if (!set("SDL_VIDEODRIVER")) {
+    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
+      std::fprintf(stderr,
+                   "moxsim needs a graphical display: no X11 (DISPLAY) or Wayland (WAYLAND_DISPLAY) session was "
+                   "found.\nStart it from a desktop session, or set SDL_VIDEODRIVER to choose a video driver.\n");
+      return false;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, set("DISPLAY") ? "x11" : "wayland");
+  }
+  // Software drawing into the window's own surface: no OpenGL stack to load, a smaller and faster start.
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // A desktop program lets the compositor and the screensaver do their work.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  return true;
+}
+
+// The program from the making of its parts to the end of its loop; returns the exit code.
+int runDesktop(const std::filesystem::path& programDir) {
+  mox::sdl::SdlAudio audio;
+  mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
+                                 audio);
+  mox::App app(platform);
+  mox::sdl::Pictures pictures;
+  mox::sdl::FontCache fonts;
+  mox::sdl::Painter painter(pictures, fonts);
+  mox::sdl::Desktop desktop(app, painter);
+  // The forms, then the creation, moved and resized handlers: all before the window is first shown.
+  desktop.shell().start();
+  desktop.refinePictures();
+  mox::sdl::Window& window = desktop.main();
+  const auto requested = mox::sdl::requestedScale();
+  painter.setScale(requested.first);
+  mox::paint::Scale fitted = requested.first;
+  EmptyComposeTable noCompose;  // set before the thread starts: the environment is not for sharing
+  // Opening the faces and drawing the first frame (its pictures are carried decoded) take about as long as
+  // connecting to the display and creating the window: on two cores the two overlap. The faces of every
+  // control first, all at once: measured, that is sooner at 2x than opening them as the drawing meets them.
+  const auto prepare = [&] {
+    painter.warmFonts(app.mainForm());
+    return window.prepare();
+  };
+  // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
+  // fits. Either is rare, and the canvas is then drawn again.
+  const auto connect = [&] {
+    using Display = mox::WindowStartUp::Display;
+    if (set("DISPLAY")) mox::sdl::tolerateLostWakeups();
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return Display::None;
+    auto wanted = requested;
+    if (!wanted.second && wanted.first.identity()) {
+      if (const auto ratio = mox::sdl::outputRatio()) wanted.first = mox::paint::Scale(*ratio);
+    }
+    const mox::WindowInfo& layout = app.mainForm().window();
+    fitted = mox::sdl::fittedScale(wanted, layout.clientWidth, layout.clientHeight);
+    return fitted != requested.first ? Display::Rescaled : Display::Up;
+  };
+  const mox::Shell::Opened opened = desktop.shell().open({
+      .prepare = prepare,
+      .connect = connect,
+      .rescale = [&] { painter.setScale(fitted); },
+      .create = [&] { return window.create(); },
+      .ready = [&] { noCompose.restore(); },
+      .show =
+          [&] {
+            platform.setWindow(window.handle());
+            return window.show();
+          },
+      .position = [&] { return window.position(); },
+  });
+  if (opened == mox::Shell::Opened::NoDisplay) {
+    std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
+    return 2;
+  }
+  if (std::getenv("MOXSIM_BENCH_T0")) {
+    reportFirstFrame();
+    return 0;
+  }
+  audio.start();
+  return desktop.run();
+}
 
 }  // namespace
 
@@ -80,88 +169,9 @@ int main() {
   // The save file is opened by its bare name: the program's own directory is the current one.
   if (::chdir(programDir.c_str()) != 0) std::perror("moxsim: cannot enter the program's directory");
 
-  // Without a display SDL would quietly pick an offscreen driver and the user would see nothing at all.
-  if (!set("SDL_VIDEODRIVER")) {
-    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
-      std::fprintf(stderr,
-                   "moxsim needs a graphical display: no X11 (DISPLAY) or Wayland (WAYLAND_DISPLAY) session was "
-                   "found.\nStart it from a desktop session, or set SDL_VIDEODRIVER to choose a video driver.\n");
-      return 2;
-    }
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, set("DISPLAY") ? "x11" : "wayland");
-  }
-  // Software drawing into the window's own surface: no OpenGL stack to load, a smaller and faster start.
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  // A desktop program lets the compositor and the screensaver do their work.
-  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-
+  if (!chooseVideo()) return 2;
   if (TTF_Init() != 0) std::fprintf(stderr, "moxsim: no text drawing: %s\n", TTF_GetError());
-
-  int exitCode = 0;
-  {
-    mox::sdl::SdlAudio audio;
-    mox::sdl::SdlPlatform platform(mox::sdl::chooseDataDir(programDir, std::getenv("XDG_DATA_HOME"),
-                                                           std::getenv("HOME")),
-                                   audio);
-    mox::App app(platform);
-    mox::sdl::Pictures pictures;
-    mox::sdl::FontCache fonts;
-    mox::sdl::Painter painter(pictures, fonts);
-    mox::sdl::Desktop desktop(app, painter);
-    // The forms, then the creation, moved and resized handlers: all before the window is first shown.
-    desktop.shell().start();
-    desktop.refinePictures();
-    mox::sdl::Window& window = desktop.main();
-    const auto requested = mox::sdl::requestedScale();
-    painter.setScale(requested.first);
-    mox::paint::Scale fitted = requested.first;
-    EmptyComposeTable noCompose;  // set before the thread starts: the environment is not for sharing
-    // Opening the faces and drawing the first frame (its pictures are carried decoded) take about as long as
-    // connecting to the display and creating the window: on two cores the two overlap. The faces of every
-    // control first, all at once: measured, that is sooner at 2x than opening them as the drawing meets them.
-    const auto prepare = [&] {
-      painter.warmFonts(app.mainForm());
-      return window.prepare();
-    };
-    // Wayland's own scale where nothing else set one; a factor too large for the screen comes down to one that
-    // fits. Either is rare, and the canvas is then drawn again.
-    const auto connect = [&] {
-      using Display = mox::WindowStartUp::Display;
-      if (set("DISPLAY")) mox::sdl::tolerateLostWakeups();
-      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return Display::None;
-      auto wanted = requested;
-      if (!wanted.second && wanted.first.identity()) {
-        if (const auto ratio = mox::sdl::outputRatio()) wanted.first = mox::paint::Scale(*ratio);
-      }
-      const mox::WindowInfo& layout = app.mainForm().window();
-      fitted = mox::sdl::fittedScale(wanted, layout.clientWidth, layout.clientHeight);
-      return fitted != requested.first ? Display::Rescaled : Display::Up;
-    };
-    const mox::Shell::Opened opened = desktop.shell().open({
-        .prepare = prepare,
-        .connect = connect,
-        .rescale = [&] { painter.setScale(fitted); },
-        .create = [&] { return window.create(); },
-        .ready = [&] { noCompose.restore(); },
-        .show = [&] {
-          platform.setWindow(window.handle());
-          return window.show();
-        },
-        .position = [&] { return window.position(); },
-    });
-    if (opened == mox::Shell::Opened::NoDisplay) {
-      std::fprintf(stderr, "moxsim: cannot open the display: %s\n", SDL_GetError());
-      exitCode = 2;
-    } else if (std::getenv("MOXSIM_BENCH_T0")) {
-      reportFirstFrame();
-    } else {
-      audio.start();
-      exitCode = desktop.run();
-    }
-  }
+  const int exitCode = runDesktop(programDir);
   TTF_Quit();
   SDL_Quit();
   return exitCode;

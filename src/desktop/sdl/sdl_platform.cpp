@@ -62,14 +62,20 @@ int SdlPlatform::messageBox(const std::string& text, int flags, const std::strin
   for (size_t i = 0; i < buttons.size(); ++i) {
     Uint32 f = 0;
     if (i == 0) f |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-    if (buttons[i].code == kBoxCancel || (!hasCancel && buttons.size() == 1)) f |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    if (buttons[i].code == kBoxCancel || (!hasCancel && buttons.size() == 1))
+      f |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
     data.push_back({f, buttons[i].code, buttons[i].text.c_str()});
   }
   Uint32 icon = SDL_MESSAGEBOX_INFORMATION;
   if ((flags & 0x70) == 0x10) icon = SDL_MESSAGEBOX_ERROR;
   if ((flags & 0x70) == 0x30) icon = SDL_MESSAGEBOX_WARNING;
-  SDL_MessageBoxData box{icon | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT, window_, caption.c_str(), text.c_str(),
-                         static_cast<int>(data.size()), data.data(), nullptr};
+  SDL_MessageBoxData box{icon | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                         window_,
+                         caption.c_str(),
+                         text.c_str(),
+                         static_cast<int>(data.size()),
+                         data.data(),
+                         nullptr};
   int pressed = buttons.front().code;
   if (SDL_ShowMessageBox(&box, &pressed) != 0) {
     std::fprintf(stderr, "moxsim: %s\n%s\n", caption.c_str(), text.c_str());

@@ -18,8 +18,7 @@ namespace mox::sdl {
 // and not the system's own (/usr, /opt),
 // otherwise in the user's data directory ($XDG_DATA_HOME/moxsim, by default ~/.local/share/moxsim), created
 // when missing. Null or empty variables count as unset.
-std::filesystem::path chooseDataDir(const std::filesystem::path& programDir, const char* xdgDataHome,
-                                    const char* home);
+std::filesystem::path chooseDataDir(const std::filesystem::path& programDir, const char* xdgDataHome, const char* home);
 
 // The directory holding the running program, read from /proc/self/exe.
 std::filesystem::path programDirectory();

@@ -1,7 +1,8 @@
 #pragma once
-// The X server's side of the Linux program: the factor it draws at, as GTK and Qt programs follow the desktop's setting: MOXSIM_SCALE
-// (the program's own, for players and tests), else GDK_SCALE, else the X resource Xft.dpi over 96, else, on
-// Wayland, the ratio between a window's drawable pixels and its size; then cut down to what fits the screen.
+// The X server's side of the Linux program: the factor it draws at, as GTK and Qt programs follow the desktop's
+// setting: MOXSIM_SCALE (the program's own, for players and tests), else GDK_SCALE, else the X resource Xft.dpi over
+// 96, else, on Wayland, the ratio between a window's drawable pixels and its size; then cut down to what fits the
+// screen.
 #include <optional>
 #include <string_view>
 

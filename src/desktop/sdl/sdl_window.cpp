@@ -97,7 +97,8 @@ bool Window::create() {
   if (points) {
     if (const auto ratio = drawableRatio(window_); ratio && *ratio > 1) {
       pixelsPerPoint_ = *ratio;
-      SDL_SetWindowSize(window_, static_cast<int>(std::ceil(width / *ratio)), static_cast<int>(std::ceil(height / *ratio)));
+      SDL_SetWindowSize(window_, static_cast<int>(std::ceil(width / *ratio)),
+                        static_cast<int>(std::ceil(height / *ratio)));
     }
   }
   return true;
@@ -170,8 +171,7 @@ std::optional<paint::InputEvent> Window::translate(const SDL_Event& e) {
         case SDLK_KP_ENTER: return paint::KeyDown{paint::Key::Enter};
         default: return std::nullopt;
       }
-    case SDL_MOUSEMOTION:
-      return paint::PointerMove{layout(e.motion.x), layout(e.motion.y)};
+    case SDL_MOUSEMOTION: return paint::PointerMove{layout(e.motion.x), layout(e.motion.y)};
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const paint::Button b = e.button.button == SDL_BUTTON_LEFT    ? paint::Button::Left

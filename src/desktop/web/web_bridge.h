@@ -23,7 +23,20 @@ constexpr int operator|(int bits, FrameResult r) { return bits | static_cast<int
 // The fields of a node in what the layer of elements is told (semanticsText), in order: a list's items fill the
 // fields from Items on. A removed node is its control and "-".
 enum class NodeField {
-  Control, Role, X, Y, Width, Height, Disabled, Checked, Selection, Grid, Row, Column, Name, Items
+  Control,
+  Role,
+  X,
+  Y,
+  Width,
+  Height,
+  Disabled,
+  Checked,
+  Selection,
+  Grid,
+  Row,
+  Column,
+  Name,
+  Items
 };
 
 // What changed for a screen reader, as nodes joined by \x1e, their fields by \x1f.

@@ -42,9 +42,7 @@ EM_JS(int, moxTextWidth, (const char* text, int face), {
 
 // A face as one number for the page: pixel height, bold and serif. The layout's 宋体 is a serif face (the
 // desktop's font matching finds Noto Serif CJK for it), every other face the sans-serif one.
-int faceCode(const Font& font, int height) {
-  return height * 4 + (font.bold ? 1 : 0) + (font.face == "宋体" ? 2 : 0);
-}
+int faceCode(const Font& font, int height) { return height * 4 + (font.bold ? 1 : 0) + (font.face == "宋体" ? 2 : 0); }
 
 }  // namespace
 
@@ -70,8 +68,8 @@ void Painter::places(int window, const paint::Picture& p, Each each) {
   const int drawnW = moxPictureWidth(source.asset.c_str()), drawnH = moxPictureHeight(source.asset.c_str());
   if (drawnW < source.density || drawnH < source.density) return;
   const int w = drawnW / source.density, h = drawnH / source.density;
-  const std::vector<Rect> at = p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, sc)
-                                      : std::vector<Rect>{sc.rect({p.x, p.y, w, h})};
+  const std::vector<Rect> at =
+      p.tile ? paint::tileRects(p.x, p.y, w, h, p.clip, sc) : std::vector<Rect>{sc.rect({p.x, p.y, w, h})};
   const int key = p.key ? static_cast<int>(*p.key) : -1;
   for (const Rect& r : at) each(source.asset, key, r, clip);
 }

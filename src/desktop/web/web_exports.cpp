@@ -41,8 +41,8 @@ paint::Button button(int b) {
 }  // namespace mox::web
 
 using mox::web::gPage;
-using mox::web::gPrepared;
 using mox::web::gPlatform;
+using mox::web::gPrepared;
 
 extern "C" {
 
@@ -176,9 +176,7 @@ EMSCRIPTEN_KEEPALIVE void moxsim_close_planner() {
 }
 
 // The planner opened on the question of a link's fragment; 0 when the fragment is not one.
-EMSCRIPTEN_KEEPALIVE int moxsim_open_link(const char* fragment) {
-  return gPage && gPage->openLink(fragment) ? 1 : 0;
-}
+EMSCRIPTEN_KEEPALIVE int moxsim_open_link(const char* fragment) { return gPage && gPage->openLink(fragment) ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE void moxsim_fonts_changed() {
   if (gPage) gPage->fontsChanged();
@@ -222,9 +220,7 @@ EMSCRIPTEN_KEEPALIVE int moxsim_frame(double budget, int whole) {
 
 // The page's layer of elements over a window told what the window's frames changed; 1 when the other window's
 // waits for the next call.
-EMSCRIPTEN_KEEPALIVE int moxsim_semantics() {
-  return gPage && gPage->tellSemantics() ? 1 : 0;
-}
+EMSCRIPTEN_KEEPALIVE int moxsim_semantics() { return gPage && gPage->tellSemantics() ? 1 : 0; }
 
 // Whether the bytes are a save file the program loads, read by the very loader it starts with (on a scratch
 // program of its own, so the stock on screen is untouched). Returns 1 when a stock was read.

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-
 namespace mox::web {
 
 namespace {
@@ -71,8 +70,10 @@ void WebPlatform::replaceFileLater(const std::string& name, std::string bytes, s
   const int id = nextWrite_++;
   Pending& p = pending_[id] = {name, std::move(bytes), std::move(done)};
   const auto* data = reinterpret_cast<const unsigned char*>(p.bytes.data());
-  if (name == kSaveFile) moxStore(id, name.c_str(), data, static_cast<int>(p.bytes.size()));
-  else moxDownload(id, name.c_str(), data, static_cast<int>(p.bytes.size()));
+  if (name == kSaveFile)
+    moxStore(id, name.c_str(), data, static_cast<int>(p.bytes.size()));
+  else
+    moxDownload(id, name.c_str(), data, static_cast<int>(p.bytes.size()));
 }
 
 void WebPlatform::writeDone(int id, bool ok) {

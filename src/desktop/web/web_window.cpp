@@ -168,8 +168,8 @@ std::string Page::keyboardControls(int slot) {
     const Rect r = paint::visibleRect(f, i);
     if (paint::empty(r) || paint::hitTest(f, r.x + r.w / 2, r.y + r.h / 2) != i) continue;
     if (!out.empty()) out += ';';
-    out += std::to_string(i) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) +
-           " " + std::to_string(r.h);
+    out += std::to_string(i) + " " + std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.w) + " " +
+           std::to_string(r.h);
   }
   return out;
 }
@@ -182,8 +182,10 @@ void Page::choose(int slot, int control, int item) {
 }
 
 void Page::figured(const std::string& bytes) {
-  if (auto p = wire::readPlanOutcome(bytes)) app_.planner().planFigured(*p);
-  else if (auto l = wire::readLuckOutcome(bytes)) app_.planner().luckFigured(*l);
+  if (auto p = wire::readPlanOutcome(bytes))
+    app_.planner().planFigured(*p);
+  else if (auto l = wire::readLuckOutcome(bytes))
+    app_.planner().luckFigured(*l);
   afterEvents();
 }
 

@@ -181,7 +181,7 @@ class Page : public ShellHost {
   Window main_;
   Window planner_;
   bool plannerFirst_ = false;  // the planner's turn to draw first this frame
-  std::string banner_;  // the banner's picture in the last frame
+  std::string banner_;         // the banner's picture in the last frame
   bool bannerApart_ = false;
   std::string apartPicture_;  // the banner drawn apart: its picture as drawn ("" none) and its top
   int apartY_ = 0;

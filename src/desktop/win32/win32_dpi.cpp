@@ -85,8 +85,8 @@ std::optional<paint::Scale> parseForcedScale(const char* text, std::string* comp
   if (!text || !*text) return std::nullopt;
   if (const std::optional<double> v = paint::parseScale(text)) return paint::Scale(*v);
   if (complaint) {
-    *complaint = std::string("moxsim: MOXSIM_SCALE=") + text +
-                 " is not a scale factor (such as 1.5); using the desktop's";
+    *complaint =
+        std::string("moxsim: MOXSIM_SCALE=") + text + " is not a scale factor (such as 1.5); using the desktop's";
   }
   return std::nullopt;
 }
@@ -107,8 +107,9 @@ paint::Scale windowScale(const std::optional<paint::Scale>& forced, UINT dpi, SI
   if (forced) return *forced;
   const SIZE frame = frameSize(dpi);
   return paint::fitScale(paint::Scale(static_cast<double>(dpi) / USER_DEFAULT_SCREEN_DPI), client.cx, client.cy,
-                         work.right - work.left, work.bottom - work.top,
-                         [frame](const paint::Scale&) { return std::pair<int, int>{frame.cx, frame.cy}; });
+                         work.right - work.left, work.bottom - work.top, [frame](const paint::Scale&) {
+                           return std::pair<int, int>{frame.cx, frame.cy};
+                         });
 }
 
 POINT keepInside(POINT wanted, SIZE outer, const RECT& work) {
@@ -117,9 +118,9 @@ POINT keepInside(POINT wanted, SIZE outer, const RECT& work) {
 }
 
 POINT centred(SIZE outer, const RECT& work) {
-  return keepInside({work.left + (work.right - work.left - outer.cx) / 2,
-                     work.top + (work.bottom - work.top - outer.cy) / 2},
-                    outer, work);
+  return keepInside(
+      {work.left + (work.right - work.left - outer.cx) / 2, work.top + (work.bottom - work.top - outer.cy) / 2}, outer,
+      work);
 }
 
 }  // namespace mox::win32

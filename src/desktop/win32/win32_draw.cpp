@@ -170,8 +170,7 @@ std::optional<Image> decodeImage(std::span<const unsigned char> bytes) {
   Com<IWICFormatConverter> converter;
   if (FAILED(factory->CreateStream(stream.out())) ||
       FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))) ||
-      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                              decoder.out())) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
       FAILED(decoder->GetFrame(0, frame.out())) || FAILED(factory->CreateFormatConverter(converter.out())) ||
       FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0,
                                    WICBitmapPaletteTypeCustom))) {
@@ -314,7 +313,8 @@ bool Pictures::adoptRefined() {
   for (paint::Refiner::Result& r : made) {
     const Image* source = r.picture.key ? keyed(r.picture.asset, *r.picture.key) : get(r.picture.asset);
     std::optional<Image> image;
-    if (!r.pixels.empty()) image = Image{r.picture.width, r.picture.height, !source || source->opaque, std::move(r.pixels)};
+    if (!r.pixels.empty())
+      image = Image{r.picture.width, r.picture.height, !source || source->opaque, std::move(r.pixels)};
     std::lock_guard lock(mutex_);
     quick_.erase(r.picture);
     sized_.emplace(std::move(r.picture), std::move(image));
@@ -401,8 +401,8 @@ const std::wstring& Fonts::faceFor(const std::string& face) {
   std::vector<std::wstring> wanted;
   if (!face.empty()) wanted.push_back(widen(face));
   // Stand-ins, the system's own Chinese interface faces first.
-  for (const wchar_t* f : {L"宋体", L"微软雅黑", L"黑体", L"新宋体", L"Noto Sans CJK SC", L"Noto Serif CJK SC",
-                           L"Source Han Sans SC"}) {
+  for (const wchar_t* f :
+       {L"宋体", L"微软雅黑", L"黑体", L"新宋体", L"Noto Sans CJK SC", L"Noto Serif CJK SC", L"Source Han Sans SC"}) {
     wanted.emplace_back(f);
   }
   std::wstring chosen;
@@ -438,9 +438,9 @@ HFONT Fonts::get(const Font& font) {
   if (it != fonts_.end()) return it->second;
   const std::wstring& face = faceFor(font.face);
   // A negative height asks for the character (em) height in pixels, as the layout gives it.
-  HFONT f = CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, font.underline, FALSE,
-                        GB2312_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+  HFONT f =
+      CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, font.underline, FALSE, GB2312_CHARSET,
+                  OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
   fonts_.emplace(key, f);
   return f;
 }

@@ -47,10 +47,12 @@ TEST(DataDir, BesideTheProgramWhenWritableElseUnderAppData) {
   const auto appData = dir / "AppData";
   // The roaming folder is not even looked up when the program's own folder will do.
   int asked = 0;
-  EXPECT_EQ(chooseDataDir(dir, [&] {
-    ++asked;
-    return appData;
-  }), dir);
+  EXPECT_EQ(chooseDataDir(dir,
+                          [&] {
+                            ++asked;
+                            return appData;
+                          }),
+            dir);
   EXPECT_EQ(asked, 0);
   // The probe leaves nothing behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 0);
@@ -265,8 +267,8 @@ TEST_F(Drawing, CommandsStayInsideTheirClips) {
   list.push_back(paint::Fill{{0, 0, 906, 682}, rgb(1, 2, 3)});
   list.push_back(paint::Fill{{10, 10, 5, 5}, rgb(255, 0, 0)});
   list.push_back(paint::Picture{"header", 100, 100, {120, 110, 10, 10}});
-  list.push_back(paint::Text{"芯片强化", Font{16, true, false, "宋体"}, rgb(0, 255, 0), Align::Left,
-                             {300, 300, 200, 30}, {300, 300, 30, 30}});
+  list.push_back(paint::Text{
+      "芯片强化", Font{16, true, false, "宋体"}, rgb(0, 255, 0), Align::Left, {300, 300, 200, 30}, {300, 300, 30, 30}});
   list.push_back(paint::Line{400, 400, 410, 405, rgb(0, 0, 255), {400, 400, 5, 10}});
   painter.execute(canvas, list);
   EXPECT_EQ(rgbOf(canvas, 12, 12), 0xFF0000u);
@@ -435,8 +437,7 @@ TEST(Fonts, EveryLayoutFaceGetsAnInstalledChineseFace) {
   ASSERT_FALSE(fonts.chineseFaces().empty()) << "no face with the Chinese character set is installed";
   for (const char* face : {"宋体", "黑体", "", "Arial", "No Such Face"}) {
     const std::wstring chosen = fonts.faceFor(face);
-    EXPECT_NE(std::find(fonts.chineseFaces().begin(), fonts.chineseFaces().end(), chosen),
-              fonts.chineseFaces().end())
+    EXPECT_NE(std::find(fonts.chineseFaces().begin(), fonts.chineseFaces().end(), chosen), fonts.chineseFaces().end())
         << face;
     EXPECT_NE(chosen[0], L'@');
   }
@@ -450,8 +451,8 @@ TEST(Fonts, ChineseCharactersDrawAsDifferentGlyphsNotBoxes) {
   auto draw = [&](const char* text) {
     Canvas c(40, 40);
     fillRect(c, {0, 0, 40, 40}, rgb(255, 255, 255));
-    painter.execute(c, {paint::Text{text, Font{24, false, false, "宋体"}, 0, Align::Left, {0, 0, 40, 40},
-                                    {0, 0, 40, 40}}});
+    painter.execute(
+        c, {paint::Text{text, Font{24, false, false, "宋体"}, 0, Align::Left, {0, 0, 40, 40}, {0, 0, 40, 40}}});
     std::vector<uint32_t> pixels;
     int ink = 0;
     for (int y = 0; y < 40; ++y) {

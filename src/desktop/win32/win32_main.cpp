@@ -23,8 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int exitCode = 0;
   {
     mox::win32::WaveOut audio;
-    mox::win32::Win32Platform platform(
-        mox::win32::chooseDataDir(programDir, mox::win32::appDataDirectory), audio);
+    mox::win32::Win32Platform platform(mox::win32::chooseDataDir(programDir, mox::win32::appDataDirectory), audio);
     mox::App app(platform);
     mox::win32::Pictures pictures;
     mox::win32::Fonts fonts;
@@ -41,21 +40,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // the window lands on when it is shown.
     window.chooseScale(nullptr);
     window.announcePictures();
-    std::thread decoder([&] {
-      pictures.decodeAnnounced();
-    });
+    std::thread decoder([&] { pictures.decodeAnnounced(); });
     desktop.shell().open({
         .prepare = [&] { return window.prepare(); },
         .create = [&] { return window.create(); },
         .ready = [&] { decoder.join(); },
-        .show = [&] {
-          platform.setWindow(window.handle());
-          return desktop.showMain();
-        },
-        .position = [&] {
-          const POINT origin = window.clientOrigin();
-          return std::pair{origin.x, origin.y};
-        },
+        .show =
+            [&] {
+              platform.setWindow(window.handle());
+              return desktop.showMain();
+            },
+        .position =
+            [&] {
+              const POINT origin = window.clientOrigin();
+              return std::pair{origin.x, origin.y};
+            },
     });
     // For the start-up benchmark: end once the first frame is on the screen.
     exitCode = desktop.run(mox::win32::benchingFirstFrame());

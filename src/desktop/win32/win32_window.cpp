@@ -25,6 +25,18 @@ class NoMetrics : public paint::TextMetrics {
   int lineHeight(const Font& font) override { return font.height; }
   int width(const Font&, std::string_view) override { return 0; }
 };
+
+// The keys the program answers to.
+std::optional<paint::Key> keyOf(WPARAM key) {
+  switch (key) {
+    case VK_ESCAPE: return paint::Key::Escape;
+    case VK_UP: return paint::Key::Up;
+    case VK_DOWN: return paint::Key::Down;
+    case VK_RETURN: return paint::Key::Enter;
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace
 
 std::optional<paint::InputEvent> pointerEvent(UINT message, LPARAM lParam, const paint::Scale& scale) {
@@ -70,8 +82,8 @@ bool LayeredWindow::create(HWND owner) {
   RegisterClassExW(&wc);
   // Owned by the main window, so it stays above it; clicks pass through it to whatever lies beneath; it never
   // takes the focus or a place in the task bar.
-  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kLayerClass,
-                            L"", WS_POPUP, 0, 0, 1, 1, owner, nullptr, wc.hInstance, nullptr);
+  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kLayerClass, L"",
+                            WS_POPUP, 0, 0, 1, 1, owner, nullptr, wc.hInstance, nullptr);
   return window_ != nullptr;
 }
 
@@ -93,8 +105,8 @@ void LayeredWindow::show(const std::optional<paint::Overlay>& overlay, POINT ori
   const paint::PictureSource source = paint::pictureSource(overlay->picture, scale);
   const Image* full = pictures_.get(source.asset);
   if (!full) return;
-  const Rect place = scale.rect({overlay->rect.x, overlay->rect.y, full->width / source.density,
-                                 full->height / source.density});
+  const Rect place =
+      scale.rect({overlay->rect.x, overlay->rect.y, full->width / source.density, full->height / source.density});
   POINT at{origin.x + place.x, origin.y + place.y};
   if (overlay->picture != picture_) {
     const Image* image = pictures_.sized(source.asset, std::nullopt, place.w, place.h);
@@ -179,8 +191,7 @@ void Window::followDpi(UINT dpi, const RECT* suggested) {
   RECT now{};
   GetWindowRect(window_, &now);
   // The system's place while the window is dragged between monitors; otherwise wholly on the work area.
-  const POINT at = suggested ? POINT{suggested->left, suggested->top}
-                             : keepInside({now.left, now.top}, outer, work);
+  const POINT at = suggested ? POINT{suggested->left, suggested->top} : keepInside({now.left, now.top}, outer, work);
   SetWindowPos(window_, nullptr, at.x, at.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   if (redraw && canvas_) {
     canvas_.reset();
@@ -211,14 +222,14 @@ bool Window::create(HWND owner) {
   hand_ = LoadCursorW(nullptr, IDC_HAND);
 
   // Not resizable: the layout is drawn at its own size times the factor.
-  HMONITOR monitor = owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)
-                           : MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  HMONITOR monitor =
+      owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST) : MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
   if (!scaleChosen_) chooseScale(monitor);
   const SIZE outer = outerSize(scale_, dpi_);
   const RECT work = workArea(monitor);
   const POINT at = centred(outer, work);
-  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), kWindowStyle, at.x, at.y, outer.cx, outer.cy,
-                            owner, nullptr, instance, this);
+  window_ = CreateWindowExW(0, kMainClass, widen(w.title).c_str(), kWindowStyle, at.x, at.y, outer.cx, outer.cy, owner,
+                            nullptr, instance, this);
   if (!window_) return false;
   for (auto& [control, clock] : clocks_) {
     clock.start = nowMs();
@@ -277,23 +288,41 @@ LRESULT CALLBACK Window::proc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return self ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
+void Window::paintFrame(bool isMain) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window_, &ps);
+  const RECT& r = ps.rcPaint;
+  if (frame_) BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
+  EndPaint(window_, &ps);
+  if (!painted_) {
+    painted_ = true;
+    if (isMain) desktop_.firstPaint();
+  }
+}
+
+void Window::pointer(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A press keeps the pointer until the last button is released, even outside the window.
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN)
+    SetCapture(window_);
+  else if (message != WM_MOUSEMOVE && !(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)))
+    ReleaseCapture();
+  if (auto event = pointerEvent(message, lParam, scale_)) desktop_.feed(*this, *event);
+}
+
+void Window::wheel(WPARAM wParam, LPARAM lParam) {
+  POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates for the wheel
+  ScreenToClient(window_, &p);
+  wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
+  const int steps = wheelRest_ / WHEEL_DELTA;
+  wheelRest_ -= steps * WHEEL_DELTA;
+  if (steps != 0) desktop_.feed(*this, paint::Wheel{scale_.toLayout(p.x), scale_.toLayout(p.y), steps});
+}
+
 LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   const bool isMain = this == &desktop_.main();
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window_, &ps);
-      const RECT& r = ps.rcPaint;
-      if (frame_) BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, frame_->dc(), r.left, r.top, SRCCOPY);
-      EndPaint(window_, &ps);
-      if (!painted_) {
-        painted_ = true;
-        if (isMain) desktop_.firstPaint();
-      }
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      return 1;  // every pixel comes from the frame
+    case WM_PAINT: paintFrame(isMain); return 0;
+    case WM_ERASEBKGND: return 1;  // every pixel comes from the frame
     case WM_MOVE:
       // The client area's new screen position: the banner keeps its place over it.
       if (isMain) desktop_.mainMoved(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -323,62 +352,29 @@ LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-      // A press keeps the pointer until the last button is released, even outside the window.
-      if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) SetCapture(window_);
-      else if (message != WM_MOUSEMOVE && !(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) ReleaseCapture();
-      if (auto event = pointerEvent(message, lParam, scale_)) desktop_.feed(*this, *event);
-      return 0;
+    case WM_MBUTTONUP: pointer(message, wParam, lParam); return 0;
     case WM_MOUSELEAVE:
       tracking_ = false;
       desktop_.feed(*this, paint::PointerLeave{});
       return 0;
-    case WM_MOUSEWHEEL: {
-      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates for the wheel
-      ScreenToClient(window_, &p);
-      wheelRest_ += GET_WHEEL_DELTA_WPARAM(wParam);
-      const int steps = wheelRest_ / WHEEL_DELTA;
-      wheelRest_ -= steps * WHEEL_DELTA;
-      if (steps != 0) desktop_.feed(*this, paint::Wheel{scale_.toLayout(p.x), scale_.toLayout(p.y), steps});
-      return 0;
-    }
-    case WM_KEYDOWN: {
-      std::optional<paint::Key> key;
-      switch (wParam) {
-        case VK_ESCAPE: key = paint::Key::Escape; break;
-        case VK_UP: key = paint::Key::Up; break;
-        case VK_DOWN: key = paint::Key::Down; break;
-        case VK_RETURN: key = paint::Key::Enter; break;
-        default: break;
-      }
-      if (key) {
+    case WM_MOUSEWHEEL: wheel(wParam, lParam); return 0;
+    case WM_KEYDOWN:
+      if (const std::optional<paint::Key> key = keyOf(wParam)) {
         desktop_.feed(*this, paint::KeyDown{*key});
         return 0;
       }
       break;
-    }
-    case WM_KILLFOCUS:
-      desktop_.feed(*this, paint::FocusLost{});
-      return 0;
-    case WM_TIMER:
-      tick(wParam);
-      return 0;
-    case kDiskMessage:
-      desktop_.diskDone(lParam);
-      return 0;
-    case kRefinedMessage:
-      desktop_.picturesRefined();
-      return 0;
-    case WM_CLOSE:
-      desktop_.feed(*this, paint::CloseRequest{});
-      return 0;
+    case WM_KILLFOCUS: desktop_.feed(*this, paint::FocusLost{}); return 0;
+    case WM_TIMER: tick(wParam); return 0;
+    case kDiskMessage: desktop_.diskDone(lParam); return 0;
+    case kRefinedMessage: desktop_.picturesRefined(); return 0;
+    case WM_CLOSE: desktop_.feed(*this, paint::CloseRequest{}); return 0;
     case WM_DESTROY:
       for (auto& [control, clock] : clocks_) KillTimer(window_, clock.id);
       clocks_.clear();
       if (isMain) PostQuitMessage(0);
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
 }
@@ -494,8 +490,10 @@ void Desktop::mainMoved(int left, int top) {
 
 void Desktop::firstPaint() {
   reportFirstFrame();
-  if (stopAfterFirstFrame_) PostQuitMessage(0);
-  else pictures_.startRefining();
+  if (stopAfterFirstFrame_)
+    PostQuitMessage(0);
+  else
+    pictures_.startRefining();
 }
 
 void Desktop::refinePictures() {

@@ -48,7 +48,10 @@ class LayeredWindow {
   // and is drawn at `scale`; none hides the window.
   void show(const std::optional<paint::Overlay>& overlay, POINT clientOrigin, const paint::Scale& scale);
   // Its picture is made again at the next show (it was drawn again).
-  void forget() { picture_.clear(); origin_ = {LONG_MIN, LONG_MIN}; }
+  void forget() {
+    picture_.clear();
+    origin_ = {LONG_MIN, LONG_MIN};
+  }
 
  private:
   bool create(HWND owner);
@@ -113,6 +116,11 @@ class Window {
   };
   static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // WM_PAINT: the frame copied to the screen where the system asks.
+  void paintFrame(bool isMain);
+  // A mouse button or move in the client area; the wheel, in whole steps.
+  void pointer(UINT message, WPARAM wParam, LPARAM lParam);
+  void wheel(WPARAM wParam, LPARAM lParam);
   void tick(UINT_PTR id);
   void present();
   // The factor on a monitor of `dpi` (see chooseScale), and the window's size with its frame at a factor and

@@ -31,7 +31,8 @@ void removeFrom(std::vector<Rect>& rects, const Rect& area) {
 }
 
 void sortTopDown(std::vector<Rect>& rects) {
-  std::sort(rects.begin(), rects.end(), [](const Rect& a, const Rect& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+  std::sort(rects.begin(), rects.end(),
+            [](const Rect& a, const Rect& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
 }
 
 }  // namespace

@@ -364,9 +364,7 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
   const Rect r = absoluteRect(form, index);
   Pen pen(out, clip);
   switch (c.kind) {
-    case Kind::PictureBox:
-      pen.picture(c.picture, r.x, r.y);
-      break;
+    case Kind::PictureBox: pen.picture(c.picture, r.x, r.y); break;
 
     case Kind::PictureButton:
       pen.picture(buttonPicture(form, index, pointer.hover == index, pointer.pressed == index), r.x, r.y, false,
@@ -374,37 +372,26 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
       break;
 
     case Kind::Label:
-      if (!c.backgroundPicture.empty()) pen.picture(c.backgroundPicture, r.x, r.y, true);
-      else if (c.backColour) pen.fill(r, *c.backColour);
+      if (!c.backgroundPicture.empty())
+        pen.picture(c.backgroundPicture, r.x, r.y, true);
+      else if (c.backColour)
+        pen.fill(r, *c.backColour);
       labelText(pen, c, r, metrics);
       break;
 
-    case Kind::TransparentLabel:
-      labelText(pen, c, r, metrics);
-      break;
+    case Kind::TransparentLabel: labelText(pen, c, r, metrics); break;
 
-    case Kind::GroupBox:
-      paintGroupBox(pen, c, r, form.window().background, metrics);
-      break;
+    case Kind::GroupBox: paintGroupBox(pen, c, r, form.window().background, metrics); break;
 
-    case Kind::CheckBox:
-      paintCheckBox(pen, c, r, pointer.pressed == index && pointer.hover == index);
-      break;
+    case Kind::CheckBox: paintCheckBox(pen, c, r, pointer.pressed == index && pointer.hover == index); break;
 
-    case Kind::DropDown:
-      paintDropDown(pen, c, r, pointer.openList == index);
-      break;
+    case Kind::DropDown: paintDropDown(pen, c, r, pointer.openList == index); break;
 
-    case Kind::Chart:
-      paintChart(pen, c, r, metrics);
-      break;
+    case Kind::Chart: paintChart(pen, c, r, metrics); break;
 
-    case Kind::List:
-      paintList(pen, c, r, form.visibleRows(index));
-      break;
+    case Kind::List: paintList(pen, c, r, form.visibleRows(index)); break;
 
-    case Kind::Timer:
-      break;
+    case Kind::Timer: break;
   }
 }
 

@@ -7,12 +7,9 @@ namespace mox::paint {
 bool catchesPointer(const Control& c) {
   switch (c.kind) {
     case Kind::Timer:
-    case Kind::GroupBox:
-      return false;
-    case Kind::TransparentLabel:
-      return c.onLeftDown || c.onClick || c.onMouseMove || c.handCursor;
-    default:
-      return true;
+    case Kind::GroupBox: return false;
+    case Kind::TransparentLabel: return c.onLeftDown || c.onClick || c.onMouseMove || c.handCursor;
+    default: return true;
   }
 }
 
@@ -59,11 +56,15 @@ InputResult Pointer::handle(const InputEvent& event) {
   if (const auto* e = std::get_if<PointerMove>(&event)) {
     move(e->x, e->y);
   } else if (const auto* e = std::get_if<PointerDown>(&event)) {
-    if (e->button == Button::Left) leftDown(e->x, e->y);
-    else move(e->x, e->y);
+    if (e->button == Button::Left)
+      leftDown(e->x, e->y);
+    else
+      move(e->x, e->y);
   } else if (const auto* e = std::get_if<PointerUp>(&event)) {
-    if (e->button == Button::Left) out.clicked = leftUp(e->x, e->y);
-    else move(e->x, e->y);
+    if (e->button == Button::Left)
+      out.clicked = leftUp(e->x, e->y);
+    else
+      move(e->x, e->y);
   } else if (const auto* e = std::get_if<Wheel>(&event)) {
     wheel(e->x, e->y, e->steps);
   } else if (const auto* e = std::get_if<KeyDown>(&event)) {
@@ -180,8 +181,10 @@ void Pointer::wheel(int x, int y, int steps) {
     if (form_.reachable(hit)) form_.setTopRow(hit, form_.at(hit).topRow - 3 * steps);
     return;
   }
-  if (hit >= 0 && form_.at(hit).kind == Kind::DropDown) list = hit;
-  else if (focus_ >= 0) list = focus_;
+  if (hit >= 0 && form_.at(hit).kind == Kind::DropDown)
+    list = hit;
+  else if (focus_ >= 0)
+    list = focus_;
   if (list < 0 || !form_.reachable(list)) return;
   const Control& c = form_.at(list);
   int n = static_cast<int>(c.items.size());

@@ -18,18 +18,34 @@ namespace mox::paint {
 enum class Button { Left, Middle, Right };
 enum class Key { Up, Down, Enter, Escape };
 
-struct PointerMove { int x = 0, y = 0; };
-struct PointerDown { int x = 0, y = 0; Button button = Button::Left; };
-struct PointerUp { int x = 0, y = 0; Button button = Button::Left; };
+struct PointerMove {
+  int x = 0, y = 0;
+};
+struct PointerDown {
+  int x = 0, y = 0;
+  Button button = Button::Left;
+};
+struct PointerUp {
+  int x = 0, y = 0;
+  Button button = Button::Left;
+};
 // Whole wheel steps; positive is away from the user (up). (x, y) is where the pointer is.
-struct Wheel { int x = 0, y = 0; int steps = 0; };
-struct KeyDown { Key key = Key::Escape; };
+struct Wheel {
+  int x = 0, y = 0;
+  int steps = 0;
+};
+struct KeyDown {
+  Key key = Key::Escape;
+};
 struct PointerLeave {};  // the pointer left the window
 struct FocusLost {};     // another window took the keyboard: an open list closes
 struct CloseRequest {};  // the close box, or the window manager asked
 // A tick of the form's timer control, from the start numbered `generation` (Form::timerGeneration); a tick of
 // a start the logic has since replaced is dropped.
-struct TimerTick { int control = -1; uint64_t generation = 0; };
+struct TimerTick {
+  int control = -1;
+  uint64_t generation = 0;
+};
 // Handlers ran outside input (a save finished, say) and may have hidden what the pointer is over: look again.
 struct Refresh {};
 
@@ -40,10 +56,10 @@ enum class Cursor { Arrow, Hand };
 
 // What one event did.
 struct InputResult {
-  int clicked = -1;        // the control whose click ran, or -1
-  bool redraw = false;     // some look changed: collect the damage and present a frame
-  bool close = false;      // the window should close (close box, or an Esc nothing else used on an Esc window)
-  bool used = false;       // the event meant something here (a key a toolkit may pass on when unused)
+  int clicked = -1;               // the control whose click ran, or -1
+  bool redraw = false;            // some look changed: collect the damage and present a frame
+  bool close = false;             // the window should close (close box, or an Esc nothing else used on an Esc window)
+  bool used = false;              // the event meant something here (a key a toolkit may pass on when unused)
   Cursor cursor = Cursor::Arrow;  // the pointer's shape now
 };
 

@@ -126,7 +126,7 @@ void horizontalRow(const std::uint32_t* src, std::uint32_t* dst, const Axis& ax,
     for (; k + 1 < n; k += 2) {
       std::int64_t two;
       std::memcpy(&two, from + 4 * k, sizeof two);
-      const __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi64_si128(two), zero);   // a0 a1 a2 a3 b0 b1 b2 b3
+      const __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi64_si128(two), zero);      // a0 a1 a2 a3 b0 b1 b2 b3
       const __m128i paired = _mm_unpacklo_epi16(wide, _mm_srli_si128(wide, 8));  // a0 b0 a1 b1 a2 b2 a3 b3
       const auto pair = static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k])) |
                         static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[k + 1])) << 16;
@@ -179,8 +179,9 @@ std::vector<std::uint32_t> vertical(std::span<const std::uint32_t> src, int widt
   inTwo(out, dst.size(), [&](int begin, int end) {
     std::vector<std::int32_t> sums(4 * w);
     for (int y = begin; y < end; ++y)
-      verticalRow(ax, y, w, [&](int row) { return src.data() + static_cast<size_t>(row) * w; }, sums,
-                  dst.data() + static_cast<size_t>(y) * w);
+      verticalRow(
+          ax, y, w, [&](int row) { return src.data() + static_cast<size_t>(row) * w; }, sums,
+          dst.data() + static_cast<size_t>(y) * w);
   });
   return dst;
 }
@@ -188,8 +189,7 @@ std::vector<std::uint32_t> vertical(std::span<const std::uint32_t> src, int widt
 // Both axes at once: each output row from the source rows it needs, resampled across as it first needs them
 // into a ring of as many rows as the filter has taps (the rows an output row needs are consecutive, and later
 // rows need none before them), so no whole picture lies in between. The same sums as horizontal then vertical.
-std::vector<std::uint32_t> both(std::span<const std::uint32_t> src, int width, int height, int toWidth,
-                                int toHeight) {
+std::vector<std::uint32_t> both(std::span<const std::uint32_t> src, int width, int height, int toWidth, int toHeight) {
   const Axis across = makeAxis(width, toWidth), down = makeAxis(height, toHeight);
   const size_t w = static_cast<size_t>(toWidth), taps = static_cast<size_t>(down.taps);
   std::vector<std::uint32_t> dst(w * static_cast<size_t>(toHeight));
@@ -286,9 +286,9 @@ std::vector<std::uint32_t> resampleQuick(std::span<const std::uint32_t> pixels, 
         constexpr std::int32_t kRound = 1 << (2 * kQuickBits - 1);
 #if defined(__SSE2__)
         const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));  // a0 a1 a2 a3 b0 b1 b2 b3
-        const __m128i paired = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));        // a0 b0 a1 b1 ...
-        const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(left) |
-                                                                static_cast<std::uint32_t>(right) << 16));
+        const __m128i paired = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));       // a0 b0 a1 b1 ...
+        const __m128i weights = _mm_set1_epi32(
+            static_cast<int>(static_cast<std::uint32_t>(left) | static_cast<std::uint32_t>(right) << 16));
         __m128i sum = _mm_add_epi32(_mm_madd_epi16(paired, weights), _mm_set1_epi32(kRound));
         sum = _mm_srai_epi32(sum, 2 * kQuickBits);
         const __m128i narrow = _mm_packs_epi32(sum, sum);

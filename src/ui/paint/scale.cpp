@@ -47,8 +47,14 @@ std::vector<Rect> lineRects(int x0, int y0, int x1, int y1, const Scale& scale) 
     out.push_back({x, y, width, width});
     if (x == ex && y == ey) break;
     const int e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += sx; }
-    if (e2 <= dx) { err += dx; y += sy; }
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
   }
   return out;
 }

@@ -69,10 +69,10 @@ std::optional<double> parseScale(std::string_view text);
 
 // Where a desktop keeps its scale setting, in the order a program follows it.
 struct ScaleSources {
-  std::optional<std::string_view> forced;    // the program's own override (MOXSIM_SCALE)
-  std::optional<std::string_view> toolkit;   // the desktop toolkits' variable (GDK_SCALE)
-  std::optional<double> dpi;                 // the desktop's font resolution (Xft.dpi); 96 is a factor of 1
-  std::optional<double> drawableRatio;       // drawable pixels per window point (Wayland)
+  std::optional<std::string_view> forced;   // the program's own override (MOXSIM_SCALE)
+  std::optional<std::string_view> toolkit;  // the desktop toolkits' variable (GDK_SCALE)
+  std::optional<double> dpi;                // the desktop's font resolution (Xft.dpi); 96 is a factor of 1
+  std::optional<double> drawableRatio;      // drawable pixels per window point (Wayland)
 };
 // The factor those sources give, and whether it was forced (a forced factor is kept even where a window would
 // not fit the screen). Sources that are absent or unreadable are skipped; with none, 1.

@@ -16,20 +16,47 @@ namespace {
 // What the layout's pictures say, by name without the look ("_normal", "_hover", ...). Items read as the bag and
 // the benches show them; the banners as their message.
 constexpr std::pair<std::string_view, std::string_view> kPictureTexts[] = {
-    {"btn_enhance", "强化"}, {"btn_synth", "合成"}, {"link_enhance_help", "强化说明"},
-    {"link_synth_help", "合成说明"}, {"small_save", "保存"}, {"small_enhance", "强化"}, {"small_synth", "合成"},
-    {"small_topup", "充值"}, {"small_buy", "购买"}, {"small_plan", "规划"}, {"wide_autorun", "自动强化"},
-    {"wide_stop", "停止"}, {"wide_export", "导出记录"}, {"cell_empty", "空"}, {"balance_label", "余额："},
-    {"small_crystal", "小晶体"}, {"big_crystal", "大晶体"}, {"magic_crystal", "魔晶体"}, {"catalyst", "催化剂"},
-    {"protectant", "防护剂"}, {"chip0", "+0 芯片"}, {"chip1", "+1 芯片"}, {"chip2", "+2 芯片"}, {"chip3", "+3 芯片"},
-    {"chip4", "+4 芯片"}, {"chip5", "+5 芯片"}, {"chip6", "+6 芯片"}, {"chip7", "+7 芯片"}, {"chip8", "+8 芯片"},
+    {"btn_enhance", "强化"},
+    {"btn_synth", "合成"},
+    {"link_enhance_help", "强化说明"},
+    {"link_synth_help", "合成说明"},
+    {"small_save", "保存"},
+    {"small_enhance", "强化"},
+    {"small_synth", "合成"},
+    {"small_topup", "充值"},
+    {"small_buy", "购买"},
+    {"small_plan", "规划"},
+    {"wide_autorun", "自动强化"},
+    {"wide_stop", "停止"},
+    {"wide_export", "导出记录"},
+    {"cell_empty", "空"},
+    {"balance_label", "余额："},
+    {"small_crystal", "小晶体"},
+    {"big_crystal", "大晶体"},
+    {"magic_crystal", "魔晶体"},
+    {"catalyst", "催化剂"},
+    {"protectant", "防护剂"},
+    {"chip0", "+0 芯片"},
+    {"chip1", "+1 芯片"},
+    {"chip2", "+2 芯片"},
+    {"chip3", "+3 芯片"},
+    {"chip4", "+4 芯片"},
+    {"chip5", "+5 芯片"},
+    {"chip6", "+6 芯片"},
+    {"chip7", "+7 芯片"},
+    {"chip8", "+8 芯片"},
     {"chip9", "+9 芯片"},
-    {"banner_enhance_success", "芯片升级成功！"}, {"banner_enhance_fail_down", "芯片升级失败：糟糕啊，芯片降级了"},
+    {"banner_enhance_success", "芯片升级成功！"},
+    {"banner_enhance_fail_down", "芯片升级失败：糟糕啊，芯片降级了"},
     {"banner_enhance_fail_same", "芯片升级失败：运气不好，芯片等级没变"},
-    {"banner_max_level", "芯片已达到最高强化等级！"}, {"banner_need_chip", "请选择待升级的芯片！"},
-    {"banner_need_crystal", "你需要放入至少一个晶体才能进行强化哦！"}, {"banner_low_balance", "余额不足，请充值！"},
-    {"banner_need_two", "必须选择两枚芯片进行合成！"}, {"banner_synth_success", "芯片合成成功！"},
-    {"banner_synth_fail", "芯片合成失败！"}, {"banner_saved", "数据保存成功！"},
+    {"banner_max_level", "芯片已达到最高强化等级！"},
+    {"banner_need_chip", "请选择待升级的芯片！"},
+    {"banner_need_crystal", "你需要放入至少一个晶体才能进行强化哦！"},
+    {"banner_low_balance", "余额不足，请充值！"},
+    {"banner_need_two", "必须选择两枚芯片进行合成！"},
+    {"banner_synth_success", "芯片合成成功！"},
+    {"banner_synth_fail", "芯片合成失败！"},
+    {"banner_saved", "数据保存成功！"},
 };
 
 std::string trimmed(const std::string& s) {
@@ -154,8 +181,10 @@ void describeActive(const Form& form, int i, const std::vector<char>& cells, con
     n.selection = c.selection;
     for (const ListItem& item : c.items) n.items.push_back(item.text);
     // Named by the label just before it on its line ("目标等级"), or else by what it shows.
-    if (const Control* label = labelBefore(form, i)) n.name = trimmed(label->caption);
-    else if (!c.selectedText().empty()) n.name = c.selectedText();
+    if (const Control* label = labelBefore(form, i))
+      n.name = trimmed(label->caption);
+    else if (!c.selectedText().empty())
+      n.name = c.selectedText();
   } else if (cells[static_cast<size_t>(i)]) {
     n.role = Role::Cell;
     n.grid = c.parent;
@@ -175,7 +204,10 @@ void describeActive(const Form& form, int i, const std::vector<char>& cells, con
 void describePassive(const Form& form, int i, Node& n) {
   const Control& c = form.at(i);
   switch (c.kind) {
-    case Kind::GroupBox: n.role = Role::Heading; n.name = trimmed(c.caption); break;
+    case Kind::GroupBox:
+      n.role = Role::Heading;
+      n.name = trimmed(c.caption);
+      break;
     case Kind::Label:
     case Kind::TransparentLabel:
     case Kind::CheckBox: n.name = trimmed(c.caption); break;
