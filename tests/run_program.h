@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #ifndef _WIN32
@@ -23,10 +24,9 @@ struct Run {
 inline std::string quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
 inline Run runProgram(const std::string& program, const std::string& args, const std::string& input = "") {
-  static int serial = 0;
-  const auto in = std::filesystem::temp_directory_path() /
-                  ("moxtest-input-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   std::to_string(++serial));
+  // ctest runs each test in a process of its own, several at once: the name is drawn, not counted.
+  static std::mt19937_64 draw{std::random_device{}()};
+  const auto in = std::filesystem::temp_directory_path() / ("moxtest-input-" + std::to_string(draw()));
   std::ofstream(in, std::ios::binary) << input;
 #ifdef _WIN32
   // ctest runs the tests in the build folder, where the programs are; cmd.exe wants the whole line quoted again.
