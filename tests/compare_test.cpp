@@ -97,6 +97,13 @@ TEST(Compare, TheCommandLineGivesEachQuestionsOwnFigures) {
   EXPECT_NE(text.out.find("  1  +0→+7 · 最低期望 · 按库存 "), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("2956.25 Q币*"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("平均最省也最稳：+0→+7 · 最低期望 · 按库存"), std::string::npos) << text.out;
+
+  // A question the planner refuses (a budget past what it figures) says why in its row; the others stand.
+  const moxtest::Run refused =
+      compare(quoted(kBudgetGoal) + " " + quoted("v=1&from=0&to=9&goal=1&budget=3000000&bonus=00&way=1"));
+  ASSERT_EQ(refused.code, 0) << refused.out;
+  EXPECT_NE(refused.out.find("3000000 Q币  cannot be figured: budget"), std::string::npos) << refused.out;
+  EXPECT_NE(refused.out.find("57.13 %*\n"), std::string::npos) << refused.out;
 }
 
 TEST(Compare, AFragmentThatIsNotAQuestionIsNamed) {

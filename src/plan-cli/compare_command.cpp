@@ -87,7 +87,7 @@ void printTable(const plan::Comparison& c) {
   std::printf("\n");
   for (size_t i = 0; i < c.rows.size(); ++i) {
     const plan::ComparedRow& r = c.rows[i];
-    std::printf("  %zu  %s  %s", i + 1, left(r.words, wordsWidth).c_str(),
+    std::printf("  %s  %s  %s", std::to_string(i + 1).c_str(), left(r.words, wordsWidth).c_str(),
                 right(money(r.question.budget) + " Q币", 12).c_str());
     if (!r.error.empty()) {
       std::printf("  cannot be figured: %s\n", r.error.c_str());
