@@ -1,12 +1,15 @@
 // Arbitrary arguments for moxsim-plan, one per line: read as the program reads them, every level, recipe and
-// amount checked as its commands check them, and the odds of a well-formed `odds` line figured. A bad argument
-// must end in PlanError (one line naming it, exit code 2); nothing else may escape or crash.
+// amount checked as its commands check them, the odds of a well-formed `odds` line figured, and the fragments of
+// `compare` read (a question read reads again the same from the fragment it writes). A bad argument must end in
+// PlanError (one line naming it, exit code 2); nothing else may escape or crash.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "plan-cli/arguments.h"
+#include "plan/link.h"
 
 namespace plan = mox::plan;
 
@@ -43,6 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     if (a.budget) mox::plancli::parseMoney(*a.budget);
+    // compare's fragments are links from anywhere: reading one accepts what writing it makes, or refuses it.
+    if (a.command == "compare") {
+      for (const std::string& p : a.positional) {
+        if (const auto q = plan::readLinkFragment(p); q && plan::readLinkFragment(plan::linkFragment(*q)) != q) {
+          std::abort();
+        }
+      }
+    }
     if (a.command == "odds" && a.positional.size() == 2) {
       const int level = mox::plancli::parseLevel(a.positional[0], "LEVEL", 0, plan::kTopLevel);
       plan::odds(level, plan::parseRecipe(a.positional[1]), a.bonuses);

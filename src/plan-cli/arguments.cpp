@@ -11,7 +11,7 @@ using plan::PlanError;
 
 Arguments parseArguments(int argc, char** argv) {
   Arguments a;
-  if (argc < 2) throw PlanError("missing command (odds, climb, budget or route)");
+  if (argc < 2) throw PlanError("missing command (odds, climb, budget, route or compare)");
   a.command = argv[1];
   for (int i = 2; i < argc; ++i) {
     std::string arg = argv[i];
@@ -29,9 +29,11 @@ Arguments parseArguments(int argc, char** argv) {
       if (value) throw PlanError("option " + arg + " takes no value");
       target = true;
     };
-    if (arg == "--expert") {
+    // compare reads the bonuses, the budget and the stock from each fragment.
+    const bool compare = a.command == "compare";
+    if (arg == "--expert" && !compare) {
       flag(a.bonuses.expert);
-    } else if (arg == "--lab") {
+    } else if (arg == "--lab" && !compare) {
       flag(a.bonuses.lab);
     } else if (arg == "--json") {
       flag(a.json);
@@ -41,7 +43,7 @@ Arguments parseArguments(int argc, char** argv) {
       a.recipes.push_back(takeValue());
     } else if (arg == "--budget" && (a.command == "climb" || a.command == "route")) {
       a.budget = takeValue();
-    } else if ((arg == "--stock" || arg == "--save") && a.command != "odds") {
+    } else if ((arg == "--stock" || arg == "--save") && a.command != "odds" && !compare) {
       (arg == "--stock" ? a.stock : a.save) = takeValue();
       if (a.stock && a.save) throw PlanError("give --stock or --save, not both");
     } else if (arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]))) {

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "plan-cli/arguments.h"
+#include "plan-cli/compare_command.h"
+#include "plan-cli/output.h"
 #include "plan/planner.h"
 #include "runtime/headless_platform.h"
 #include "store/saved_stock.h"
@@ -25,10 +27,14 @@ using mox::plan::PlanError;
 using nlohmann::json;
 namespace plan = mox::plan;
 using mox::plancli::Arguments;
+using mox::plancli::columns;
+using mox::plancli::money;
 using mox::plancli::parseArguments;
 using mox::plancli::parseLevel;
 using mox::plancli::parseMoney;
 using mox::plancli::parseStock;
+using mox::plancli::percent;
+using mox::plancli::right;
 
 constexpr const char* kUsage =
     "usage: moxsim-plan odds LEVEL RECIPE [--expert] [--lab] [--json]\n"
@@ -36,45 +42,17 @@ constexpr const char* kUsage =
     "                   [--json]\n"
     "       moxsim-plan budget FROM TO Q [STOCK] [--expert] [--lab] [--json]\n"
     "       moxsim-plan route TO [--budget Q] [STOCK] [--expert] [--lab] [--json]\n"
+    "       moxsim-plan compare FRAGMENT... [--json]\n"
     "RECIPE: 1 to 4 crystal letters (s small, b big, m magic), then optionally +c (catalyst) and +p (protectant).\n"
     "STOCK: --stock \"N1 ... N15\" (what is held, in item-code order: +0 chip, small, big, magic crystal, catalyst,\n"
     "protectant, +1 to +9 chips) or --save PATH (a MOXdata): items are taken from it first, and every money figure\n"
     "is what is still to spend.\n"
     "Money is in Q币, at the shop's prices. A chip +8 must pass two draws; the second is seeded in the same\n"
     "millisecond as the first, so its seed follows from the first seed: the odds count every first seed alike\n"
-    "(the millisecond clock plus the seed counter, modulo 2^31, is taken to fall on each equally often).\n";
+    "(the millisecond clock plus the seed counter, modulo 2^31, is taken to fall on each equally often).\n"
+    "FRAGMENT: a planner link's fragment (v=1&from=0&to=7&...); compare puts up to four plans side by side.\n";
 void expectPositional(const Arguments& a, size_t count, const char* names) {
   if (a.positional.size() != count) throw PlanError(a.command + " takes " + names);
-}
-
-// For people: money with at most two decimals (43.5, 10, 1234.57), chances as percentages with two.
-std::string money(double q) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f", q);
-  std::string text = buf;
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
-  return text == "-0" ? "0" : text;
-}
-
-std::string percent(double p) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f %%", p * 100);
-  return buf;
-}
-
-// Columns on a terminal: a character outside ASCII here (币) takes two.
-int columns(const std::string& text) {
-  int n = 0;
-  for (unsigned char c : text) {
-    if (c < 0x80) ++n;
-    if (c >= 0xC0) n += 2;
-  }
-  return n;
-}
-
-std::string right(const std::string& text, int width) {
-  return std::string(static_cast<size_t>(std::max(0, width - columns(text))), ' ') + text;
 }
 
 // The stock of --stock or --save; nothing without either.
@@ -334,7 +312,8 @@ int main(int argc, char** argv) {
     if (a.command == "climb") return climbCommand(a);
     if (a.command == "budget") return budgetCommand(a);
     if (a.command == "route") return routeCommand(a);
-    throw PlanError("unknown command '" + a.command + "' (odds, climb, budget or route)");
+    if (a.command == "compare") return mox::plancli::compareCommand(a);
+    throw PlanError("unknown command '" + a.command + "' (odds, climb, budget, route or compare)");
   } catch (const PlanError& e) {
     std::fprintf(stderr, "moxsim-plan: %s\n", e.what());
     return 2;
