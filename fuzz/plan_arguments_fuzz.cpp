@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     if (a.budget) mox::plancli::parseMoney(*a.budget);
+    mox::plancli::parseCount(a.count);
     if (a.command == "odds" && a.positional.size() == 2) {
       const int level = mox::plancli::parseLevel(a.positional[0], "LEVEL", 0, plan::kTopLevel);
       plan::odds(level, plan::parseRecipe(a.positional[1]), a.bonuses);

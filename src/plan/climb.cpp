@@ -219,6 +219,7 @@ std::vector<Odds> chainOf(const ClimbRequest& req, int lowest, RecipePlan& used)
 Climb climb(const ClimbRequest& req) {
   checkClimb(req.from, req.to);
   checkStock(req.stock);
+  checkLevel(req.count, 1, kMaxChips, "count");
   // -1: no budget.
   const Steps budget = req.budget ? budgetSteps(*req.budget) : -1;
   Climb out;
@@ -241,12 +242,17 @@ Climb climb(const ClimbRequest& req) {
       attempts += passageAttempts;
     }
   }
-  out.expectedAttempts = attempts;
+  cost *= req.count;
+  out.expectedAttempts = attempts * req.count;
+  // Several chips: a climb per chip, each arrival the start of the next climb (every visit costs, so a move to a
+  // node after it is no trouble to a walk).
   std::vector<Node> nodes;
-  appendClimb(nodes, chain, {{1, kDone}});
-  const int start = req.from - out.lowest;
+  const int start = req.from - out.lowest, size = static_cast<int>(chain.size());
   Uses uses;
-  for (const Odds& o : chain) uses.push_back(recipeItems(o.recipe));
+  for (int c = 0; c < req.count; ++c) {
+    appendClimb(nodes, chain, {{1, c + 1 < req.count ? (c + 1) * size + start : kDone}});
+    for (const Odds& o : chain) uses.push_back(recipeItems(o.recipe));
+  }
   const bool fromStock = stockMatters(uses, req.stock);
   if (fromStock) {
     out.fromStock = takenFromStock(nodes, uses, start, req.stock);
@@ -273,7 +279,7 @@ Climb climb(const ClimbRequest& req) {
   return out;
 }
 
-RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
+RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock, int count) {
   checkClimb(from, to);
   checkStock(stock);
   RecipePlan plan = bestRecipes(b);
@@ -285,8 +291,13 @@ RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
   }
   if (held == Stock{}) return plan;
   auto spend = [&](const RecipePlan& recipes) {
-    const Climb c =
-        climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = held, .distribution = false});
+    const Climb c = climb({.from = from,
+                           .to = to,
+                           .recipes = recipes,
+                           .bonuses = b,
+                           .stock = held,
+                           .distribution = false,
+                           .count = count});
     return c.expectedCost.value_or(std::numeric_limits<double>::infinity());
   };
   double best = spend(plan);

@@ -147,7 +147,8 @@ RecipePlan bestRecipes(Bonuses b);
 // can use it, and a bag of a million crystals took minutes; a climb almost never uses a thousand of a kind, so
 // the choice is the same. The figures of the plan chosen are then made from the whole stock.
 inline constexpr int32_t kChoiceCap = 1000;
-RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock);
+// With `count`, the least expected money for that many climbs one after another out of the stock.
+RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock, int count = 1);
 // Whether the stock holds more than kChoiceCap of something the recipes use (the choice took it as that many).
 bool choiceCapped(const Stock& stock);
 
@@ -164,7 +165,11 @@ struct ClimbRequest {
   Stock stock{};
   std::optional<double> budget;  // Q币
   bool distribution = true;      // false: expectations only
+  // Chips made one after another, each from `from` to `to`, out of the one stock and the one budget: every figure
+  // is then the total for all of them (their money's distribution the count-fold convolution of one chip's).
+  int count = 1;
 };
+inline constexpr int kMaxChips = 10;  // the most chips a plan makes at once
 
 struct Percentile {
   double q = 0;                // 0.5, 0.9, 0.99
@@ -263,8 +268,10 @@ struct RouteCost : CostDistribution {
   bool chipsByRule = false;
   ItemCounts fromStock{};  // the expected count of each item taken from the stock
 };
+// With `count`, that many chips of `level` one after another, the figures their total: each chip of `level` held
+// is one of them, and the other chips held are taken as the run does (chipsByRule, when there are any).
 RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
-                        std::optional<double> budget = std::nullopt, bool distribution = true);
+                        std::optional<double> budget = std::nullopt, bool distribution = true, int count = 1);
 
 // The chips held by level, +0 to +9.
 using ChipCounts = std::array<int32_t, kTopLevel + 1>;
