@@ -14,6 +14,7 @@
 using moxtest::Program;
 // Names spelled out: this file shares a unit with others in the unity build.
 using mox::plan::bestRecipes;
+using mox::plan::bestWithinBudget;
 using mox::plan::Bonuses;
 using mox::plan::Climb;
 using mox::plan::climb;
@@ -113,6 +114,20 @@ TEST(PlanCount, TheChipsShareOneBag) {
   EXPECT_NEAR(*routeCostFrom(steps, 3, {}, {}, std::nullopt, true, 4).expectedCost, 4 * *steps[3].expectedCost, 1e-9);
 }
 
+TEST(PlanCount, TheBudgetGoalChoosesForAllTheChips) {
+  // Two chips within 100 Q币: no likelier than one within it, no less likely than the least-cost recipes for both,
+  // or than half the budget for each chip.
+  for (double budget : {40.0, 100.0}) {
+    const double two = bestWithinBudget(0, 3, budget, {}, 2).chance, one = bestWithinBudget(0, 3, budget, {}).chance;
+    const Climb least =
+        climb({.from = 0, .to = 3, .recipes = bestRecipes({}), .budget = budget, .distribution = false, .count = 2});
+    const double half = bestWithinBudget(0, 3, budget / 2, {}).chance;
+    EXPECT_LT(two, one) << budget;
+    EXPECT_GE(two, *least.withinBudget - 1e-12) << budget;
+    EXPECT_GE(two, half * half - 1e-12) << budget;
+  }
+}
+
 TEST(PlanMonteCarlo, TwoChipsFromOneBagThroughTheSimulator) {
   // Pairs of chips +0 to +2 with a small crystal, the crystals counted against a bag of 20 for each pair: the money
   // the bag leaves to spend, on average, is the plan's.
@@ -170,9 +185,11 @@ TEST(PlanCount, TheCommandLineAndTheLink) {
   const moxtest::Run routed = moxtest::runProgram("moxsim-plan", "route 2 --count 2");
   ASSERT_EQ(routed.code, 0) << routed.out;
   EXPECT_EQ(routed.out.substr(0, routed.out.find('\n')), "Cheapest chip of each level up to +2, 2 chips in all");
+  // The budget goal chooses by the money left and the chips still to make, unless that would take too long.
   const moxtest::Run budget = moxtest::runProgram("moxsim-plan", "budget 0 3 100 --count 2");
-  ASSERT_EQ(budget.code, 0) << budget.out;
-  EXPECT_NE(budget.out.find("leaves out the choice of each attempt's recipe by the money left"), std::string::npos);
+  EXPECT_EQ(budget.out.rfind("Best chance to reach +3 from +0, 2 chips in all within 100 Q币: ", 0), 0u) << budget.out;
+  const moxtest::Run large = moxtest::runProgram("moxsim-plan", "budget 0 3 2000000 --count 10");
+  EXPECT_NE(large.out.find("leaves out the choice of each attempt's recipe by the money left"), std::string::npos);
 
   LinkQuestion q{.from = 0, .to = 7, .budget = 500, .count = 4};
   const std::string fragment = linkFragment(q);

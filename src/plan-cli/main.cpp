@@ -235,6 +235,9 @@ int climbCommand(const Arguments& a) {
   return 0;
 }
 
+// bestWithinBudget's work (levels times steps of the budget) that takes about a second.
+constexpr double kBudgetWorkInASecond = 3e7;
+
 int budgetCommand(const Arguments& a) {
   expectPositional(a, 3, "FROM TO Q");
   const int from = parseLevel(a.positional[0], "FROM", 0, plan::kTopLevel);
@@ -243,9 +246,10 @@ int budgetCommand(const Arguments& a) {
   const double budget = parseMoney(a.positional[2]);
   const int count = parseCount(a.count);
   const std::optional<plan::Stock> stock = stockOf(a);
-  if (stock || count > 1) {
-    // Out of a stock, or for several chips: the chance of the least-cost recipes, exact for them; the choice by the
-    // money left is made for one chip from money alone.
+  // The choice by the money left, for several chips, where it takes no more than about a second.
+  const bool choosing = !stock && (count == 1 || plan::budgetWork(from, to, budget, count) <= kBudgetWorkInASecond);
+  if (!choosing) {
+    // Out of a stock, or too long to choose: the chance of the least-cost recipes, exact for them.
     const plan::Climb c = plan::climb(
         {.from = from,
          .to = to,
@@ -270,19 +274,23 @@ int budgetCommand(const Arguments& a) {
     std::printf("Chance to reach +%d from +%d%s within %s Q币%s%s, with the least-cost recipes%s: %s\n", to, from,
                 chipsText(count).c_str(), money(budget).c_str(), stock ? " still to spend" : "",
                 bonusesText(a.bonuses).c_str(), stock ? " for the stock" : "", percent(chance).c_str());
-    if (count > 1) {
-      std::printf("  leaves out the choice of each attempt's recipe by the money left (made for one chip alone)\n");
+    if (!stock) {
+      std::printf(
+          "  leaves out the choice of each attempt's recipe by the money left (too long to figure for %d chips)\n",
+          count);
     }
     if (stock) printFromStock(c.fromStock);
     return 0;
   }
-  const plan::BudgetPlan p = plan::bestWithinBudget(from, to, budget, a.bonuses);
+  const plan::BudgetPlan p = plan::bestWithinBudget(from, to, budget, a.bonuses, count);
   if (a.json) {
-    std::cout << json{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", p.chance}}.dump() << "\n";
+    json out{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", p.chance}};
+    if (count > 1) out["count"] = count;
+    std::cout << out.dump() << "\n";
     return 0;
   }
-  std::printf("Best chance to reach +%d from +%d within %s Q币%s: %s\n", to, from, money(budget).c_str(),
-              bonusesText(a.bonuses).c_str(), percent(p.chance).c_str());
+  std::printf("Best chance to reach +%d from +%d%s within %s Q币%s: %s\n", to, from, chipsText(count).c_str(),
+              money(budget).c_str(), bonusesText(a.bonuses).c_str(), percent(p.chance).c_str());
   if (const auto first = p.recipeAt(from, budget)) {
     std::printf("  first attempt: %s\n", plan::recipeText(*first).c_str());
   }

@@ -33,11 +33,13 @@ void checkClimb(int from, int to) {
     throw PlanError("from level " + std::to_string(from) + " must be below to level " + std::to_string(to));
 }
 
-// Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0.
+// Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0. For
+// several chips, copies of the chain one after another: a copy's top moves up to the next copy's `entry` level.
 struct Rings {
-  int levels;
+  int levels, span, entry;
   std::vector<double> values;
-  explicit Rings(int n) : levels(n), values(static_cast<size_t>(n) * kRing, 0.0) {}
+  explicit Rings(int n, int copies = 1, int entryAt = 0)
+      : levels(n * copies), span(n), entry(entryAt), values(static_cast<size_t>(levels) * kRing, 0.0) {}
   double at(int i, Steps m) const {
     if (m < 0 || i < 0) return 0;
     if (i >= levels) return 1;
@@ -47,7 +49,8 @@ struct Rings {
   double next(const Level& l, int i, Steps m) const {
     const Steps back = m - l.cost;
     if (back < 0) return 0;
-    return l.up * at(i + 1, back) + l.down * at(i - 1, back) + l.stay * at(i, back);
+    const int up = (i + 1) % span == 0 && i + 1 < levels ? i + 1 + entry : i + 1;
+    return l.up * at(up, back) + (i % span ? l.down * at(i - 1, back) : 0) + l.stay * at(i, back);
   }
 };
 
@@ -369,8 +372,16 @@ std::optional<Recipe> BudgetPlan::recipeAt(int level, double money) const {
   return candidates[static_cast<size_t>(level)][static_cast<size_t>(row[m])];
 }
 
-BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
+double budgetWork(int from, int to, double budget, int count) {
   checkClimb(from, to);
+  int lowest = from;
+  while (lowest > 0 && failureLowers(lowest)) --lowest;
+  return static_cast<double>(to - lowest) * count * (budgetSteps(budget) + 1);
+}
+
+BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b, int count) {
+  checkClimb(from, to);
+  checkLevel(count, 1, kMaxChips, "count");
   BudgetPlan plan;
   plan.from = from;
   plan.to = to;
@@ -406,13 +417,15 @@ BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
     plan.choice[static_cast<size_t>(level)].assign(static_cast<size_t>(plan.budget) + 1, -1);
   }
 
-  // V(L, m) = the best over recipes of p V(L+1, m-c) + q V(L-1, m-c) + s V(L, m-c).
-  Rings rings(n);
+  // V(L, m) = the best over recipes of p V(L+1, m-c) + q V(L-1, m-c) + s V(L, m-c); for several chips, over a
+  // copy of the levels per chip, the first chip's choices kept.
+  plan.count = count;
+  Rings rings(n, count, from - lowest);
   for (Steps m = 0; m <= plan.budget; ++m) {
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n * count; ++i) {
       double best = 0;
       int8_t choice = -1;
-      const auto& opts = options[static_cast<size_t>(i)];
+      const auto& opts = options[static_cast<size_t>(i % n)];
       for (size_t j = 0; j < opts.size(); ++j) {
         const double v = rings.next(opts[j], i, m);
         if (v > best) {
@@ -421,7 +434,7 @@ BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
         }
       }
       rings.set(i, m, best);
-      plan.choice[static_cast<size_t>(lowest + i)][static_cast<size_t>(m)] = choice;
+      if (i < n) plan.choice[static_cast<size_t>(lowest + i)][static_cast<size_t>(m)] = choice;
     }
   }
   plan.chance = rings.at(from - lowest, plan.budget);

@@ -223,6 +223,7 @@ class ClimbCdf {
 struct BudgetPlan {
   int from = 0, to = 1;
   Steps budget = 0;  // whole steps of the budget
+  int count = 1;     // chips made one after another within the budget; the choices are the first chip's
   double chance = 0;
   std::array<std::vector<Recipe>, kTopLevel> candidates;  // per level, the recipes worth considering
   // choice[level][money] indexes candidates[level]; -1 where nothing can be afforded or the level is not needed.
@@ -232,7 +233,11 @@ struct BudgetPlan {
 };
 inline constexpr Steps kMaxBudgetSteps = Steps{1} << 22;  // budgets above 2,097,152 Q币 are refused
 
-BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b);
+// With `count`, the chance of making that many chips one after another within the budget, the choice made by the
+// level, the money left and the chips still to make; its work grows with budget * count (see budgetWork).
+BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b, int count = 1);
+// bestWithinBudget's work for `count` chips: the levels it figures times the budget's steps.
+double budgetWork(int from, int to, double budget, int count);
 
 // The cheapest way to hold one chip of each level, starting from bought +0 chips. Enhancing uses the recipes of
 // bestRecipes; fusing without a protectant loses the lower chip on failure, which is made again the same way.
