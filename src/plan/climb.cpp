@@ -36,10 +36,19 @@ void checkClimb(int from, int to) {
 // Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0. For
 // several chips, copies of the chain one after another: a copy's top moves up to the next copy's `entry` level.
 struct Rings {
-  int levels, span, entry;
+  int levels;
+  std::vector<int> up, down;  // where each level's step up and its drop go (-1: below the chain)
   std::vector<double> values;
-  explicit Rings(int n, int copies = 1, int entryAt = 0)
-      : levels(n * copies), span(n), entry(entryAt), values(static_cast<size_t>(levels) * kRing, 0.0) {}
+  explicit Rings(int n, int copies = 1, int entry = 0)
+      : levels(n * copies),
+        up(static_cast<size_t>(levels)),
+        down(static_cast<size_t>(levels)),
+        values(static_cast<size_t>(levels) * kRing, 0.0) {
+    for (int i = 0; i < levels; ++i) {
+      up[static_cast<size_t>(i)] = (i + 1) % n == 0 && i + 1 < levels ? i + 1 + entry : i + 1;
+      down[static_cast<size_t>(i)] = i % n ? i - 1 : -1;
+    }
+  }
   double at(int i, Steps m) const {
     if (m < 0 || i < 0) return 0;
     if (i >= levels) return 1;
@@ -49,8 +58,8 @@ struct Rings {
   double next(const Level& l, int i, Steps m) const {
     const Steps back = m - l.cost;
     if (back < 0) return 0;
-    const int up = (i + 1) % span == 0 && i + 1 < levels ? i + 1 + entry : i + 1;
-    return l.up * at(up, back) + (i % span ? l.down * at(i - 1, back) : 0) + l.stay * at(i, back);
+    const auto k = static_cast<size_t>(i);
+    return l.up * at(up[k], back) + l.down * at(down[k], back) + l.stay * at(i, back);
   }
 };
 
