@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     if (a.budget) mox::plancli::parseMoney(*a.budget);
+    mox::plancli::parseCount(a.count);
     // compare's fragments are links from anywhere: reading one accepts what writing it makes, or refuses it.
     if (a.command == "compare") {
       for (const std::string& p : a.positional) {

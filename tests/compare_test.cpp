@@ -106,6 +106,17 @@ TEST(Compare, TheCommandLineGivesEachQuestionsOwnFigures) {
   EXPECT_NE(refused.out.find("57.13 %*\n"), std::string::npos) << refused.out;
 }
 
+// A question for several chips is named so and figured as the command line figures that many.
+TEST(Compare, SeveralChipsAreFiguredAsTheirTotal) {
+  const std::string three = "v=1&from=0&to=5&goal=0&budget=500&bonus=00&way=1&count=3";
+  EXPECT_EQ(plan::questionWords(question(three)), "+0→+5 · 最低期望 · 不按库存 · 3 枚");
+  const nlohmann::json out = nlohmann::json::parse(compare(quoted(three) + " --json").out);
+  const nlohmann::json climb =
+      nlohmann::json::parse(moxtest::runProgram("moxsim-plan", "climb 0 5 --best --budget 500 --count 3 --json").out);
+  EXPECT_EQ(out["plans"][0]["expected_cost"], climb["expected_cost"]);
+  EXPECT_EQ(out["plans"][0]["within_budget"], climb["within_budget"]);
+}
+
 TEST(Compare, AFragmentThatIsNotAQuestionIsNamed) {
   const moxtest::Run bad = compare(quoted(kFromBag) + " " + quoted(kRoute + "&x=1"));
   EXPECT_EQ(bad.code, 2);

@@ -43,6 +43,8 @@ Arguments parseArguments(int argc, char** argv) {
       a.recipes.push_back(takeValue());
     } else if (arg == "--budget" && (a.command == "climb" || a.command == "route")) {
       a.budget = takeValue();
+    } else if (arg == "--count" && a.command != "odds" && !compare) {
+      a.count = takeValue();
     } else if ((arg == "--stock" || arg == "--save") && a.command != "odds" && !compare) {
       (arg == "--stock" ? a.stock : a.save) = takeValue();
       if (a.stock && a.save) throw PlanError("give --stock or --save, not both");
@@ -61,6 +63,16 @@ int parseLevel(const std::string& text, std::string_view what, int low, int high
   if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high) {
     throw PlanError(std::string(what) + " '" + text + "' is not a level from " + std::to_string(low) + " to " +
                     std::to_string(high));
+  }
+  return v;
+}
+
+int parseCount(const std::optional<std::string>& text) {
+  if (!text) return 1;
+  int v = 0;
+  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), v);
+  if (ec != std::errc() || end != text->data() + text->size() || v < 1 || v > plan::kMaxChips) {
+    throw PlanError("--count '" + *text + "' is not a number of chips from 1 to " + std::to_string(plan::kMaxChips));
   }
   return v;
 }

@@ -30,6 +30,7 @@ using mox::plancli::Arguments;
 using mox::plancli::columns;
 using mox::plancli::money;
 using mox::plancli::parseArguments;
+using mox::plancli::parseCount;
 using mox::plancli::parseLevel;
 using mox::plancli::parseMoney;
 using mox::plancli::parseStock;
@@ -39,10 +40,12 @@ using mox::plancli::right;
 constexpr const char* kUsage =
     "usage: moxsim-plan odds LEVEL RECIPE [--expert] [--lab] [--json]\n"
     "       moxsim-plan climb FROM TO [--recipe LEVEL=RECIPE]... [--best] [--budget Q] [STOCK] [--expert] [--lab]\n"
-    "                   [--json]\n"
-    "       moxsim-plan budget FROM TO Q [STOCK] [--expert] [--lab] [--json]\n"
-    "       moxsim-plan route TO [--budget Q] [STOCK] [--expert] [--lab] [--json]\n"
+    "                   [--count N] [--json]\n"
+    "       moxsim-plan budget FROM TO Q [STOCK] [--expert] [--lab] [--count N] [--json]\n"
+    "       moxsim-plan route TO [--budget Q] [STOCK] [--expert] [--lab] [--count N] [--json]\n"
     "       moxsim-plan compare FRAGMENT... [--json]\n"
+    "--count N: N chips (1 to 10) made one after another from one stock and one budget; every figure is their\n"
+    "total.\n"
     "RECIPE: 1 to 4 crystal letters (s small, b big, m magic), then optionally +c (catalyst) and +p (protectant).\n"
     "STOCK: --stock \"N1 ... N15\" (what is held, in item-code order: +0 chip, small, big, magic crystal, catalyst,\n"
     "protectant, +1 to +9 chips) or --save PATH (a MOXdata): items are taken from it first, and every money figure\n"
@@ -83,6 +86,9 @@ json percentilesJson(const std::array<plan::Percentile, 3>& percentiles) {
   for (const plan::Percentile& p : percentiles) out[std::to_string(std::lround(p.q * 100))] = orNull(p.cost);
   return out;
 }
+
+// The count of chips in a heading, nothing for one.
+std::string chipsText(int count) { return count > 1 ? ", " + std::to_string(count) + " chips in all" : ""; }
 
 std::string bonusesText(const plan::Bonuses& b) {
   std::string out;
@@ -133,6 +139,7 @@ int climbCommand(const Arguments& a) {
   req.to = parseLevel(a.positional[1], "TO", 0, plan::kTopLevel);
   if (req.from >= req.to) throw PlanError("FROM " + a.positional[0] + " must be below TO " + a.positional[1]);
   req.bonuses = a.bonuses;
+  req.count = parseCount(a.count);
   for (const std::string& given : a.recipes) {
     const size_t eq = given.find('=');
     if (eq == std::string::npos) throw PlanError("--recipe '" + given + "' is not LEVEL=RECIPE");
@@ -146,7 +153,7 @@ int climbCommand(const Arguments& a) {
   if (a.best) {
     // Out of a stock, the least-cost recipes are chosen for this climb and what the stock holds.
     const plan::RecipePlan best =
-        stock ? plan::bestRecipesFrom(req.from, req.to, a.bonuses, *stock) : plan::bestRecipes(a.bonuses);
+        stock ? plan::bestRecipesFrom(req.from, req.to, a.bonuses, *stock, req.count) : plan::bestRecipes(a.bonuses);
     for (size_t i = 0; i < best.size(); ++i) {
       if (!req.recipes[i]) req.recipes[i] = best[i];
     }
@@ -173,10 +180,11 @@ int climbCommand(const Arguments& a) {
              {"percentiles", percentilesJson(c.percentiles)}};
     if (req.budget) out["within_budget"] = orNull(c.withinBudget);
     if (stock) out["from_stock"] = fromStockJson(c.fromStock);
+    if (req.count > 1) out["count"] = req.count;
     std::cout << out.dump() << "\n";
     return 0;
   }
-  std::printf("Climb +%d to +%d%s\n", c.from, c.to, bonusesText(a.bonuses).c_str());
+  std::printf("Climb +%d to +%d%s%s\n", c.from, c.to, chipsText(req.count).c_str(), bonusesText(a.bonuses).c_str());
   std::printf("  level  recipe      success          drop        cost\n");
   for (int level = c.lowest; level < c.to; ++level) {
     const plan::Odds o = plan::odds(level, *c.recipes[static_cast<size_t>(level)], a.bonuses);
@@ -205,48 +213,62 @@ int climbCommand(const Arguments& a) {
   return 0;
 }
 
+// bestWithinBudget's work (levels times steps of the budget) that takes about a second.
+
 int budgetCommand(const Arguments& a) {
   expectPositional(a, 3, "FROM TO Q");
   const int from = parseLevel(a.positional[0], "FROM", 0, plan::kTopLevel);
   const int to = parseLevel(a.positional[1], "TO", 0, plan::kTopLevel);
   if (from >= to) throw PlanError("FROM " + a.positional[0] + " must be below TO " + a.positional[1]);
   const double budget = parseMoney(a.positional[2]);
-  if (const std::optional<plan::Stock> stock = stockOf(a)) {
-    // Out of a stock: the chance of the least-cost recipes for it, exact for them; the choice by the money left is
-    // not made from a stock.
-    const plan::Climb c = plan::climb({.from = from,
-                                       .to = to,
-                                       .recipes = plan::bestRecipesFrom(from, to, a.bonuses, *stock),
-                                       .bonuses = a.bonuses,
-                                       .stock = *stock,
-                                       .budget = budget,
-                                       .distribution = false});
+  const int count = parseCount(a.count);
+  const std::optional<plan::Stock> stock = stockOf(a);
+  // The choice by the money left, for several chips, where it takes no more than about a second.
+  const bool choosing =
+      !stock && (count == 1 || plan::budgetWork(from, to, budget, count) <= plan::kBudgetWorkInASecond);
+  if (!choosing) {
+    // Out of a stock, or too long to choose: the chance of the least-cost recipes, exact for them.
+    const plan::Climb c = plan::climb(
+        {.from = from,
+         .to = to,
+         .recipes = stock ? plan::bestRecipesFrom(from, to, a.bonuses, *stock, count) : plan::bestRecipes(a.bonuses),
+         .bonuses = a.bonuses,
+         .stock = stock.value_or(plan::Stock{}),
+         .budget = budget,
+         .distribution = false,
+         .count = count});
     const double chance = c.withinBudget.value_or(0);
     if (a.json) {
-      std::cout << json{{"from", from},
-                        {"to", to},
-                        {"budget", budget},
-                        {"within_budget", chance},
-                        {"recipes", "least-cost from the stock"},
-                        {"from_stock", fromStockJson(c.fromStock)}}
-                       .dump()
-                << "\n";
+      json out{{"from", from},
+               {"to", to},
+               {"budget", budget},
+               {"within_budget", chance},
+               {"recipes", stock ? "least-cost from the stock" : "least-cost"}};
+      if (stock) out["from_stock"] = fromStockJson(c.fromStock);
+      if (count > 1) out["count"] = count;
+      std::cout << out.dump() << "\n";
       return 0;
     }
-    std::printf(
-        "Chance to reach +%d from +%d within %s Q币 still to spend%s, with the least-cost recipes for the "
-        "stock: %s\n",
-        to, from, money(budget).c_str(), bonusesText(a.bonuses).c_str(), percent(chance).c_str());
-    printFromStock(c.fromStock);
+    std::printf("Chance to reach +%d from +%d%s within %s Q币%s%s, with the least-cost recipes%s: %s\n", to, from,
+                chipsText(count).c_str(), money(budget).c_str(), stock ? " still to spend" : "",
+                bonusesText(a.bonuses).c_str(), stock ? " for the stock" : "", percent(chance).c_str());
+    if (!stock) {
+      std::printf(
+          "  leaves out the choice of each attempt's recipe by the money left (too long to figure for %d chips)\n",
+          count);
+    }
+    if (stock) printFromStock(c.fromStock);
     return 0;
   }
-  const plan::BudgetPlan p = plan::bestWithinBudget(from, to, budget, a.bonuses);
+  const plan::BudgetPlan p = plan::bestWithinBudget(from, to, budget, a.bonuses, count);
   if (a.json) {
-    std::cout << json{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", p.chance}}.dump() << "\n";
+    json out{{"from", from}, {"to", to}, {"budget", budget}, {"within_budget", p.chance}};
+    if (count > 1) out["count"] = count;
+    std::cout << out.dump() << "\n";
     return 0;
   }
-  std::printf("Best chance to reach +%d from +%d within %s Q币%s: %s\n", to, from, money(budget).c_str(),
-              bonusesText(a.bonuses).c_str(), percent(p.chance).c_str());
+  std::printf("Best chance to reach +%d from +%d%s within %s Q币%s: %s\n", to, from, chipsText(count).c_str(),
+              money(budget).c_str(), bonusesText(a.bonuses).c_str(), percent(p.chance).c_str());
   if (const auto first = p.recipeAt(from, budget)) {
     std::printf("  first attempt: %s\n", plan::recipeText(*first).c_str());
   }
@@ -259,11 +281,12 @@ int routeCommand(const Arguments& a) {
   const std::optional<plan::Stock> stock = stockOf(a);
   std::optional<double> budget;
   if (a.budget) budget = parseMoney(*a.budget);
+  const int count = parseCount(a.count);
   const std::vector<plan::RouteStep> steps = plan::route(to, a.bonuses);
   // Each level's chip made out of the whole stock (an empty one: from money alone).
   std::vector<plan::RouteCost> costs;
   for (const plan::RouteStep& s : steps) {
-    costs.push_back(plan::routeCostFrom(steps, s.level, a.bonuses, stock.value_or(plan::Stock{}), budget));
+    costs.push_back(plan::routeCostFrom(steps, s.level, a.bonuses, stock.value_or(plan::Stock{}), budget, true, count));
   }
   if (a.json) {
     json levels = json::array();
@@ -279,12 +302,14 @@ int routeCommand(const Arguments& a) {
     }
     json out{{"to", to}, {"levels", levels}};
     if (stock) out["from_stock"] = fromStockJson(costs.back().fromStock);
+    if (count > 1) out["count"] = count;
     std::cout << out.dump() << "\n";
     return 0;
   }
   auto cell = [](const std::optional<double>& q) { return q ? money(*q) + " Q币" : std::string("-"); };
   const std::string within = budget ? "within " + money(*budget) + " Q币" : "";
-  std::printf("Cheapest chip of each level up to +%d%s\n", to, bonusesText(a.bonuses).c_str());
+  std::printf("Cheapest chip of each level up to +%d%s%s\n", to, chipsText(count).c_str(),
+              bonusesText(a.bonuses).c_str());
   std::printf("  level %s %s %s %s%s   how\n", right("expected cost", 14).c_str(), right("50% at most", 14).c_str(),
               right("90% at most", 14).c_str(), right("99% at most", 14).c_str(),
               budget ? ("  " + within).c_str() : "");
@@ -296,6 +321,9 @@ int routeCommand(const Arguments& a) {
     std::printf("   %s\n", s.expectedCost ? s.text().c_str() : "cannot be made");
   }
   if (stock) printFromStock(costs.back().fromStock);
+  if (count > 1 && costs.back().chipsByRule) {
+    std::printf("  the chips held below +%d are taken as the run takes them (moves chosen for one chip)\n", to);
+  }
   return 0;
 }
 

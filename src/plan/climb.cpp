@@ -33,11 +33,22 @@ void checkClimb(int from, int to) {
     throw PlanError("from level " + std::to_string(from) + " must be below to level " + std::to_string(to));
 }
 
-// Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0.
+// Each level's value at money m, read `cost` steps back, with the target worth 1 and below the chain worth 0. For
+// several chips, copies of the chain one after another: a copy's top moves up to the next copy's `entry` level.
 struct Rings {
   int levels;
+  std::vector<int> up, down;  // where each level's step up and its drop go (-1: below the chain)
   std::vector<double> values;
-  explicit Rings(int n) : levels(n), values(static_cast<size_t>(n) * kRing, 0.0) {}
+  explicit Rings(int n, int copies = 1, int entry = 0)
+      : levels(n * copies),
+        up(static_cast<size_t>(levels)),
+        down(static_cast<size_t>(levels)),
+        values(static_cast<size_t>(levels) * kRing, 0.0) {
+    for (int i = 0; i < levels; ++i) {
+      up[static_cast<size_t>(i)] = (i + 1) % n == 0 && i + 1 < levels ? i + 1 + entry : i + 1;
+      down[static_cast<size_t>(i)] = i % n ? i - 1 : -1;
+    }
+  }
   double at(int i, Steps m) const {
     if (m < 0 || i < 0) return 0;
     if (i >= levels) return 1;
@@ -47,7 +58,8 @@ struct Rings {
   double next(const Level& l, int i, Steps m) const {
     const Steps back = m - l.cost;
     if (back < 0) return 0;
-    return l.up * at(i + 1, back) + l.down * at(i - 1, back) + l.stay * at(i, back);
+    const auto k = static_cast<size_t>(i);
+    return l.up * at(up[k], back) + l.down * at(down[k], back) + l.stay * at(i, back);
   }
 };
 
@@ -219,6 +231,7 @@ std::vector<Odds> chainOf(const ClimbRequest& req, int lowest, RecipePlan& used)
 Climb climb(const ClimbRequest& req) {
   checkClimb(req.from, req.to);
   checkStock(req.stock);
+  checkLevel(req.count, 1, kMaxChips, "count");
   // -1: no budget.
   const Steps budget = req.budget ? budgetSteps(*req.budget) : -1;
   Climb out;
@@ -241,12 +254,17 @@ Climb climb(const ClimbRequest& req) {
       attempts += passageAttempts;
     }
   }
-  out.expectedAttempts = attempts;
+  cost *= req.count;
+  out.expectedAttempts = attempts * req.count;
+  // Several chips: a climb per chip, each arrival the start of the next climb (every visit costs, so a move to a
+  // node after it is no trouble to a walk).
   std::vector<Node> nodes;
-  appendClimb(nodes, chain, {{1, kDone}});
-  const int start = req.from - out.lowest;
+  const int start = req.from - out.lowest, size = static_cast<int>(chain.size());
   Uses uses;
-  for (const Odds& o : chain) uses.push_back(recipeItems(o.recipe));
+  for (int c = 0; c < req.count; ++c) {
+    appendClimb(nodes, chain, {{1, c + 1 < req.count ? (c + 1) * size + start : kDone}});
+    for (const Odds& o : chain) uses.push_back(recipeItems(o.recipe));
+  }
   const bool fromStock = stockMatters(uses, req.stock);
   if (fromStock) {
     out.fromStock = takenFromStock(nodes, uses, start, req.stock);
@@ -273,7 +291,7 @@ Climb climb(const ClimbRequest& req) {
   return out;
 }
 
-RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
+RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock, int count) {
   checkClimb(from, to);
   checkStock(stock);
   RecipePlan plan = bestRecipes(b);
@@ -285,8 +303,13 @@ RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock) {
   }
   if (held == Stock{}) return plan;
   auto spend = [&](const RecipePlan& recipes) {
-    const Climb c =
-        climb({.from = from, .to = to, .recipes = recipes, .bonuses = b, .stock = held, .distribution = false});
+    const Climb c = climb({.from = from,
+                           .to = to,
+                           .recipes = recipes,
+                           .bonuses = b,
+                           .stock = held,
+                           .distribution = false,
+                           .count = count});
     return c.expectedCost.value_or(std::numeric_limits<double>::infinity());
   };
   double best = spend(plan);
@@ -358,8 +381,16 @@ std::optional<Recipe> BudgetPlan::recipeAt(int level, double money) const {
   return candidates[static_cast<size_t>(level)][static_cast<size_t>(row[m])];
 }
 
-BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
+double budgetWork(int from, int to, double budget, int count) {
   checkClimb(from, to);
+  int lowest = from;
+  while (lowest > 0 && failureLowers(lowest)) --lowest;
+  return static_cast<double>(to - lowest) * count * (budgetSteps(budget) + 1);
+}
+
+BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b, int count) {
+  checkClimb(from, to);
+  checkLevel(count, 1, kMaxChips, "count");
   BudgetPlan plan;
   plan.from = from;
   plan.to = to;
@@ -395,13 +426,15 @@ BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
     plan.choice[static_cast<size_t>(level)].assign(static_cast<size_t>(plan.budget) + 1, -1);
   }
 
-  // V(L, m) = the best over recipes of p V(L+1, m-c) + q V(L-1, m-c) + s V(L, m-c).
-  Rings rings(n);
+  // V(L, m) = the best over recipes of p V(L+1, m-c) + q V(L-1, m-c) + s V(L, m-c); for several chips, over a
+  // copy of the levels per chip, the first chip's choices kept.
+  plan.count = count;
+  Rings rings(n, count, from - lowest);
   for (Steps m = 0; m <= plan.budget; ++m) {
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n * count; ++i) {
       double best = 0;
       int8_t choice = -1;
-      const auto& opts = options[static_cast<size_t>(i)];
+      const auto& opts = options[static_cast<size_t>(i % n)];
       for (size_t j = 0; j < opts.size(); ++j) {
         const double v = rings.next(opts[j], i, m);
         if (v > best) {
@@ -410,7 +443,7 @@ BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b) {
         }
       }
       rings.set(i, m, best);
-      plan.choice[static_cast<size_t>(lowest + i)][static_cast<size_t>(m)] = choice;
+      if (i < n) plan.choice[static_cast<size_t>(lowest + i)][static_cast<size_t>(m)] = choice;
     }
   }
   plan.chance = rings.at(from - lowest, plan.budget);

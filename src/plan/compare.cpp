@@ -24,19 +24,28 @@ QuestionFigures figureQuestion(const LinkQuestion& q) {
   const double budget = q.budget;
   try {
     if (q.way == kRouteWay) {
-      const RouteCost c = routeCostFrom(route(q.to, q.bonuses), q.to, q.bonuses, stock, budget);
+      const RouteCost c = routeCostFrom(route(q.to, q.bonuses), q.to, q.bonuses, stock, budget, true, q.count);
       f.expected = c.expectedCost;
       takeSpread(c, f);
       return f;
     }
     // Out of the stock the recipes are chosen for what it holds; from money alone they are the least-cost ones.
-    const RecipePlan recipes = q.stock ? bestRecipesFrom(q.from, q.to, q.bonuses, stock) : bestRecipes(q.bonuses);
-    const Climb c =
-        climb({.from = q.from, .to = q.to, .recipes = recipes, .bonuses = q.bonuses, .stock = stock, .budget = budget});
+    const RecipePlan recipes =
+        q.stock ? bestRecipesFrom(q.from, q.to, q.bonuses, stock, q.count) : bestRecipes(q.bonuses);
+    const Climb c = climb({.from = q.from,
+                           .to = q.to,
+                           .recipes = recipes,
+                           .bonuses = q.bonuses,
+                           .stock = stock,
+                           .budget = budget,
+                           .count = q.count});
     f.expected = c.expectedCost;
     takeSpread(c, f);
-    // The best chance within the budget chooses each attempt's recipe by the money left (leaving the bag aside).
-    if (q.budgetGoal) f.withinBudget = bestWithinBudget(q.from, q.to, budget, q.bonuses).chance;
+    // The best chance within the budget chooses each attempt's recipe by the money left (leaving the bag aside),
+    // for several chips where that takes no more than about a second (else the least-cost recipes' chance stands).
+    if (q.budgetGoal && (q.count == 1 || budgetWork(q.from, q.to, budget, q.count) <= kBudgetWorkInASecond)) {
+      f.withinBudget = bestWithinBudget(q.from, q.to, budget, q.bonuses, q.count).chance;
+    }
   } catch (const PlanError& e) {
     f = QuestionFigures{};
     f.error = e.what();
@@ -51,6 +60,7 @@ std::string questionWords(const LinkQuestion& q) {
   words += q.stock ? " · 按库存" : " · 不按库存";
   if (q.bonuses.expert) words += " · 达人";
   if (q.bonuses.lab) words += " · 实验室";
+  if (q.count > 1) words += " · " + std::to_string(q.count) + " 枚";
   return words;
 }
 

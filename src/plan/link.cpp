@@ -10,6 +10,7 @@ std::string linkFragment(const LinkQuestion& q) {
                     "&goal=" + (q.budgetGoal ? "1" : "0") + "&budget=" + std::to_string(q.budget) +
                     "&bonus=" + (q.bonuses.expert ? "1" : "0") + (q.bonuses.lab ? "1" : "0") +
                     "&way=" + std::to_string(q.way);
+  if (q.count > 1) out += "&count=" + std::to_string(q.count);
   if (q.stock) {
     out += "&stock=";
     for (size_t i = 0; i < q.stock->size(); ++i) out += (i ? "." : "") + std::to_string((*q.stock)[i]);
@@ -52,8 +53,10 @@ std::optional<Stock> stockList(std::string_view s) {
 std::optional<LinkQuestion> readLinkFragment(std::string_view fragment) {
   if (!fragment.empty() && fragment.front() == '#') fragment.remove_prefix(1);
   if (fragment.empty() || fragment.size() > kLinkMaxLength) return std::nullopt;
-  static constexpr std::array<std::string_view, 8> kKeys = {"v",      "from",  "to",  "goal",
-                                                            "budget", "bonus", "way", "stock"};
+  // The first seven are always written; `stock` and `count` only with a stock and above one chip.
+  static constexpr std::array<std::string_view, 9> kKeys = {"v",     "from", "to",    "goal", "budget",
+                                                            "bonus", "way",  "stock", "count"};
+  constexpr size_t kAlways = 7;
   std::array<std::optional<std::string_view>, kKeys.size()> values;
   while (!fragment.empty()) {
     const size_t amp = fragment.find('&');
@@ -69,7 +72,7 @@ std::optional<LinkQuestion> readLinkFragment(std::string_view fragment) {
     fragment.remove_prefix(amp + 1);
     if (fragment.empty()) return std::nullopt;
   }
-  for (size_t k = 0; k + 1 < kKeys.size(); ++k) {
+  for (size_t k = 0; k < kAlways; ++k) {
     if (!values[k]) return std::nullopt;
   }
   if (*values[0] != "1") return std::nullopt;
@@ -91,6 +94,11 @@ std::optional<LinkQuestion> readLinkFragment(std::string_view fragment) {
   if (values[7]) {
     q.stock = stockList(*values[7]);
     if (!q.stock) return std::nullopt;
+  }
+  if (values[8]) {
+    const auto count = number(*values[8], 2, kMaxChips);
+    if (!count) return std::nullopt;
+    q.count = *count;
   }
   return q;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// A planner question as the fragment of a link (`v=1&from=0&to=7&goal=0&budget=500&bonus=10&way=1&stock=40.10...`),
-// so that a plan can be shared: the same question opens on another machine or in the page. The fragment is data
-// from anywhere: reading it accepts exactly what writing it makes and nothing else.
+// A planner question as the fragment of a link
+// (`v=1&from=0&to=7&goal=0&budget=500&bonus=10&way=1&count=3&stock=40.10...`), so that a plan can be shared: the same
+// question opens on another machine or in the page. The fragment is data from anywhere: reading it accepts exactly what
+// writing it makes and nothing else.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,9 +18,11 @@ struct LinkQuestion {
   Bonuses bonuses;
   int way = 0;                 // auto-run's way, in the order of its drop-down
   std::optional<Stock> stock;  // planned from this stock, when given
+  int count = 1;               // chips made one after another, 1 to kMaxChips (written only above 1)
   bool operator==(const LinkQuestion& o) const {
     return from == o.from && to == o.to && budgetGoal == o.budgetGoal && budget == o.budget &&
-           bonuses.expert == o.bonuses.expert && bonuses.lab == o.bonuses.lab && way == o.way && stock == o.stock;
+           bonuses.expert == o.bonuses.expert && bonuses.lab == o.bonuses.lab && way == o.way && stock == o.stock &&
+           count == o.count;
   }
 };
 

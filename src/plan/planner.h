@@ -147,7 +147,8 @@ RecipePlan bestRecipes(Bonuses b);
 // can use it, and a bag of a million crystals took minutes; a climb almost never uses a thousand of a kind, so
 // the choice is the same. The figures of the plan chosen are then made from the whole stock.
 inline constexpr int32_t kChoiceCap = 1000;
-RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock);
+// With `count`, the least expected money for that many climbs one after another out of the stock.
+RecipePlan bestRecipesFrom(int from, int to, Bonuses b, const Stock& stock, int count = 1);
 // Whether the stock holds more than kChoiceCap of something the recipes use (the choice took it as that many).
 bool choiceCapped(const Stock& stock);
 
@@ -164,7 +165,11 @@ struct ClimbRequest {
   Stock stock{};
   std::optional<double> budget;  // Q币
   bool distribution = true;      // false: expectations only
+  // Chips made one after another, each from `from` to `to`, out of the one stock and the one budget: every figure
+  // is then the total for all of them (their money's distribution the count-fold convolution of one chip's).
+  int count = 1;
 };
+inline constexpr int kMaxChips = 10;  // the most chips a plan makes at once
 
 struct Percentile {
   double q = 0;                // 0.5, 0.9, 0.99
@@ -218,6 +223,7 @@ class ClimbCdf {
 struct BudgetPlan {
   int from = 0, to = 1;
   Steps budget = 0;  // whole steps of the budget
+  int count = 1;     // chips made one after another within the budget; the choices are the first chip's
   double chance = 0;
   std::array<std::vector<Recipe>, kTopLevel> candidates;  // per level, the recipes worth considering
   // choice[level][money] indexes candidates[level]; -1 where nothing can be afforded or the level is not needed.
@@ -227,7 +233,13 @@ struct BudgetPlan {
 };
 inline constexpr Steps kMaxBudgetSteps = Steps{1} << 22;  // budgets above 2,097,152 Q币 are refused
 
-BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b);
+// With `count`, the chance of making that many chips one after another within the budget, the choice made by the
+// level, the money left and the chips still to make; its work grows with budget * count (see budgetWork).
+BudgetPlan bestWithinBudget(int from, int to, double budget, Bonuses b, int count = 1);
+// bestWithinBudget's work for `count` chips: the levels it figures times the budget's steps.
+double budgetWork(int from, int to, double budget, int count);
+// About as much of budgetWork's work as a second holds.
+inline constexpr double kBudgetWorkInASecond = 3e7;
 
 // The cheapest way to hold one chip of each level, starting from bought +0 chips. Enhancing uses the recipes of
 // bestRecipes; fusing without a protectant loses the lower chip on failure, which is made again the same way.
@@ -263,8 +275,10 @@ struct RouteCost : CostDistribution {
   bool chipsByRule = false;
   ItemCounts fromStock{};  // the expected count of each item taken from the stock
 };
+// With `count`, that many chips of `level` one after another, the figures their total: each chip of `level` held
+// is one of them, and the other chips held are taken as the run does (chipsByRule, when there are any).
 RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
-                        std::optional<double> budget = std::nullopt, bool distribution = true);
+                        std::optional<double> budget = std::nullopt, bool distribution = true, int count = 1);
 
 // The chips held by level, +0 to +9.
 using ChipCounts = std::array<int32_t, kTopLevel + 1>;

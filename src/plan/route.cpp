@@ -238,21 +238,24 @@ CostDistribution routeCost(const std::vector<RouteStep>& steps, int level, Bonus
 }
 
 RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses b, const Stock& stock,
-                        std::optional<double> budget, bool distribution) {
+                        std::optional<double> budget, bool distribution, int count) {
   checkRoute(steps, level, b);
   checkStock(stock);
+  checkLevel(count, 1, kMaxChips, "count");
   const Steps budgetAt = budget ? budgetSteps(*budget) : -1;
   RouteCost out;
   if (!steps[static_cast<size_t>(level)].expectedCost) return out;
   // Chips held below the level: every move is chosen for them, unless they are too many for that.
   ChipCounts counts{};
   for (int l = 0; l <= kTopLevel; ++l) counts[static_cast<size_t>(l)] = stock[static_cast<size_t>(chipCode(l) - 1)];
-  if (counts[static_cast<size_t>(level)] == 0 && holdsChipsFor(level, counts)) {
+  if (count == 1 && counts[static_cast<size_t>(level)] == 0 && holdsChipsFor(level, counts)) {
     if (const std::optional<HeldRoute> held = HeldRoute::solve(level, b, counts)) {
       return heldRouteCost(*held, counts, stock, budgetAt, distribution);
     }
     out.chipsByRule = true;
   }
+  // Several chips: the route's moves are chosen for one chip, so the chips held below the level go by the rule.
+  for (int l = 1; l < level && count > 1; ++l) out.chipsByRule = out.chipsByRule || counts[static_cast<size_t>(l)] > 0;
   // The chips the route may take: those up to its level (one of the level itself is the chip wanted: nothing is
   // left to spend).
   Stock held = stock;
@@ -263,9 +266,11 @@ RouteCost routeCostFrom(const std::vector<RouteStep>& steps, int level, Bonuses 
     chips[static_cast<size_t>(l)] = n > 0;
   }
   RouteProcess process(steps, b, chips);
-  const int start = process.make(level, {{1, kDone}});
+  // A route per chip, the last made first: each arrival moves to the next chip's start, a node before it.
+  int start = kDone;
+  for (int c = 0; c < count; ++c) start = process.make(level, {{1, start}});
   if (!stockMatters(process.uses, held)) {
-    out.expectedCost = steps[static_cast<size_t>(level)].expectedCost;
+    out.expectedCost = *steps[static_cast<size_t>(level)].expectedCost * count;
     if (distribution || budgetAt >= 0) distribute(process.nodes, start, budgetAt, distribution, out);
     return out;
   }
