@@ -13,26 +13,15 @@ runs=${1:-3}
 out=build-web/lighthouse
 rm -rf "$out"
 mkdir -p "$out"
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-scripts/serve-web.sh "$port" >"$out/nginx.log" 2>&1 &
-server=$!
-trap 'kill "$server" 2>/dev/null || true' EXIT
-python3 - "$port" <<'PY'
-import sys, time, urllib.request
-for _ in range(100):
-    try:
-        urllib.request.urlopen(f"http://127.0.0.1:{sys.argv[1]}/", timeout=1)
-        break
-    except OSError:
-        time.sleep(0.1)
-PY
+. bench/serve-site.sh
+serve_site "$out/nginx.log"
 chrome=$(command -v chromium-headless-shell || command -v chromium)
 flags="--headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking --disable-component-update --disable-sync"
 for preset in mobile desktop; do
   extra=()
   [ "$preset" = desktop ] && extra=(--preset=desktop)
   for i in $(seq "$runs"); do
-    CHROME_PATH=$chrome bench/lighthouse/node_modules/.bin/lighthouse "http://127.0.0.1:$port/" --quiet \
+    CHROME_PATH=$chrome bench/lighthouse/node_modules/.bin/lighthouse "$site_url" --quiet \
       --chrome-flags="$flags" --output=json --output-path="$out/$preset-$i.json" \
       --only-categories=performance,accessibility,best-practices,seo "${extra[@]}"
   done
