@@ -41,7 +41,6 @@ Shell::Opened Shell::open(const WindowStartUp& steps) {
   const auto [left, top] = steps.position();
   const WindowInfo& w = app_.mainForm().window();
   if (left != w.left || top != w.top) app_.mainWindowMoved(left, top);
-  main_.exposeAll();
   update();
   return Opened::Shown;
 }

@@ -55,7 +55,7 @@ struct WindowStartUp {
   std::function<bool()> create;
   // Optional. The canvas and the window are both done: whatever else ran beside them is finished here.
   std::function<void()> ready;
-  // Shows the main window with its whole frame (presented now, or at the shell's update that follows).
+  // Shows the main window, the whole of it marked for presenting (presented now, or by the update that follows).
   std::function<bool()> show;
   // Where the main window's client area landed, in the screen coordinates of the main form's window position.
   std::function<std::pair<int, int>()> position;
