@@ -62,11 +62,22 @@ struct ChartMark {
   bool dashed = false;
   bool operator==(const ChartMark&) const = default;
 };
+// Another curve drawn under the chart's own, in its colour, named in the legend.
+struct ChartCurve {
+  std::vector<std::pair<double, double>> points;  // by rising x
+  uint32_t colour = 0;
+  std::string label;  // UTF-8, a few words
+  bool operator==(const ChartCurve&) const = default;
+};
+
 struct ChartData {
   std::vector<std::pair<double, double>> points;  // by rising x
   std::vector<ChartMark> marks;
   std::string xUnit, yUnit;
   std::string empty;  // shown instead when there are no points
+  // Curves to compare with, drawn first; with any, a legend names each and the chart's own curve (`label`).
+  std::vector<ChartCurve> curves;
+  std::string label;
   bool operator==(const ChartData&) const = default;
 };
 
@@ -94,6 +105,8 @@ struct Control {
   std::optional<uint32_t> transparentColour;
   bool handCursor = false;
   bool checked = false;
+  // Labels: a panel whose texts are the cells of a table, in rows and columns by place, the first row its header.
+  bool table = false;
   std::vector<ListItem> items;
   int selection = -1;
   int interval = 0;                        // timers: milliseconds, 0 = stopped

@@ -48,5 +48,10 @@ inline constexpr uint32_t kSkyBlue = rgb(0x6c, 0xc0, 0xff);
 inline constexpr uint32_t kOrange = rgb(0xff, 0xa0, 0x40);
 inline constexpr uint32_t kHotPink = rgb(0xff, 0x60, 0xa0);
 inline constexpr uint32_t kMuted = rgb(0x7a, 0x66, 0x52);
+// The plans pinned side by side: each one's curve and row, and the planner's flat text buttons.
+inline constexpr uint32_t kTeal = rgb(0x40, 0xd0, 0xc0);
+inline constexpr uint32_t kViolet = rgb(0xb4, 0x8c, 0xff);
+inline constexpr uint32_t kSilver = rgb(0xd0, 0xd0, 0xd8);
+inline constexpr uint32_t kTextButton = rgb(0x5a, 0x36, 0x18);
 
 }  // namespace mox::palette

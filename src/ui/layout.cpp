@@ -415,6 +415,7 @@ void buildForm(const WindowLayout& layout, Form& form) {
     c.backgroundPicture = r.backgroundPicture;
     c.transparentColour = r.transparentColour;
     c.handCursor = r.hand;
+    c.table = r.table;
     c.items = r.items;
     c.selection = r.items.empty() ? -1 : 0;
     c.interval = r.interval;

@@ -30,6 +30,7 @@ struct ControlRow {
   const char* backgroundPicture = "";
   std::optional<uint32_t> transparentColour;
   bool hand = false;
+  bool table = false;  // Control::table
   std::vector<ListItem> items;
   int interval = 0;
   // Handler names: "" for none; an argument follows a space ("placeFromCell 3").

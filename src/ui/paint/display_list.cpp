@@ -199,19 +199,40 @@ void paintAxes(Pen& pen, const Control& c, const Rect& r, const Plot& p, TextMet
   }
 }
 
-// The curve, two pixels thick: the money steps, flat until the next amount.
-void paintCurve(Pen& pen, const ChartData& d, const Plot& p) {
+// A curve, two pixels thick (one for a curve compared with): the money steps, flat until the next amount.
+void paintCurve(Pen& pen, const std::vector<std::pair<double, double>>& points, const Plot& p, uint32_t colour,
+                bool thick = true) {
   int lastX = p.px(0), lastY = p.py(0);
-  for (const auto& [x, y] : d.points) {
+  for (const auto& [x, y] : points) {
     const int xx = p.px(x), yy = p.py(y);
-    pen.line(lastX, lastY, xx, lastY, kCurve);
-    pen.line(xx, lastY, xx, yy, kCurve);
-    pen.line(lastX, lastY - 1, xx, lastY - 1, kCurve);
+    pen.line(lastX, lastY, xx, lastY, colour);
+    pen.line(xx, lastY, xx, yy, colour);
+    if (thick) pen.line(lastX, lastY - 1, xx, lastY - 1, colour);
     lastX = xx;
     lastY = yy;
   }
-  pen.line(lastX, lastY, p.right, lastY, kCurve);
-  pen.line(lastX, lastY - 1, p.right, lastY - 1, kCurve);
+  pen.line(lastX, lastY, p.right, lastY, colour);
+  if (thick) pen.line(lastX, lastY - 1, p.right, lastY - 1, colour);
+}
+
+// The legend of a chart with curves to compare: a short line of each curve's colour and its words, one row each,
+// in the bottom right corner of the plot (below a rising curve's right end), the chart's own curve last.
+void paintLegend(Pen& pen, const Control& c, const Plot& p, TextMetrics& metrics) {
+  const ChartData& d = *c.chart;
+  const int lineHeight = metrics.lineHeight(c.font);
+  int widest = metrics.width(c.font, d.label);
+  for (const ChartCurve& k : d.curves) widest = std::max(widest, metrics.width(c.font, k.label));
+  const int rows = static_cast<int>(d.curves.size()) + 1;
+  const int left = p.right - widest - 24, top = p.bottom - rows * lineHeight - 4;
+  pen.fill({left - 4, top - 2, widest + 26, rows * lineHeight + 4}, *c.backColour);
+  for (int k = 0; k < rows; ++k) {
+    const bool own = k == rows - 1;
+    const uint32_t colour = own ? kCurve : d.curves[static_cast<size_t>(k)].colour;
+    const int y = top + k * lineHeight;
+    pen.line(left, y + lineHeight / 2, left + 14, y + lineHeight / 2, colour);
+    pen.text(own ? d.label : d.curves[static_cast<size_t>(k)].label, c.font, colour,
+             {left + 18, y, widest + 2, lineHeight}, Align::Left);
+  }
 }
 
 // Marks: a vertical line each, and a label above the plot. From left to right, each label goes into whichever of
@@ -274,11 +295,14 @@ void paintChart(Pen& pen, const Control& c, const Rect& r, TextMetrics& metrics)
          .step = 0};
   if (p.right - p.left < 20 || p.bottom - p.top < 20) return;
   for (const ChartMark& m : d->marks) p.xMax = std::max(p.xMax, m.x);
+  for (const ChartCurve& k : d->curves) p.xMax = std::max(p.xMax, k.points.empty() ? 0.0 : k.points.back().first);
   p.step = niceStep(std::max(p.xMax, 1.0), 5);
   p.xMax = std::ceil(std::max(p.xMax, 1.0) / p.step) * p.step;
   paintAxes(pen, c, r, p, metrics);
-  paintCurve(pen, *d, p);
+  for (const ChartCurve& k : d->curves) paintCurve(pen, k.points, p, k.colour, false);
+  paintCurve(pen, d->points, p, kCurve);
   paintMarks(pen, c, r, p, metrics);
+  if (!d->curves.empty() && c.backColour) paintLegend(pen, c, p, metrics);
 }
 
 }  // namespace

@@ -143,7 +143,9 @@ void Pointer::leftDown(int x, int y) {
     form_.dispatch(hit, Event::LeftDown);
     refresh();
   }
-  if ((c.kind == Kind::PictureButton || c.kind == Kind::CheckBox) && hover_ == hit && form_.reachable(hit)) {
+  // A label with a click handler (the planner's text buttons) is pressed as a button is.
+  if ((c.kind == Kind::PictureButton || c.kind == Kind::CheckBox || c.onClick) && hover_ == hit &&
+      form_.reachable(hit)) {
     setPressed(hit);
   }
 }

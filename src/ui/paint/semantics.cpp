@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -97,6 +98,35 @@ std::vector<char> gridCells(const Form& form) {
   }
   return out;
 }
+
+// Where a control on a table panel lies in it. A row starts at each control on the panel's left edge (the leftmost
+// place); the controls from its top down to the next row's start are its cells in reading order (top to bottom,
+// left to right), so that a row may take more than one line.
+void placeInTable(const Form& form, int i, Node& n) {
+  const Control& c = form.at(i);
+  int edge = c.rect.x;
+  for (const Control& o : form.controls()) {
+    if (o.parent == c.parent) edge = std::min(edge, o.rect.x);
+  }
+  std::vector<int> starts;
+  for (const Control& o : form.controls()) {
+    if (o.parent == c.parent && o.rect.x == edge) starts.push_back(o.rect.y);
+  }
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+  const auto next = std::upper_bound(starts.begin(), starts.end(), c.rect.y);
+  const int top = next == starts.begin() ? c.rect.y : *std::prev(next);
+  const int bottom = next == starts.end() ? c.rect.y + 1 : *next;
+  n.grid = c.parent;
+  n.row = std::max(0, static_cast<int>(next - starts.begin()) - 1);
+  n.column = 0;
+  for (const Control& o : form.controls()) {
+    if (o.parent != c.parent || o.rect.y < top || o.rect.y >= bottom) continue;
+    n.column += o.rect.y < c.rect.y || (o.rect.y == c.rect.y && o.rect.x < c.rect.x);
+  }
+}
+
+bool inTable(const Form& form, const Control& c) { return c.parent >= 0 && form.at(c.parent).table; }
 
 // The name of a control with something to do on a click.
 std::string controlName(const Form& form, int index) {
@@ -274,10 +304,15 @@ std::vector<Node> semantics(const Form& form) {
     n.rect = r;
     if ((actsOnClick(c) && catchesPointer(c)) || cells[at]) {
       describeActive(form, i, cells, over.words[at], n);
+      if (inTable(form, c)) placeInTable(form, i, n);
       out.push_back(std::move(n));
       continue;
     }
     describePassive(form, i, n);
+    if (inTable(form, c) && n.role == Role::Text) {
+      n.role = Role::TableCell;
+      placeInTable(form, i, n);
+    }
     if (!n.name.empty() || n.role == Role::List) out.push_back(std::move(n));
   }
   return out;

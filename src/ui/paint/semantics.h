@@ -12,7 +12,8 @@
 
 namespace mox::paint {
 
-enum class Role { Button, CheckBox, ComboBox, Cell, Text, Heading, Image, List };
+// TableCell: a text in a table panel (Control::table), its row 0 the header.
+enum class Role { Button, CheckBox, ComboBox, Cell, Text, Heading, Image, List, TableCell };
 
 struct Node {
   int control = -1;
@@ -23,7 +24,8 @@ struct Node {
   bool checked = false;
   int selection = -1;
   std::vector<std::string> items;  // a drop-down's choices; a list's rows in sight
-  // Cells: the control the grid lies on (-1 for none), and the cell's row and column in it.
+  // Cells, and whatever lies in a table: the control the grid or table lies on (-1 for none), and the row and
+  // column in it.
   int grid = -1;
   int row = 0, column = 0;
   bool operator==(const Node&) const = default;

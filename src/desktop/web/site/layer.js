@@ -47,13 +47,14 @@ window.createMoxLayer = function (canvases, actions) {
     parent.insertBefore(el, next);
   }
 
-  // A grid's row, made when its first cell comes.
+  // A grid's or a table's row, made when its first cell comes: a grid of cells to click (the bag), or a table of
+  // texts and buttons, its first row the header.
   function rowOf(w, n) {
     const l = layers[w];
     let grid = l.grids.get(n.grid);
     if (!grid) {
       grid = {el: document.createElement('div'), rows: []};
-      grid.el.setAttribute('role', 'grid');
+      grid.el.setAttribute('role', n.role === 'cell' ? 'grid' : 'table');
       grid.el.dataset.control = n.control;
       insert(l.root, grid.el, n.control);
       l.grids.set(n.grid, grid);
@@ -95,6 +96,10 @@ window.createMoxLayer = function (canvases, actions) {
       case 'list':
         el = document.createElement('ul');
         break;
+      case 'tablecell':
+        el = document.createElement('div');
+        el.setAttribute('role', n.row === 0 ? 'columnheader' : 'cell');
+        break;
       default:
         el = document.createElement('div');
     }
@@ -106,7 +111,20 @@ window.createMoxLayer = function (canvases, actions) {
     el.id = idOf(w, n.control);
     el.dataset.control = n.control;
     el.dataset.role = n.role;
-    insert(n.role === 'cell' ? rowOf(w, n) : layers[w].root, el, n.control);
+    if (n.grid < 0) {
+      insert(layers[w].root, el, n.control);
+      return el;
+    }
+    // In a table a button stands in a cell of its own.
+    let placed = el;
+    if (n.role !== 'cell' && n.role !== 'tablecell') {
+      placed = document.createElement('div');
+      placed.setAttribute('role', 'cell');
+      placed.dataset.control = n.control;
+      placed.appendChild(el);
+      el.moxCell = placed;
+    }
+    insert(rowOf(w, n), placed, n.control);
     return el;
   }
 
@@ -164,7 +182,7 @@ window.createMoxLayer = function (canvases, actions) {
       const had = l.nodes.get(n.control);
       if (had && (n.removed || had.node.role !== n.role || had.node.grid !== n.grid || had.node.row !== n.row)) {
         lostFocus = lostFocus || had.el === document.activeElement;
-        had.el.remove();
+        (had.el.moxCell || had.el).remove();
         l.nodes.delete(n.control);
       }
       if (n.removed) continue;
