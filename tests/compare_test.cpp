@@ -145,7 +145,9 @@ TEST(PlanPins, WrittenAndReadBackAfterARestart) {
     EXPECT_EQ(pins.load().pins.size(), 0u);  // no file yet
     EXPECT_EQ(pins.add(question(kFromBag)), std::nullopt);
     EXPECT_EQ(pins.add(question(kRoute)), std::nullopt);
-    ASSERT_TRUE(pins.save());
+    bool saved = false;
+    pins.save([&saved](bool ok) { saved = ok; });
+    ASSERT_TRUE(saved);
   }
   EXPECT_EQ(moxtest::readFile(platform.dataDir() / "MOXplans"), kFromBag + "\n" + kRoute + "\n");
   mox::PlanPins again(platform);
@@ -156,7 +158,9 @@ TEST(PlanPins, WrittenAndReadBackAfterARestart) {
   again.remove(7);
   EXPECT_EQ(again.pins(), std::vector{question(kRoute)});
   again.clear();
-  ASSERT_TRUE(again.save());
+  bool saved = false;
+  again.save([&saved](bool ok) { saved = ok; });
+  ASSERT_TRUE(saved);
   EXPECT_EQ(again.load().pins.size(), 0u);
 }
 

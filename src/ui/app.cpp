@@ -61,6 +61,9 @@ Handler bindHandler(const std::string& id, Simulator& sim, BannerAnimation& bann
   if (name == "exportHistory") return [p] { p->exportHistory(); };
   if (name == "copyPlanLink") return [p] { p->copyLink(); };
   if (name == "planTick") return [p] { p->resultTick(); };
+  if (name == "pinPlan") return [p] { p->pinPlan(); };
+  if (name == "clearPins") return [p] { p->clearPins(); };
+  if (name == "removePin") return [p, arg] { p->removePin(arg); };
   return {};
 }
 

@@ -1,5 +1,6 @@
-// The planner window as data: the true odds of the benches, the plan to a target level, its cost curve, the luck
-// of the climb under way, the recipes, auto-run and the record.
+// The planner window as data: the true odds of the benches, the plan to a target level, its cost curve and the
+// plans side by side; the recipes, auto-run, the record and the luck of the climb under way.
+#include "plan/compare.h"
 #include "runtime/palette.h"
 #include "ui/layout.h"
 #include "ui/layout_rows.h"
@@ -108,16 +109,16 @@ void addPlanFigures(std::vector<ControlRow>& rows) {
 // The cost distribution as a curve.
 void addCostCurve(std::vector<ControlRow>& rows) {
   // clang-format off
-  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 242}, .textColour = kGrey,
+  rows.push_back({.name = "花费分布图", .kind = Kind::Chart, .rect = {8, 308, 436, 214}, .textColour = kGrey,
                   .backColour = kChartBack, .font = font(11, false, "")});
-  rows.push_back(text("图表说明", "", {8, 552, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kGrey, 11));
+  rows.push_back(text("图表说明", "", {8, 524, 436, 18}, "曲线：花到横轴的 Q币 时已升到目标的玩家比例", kGrey, 11));
   // clang-format on
 }
 
 // Luck of the climb under way.
 void addLuckBox(std::vector<ControlRow>& rows) {
   // clang-format off
-  rows.push_back(group("运气框", {8, 574, 436, 62}, "这次的运气"));
+  rows.push_back(group("运气框", {456, 640, 436, 62}, "这次的运气"));
   rows.push_back(text("运气标签", "运气框", {12, 18, 412, 22}, "还没有强化", kGold, 16, true));
   rows.push_back(text("运气说明", "运气框", {12, 42, 412, 16}, "", kGrey, 11));
   // clang-format on
@@ -176,12 +177,61 @@ void addRecord(std::vector<ControlRow>& rows) {
   // clang-format on
 }
 
+// A flat button of text on the page: the planner's smaller actions.
+ControlRow textButton(const char* name, const char* parent, Rect r, const char* caption, const char* onClick) {
+  return {.name = name,
+          .kind = Kind::Label,
+          .parent = parent,
+          .rect = r,
+          .caption = caption,
+          .textColour = kGold,
+          .backColour = kTextButton,
+          .font = font(12, true, ""),
+          .align = Align::Centre,
+          .hand = true,
+          .onClick = onClick};
+}
+
+// Plans side by side: the buttons, what they did, the table of the plans pinned and the picks among them. A pin
+// takes two lines of the table: its question (and 删除), then its figures under the header's.
+void addCompare(std::vector<ControlRow>& rows) {
+  static const char* const kHeads[] = {"规划", "平均", "一半玩家 ≤", "九成玩家 ≤", "99% 玩家 ≤", "预算内成功"};
+  static const int kLefts[] = {4, 40, 110, 180, 250, 320};
+  // clang-format off
+  rows.push_back(group("对比框", {8, 546, 436, 210}, "对比（最多 4 个）"));
+  rows.push_back(textButton("加入对比", "对比框", {8, 18, 72, 20}, "加入对比", "pinPlan"));
+  rows.push_back(textButton("清空对比", "对比框", {84, 18, 72, 20}, "清空对比", "clearPins"));
+  rows.push_back(text("对比状态标签", "对比框", {162, 16, 268, 28}, "把上面的规划加入对比，并排比较", kGrey, 11));
+  rows.push_back({.name = "对比表", .kind = Kind::Label, .parent = "对比框", .rect = {6, 48, 424, 126},
+                  .backColour = kChartBack, .table = true});
+  // clang-format on
+  for (int col = 0; col < 6; ++col) {
+    rows.push_back(text(keep("对比表头" + std::to_string(col)), "对比表", {kLefts[col], 0, col ? 70 : 34, 14},
+                        kHeads[col], kYellow, 11));
+  }
+  for (int row = 0; row < static_cast<int>(plan::kMaxCompared); ++row) {
+    const int y = 14 + 28 * row;
+    const std::string n = std::to_string(row);
+    rows.push_back(text(keep("对比格" + n + "0"), "对比表", {4, y, 416, 14}, "", kWhite, 11));
+    for (int col = 1; col < 6; ++col) {
+      rows.push_back(text(keep("对比格" + n + std::to_string(col)), "对比表", {kLefts[col], y + 14, 70, 14}, "",
+                          kWhite, 11));
+    }
+    ControlRow remove = text(keep("删除对比" + n), "对比表", {392, y + 14, 28, 14}, "删除", kCoral, 11);
+    remove.onClick = keep("removePin " + n);
+    remove.hand = true;
+    remove.visible = false;
+    rows.push_back(remove);
+  }
+  rows.push_back(text("对比结论标签", "对比框", {8, 178, 420, 28}, "", kGreen, 11));
+}
+
 WindowLayout buildPlanner() {
   WindowLayout l;
   l.window.name = kPlannerWindow;
   l.window.title = "强化规划";
   l.window.outerWidth = l.window.clientWidth = 900;
-  l.window.outerHeight = l.window.clientHeight = 640;
+  l.window.outerHeight = l.window.clientHeight = 760;
   l.window.outerHeight += 24;
   l.window.background = kPageColour;
   l.window.icon = "icon";
@@ -192,10 +242,11 @@ WindowLayout buildPlanner() {
   addPlanSettings(rows);
   addPlanFigures(rows);
   addCostCurve(rows);
-  addLuckBox(rows);
+  addCompare(rows);
   addRecipeTable(rows);
   addAutoRun(rows);
   addRecord(rows);
+  addLuckBox(rows);
   // Plan results come back from the worker through this timer.
   rows.push_back({.name = "规划时钟", .kind = Kind::Timer, .onTick = "planTick"});
   return l;

@@ -20,10 +20,11 @@ constexpr std::array kMainParts{
     WindowPart{{455, 94, 451, 588}},
 };
 
-// The planner: the odds, the plan and its curve and the luck; then the recipes, auto-run and the record.
+// The planner: the odds, the plan, its curve and the plans side by side; then the recipes, auto-run, the record and
+// the luck.
 constexpr std::array kPlannerParts{
-    WindowPart{{0, 0, 450, 640}},
-    WindowPart{{450, 0, 450, 640}},
+    WindowPart{{0, 0, 450, 760}},
+    WindowPart{{450, 0, 450, 760}},
 };
 
 }  // namespace

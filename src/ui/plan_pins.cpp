@@ -57,6 +57,8 @@ void PlanPins::remove(size_t index) {
   if (index < pins_.size()) pins_.erase(pins_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-bool PlanPins::save() { return platform_.replaceFile(kFileName, pinsText(pins_)); }
+void PlanPins::save(std::function<void(bool)> done) {
+  platform_.replaceFileLater(kFileName, pinsText(pins_), std::move(done));
+}
 
 }  // namespace mox

@@ -3,6 +3,7 @@
 // "MOXplans", one link fragment a line, oldest first. The file is data from anywhere (copied, edited, damaged): a
 // line that is not a question is dropped and counted, and a file too large to be ours loads nothing.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,9 +42,9 @@ class PlanPins {
   // Unpins one (an index past the pins does nothing), or all.
   void remove(size_t index);
   void clear() { pins_.clear(); }
-  // Writes the pins through the platform's whole-file replacement; false when the disk refused (the previous
-  // file is then whole).
-  bool save();
+  // Writes the pins through the platform's whole-file replacement, without making the interface wait for the
+  // disk; `done` runs later on the interface thread, false when the disk refused (the previous file is then whole).
+  void save(std::function<void(bool)> done);
 
  private:
   Platform& platform_;

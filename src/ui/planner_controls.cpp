@@ -12,13 +12,10 @@ namespace mox {
 
 using namespace planner_parts;
 
-void PlannerWindow::copyLink() {
+std::optional<plan::LinkQuestion> PlannerWindow::questionShown() const {
   const PlanInputs in = currentInputs();
   // A link asks a question the planner can answer: a climb upwards.
-  if (in.to <= in.from) {
-    window_.setCaption("计算状态标签", "先选更高的目标");
-    return;
-  }
+  if (in.to <= in.from) return std::nullopt;
   plan::LinkQuestion q{.from = in.from,
                        .to = in.to,
                        .budgetGoal = in.budgetGoal,
@@ -26,7 +23,16 @@ void PlannerWindow::copyLink() {
                        .bonuses = in.bonuses,
                        .way = static_cast<int>(selectedWay())};
   if (in.fromStock) q.stock = in.stock;
-  const std::string link = platform_.siteAddress() + "#" + plan::linkFragment(q);
+  return q;
+}
+
+void PlannerWindow::copyLink() {
+  const std::optional<plan::LinkQuestion> q = questionShown();
+  if (!q) {
+    window_.setCaption("计算状态标签", "先选更高的目标");
+    return;
+  }
+  const std::string link = platform_.siteAddress() + "#" + plan::linkFragment(*q);
   if (platform_.copyText(link)) {
     window_.setCaption("计算状态标签", "链接已复制");
   } else {

@@ -71,11 +71,14 @@ PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform&
             showClimbState();
           },
           [this] { showClimbState(); }),
+      pins_(platform),
+      pinFiguring_([this] { pinFigured(); }, {}),
       run_(main, sim, platform, input_, [this](const RunStatus& s) { showRun(s); }),
       alive_(std::make_shared<bool>(true)) {
   window_.setSelection("目标等级", 5);
   window_.setSelection("预算列表", 2);
   window_.setChecked("按库存规划", true);
+  loadPins();
 }
 
 PlannerWindow::~PlannerWindow() { *alive_ = false; }
@@ -255,8 +258,10 @@ std::optional<LuckInputs> PlannerWindow::luckInputs() const {
 void PlannerWindow::startWork() {
   if (!isOpen()) return;
   figuring_.ask(currentInputs(), luckInputs());
+  askPinFigures();
   // Answers from elsewhere come by themselves; figuring here is collected by the timer.
-  window_.setInterval("规划时钟", figuring_.figuringHere() ? kResultIntervalMs : 0);
+  window_.setInterval("规划时钟",
+                      figuring_.figuringHere() || pinFiguring_.figuringHere() ? kResultIntervalMs : 0);
   window_.setCaption("计算状态标签", figuring_.planPending() ? "计算中…" : "");
 }
 
@@ -275,12 +280,14 @@ void PlannerWindow::figureHere() {
 
 void PlannerWindow::resultTick() {
   figuring_.collect();
+  pinFiguring_.collect();
   startWork();
 }
 
 void PlannerWindow::settle() {
-  while (figuring_.figuringHere()) {
+  while (figuring_.figuringHere() || pinFiguring_.figuringHere()) {
     figuring_.wait();
+    pinFiguring_.wait();
     startWork();
   }
 }
@@ -410,19 +417,14 @@ void PlannerWindow::drawChart() {
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
     return;
   }
+  addPinCurves(d);
   const std::vector<double>& cdf = f.spread->cdf;
   const std::array<plan::Percentile, 3>& percentiles = f.spread->percentiles;
   // Show up to the 99th percentile, the budget and the money spent, whichever lies furthest.
   double right = percentiles[2].cost.value_or(plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
   right = std::max(right, figured->inputs.budget);
   if (spent) right = std::max(right, *spent);
-  right = std::min(right * 1.05, plan::toQ(static_cast<plan::Steps>(cdf.size() - 1)));
-  const size_t last = std::min(cdf.size() - 1, static_cast<size_t>(right / plan::kQPerStep));
-  const size_t step = std::max<size_t>(1, last / 400);
-  for (size_t i = 0; i <= last; i += step) d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(i)), cdf[i]);
-  if (d.points.back().first < plan::toQ(static_cast<plan::Steps>(last))) {
-    d.points.emplace_back(plan::toQ(static_cast<plan::Steps>(last)), cdf[last]);
-  }
+  d.points = curvePoints(cdf, right);
   if (percentiles[0].cost) d.marks.push_back({*percentiles[0].cost, "一半", kMedianColour, true});
   if (percentiles[1].cost) d.marks.push_back({*percentiles[1].cost, "九成", kNinetyColour, true});
   d.marks.push_back({figured->inputs.budget, "预算", kBudgetColour, false});

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "plan/compare.h"
 #include "plan/planner.h"
 #include "runtime/form.h"
 #include "runtime/platform.h"
@@ -21,6 +22,7 @@
 #include "ui/auto_run.h"
 #include "ui/history.h"
 #include "ui/plan_figuring.h"
+#include "ui/plan_pins.h"
 
 namespace mox {
 
@@ -56,6 +58,11 @@ class PlannerWindow {
   // start and stock standing in for the bench's and the bag's (never written into them). False, and nothing
   // changed, when the fragment is not a question.
   bool openLink(std::string_view fragment);
+  // 对比: 加入对比 pins the plan shown (its question and its figures; a fifth replaces the oldest), a row's 删除
+  // unpins it and 清空对比 all of them. The pins are kept in MOXplans and figured again after a restart.
+  void pinPlan();
+  void removePin(int index);
+  void clearPins();
   // Esc: stops an auto-run; returns whether it did.
   bool stopOnEscape();
 
@@ -66,7 +73,10 @@ class PlannerWindow {
   }
   // The figuring's seams (see PlanFiguring): how it starts here, and figuring done elsewhere, its answers handed
   // back, and the place it went to lost.
-  void setFiguringLaunch(std::launch how) { figuring_.setLaunch(how); }
+  void setFiguringLaunch(std::launch how) {
+    figuring_.setLaunch(how);
+    pinFiguring_.setLaunch(how);
+  }
   using Figurer = mox::Figurer;
   void figureElsewhere(Figurer figurer) { figuring_.figureElsewhere(std::move(figurer)); }
   void planFigured(const PlanOutcome& p);
@@ -108,6 +118,24 @@ class PlannerWindow {
   void showRun(const RunStatus& s);
   void setButtonLook(bool running);
   std::string synthesisRateShown() const;
+  // The question shown as a link asks it; none while the target is not above the start.
+  std::optional<plan::LinkQuestion> questionShown() const;
+
+  // A pin's figures and curve: the plan's when it was pinned, or figured again from its question (after a
+  // restart; until then `figured` is false).
+  struct PinShown {
+    bool figured = false;
+    plan::QuestionFigures figures;
+    std::vector<std::pair<double, double>> curve;
+  };
+  static PinShown pinFrom(const PlanOutcome& p, bool route);
+  void loadPins();
+  void pinsChanged(const std::string& said);
+  void sayAboutPins(const std::string& said, uint32_t colour);
+  void askPinFigures();
+  void pinFigured();
+  void showPins();
+  void addPinCurves(ChartData& d) const;
 
   Form& main_;
   Form& window_;
@@ -125,6 +153,9 @@ class PlannerWindow {
   std::optional<LinkHeld> link_;
 
   PlanFiguring figuring_;
+  PlanPins pins_;
+  std::vector<PinShown> pinShown_;  // by pin
+  PlanFiguring pinFiguring_;        // the pins' figures after a restart, one question at a time
   AutoRun run_;
   int lastBenchLevel_ = -1;
   mutable std::unordered_map<uint64_t, double> chanceCache_;

@@ -5,7 +5,7 @@ Starts the real moxsim, copied into a fresh directory, on a private Xvfb display
 the layout's coordinates (top up, buy a chip and big crystals through the real drop-down lists, place them from
 the bag, enhance, switch to synthesis and back, save); compares screenshots at the key points with the golden
 images in golden/; checks that the "MOXdata" file written beside the program holds the expected stock; opens
-the planner window, runs a fast auto-run with auto-supply to +5 and exports the record, which must arrive as
+the planner window, pins its plan, runs a fast auto-run with auto-supply to +5 and exports the record, which must arrive as
 "MOXhistory.csv" beside the program; closes the planner with Esc, then the main window with Esc, which must end
 the program with exit code 0.
 
@@ -389,22 +389,23 @@ def play_scenario(p, c, before_exit=None):
 
 
 # The planner window's controls, in its client coordinates (group box origin plus the control's place in it).
-PLANNER_SIZE = (900, 640)
+PLANNER_SIZE = (900, 760)
 FAST = (456 + 10 + 6, 300 + 58 + 10)
 SUPPLY = (456 + 74 + 6, 300 + 58 + 10)
 AUTORUN = (456 + 10 + 44, 300 + 22 + 16)
 RECORD = 410  # the record's group box
 EXPORT = (456 + 8 + 44, RECORD + 188 + 16)
+PIN = (8 + 8 + 36, 546 + 18 + 10)  # 加入对比
 # What depends on the auto-run's draws or on the clock: the odds of the bench left behind, the run's status and
 # money, the record, the luck, the chart (its spent mark) and the export's message (it names a temporary folder).
 PLANNER_MASKS = [(10, 20, 432, 84), (456 + 106, 300 + 18, 328, 44), (456 + 8, RECORD + 18, 420, 164),
-                 (10, 574 + 16, 432, 44), (8, 288, 436, 262), (456 + 100, RECORD + 186, 330, 36),
+                 (456 + 10, 640 + 16, 432, 44), (8, 288, 436, 256), (456 + 100, RECORD + 186, 330, 36),
                  (456, RECORD, 436, 18)]
 
 
 def planner_run(p: Program, c: Checker):
-    """The planner window: opened from the main window, a fast auto-run with auto-supply from +1 to +5 (the
-    default target), the record exported beside the program, closed with Esc."""
+    """The planner window: opened from the main window, its plan pinned, a fast auto-run with auto-supply from +1
+    to +5 (the default target), the record exported beside the program, closed with Esc."""
     # The chip +1 and the three big crystals left in the bag go on the bench.
     for _ in range(4):
         p.click(517, 146)
@@ -431,6 +432,8 @@ def planner_run(p: Program, c: Checker):
     rest()
     # The record's single row names the time of the first enhancement: masked.
     c.check("10-planner", planner, masks=[(456 + 8, RECORD + 18, 420, 164)])
+    # The plan before the run is pinned: its row stays in the table after the run, its curve under the new plan's.
+    click(*PIN)
     click(*FAST)
     click(*SUPPLY)
     click(*AUTORUN, wait=3.0)
