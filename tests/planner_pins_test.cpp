@@ -8,6 +8,7 @@
 #include "runtime/palette.h"
 #include "ui/history.h"
 #include "ui/paint/semantics.h"
+#include "ui/paint/view.h"
 #include "ui/planner_window.h"
 
 namespace mox {
@@ -177,6 +178,60 @@ TEST(PlannerPins, AScreenReaderReadsTheTableByRowsAndColumns) {
   EXPECT_EQ(at(1, 6)->name, "删除");
   // Rows without a pin say nothing.
   EXPECT_TRUE(std::none_of(inTable.begin(), inTable.end(), [](const paint::Node& n) { return n.row > 1; }));
+}
+
+// The text buttons take a pointer's click; the chart draws each pin's curve in its colour under the plan's, and
+// names them in a legend.
+TEST(PlannerPins, TheChartDrawsEachPinUnderThePlansCurveWithALegend) {
+  Program p;
+  p.start();
+  p.click("规划按钮");
+  Form& form = p.app().plannerForm();
+  struct FixedMetrics : paint::TextMetrics {
+    int lineHeight(const Font& f) override { return f.height + 4; }
+    int width(const Font& f, std::string_view s) override {
+      return static_cast<int>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; })) *
+             f.height / 2;
+    }
+  } metrics;
+  paint::View view(form, metrics);
+  auto clickOn = [&](const char* name) {
+    const Rect r = paint::absoluteRect(form, form.indexOf(name));
+    view.handle(paint::PointerMove{r.x + 5, r.y + 5});
+    view.handle(paint::PointerDown{r.x + 5, r.y + 5});
+    view.handle(paint::PointerUp{r.x + 5, r.y + 5});
+  };
+  for (int to : {5, 6}) {
+    p.select("目标等级", to);
+    p.app().settle();
+    clickOn("加入对比");
+  }
+  p.select("目标等级", 4);
+  p.app().settle();
+  ASSERT_EQ(cell(p, 1, 0), "2 · +0→+6 · 最低期望 · 按库存");
+
+  const Rect box = paint::absoluteRect(form, form.indexOf("花费分布图"));
+  const paint::DisplayList drawn = view.paintForm(box);
+  std::vector<std::string> texts;
+  std::vector<uint32_t> lines;
+  for (const paint::Command& c : drawn) {
+    if (const auto* t = std::get_if<paint::Text>(&c)) texts.push_back(t->text);
+    if (const auto* l = std::get_if<paint::Line>(&c)) lines.push_back(l->colour);
+  }
+  for (const char* words : {"对比1", "对比2", "当前规划"}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), words), texts.end()) << words;
+  }
+  const auto first = [&](uint32_t colour) { return std::find(lines.begin(), lines.end(), colour) - lines.begin(); };
+  const auto count = [&](uint32_t colour) { return std::count(lines.begin(), lines.end(), colour); };
+  EXPECT_GT(count(palette::kTeal), 10);
+  EXPECT_GT(count(palette::kViolet), 10);
+  // The plan's own curve comes after the pins': drawn on top.
+  EXPECT_LT(first(palette::kViolet), first(palette::kCurve));
+
+  clickOn("删除对比0");
+  EXPECT_EQ(cell(p, 0, 0), "1 · +0→+6 · 最低期望 · 按库存");
+  clickOn("清空对比");
+  EXPECT_EQ(cell(p, 0, 0), "");
 }
 
 }  // namespace
