@@ -107,6 +107,8 @@ App::~App() = default;
 
 void App::start() {
   sim_->createWindow([this] { bannerAnimation_->prepare(bannerPictureFor("强化成功")); });
+  // The plans pinned side by side are read as the stock is: at start, once the page has handed over its files.
+  plannerWindow_->loadPins();
   // The moved and resized handlers run before the first showing too.
   bannerAnimation_->followMainWindow();
   bannerAnimation_->followMainWindow();

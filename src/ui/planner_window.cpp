@@ -78,7 +78,6 @@ PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform&
   window_.setSelection("目标等级", 5);
   window_.setSelection("预算列表", 2);
   window_.setChecked("按库存规划", true);
-  loadPins();
 }
 
 PlannerWindow::~PlannerWindow() { *alive_ = false; }

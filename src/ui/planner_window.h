@@ -63,6 +63,8 @@ class PlannerWindow {
   void pinPlan();
   void removePin(int index);
   void clearPins();
+  // Reads MOXplans (at start) and says what it dropped.
+  void loadPins();
   // Esc: stops an auto-run; returns whether it did.
   bool stopOnEscape();
 
@@ -129,7 +131,6 @@ class PlannerWindow {
     std::vector<std::pair<double, double>> curve;
   };
   static PinShown pinFrom(const PlanOutcome& p, bool route);
-  void loadPins();
   void pinsChanged(const std::string& said);
   void sayAboutPins(const std::string& said, uint32_t colour);
   void askPinFigures();

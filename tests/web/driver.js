@@ -185,14 +185,14 @@ class Player {
   }
 
   // The save file as the browser's storage holds it.
-  async stored() {
-    return Buffer.from(await this.page.evaluate(() => new Promise((resolve) => {
+  async stored(name = 'MOXdata') {
+    return Buffer.from(await this.page.evaluate((name) => new Promise((resolve) => {
       const open = indexedDB.open('moxsim', 1);
       open.onsuccess = () => {
-        const get = open.result.transaction('files').objectStore('files').get('MOXdata');
+        const get = open.result.transaction('files').objectStore('files').get(name);
         get.onsuccess = () => { resolve(get.result ? Array.from(get.result) : []); open.result.close(); };
       };
-    })));
+    }), name));
   }
 
   boxText() {

@@ -35,7 +35,7 @@ const LINKED = ['期望花费标签', '九成花费标签', '库存用量标签'
 // The roles of the controls a click reaches, in the accessibility tree.
 const ROLES = ['button', 'checkbox', 'combobox', 'gridcell'];
 const PLANNER_MASKS = [[10, 20, 432, 84], [456 + 106, 300 + 18, 328, 44], [456 + 8, RECORD + 18, 420, 164],
-  [10, 574 + 16, 432, 44], [8, 288, 436, 262], [456 + 100, RECORD + 186, 330, 36], [456, RECORD, 436, 18]];
+  [456 + 10, 640 + 16, 432, 44], [8, 288, 436, 256], [456 + 100, RECORD + 186, 330, 36], [456, RECORD, 436, 18]];
 
 const failures = [];
 function check(ok, what) {
@@ -208,6 +208,17 @@ async function main() {
           figures.includes(await p.caption('期望花费标签')) && figures.includes(await p.caption('强化几率标签')),
           'the planner\'s ' + plannerControls.length + ' controls are named with their roles, its figures read ' +
           'as text ' + unnamed(plannerControls).join(' '));
+    // 对比 through the layer: the plan pinned, its row read as a table under a header row, kept in the browser's
+    // storage beside the stock.
+    await p.press('button', '加入对比');
+    await p.waitFor(async () => (await p.caption('对比状态标签')).startsWith('已加入对比'), 5000);
+    const table = await p.page.$eval('#planner-window .layer [role=table]', (t) => Array.from(
+      t.querySelectorAll('[role=row]'), (r) => Array.from(r.children, (c) => c.getAttribute('role') + ':' + c.textContent)));
+    check(table.length === 2 && table[0].includes('columnheader:平均') &&
+          table[1][0] === 'cell:' + await p.caption('对比格00') && table[1].length === 7 &&
+          table[1][6] === 'cell:删除', '对比表 reads as a table: ' + JSON.stringify(table));
+    const pinned = (await p.stored('MOXplans')).toString('utf8');
+    check(/^[^\n]+\n$/.test(pinned), 'the pin is kept in the browser\'s storage: ' + pinned);
     await p.click('快速');
     await p.click('自动补给');
     await p.click('自动强化按钮');
@@ -239,6 +250,8 @@ async function main() {
     await p2.frames();
     await p2.rest();
     await golden(p2, 'main-2x', 'moxsim-main');
+    check(await p2.caption('对比状态标签') === '载入了上次的 1 个对比', 'the pin comes back with the page: ' +
+          await p2.caption('对比状态标签'));
     await p2.click('规划按钮');
     await p2.waitFor(async () => (await p2.caption('计算状态标签')) === '', 5000);
     await p2.rest();

@@ -70,7 +70,7 @@ void WebPlatform::replaceFileLater(const std::string& name, std::string bytes, s
   const int id = nextWrite_++;
   Pending& p = pending_[id] = {name, std::move(bytes), std::move(done)};
   const auto* data = reinterpret_cast<const unsigned char*>(p.bytes.data());
-  if (name == kSaveFile)
+  if (kept(name))
     moxStore(id, name.c_str(), data, static_cast<int>(p.bytes.size()));
   else
     moxDownload(id, name.c_str(), data, static_cast<int>(p.bytes.size()));
@@ -82,12 +82,12 @@ void WebPlatform::writeDone(int id, bool ok) {
   Pending p = std::move(it->second);
   pending_.erase(it);
   // A write that failed leaves the stored copy as it was, and so the copy the logic reads.
-  if (ok && p.name == kSaveFile) files_[p.name] = std::move(p.bytes);
+  if (ok && kept(p.name)) files_[p.name] = std::move(p.bytes);
   if (p.done) p.done(ok);
 }
 
 std::string WebPlatform::filePath(const std::string& name) {
-  if (name == kSaveFile) return "浏览器里的 " + name;
+  if (kept(name)) return "浏览器里的 " + name;
   return "浏览器下载的 " + name;
 }
 

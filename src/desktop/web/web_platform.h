@@ -1,7 +1,7 @@
 #pragma once
-// The platform in a web page: the browser's clock, boxes shown in the page, the data file kept in the browser's
-// storage (IndexedDB, through the page) with a copy in memory that the logic reads, other files handed to the
-// user as downloads, sound through WebAudio, and the fatal-error message in the page.
+// The platform in a web page: the browser's clock, boxes shown in the page, the data file and the pinned plans kept
+// in the browser's storage (IndexedDB, through the page) with a copy in memory that the logic reads, other files
+// handed to the user as downloads, sound through WebAudio, and the fatal-error message in the page.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,8 +13,11 @@ namespace mox::web {
 
 class WebPlatform : public Platform {
  public:
-  // The save file's name: the one file kept in the browser's storage; every other file is a download.
+  // The save file's name, and the plans pinned side by side: the files kept in the browser's storage; every other
+  // file is a download.
   static constexpr const char* kSaveFile = "MOXdata";
+  static constexpr const char* kPlansFile = "MOXplans";
+  static bool kept(const std::string& name) { return name == kSaveFile || name == kPlansFile; }
 
   // A file the page read from storage before start-up.
   void putFile(const std::string& name, std::string bytes) { files_[name] = std::move(bytes); }

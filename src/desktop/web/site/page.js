@@ -259,11 +259,14 @@
     const saved = await stored;
     await moxNextTask();
     if (!storage.available()) notice('这个浏览器不让本页保存数据（可能开着隐私模式）：关掉页面后库存不会保留，点「保存」会提示失败。要留住库存，先点「保存」，再点「导出存档」存成文件。');
-    if (saved) {
-      program.withBytes(saved, function (where, size) {
-        program.ccall('moxsim_put_file', null, ['string', 'number', 'number'], [storage.SAVE, where, size]);
+    // The plans pinned side by side are kept beside the stock.
+    const plans = await storage.read(storage.PLANS);
+    [[storage.SAVE, saved], [storage.PLANS, plans]].forEach(function (file) {
+      if (!file[1]) return;
+      program.withBytes(file[1], function (where, size) {
+        program.ccall('moxsim_put_file', null, ['string', 'number', 'number'], [file[0], where, size]);
       });
-    }
+    });
     program._moxsim_start();
     performance.mark('moxsim-started');
     await moxNextTask();

@@ -1,4 +1,4 @@
-// The stock the page keeps: the save file in the browser's storage (IndexedDB, one store of files by name, each
+// The stock the page keeps: the save file (and beside it the plans pinned side by side) in the browser's storage (IndexedDB, one store of files by name, each
 // write one transaction), one tab at a time working on it (a Web Lock), and the page's buttons that export and
 // import it. The page (page.js) reads the stored file before the program starts and hands the program's saves here.
 window.createMoxStorage = function (stock, page) {
@@ -53,6 +53,11 @@ window.createMoxStorage = function (stock, page) {
     return reopened.then(function () {
       return new Promise(function (resolve) {
         const failed = function (error) {
+          // The program says itself what a file other than the stock was (the plans pinned side by side).
+          if (name !== SAVE) {
+            resolve(false);
+            return;
+          }
           if (error && error.name === 'QuotaExceededError') {
             page.notice('浏览器给本页的存储空间满了，刚才的库存没能保存（之前保存的还在）。请点「导出存档」把现在的库存存成文件，再清理浏览器的空间。');
           } else if (store && holding !== false) {
@@ -179,6 +184,9 @@ window.createMoxStorage = function (stock, page) {
         return bytes;
       });
     },
+    // Another stored file's bytes (after load), or null: the plans pinned side by side.
+    read: function (name) { return store ? readStored(name) : Promise.resolve(null); },
+    PLANS: 'MOXplans',
     // Whether the browser gave the page storage.
     available: function () { return !!store; },
     // A file the program saves; a save file the browser would not keep is kept for 导出存档.
