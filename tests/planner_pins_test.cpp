@@ -9,6 +9,7 @@
 #include "ui/history.h"
 #include "ui/paint/semantics.h"
 #include "ui/paint/view.h"
+#include "ui/plan_wire.h"
 #include "ui/planner_window.h"
 
 namespace mox {
@@ -127,6 +128,31 @@ TEST(PlannerPins, PinsAreKeptAcrossARestartAndFiguredAgain) {
   p.app().settle();
   EXPECT_EQ(table(p), before);
   EXPECT_EQ(p.control("花费分布图").chart->curves.size(), 2u);
+}
+
+// Where the plan is figured elsewhere (the page's worker), the pins are too: the answers come back in any order
+// and each goes to the figuring that asked for it.
+TEST(PlannerPins, PinsAreFiguredWhereThePlanIsAndAnswersFindTheirQuestion) {
+  Program p;
+  moxtest::writeFile(p.dir() / "MOXplans", plan::linkFragment(shownQuestion(3)) + "\n");
+  p.start();
+  std::vector<std::string> questions;
+  auto ask = [&](const std::string& q) {
+    questions.push_back(q);
+    return true;
+  };
+  p.app().planner().figureElsewhere({.plan = [&](const PlanInputs& in) { return ask(wire::write(in)); },
+                                     .luck = [&](const LuckInputs& in) { return ask(wire::write(in)); }});
+  p.click("规划按钮");
+  ASSERT_EQ(questions.size(), 2u);  // the plan shown (to +5) and the pin's (to +3)
+  EXPECT_EQ(p.control("规划时钟").interval, 0);
+  for (auto q = questions.rbegin(); q != questions.rend(); ++q) {
+    p.app().planner().planFigured(*wire::readPlanOutcome(wire::answer(*q, nullptr)));
+  }
+  EXPECT_EQ(cell(p, 0, 1), qCoinFigure(*plan::figureQuestion(shownQuestion(3)).expected));
+  EXPECT_EQ(p.caption("期望花费标签"),
+            "平均还要花 " + qCoinFigure(*plan::figureQuestion(shownQuestion(5)).expected));
+  EXPECT_EQ(p.caption("计算状态标签"), "");
 }
 
 TEST(PlannerPins, ADamagedOrUnwritableFileIsSaidAndNeverStopsTheProgram) {

@@ -93,6 +93,7 @@ PlanFiguring::~PlanFiguring() {
 void PlanFiguring::ask(const PlanInputs& plan, const std::optional<LuckInputs>& luck) {
   if (!planWork_.valid() && !planOut_ && (!plan_ || !(plan_->inputs == plan))) {
     planOut_ = figurer_.plan && figurer_.plan(plan);
+    planAsked_ = plan;
     if (!planOut_) {
       figurer_ = {};
       planCancel_ = std::make_shared<std::atomic<bool>>(false);
@@ -129,7 +130,7 @@ void PlanFiguring::wait() {
 }
 
 bool PlanFiguring::planFigured(const PlanOutcome& p) {
-  if (!planOut_) return false;
+  if (!planOut_ || !(p.inputs == planAsked_)) return false;
   planOut_ = false;
   take(p);
   return true;

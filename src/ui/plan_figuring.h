@@ -110,7 +110,8 @@ class PlanFiguring {
   void collect();
   // Takes what figuring here there is, waiting for it.
   void wait();
-  // Answers from elsewhere; false (and nothing taken) when none was awaited.
+  // Answers from elsewhere; false (and nothing taken) when none was awaited (for a plan: none of its inputs, so
+  // that two figurings may share one place elsewhere).
   bool planFigured(const PlanOutcome& p);
   bool luckFigured(const LuckOutcome& l);
 
@@ -130,6 +131,7 @@ class PlanFiguring {
   std::shared_ptr<LuckWalks> luckWalks_ = std::make_shared<LuckWalks>();
   Figurer figurer_;
   bool planOut_ = false;  // a plan question is out with the figurer
+  PlanInputs planAsked_;  // the one out
   bool luckOut_ = false;
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
   std::launch launch_ = std::launch::deferred;

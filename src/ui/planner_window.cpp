@@ -265,7 +265,7 @@ void PlannerWindow::startWork() {
 }
 
 void PlannerWindow::planFigured(const PlanOutcome& p) {
-  if (figuring_.planFigured(p)) startWork();
+  if (figuring_.planFigured(p) || pinFiguring_.planFigured(p)) startWork();
 }
 
 void PlannerWindow::luckFigured(const LuckOutcome& l) {
@@ -274,6 +274,7 @@ void PlannerWindow::luckFigured(const LuckOutcome& l) {
 
 void PlannerWindow::figureHere() {
   figuring_.figureHere();
+  pinFiguring_.figureHere();
   startWork();
 }
 

@@ -80,7 +80,11 @@ class PlannerWindow {
     pinFiguring_.setLaunch(how);
   }
   using Figurer = mox::Figurer;
-  void figureElsewhere(Figurer figurer) { figuring_.figureElsewhere(std::move(figurer)); }
+  // The pins' figuring goes to the same place: its answers are told from the plan's by their inputs.
+  void figureElsewhere(Figurer figurer) {
+    figuring_.figureElsewhere(figurer);
+    pinFiguring_.figureElsewhere(std::move(figurer));
+  }
   void planFigured(const PlanOutcome& p);
   void luckFigured(const LuckOutcome& l);
   void figureHere();
