@@ -202,6 +202,12 @@ TEST(PlannerPins, AScreenReaderReadsTheTableByRowsAndColumns) {
   ASSERT_TRUE(at(1, 6));
   EXPECT_EQ(at(1, 6)->role, paint::Role::Button);
   EXPECT_EQ(at(1, 6)->name, "删除");
+  // The chart names its marks, then the legend.
+  for (const paint::Node& n : paint::semantics(f)) {
+    if (n.control == f.indexOf("花费分布图")) {
+      EXPECT_TRUE(n.name.ends_with("、对比1、当前规划")) << n.name;
+    }
+  }
   // Rows without a pin say nothing.
   EXPECT_TRUE(std::none_of(inTable.begin(), inTable.end(), [](const paint::Node& n) { return n.row > 1; }));
 }

@@ -253,6 +253,11 @@ void describePassive(const Form& form, int i, Node& n) {
       for (const ChartMark& m : c.chart ? c.chart->marks : std::vector<ChartMark>{}) {
         n.name += (n.name.empty() ? "" : "、") + m.label;
       }
+      // The legend of the curves compared, when there are any.
+      for (const ChartCurve& k : c.chart && !c.chart->points.empty() ? c.chart->curves : std::vector<ChartCurve>{}) {
+        n.name += (n.name.empty() ? "" : "、") + k.label;
+      }
+      if (c.chart && !c.chart->points.empty() && !c.chart->curves.empty()) n.name += "、" + c.chart->label;
       break;
     case Kind::List: {
       n.role = Role::List;
