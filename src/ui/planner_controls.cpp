@@ -24,7 +24,8 @@ void PlannerWindow::copyLink() {
                        .budgetGoal = in.budgetGoal,
                        .budget = static_cast<int>(std::lround(in.budget)),
                        .bonuses = in.bonuses,
-                       .way = static_cast<int>(selectedWay())};
+                       .way = static_cast<int>(selectedWay()),
+                       .count = in.count};
   if (in.fromStock) q.stock = in.stock;
   const std::string link = platform_.siteAddress() + "#" + plan::linkFragment(q);
   if (platform_.copyText(link)) {
@@ -48,6 +49,7 @@ bool PlannerWindow::openLink(std::string_view fragment) {
   if (main_.get("选择框1").checked != q->bonuses.expert) input_.click("选择框1");
   if (main_.get("选择框2").checked != q->bonuses.lab) input_.click("选择框2");
   window_.setSelection("目标等级", q->to);
+  window_.setSelection("数量", q->count - 1);
   window_.setSelection("规划目标", q->budgetGoal ? 1 : 0);
   window_.setSelection("预算列表", budgetItem);
   window_.setChecked("按库存规划", q->stock.has_value());

@@ -74,6 +74,7 @@ PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform&
       run_(main, sim, platform, input_, [this](const RunStatus& s) { showRun(s); }),
       alive_(std::make_shared<bool>(true)) {
   window_.setSelection("目标等级", 5);
+  window_.setSelection("数量", 0);
   window_.setSelection("预算列表", 2);
   window_.setChecked("按库存规划", true);
 }
@@ -106,6 +107,8 @@ PlanInputs PlannerWindow::currentInputs() const {
   in.budgetGoal = window_.get("规划目标").selection == 1;
   in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
   in.fromStock = window_.get("按库存规划").checked;
+  in.count = static_cast<int>(
+      std::clamp<int32_t>(window_.comboItemData("数量", window_.get("数量").selection), 1, plan::kMaxChips));
   // A run's plan stays the one made from what it started with; a route's, while nothing held changed since it
   // stopped (its chip made ends the route at once).
   if (in.fromStock) {
@@ -312,7 +315,10 @@ void PlannerWindow::showCostFigures() {
   // Out of the stock every figure is the money still to spend.
   const bool stock = p.inputs.fromStock;
   const std::string spend = stock ? "还要花" : "要花";
-  window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片" + spend + "多少" : "升到目标" + spend + "多少");
+  const int n = p.inputs.count;
+  const std::string chips = n > 1 ? std::to_string(n) + " 枚" : "";
+  window_.setCaption("规划结果框", f.route ? "按路线做" + (n > 1 ? " " + chips : "一枚") + "目标芯片" + spend + "多少"
+                                           : chips + "升到目标" + spend + "多少");
   window_.setCaption(
       "期望花费标签",
       ok ? (f.route ? "路线" : "") + std::string(stock ? "平均还要花 " : "平均 ") + optQ(f.expected) : p.error);
@@ -325,6 +331,8 @@ void PlannerWindow::showCostFigures() {
     budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
   } else if (ok && spread && f.spread->withinBudget) {
     budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
+    // Several chips whose choice by the money left would take too long: the least-cost recipes' chance.
+    if (p.budgetChoiceLeftOut && !f.route) budget += "（没按余钱挑配方）";
   }
   window_.setCaption("预算成功率标签", budget);
   std::string used;
@@ -332,12 +340,20 @@ void PlannerWindow::showCostFigures() {
     used = std::string(link_ && link_->stock ? "链接里的库存 · " : "") +
            fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock, p.budgetPlan && !f.route,
                          !f.route && plan::choiceCapped(p.inputs.stock));
-    // Too many chips held to choose every move for: the route from money alone takes them.
-    if (f.route && p.routeCost.chipsByRule) used += "（芯片太多：按最省路线取用，没逐步挑选）";
+    // Too many chips held to choose every move for (or several chips, the moves chosen for one): the route from
+    // money alone takes them.
+    if (f.route && p.routeCost.chipsByRule) {
+      used += n > 1 ? "（做几枚时芯片按最省路线取用，没逐步挑选）" : "（芯片太多：按最省路线取用，没逐步挑选）";
+    }
+    // Chips of the target's level held are among the count (the climb takes the bench's chip up all the same).
+    const int32_t held = p.inputs.stock[static_cast<size_t>(chipCode(p.inputs.to) - 1)];
+    const int counted = f.route ? std::min(held, n) : n - climbChips(p.inputs);
+    if (n > 1 && counted > 0) used += "（已有 " + std::to_string(counted) + " 枚 " + lvl(p.inputs.to) + " 算在内）";
   }
   window_.setCaption("库存用量标签", used);
-  window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
-                                         : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
+  window_.setCaption("图表说明",
+                     f.route ? "曲线：按路线花到横轴的 Q币 时已做成" + (n > 1 ? " " + chips : "") + "目标芯片的玩家比例"
+                             : "曲线：花到横轴的 Q币 时" + (n > 1 ? " " + chips + "都" : "") + "已升到目标的玩家比例");
   drawChart();
 }
 
@@ -389,12 +405,14 @@ void PlannerWindow::drawChart() {
   d.xUnit = "Q币";
   d.yUnit = "%";
   const CostFigures f = costFigures();
-  // The money spent: the route's, or the climb's when it is the plan's climb.
+  // The money spent: the route's, or the climb's when it is the plan's climb (a curve of several chips' total has no
+  // place for one chip's spending).
   std::optional<double> spent;
   const Climb& climb = history_.climb();
   if (f.route) {
     if (ran && figured && ran->to == figured->inputs.to) spent = static_cast<double>(ran->cost) / 10.0;
-  } else if (figured && climb.attempts > 0 && climb.startLevel == figured->inputs.from) {
+  } else if (figured && climb.attempts > 0 && climb.startLevel == figured->inputs.from &&
+             climbChips(figured->inputs) == 1) {
     spent = static_cast<double>(climb.cost) / 10.0;
   }
   if (!figured || !figured->error.empty() || !f.spread || f.spread->cdf.empty()) {
