@@ -88,7 +88,8 @@ RunRequest PlannerWindow::runRequest() const {
           .supply = window_.get("自动补给").checked,
           .budgetGoal = in.budgetGoal,
           .budget = in.budget,
-          .fromStock = in.fromStock};
+          .fromStock = in.fromStock,
+          .count = in.count};
 }
 
 void PlannerWindow::toggleAutoRun() {

@@ -410,7 +410,9 @@ void PlannerWindow::drawChart() {
   std::optional<double> spent;
   const Climb& climb = history_.climb();
   if (f.route) {
-    if (ran && figured && ran->to == figured->inputs.to) spent = static_cast<double>(ran->cost) / 10.0;
+    if (ran && figured && ran->to == figured->inputs.to && ran->count == figured->inputs.count) {
+      spent = static_cast<double>(ran->cost) / 10.0;
+    }
   } else if (figured && climb.attempts > 0 && climb.startLevel == figured->inputs.from &&
              climbChips(figured->inputs) == 1) {
     spent = static_cast<double>(climb.cost) / 10.0;
@@ -472,19 +474,21 @@ void PlannerWindow::showClimbState() {
   if (routeShown() && ran) {
     // The route's money against the distribution of its whole cost.
     const std::string spent = qCoinText(ran->cost) + " Q币", made = lvl(ran->to);
+    const std::string chips = ran->count > 1 ? std::to_string(ran->count) + " 枚 " : "";
+    const std::string making = "做" + (chips.empty() ? "一枚 " : " " + chips) + made;
     luck = "按路线已花 " + spent;
-    why = "做一枚 " + made + " 的花费：芯片、每次强化和合成用掉的东西";
+    why = making + " 的花费：芯片、每次强化和合成用掉的东西";
     const CostFigures f = costFigures();
-    if (f.spread && !f.spread->cdf.empty() && figured->inputs.to == ran->to) {
+    if (f.spread && !f.spread->cdf.empty() && figured->inputs.to == ran->to && figured->inputs.count == ran->count) {
       const std::vector<double>& cdf = f.spread->cdf;
       const size_t at = static_cast<size_t>(ran->cost / 5);  // tenths of a Q币 in 0.5 Q币 steps
       const double atMost = at < cdf.size() ? cdf[at] : cdf.back();
       if (ran->made) {
         const std::string share = percentText(1.0 - atMost, 0);
         luck = "花费少于 " + share + " 的玩家";
-        why = "按同样路线做一枚 " + made + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
+        why = "按同样路线" + making + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
       } else {
-        why = percentText(atMost, 0) + " 的玩家按路线花这么多时已经做成 " + made;
+        why = percentText(atMost, 0) + " 的玩家按路线花这么多时已经做成 " + chips + made;
       }
     }
   }
