@@ -375,3 +375,32 @@ TEST(Planner, SeveralChipsShowTheLibrarysTotalsAndTheLinkCarriesTheirCount) {
   p.click("复制规划链接");
   EXPECT_EQ(p.platform().clipboard().find("count"), std::string::npos);
 }
+
+// Ten chips +0 to +9 out of a bag of fifty of each item: the expectation is exact; the distribution would take too
+// many states of what is left, so the window says it leaves it out, and the chance within the budget with it,
+// rather than show a wrong figure.
+TEST(Planner, TenChipsFromALargeBagSayWhatTheyLeaveOut) {
+  plan::Stock bag{};
+  for (int code = kSmallCrystal; code <= kProtectant; ++code) bag[static_cast<size_t>(code - 1)] = 50;
+  ++bag[kChip0 - 1];
+  Program p;
+  p.withStock(bag);
+  p.start();
+  p.place(kChip0);
+  p.click("规划按钮");
+  p.select("目标等级", 9);
+  p.select("数量", 9);
+  p.app().settle();
+  const plan::Climb c = plan::climb({.from = 0,
+                                     .to = 9,
+                                     .recipes = plan::bestRecipesFrom(0, 9, {}, bag, 10),
+                                     .stock = bag,
+                                     .budget = 500.0,
+                                     .count = 10});
+  ASSERT_FALSE(c.complete);
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("中位花费标签"), "");
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算内成功：库存太多，没算");
+  ASSERT_TRUE(p.control("花费分布图").chart);
+  EXPECT_EQ(p.control("花费分布图").chart->empty, "库存太多：只算平均还要花多少，不画分布");
+}

@@ -333,6 +333,9 @@ void PlannerWindow::showCostFigures() {
     budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
     // Several chips whose choice by the money left would take too long: the least-cost recipes' chance.
     if (p.budgetChoiceLeftOut && !f.route) budget += "（没按余钱挑配方）";
+  } else if (ok && f.spread && !f.spread->complete && f.spread->cdf.empty()) {
+    // A very large stock: the distribution is left out, and with it the chance within the budget.
+    budget = "预算内成功：库存太多，没算";
   }
   window_.setCaption("预算成功率标签", budget);
   std::string used;
