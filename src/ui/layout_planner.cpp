@@ -75,10 +75,10 @@ void addPlanSettings(std::vector<ControlRow>& rows) {
   for (int n = 1; n <= 10; ++n) counts.push_back({std::to_string(n), n});
   // clang-format off
   rows.push_back(group("规划设置框", {8, 110, 436, 96}, "规划"));
-  rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 176, 20}, "起始：+0"));
-  rows.push_back(text("目标等级标题", "规划设置框", {192, 22, 48, 20}, "目标等级", kYellow));
-  rows.push_back(dropDown("目标等级", "规划设置框", {240, 22, 40, 20}, levels, "planInputsChanged"));
-  rows.push_back(text("数量标题", "规划设置框", {284, 22, 26, 20}, "数量", kYellow));
+  rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 172, 20}, "起始：+0"));
+  rows.push_back(text("目标等级标题", "规划设置框", {184, 22, 52, 20}, "目标等级", kYellow, 12, false, Align::Right));
+  rows.push_back(dropDown("目标等级", "规划设置框", {240, 22, 38, 20}, levels, "planInputsChanged"));
+  rows.push_back(text("数量标题", "规划设置框", {280, 22, 26, 20}, "数量", kYellow, 12, false, Align::Right));
   rows.push_back(dropDown("数量", "规划设置框", {310, 22, 36, 20}, counts, "planInputsChanged"));
   rows.push_back({.name = "复制规划链接", .kind = Kind::PictureButton, .parent = "规划设置框", .rect = {348, 20, 80, 22},
                   .caption = "复制规划链接", .picture = "link_plan_normal", .hoverPicture = "link_plan_hover",
