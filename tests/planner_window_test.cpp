@@ -376,10 +376,10 @@ TEST(Planner, SeveralChipsShowTheLibrarysTotalsAndTheLinkCarriesTheirCount) {
   EXPECT_EQ(p.platform().clipboard().find("count"), std::string::npos);
 }
 
-// Ten chips +0 to +9 out of a bag of fifty of each item: the expectation is exact; the distribution would take too
-// many states of what is left, so the window says it leaves it out, and the chance within the budget with it,
-// rather than show a wrong figure.
-TEST(Planner, TenChipsFromALargeBagSayWhatTheyLeaveOut) {
+// Ten chips +0 to +9 out of a bag of fifty of each item: the climb's figures are all exact (no level drops the chip,
+// so the levels are figured apart); the route's distribution would take too many states of what is left, so the
+// window says it leaves it out, and the chance within the budget with it, rather than show a wrong figure.
+TEST(Planner, TenChipsFromALargeBagShowExactFiguresOrSayWhatTheyLeaveOut) {
   plan::Stock bag{};
   for (int code = kSmallCrystal; code <= kProtectant; ++code) bag[static_cast<size_t>(code - 1)] = 50;
   ++bag[kChip0 - 1];
@@ -397,10 +397,18 @@ TEST(Planner, TenChipsFromALargeBagSayWhatTheyLeaveOut) {
                                      .stock = bag,
                                      .budget = 500.0,
                                      .count = 10});
-  ASSERT_FALSE(c.complete);
+  ASSERT_TRUE(c.complete);
   EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("中位花费标签"), "一半玩家 ≤ " + qCoinFigure(*c.percentiles[0].cost));
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内成功 " + percentText(*c.withinBudget, 1));
+
+  p.select("自动方式", 2);
+  p.app().settle();
+  const plan::RouteCost r = plan::routeCostFrom(plan::route(9, {}), 9, {}, bag, 500.0, true, 10);
+  ASSERT_FALSE(r.complete);
+  EXPECT_EQ(p.caption("期望花费标签"), "路线平均还要花 " + qCoinFigure(*r.expectedCost));
   EXPECT_EQ(p.caption("中位花费标签"), "");
   EXPECT_EQ(p.caption("预算成功率标签"), "预算内成功：库存太多，没算");
   ASSERT_TRUE(p.control("花费分布图").chart);
-  EXPECT_EQ(p.control("花费分布图").chart->empty, "库存太多：只算平均还要花多少，不画分布");
+  EXPECT_EQ(p.control("花费分布图").chart->empty, "按路线做到 +9 平均 " + qCoinFigure(*r.expectedCost));
 }
