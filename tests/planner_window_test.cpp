@@ -410,5 +410,5 @@ TEST(Planner, TenChipsFromALargeBagShowExactFiguresOrSayWhatTheyLeaveOut) {
   EXPECT_EQ(p.caption("中位花费标签"), "");
   EXPECT_EQ(p.caption("预算成功率标签"), "预算内成功：库存太多，没算");
   ASSERT_TRUE(p.control("花费分布图").chart);
-  EXPECT_EQ(p.control("花费分布图").chart->empty, "按路线做到 +9 平均 " + qCoinFigure(*r.expectedCost));
+  EXPECT_EQ(p.control("花费分布图").chart->empty, "按路线做 10 枚 +9 平均 " + qCoinFigure(*r.expectedCost));
 }

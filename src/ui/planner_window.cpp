@@ -427,7 +427,9 @@ void PlannerWindow::drawChart() {
       d.empty = "库存太多：只算平均还要花多少，不画分布";
     }
     if (f.route && f.expected) {
-      d.empty = "按路线做到 " + lvl(figured->inputs.to) + " 平均 " + q(*f.expected);
+      const int n = figured->inputs.count;
+      d.empty = (n > 1 ? "按路线做 " + std::to_string(n) + " 枚 " : std::string("按路线做到 ")) +
+                lvl(figured->inputs.to) + " 平均 " + q(*f.expected);
       if (spent) d.empty += "，这次已花 " + q(*spent);
     }
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
