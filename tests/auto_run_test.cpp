@@ -8,6 +8,7 @@
 #include "app_fixture.h"
 #include "plan/planner.h"
 #include "ui/auto_run.h"
+#include "ui/bench_reading.h"
 #include "ui/history.h"
 #include "ui/planner_parts.h"
 
@@ -334,4 +335,109 @@ TEST(AutoRun, PlanRecipesWithinABudgetFollowThePlanByLevelAndMoneyLeft) {
     }
 #endif
   }
+}
+
+// 数量 for the climbs: each chip that arrives goes into the bag and the next is laid from it at the run's start
+// level; the run says which chip it is on, and at its end how many it made, also when the bag runs out first. Out
+// of the stock, a chip of the target's level held is one of them.
+TEST(AutoRun, SeveralChipsAreClimbedOneAfterAnotherIntoTheBag) {
+  Program p;
+  startOnSmallCrystals(p, 2999);
+  p.app().sim().state().itemCount[kChip1 + 3 - 1] = 2;  // two more +4 chips in the bag
+  p.app().sim().refreshAll();
+  RunBench bench(p.app());
+  bench.run.start({.target = 5, .count = 3});
+  EXPECT_EQ(bench.line(), "第 1/3 枚，正在强化到 +5：已 0 次，芯片 +4");
+  for (int i = 0; i < 5000 && bench.run.running(); ++i) bench.run.tick(false, false);
+  ASSERT_FALSE(bench.run.running());
+  const uint64_t attempts = p.app().history().total();
+  EXPECT_EQ(bench.line(), "已停止（已做成 3 枚 +5），共强化 " + std::to_string(attempts) + " 次");
+  // The last chip stays on the bench, as one chip's run leaves it; the others are in the bag.
+  EXPECT_EQ(p.tag("芯片位"), std::to_string(kChip1 + 4));
+  EXPECT_EQ(p.count(kChip1 + 4), 2);
+  EXPECT_EQ(p.count(kChip1 + 3), 0);
+  int ups = 0;
+  for (const HistoryEntry& e : p.app().history().entries()) ups += e.attempt.levelAfter == 5;
+  EXPECT_EQ(ups, 3);
+  std::array<bool, 4> seen{};
+  for (const RunStatus& s : bench.shown) {
+    for (int k = 1; k <= 3; ++k)
+      seen[static_cast<size_t>(k)] |= s.line.rfind("第 " + std::to_string(k) + "/3 枚", 0) == 0;
+  }
+  EXPECT_TRUE(seen[1] && seen[2] && seen[3]);
+
+  // A bag with no chip of the start level left: the run stops and says how many it made.
+  p.click("芯片位");
+  p.app().sim().state().itemCount[kChip1 + 3 - 1] = 1;
+  p.app().sim().refreshAll();
+  p.place(kChip1 + 3);
+  bench.runToEnd({.target = 5, .fast = true, .count = 2});
+  EXPECT_EQ(bench.line().rfind("已停止（库存里没有" + itemName(kChip1 + 3) + "了），做成 1/2 枚，共 ", 0), 0u)
+      << bench.line();
+  EXPECT_EQ(p.count(kChip1 + 4), 4);
+
+  // Out of the stock, the four +5 chips held are among five: the chip on the bench is the last.
+  p.app().sim().state().itemCount[kChip1 + 3 - 1] = 1;
+  p.app().sim().refreshAll();
+  p.place(kChip1 + 3);
+  bench.runToEnd({.target = 5, .fast = true, .fromStock = true, .count = 5});
+  EXPECT_EQ(bench.line().rfind("已停止（已做成 5 枚 +5），共强化 ", 0), 0u) << bench.line();
+  EXPECT_EQ(p.count(kChip1 + 4), 4);
+  EXPECT_EQ(p.tag("芯片位"), std::to_string(kChip1 + 4));
+}
+
+// 数量 for the route: it works until it holds that many chips of the target (those held at the start among them),
+// and refuses to start when it holds them already.
+TEST(AutoRun, TheRouteMakesSeveralChipsCountingThoseHeld) {
+  Program p;
+  p.start();
+  RunBench bench(p.app());
+  bench.runToEnd({.way = AutoWay::Route, .target = 3, .fast = true, .supply = true, .count = 2});
+  ASSERT_EQ(bench.line().rfind("已停止（已做成 2 枚 +3），共 ", 0), 0u) << bench.line();
+  EXPECT_EQ(chipsHeld(p.form(), p.app().sim())[3], 2);
+  ASSERT_TRUE(bench.run.routeSpent());
+  EXPECT_TRUE(bench.run.routeSpent()->made);
+  EXPECT_EQ(bench.run.routeSpent()->count, 2);
+  EXPECT_EQ(bench.run.refusal({.way = AutoWay::Route, .target = 3, .count = 2}), "已经有 2 枚 +3");
+  EXPECT_EQ(bench.run.refusal({.way = AutoWay::Route, .target = 3}), "已经有一枚 +3");
+  // Three: the two held and one more.
+  const size_t started = bench.shown.size();
+  bench.runToEnd({.way = AutoWay::Route, .target = 3, .fast = true, .supply = true, .count = 3});
+  EXPECT_EQ(bench.line().rfind("已停止（已做成 3 枚 +3），共 ", 0), 0u) << bench.line();
+  EXPECT_EQ(bench.shown[started].line, "第 3/3 枚，按路线做 +3：已 0 次");
+}
+
+// 数量 within a budget: every attempt uses the recipe the plan gives for the level, the money the run's attempts
+// have left and the chips still to make.
+TEST(AutoRun, SeveralChipsWithinABudgetFollowThePlanForTheChipsStillToMake) {
+  const std::array<plan::BudgetPlan, 2> plans{plan::bestWithinBudget(0, 3, 300, {}, 2),
+                                              plan::bestWithinBudget(0, 3, 300, {}, 1)};
+  Program p;
+  p.withStock(stock({{kChip0, 1}}));
+  p.start();
+  p.place(kChip0);
+  RunBench bench(p.app());
+  bench.runToEnd({.way = AutoWay::PlanRecipes,
+                  .target = 3,
+                  .fast = true,
+                  .supply = true,
+                  .budgetGoal = true,
+                  .budget = 300,
+                  .count = 2});
+  double left = 300;
+  size_t chip = 0;
+  for (const HistoryEntry& e : p.app().history().entries()) {
+    const AttemptRecord& a = e.attempt;
+    ASSERT_LT(chip, plans.size());
+    const std::optional<plan::Recipe> planned = plans[chip].recipeAt(a.levelBefore, left);
+    ASSERT_TRUE(planned && *planned == planRecipe(a.crystals, a.catalyst > 0, a.protectant > 0))
+        << "chip " << chip << ": " << History::csvLine(e);
+    left -= plan::toQ(plan::recipeCost(*planned));
+    chip += a.levelAfter == 3;
+  }
+  const std::string why = bench.line();
+  EXPECT_TRUE(why.rfind("已停止（已做成 2 枚 +3）", 0) == 0 || why.rfind("已停止（预算不够到 +3 了），做成 ", 0) == 0)
+      << why;
+  EXPECT_EQ(chip == 2, why.rfind("已停止（已做成 2 枚 +3）", 0) == 0) << why;
+  EXPECT_GE(chip, 1u) << why;  // the second chip's plan was followed
 }

@@ -7,6 +7,7 @@
 
 #include "app_fixture.h"
 #include "run_program.h"
+#include "plan/chain.h"
 #include "plan/link.h"
 #include "plan/planner.h"
 #include "sim/items.h"
@@ -201,4 +202,54 @@ TEST(PlanCount, TheCommandLineAndTheLink) {
   for (const char* count : {"1", "11", "0", "", "x"}) {
     EXPECT_FALSE(readLinkFragment(linkFragment(q) + "&count=" + count)) << count;
   }
+}
+
+// Where no level drops the chip, a climb out of a stock is figured a level apart from the others: the same
+// distribution as the walk over what is left of the stock, where that walk can be made; and ten chips +0 to +9 out
+// of fifty of each item, past that walk's limit, get their percentiles (against the exact expectation's mean).
+TEST(PlanCount, LevelsApartGiveTheWalksDistributionOutOfAStock) {
+  const RecipePlan best = bestRecipes({});
+  std::vector<mox::plan::Odds> chain;
+  for (int level = 0; level < 9; ++level) {
+    chain.push_back(odds(level, *best[static_cast<size_t>(level)], {}));
+    ASSERT_EQ(chain.back().drop, 0) << level;  // protected where a failure would drop it
+  }
+  Stock bag{};
+  bag[mox::kSmallCrystal - 1] = 30;
+  bag[mox::kBigCrystal - 1] = 9;
+  bag[mox::kMagicCrystal - 1] = 6;
+  bag[mox::kCatalyst - 1] = 5;
+  bag[mox::kProtectant - 1] = 3;
+  for (const int count : {1, 2}) {
+    const Climb walked = climb({.from = 0, .to = 9, .recipes = best, .stock = bag, .budget = 6000.0, .count = count});
+    ASSERT_TRUE(walked.complete && !walked.cdf.empty());
+    mox::plan::CostDistribution apart;
+    ASSERT_TRUE(mox::plan::distributeLevelsApart(chain, count, bag, 12000, true, apart));
+    ASSERT_TRUE(apart.complete);
+    ASSERT_EQ(apart.cdf.size(), walked.cdf.size());
+    for (size_t m = 0; m < walked.cdf.size(); m += 7) EXPECT_NEAR(apart.cdf[m], walked.cdf[m], 1e-12) << m;
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(apart.percentiles[i].cost, walked.percentiles[i].cost) << count;
+    EXPECT_NEAR(*apart.withinBudget, *walked.withinBudget, 1e-12);
+  }
+  // A level that can drop the chip: not figured apart.
+  std::vector<mox::plan::Odds> dropping = chain;
+  dropping[5] = odds(5, parseRecipe("bbbb+c"), {});
+  ASSERT_GT(dropping[5].drop, 0);
+  mox::plan::CostDistribution none;
+  EXPECT_FALSE(mox::plan::distributeLevelsApart(dropping, 2, bag, -1, true, none));
+  EXPECT_TRUE(none.cdf.empty());
+
+  Stock full{};
+  for (int code = mox::kSmallCrystal; code <= mox::kProtectant; ++code) full[static_cast<size_t>(code - 1)] = 50;
+  const Climb ten = climb({.from = 0, .to = 9, .recipes = best, .stock = full, .budget = 40000.0, .count = kMaxChips});
+  ASSERT_TRUE(ten.complete);
+  double mean = 0, below = 0;
+  for (size_t m = 0; m < ten.cdf.size(); ++m) {
+    mean += toQ(static_cast<Steps>(m)) * (ten.cdf[m] - below);
+    below = ten.cdf[m];
+  }
+  // The cdf stops at its 99.9th percentile: the mean of what it holds falls a little short of the whole.
+  EXPECT_NEAR(mean, *ten.expectedCost, 0.01 * *ten.expectedCost);
+  ASSERT_TRUE(ten.percentiles[0].cost && ten.percentiles[2].cost && ten.withinBudget);
+  EXPECT_LT(*ten.percentiles[0].cost, *ten.percentiles[2].cost);
 }

@@ -20,7 +20,9 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
 }  // namespace
 
 TEST(PlanWire, RealAnswersRoundTripBitForBitAndBadBytesReadAsNothing) {
-  PlanInputs in{.from = 1, .to = 7, .bonuses = {true, false}, .budgetGoal = true, .budget = 800, .fromStock = true};
+  // Two chips: the count crosses with the question, and the budget plan's with the answer.
+  PlanInputs in{
+      .from = 1, .to = 7, .bonuses = {true, false}, .budgetGoal = true, .budget = 800, .fromStock = true, .count = 2};
   in.stock[kSmallCrystal - 1] = 30;
   in.stock[kCatalyst - 1] = 2;
   const std::string question = wire::write(in);
@@ -38,6 +40,8 @@ TEST(PlanWire, RealAnswersRoundTripBitForBitAndBadBytesReadAsNothing) {
   EXPECT_TRUE(sameBits(back->routeCost.cdf, p.routeCost.cdf));
   EXPECT_EQ(back->climb.fromStock, p.climb.fromStock);
   EXPECT_EQ(back->budgetPlan->choice, p.budgetPlan->choice);
+  EXPECT_EQ(back->budgetPlan->count, 2);
+  EXPECT_EQ(back->climb.expectedAttempts, p.climb.expectedAttempts);
   EXPECT_EQ(back->route.back().text(), p.route.back().text());
   EXPECT_EQ(back->routeEnhances, p.routeEnhances);
 
@@ -83,6 +87,7 @@ TEST(PlanWire, TheWindowShowsAnswersFiguredElsewhereAndFiguresHereWhenThatIsLost
     p->click("规划按钮");
     p->select("目标等级", 9);
     p->select("规划目标", 1);
+    p->select("数量", 2);  // three chips: the page's worker figures them too
   }
   here.app().settle();
   // Questions go out one at a time: the next is asked when the last is answered.
@@ -90,11 +95,14 @@ TEST(PlanWire, TheWindowShowsAnswersFiguredElsewhereAndFiguresHereWhenThatIsLost
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(away.caption("计算状态标签"), "计算中…");
   EXPECT_EQ(away.control("规划时钟").interval, 0);
+  int count = 0;
   while (!questions.empty()) {
     const std::string q = questions.front();
     questions.erase(questions.begin());
+    if (const auto in = wire::readPlanInputs(q)) count = in->count;
     away.app().planner().planFigured(*wire::readPlanOutcome(wire::answer(q, walks)));
   }
+  EXPECT_EQ(count, 3);
   for (const char* label : {"期望花费标签", "中位花费标签", "九成花费标签", "预算成功率标签", "计算状态标签"}) {
     EXPECT_EQ(away.caption(label), here.caption(label)) << label;
   }

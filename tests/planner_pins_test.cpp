@@ -150,8 +150,7 @@ TEST(PlannerPins, PinsAreFiguredWhereThePlanIsAndAnswersFindTheirQuestion) {
     p.app().planner().planFigured(*wire::readPlanOutcome(wire::answer(*q, nullptr)));
   }
   EXPECT_EQ(cell(p, 0, 1), qCoinFigure(*plan::figureQuestion(shownQuestion(3)).expected));
-  EXPECT_EQ(p.caption("期望花费标签"),
-            "平均还要花 " + qCoinFigure(*plan::figureQuestion(shownQuestion(5)).expected));
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*plan::figureQuestion(shownQuestion(5)).expected));
   EXPECT_EQ(p.caption("计算状态标签"), "");
 }
 
@@ -222,8 +221,8 @@ TEST(PlannerPins, TheChartDrawsEachPinUnderThePlansCurveWithALegend) {
   struct FixedMetrics : paint::TextMetrics {
     int lineHeight(const Font& f) override { return f.height + 4; }
     int width(const Font& f, std::string_view s) override {
-      return static_cast<int>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; })) *
-             f.height / 2;
+      return static_cast<int>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; })) * f.height /
+             2;
     }
   } metrics;
   paint::View view(form, metrics);

@@ -296,3 +296,119 @@ TEST(History, AScrollOfAnySizeStaysWithinTheRecordList) {
   const std::string last = std::to_string(static_cast<int>(rows) - shown);
   EXPECT_EQ(run.out.substr(run.out.find("-\n")), "-\n3\n" + last + "\n" + last + "\n0\n");
 }
+
+// 数量: every figure the window shows is the library's total for that many chips, from money alone and out of the
+// bag (where a chip of the target's level held is one of them, and the climb takes the bench's chip up all the
+// same), for the climb and for the route; the link carries the count both ways.
+TEST(Planner, SeveralChipsShowTheLibrarysTotalsAndTheLinkCarriesTheirCount) {
+  const plan::Stock bag = moxtest::stock({{kChip1 + 1, 1}, {kSmallCrystal, 30}, {kChip1 + 5, 1}});
+  Program p;
+  p.withStock(bag);
+  p.start();
+  p.place(kChip1 + 1);
+  p.click("规划按钮");
+  EXPECT_EQ(p.control("数量").selection, 0);
+  p.select("目标等级", 6);
+  p.select("数量", 2);
+  p.click("按库存规划");
+  p.app().settle();
+  const plan::Bonuses b{};
+  const plan::Climb alone =
+      plan::climb({.from = 2, .to = 6, .recipes = plan::bestRecipes(b), .bonuses = b, .budget = 500.0, .count = 3});
+  EXPECT_EQ(p.caption("规划结果框"), "3 枚升到目标要花多少");
+  EXPECT_EQ(p.caption("期望花费标签"), "平均 " + qCoinFigure(*alone.expectedCost));
+  EXPECT_EQ(p.caption("中位花费标签"), "一半玩家 ≤ " + qCoinFigure(*alone.percentiles[0].cost));
+  EXPECT_EQ(p.caption("极端花费标签"), "99% 玩家 ≤ " + qCoinFigure(*alone.percentiles[2].cost));
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内成功 " + percentText(*alone.withinBudget, 1));
+  EXPECT_EQ(p.caption("图表说明"), "曲线：花到横轴的 Q币 时 3 枚都已升到目标的玩家比例");
+  const auto& chart = p.control("花费分布图").chart;
+  ASSERT_TRUE(chart && !chart->points.empty());
+  for (auto [x, y] : chart->points) EXPECT_DOUBLE_EQ(y, alone.cdf[static_cast<size_t>(x / plan::kQPerStep)]);
+
+  // Out of the bag: the +6 held is one of the three, so the climb makes two.
+  p.click("按库存规划");
+  p.app().settle();
+  const plan::Climb two = plan::climb({.from = 2,
+                                       .to = 6,
+                                       .recipes = plan::bestRecipesFrom(2, 6, b, bag, 2),
+                                       .bonuses = b,
+                                       .stock = bag,
+                                       .budget = 500.0,
+                                       .count = 2});
+  EXPECT_EQ(p.caption("规划结果框"), "3 枚升到目标还要花多少");
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*two.expectedCost));
+  EXPECT_EQ(p.caption("九成花费标签"), "九成玩家 ≤ " + qCoinFigure(*two.percentiles[1].cost));
+  const std::string used = p.caption("库存用量标签");
+  EXPECT_EQ(used.rfind("从库存用：" + itemName(kSmallCrystal), 0), 0u) << used;
+  EXPECT_NE(used.find("（已有 1 枚 +6 算在内）"), std::string::npos) << used;
+  // The route: the +6 held is one of them too.
+  p.select("自动方式", 2);
+  p.app().settle();
+  const plan::RouteCost route = plan::routeCostFrom(plan::route(6, b), 6, b, bag, 500.0, true, 3);
+  EXPECT_EQ(p.caption("规划结果框"), "按路线做 3 枚目标芯片还要花多少");
+  EXPECT_EQ(p.caption("期望花费标签"), "路线平均还要花 " + qCoinFigure(*route.expectedCost));
+  EXPECT_NE(p.caption("库存用量标签").find("（已有 1 枚 +6 算在内）"), std::string::npos);
+  // The budget goal chooses by the money left and the chips still to make.
+  p.select("自动方式", 0);
+  p.select("规划目标", 1);
+  p.app().settle();
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内最高成功率 " +
+                                             percentText(plan::bestWithinBudget(2, 6, 500, b, 2).chance, 1));
+
+  // The link: count written above one chip, and read back into 数量.
+  p.click("复制规划链接");
+  const std::string link = p.platform().clipboard();
+  EXPECT_NE(link.find("&way=0&count=3&stock="), std::string::npos) << link;
+  Program visitor;
+  visitor.start();
+  ASSERT_TRUE(visitor.app().planner().openLink(link.substr(link.find('#'))));
+  visitor.app().settle();
+  EXPECT_EQ(visitor.control("数量").selection, 2);
+  EXPECT_EQ(visitor.caption("预算成功率标签"), p.caption("预算成功率标签"));
+  for (const char* bad : {"count=1", "count=11", "count=0"}) {
+    EXPECT_FALSE(
+        visitor.app().planner().openLink("v=1&from=0&to=7&goal=0&budget=1000&bonus=00&way=1&" + std::string(bad)))
+        << bad;
+  }
+  EXPECT_EQ(visitor.control("数量").selection, 2);
+  p.select("数量", 0);
+  p.click("复制规划链接");
+  EXPECT_EQ(p.platform().clipboard().find("count"), std::string::npos);
+}
+
+// Ten chips +0 to +9 out of a bag of fifty of each item: the climb's figures are all exact (no level drops the chip,
+// so the levels are figured apart); the route's distribution would take too many states of what is left, so the
+// window says it leaves it out, and the chance within the budget with it, rather than show a wrong figure.
+TEST(Planner, TenChipsFromALargeBagShowExactFiguresOrSayWhatTheyLeaveOut) {
+  plan::Stock bag{};
+  for (int code = kSmallCrystal; code <= kProtectant; ++code) bag[static_cast<size_t>(code - 1)] = 50;
+  ++bag[kChip0 - 1];
+  Program p;
+  p.withStock(bag);
+  p.start();
+  p.place(kChip0);
+  p.click("规划按钮");
+  p.select("目标等级", 9);
+  p.select("数量", 9);
+  p.app().settle();
+  const plan::Climb c = plan::climb({.from = 0,
+                                     .to = 9,
+                                     .recipes = plan::bestRecipesFrom(0, 9, {}, bag, 10),
+                                     .stock = bag,
+                                     .budget = 500.0,
+                                     .count = 10});
+  ASSERT_TRUE(c.complete);
+  EXPECT_EQ(p.caption("期望花费标签"), "平均还要花 " + qCoinFigure(*c.expectedCost));
+  EXPECT_EQ(p.caption("中位花费标签"), "一半玩家 ≤ " + qCoinFigure(*c.percentiles[0].cost));
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算 " + qCoinFigure(500) + " 内成功 " + percentText(*c.withinBudget, 1));
+
+  p.select("自动方式", 2);
+  p.app().settle();
+  const plan::RouteCost r = plan::routeCostFrom(plan::route(9, {}), 9, {}, bag, 500.0, true, 10);
+  ASSERT_FALSE(r.complete);
+  EXPECT_EQ(p.caption("期望花费标签"), "路线平均还要花 " + qCoinFigure(*r.expectedCost));
+  EXPECT_EQ(p.caption("中位花费标签"), "");
+  EXPECT_EQ(p.caption("预算成功率标签"), "预算内成功：库存太多，没算");
+  ASSERT_TRUE(p.control("花费分布图").chart);
+  EXPECT_EQ(p.control("花费分布图").chart->empty, "按路线做 10 枚 +9 平均 " + qCoinFigure(*r.expectedCost));
+}

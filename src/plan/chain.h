@@ -106,6 +106,12 @@ double expectedQ(const std::vector<Node>& nodes, int start, const std::vector<in
 // Figures F(m) for m = 0, 1, ... into `out`: the cdf (when `distribution`), its percentiles, and F(budget) when
 // budget >= 0, as CostDistribution describes.
 void distribute(const std::vector<Node>& nodes, int start, Steps budget, bool distribution, CostDistribution& out);
+// The same for a climb of `count` chips out of `stock` where no level drops a chip (`chain` each level's odds): the
+// attempts at each level are independent of every other level's and chip's, and the money is a function of how many
+// each recipe had, so the distribution needs no walk over what is left of the stock. False (and `out` untouched)
+// where a level can drop the chip or the stock covers too many combinations of attempts.
+bool distributeLevelsApart(const std::vector<Odds>& chain, int count, const Stock& stock, Steps budget,
+                           bool distribution, CostDistribution& out);
 // A budget in Q币 as whole steps; raises PlanError when it is negative or more than kMaxBudgetSteps.
 Steps budgetSteps(double budget);
 

@@ -281,7 +281,8 @@ Climb climb(const ClimbRequest& req) {
   if (fromStock) {
     const StockProcess left(nodes, uses, start, req.stock);
     if (!left.complete()) {
-      out.complete = false;
+      // Too many states of what is left: where no level drops the chip, the levels can be figured apart.
+      if (!distributeLevelsApart(chain, req.count, req.stock, budget, req.distribution, out)) out.complete = false;
       return out;
     }
     distribute(left.nodes(), left.start(), budget, req.distribution, out);

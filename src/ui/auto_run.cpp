@@ -22,7 +22,10 @@ std::string AutoRun::refusal(const RunRequest& r) const {
     try {
       if (r.target == 0) return "选一个高于 +0 的目标等级";
       if (!RouteRun(r.target, r.bonuses).reachable()) return "没有路线能做到 " + lvl(r.target);
-      if (chipsHeld(main_, sim_)[static_cast<size_t>(r.target)] > 0) return "已经有一枚 " + lvl(r.target);
+      const int32_t held = chipsHeld(main_, sim_)[static_cast<size_t>(r.target)];
+      if (held >= r.count) {
+        return r.count > 1 ? "已经有 " + std::to_string(held) + " 枚 " + lvl(r.target) : "已经有一枚 " + lvl(r.target);
+      }
     } catch (const plan::PlanError& e) {
       return e.what();
     }
@@ -42,20 +45,32 @@ void AutoRun::start(const RunRequest& r) {
   const int level = benchLevel(main_);
   target_ = r.target;
   way_ = r.way;
+  count_ = std::clamp(r.count, 1, plan::kMaxChips);
+  startLevel_ = level;
+  bonuses_ = r.bonuses;
+  budget_ = r.budget;
+  // Chips of the target's level held: for the route always among those it makes, for the climbs out of the stock
+  // (the chip on the bench is climbed all the same).
+  const int32_t held = chipsHeld(main_, sim_)[static_cast<size_t>(std::clamp(target_, 0, plan::kTopLevel))];
+  made_ = way_ == AutoWay::Route ? std::min(held, count_) : r.fromStock ? std::min(held, count_ - 1) : 0;
   for (size_t i = 0; i < 6; ++i) recipeKinds_[i] = tagCode(main_, kBenchSlots[i]);
   runStock_ = heldStock(main_, sim_);
   runBudget_.reset();
   if (way_ == AutoWay::PlanRecipes && r.budgetGoal) {
     // The plan's choice depends on the money left as well as the level: figured for this chip's level (a dozen
     // milliseconds at most), it holds from any level and sum on the way.
-    runBudget_ = plan::bestWithinBudget(level, target_, r.budget, r.bonuses);
+    runBudget_ = plan::bestWithinBudget(level, target_, r.budget, r.bonuses, count_ - made_);
     runBudgetLeft_ = runBudget_->budget;
   } else if (way_ == AutoWay::PlanRecipes) {
-    planRecipes_ =
-        r.fromStock ? plan::bestRecipesFrom(level, target_, r.bonuses, runStock_) : plan::bestRecipes(r.bonuses);
+    planRecipes_ = r.fromStock ? plan::bestRecipesFrom(level, target_, r.bonuses, runStock_, count_ - made_)
+                               : plan::bestRecipes(r.bonuses);
   }
   if (way_ == AutoWay::Route) {
-    route_.emplace(target_, r.bonuses, chipsHeld(main_, sim_));
+    // Several chips: the route's moves are chosen for one, so the chips held are taken as the plan takes them.
+    if (count_ > 1)
+      route_.emplace(target_, r.bonuses);
+    else
+      route_.emplace(target_, r.bonuses, chipsHeld(main_, sim_));
     routeCost_ = 0;
     routeDoing_.clear();
     routeMade_ = false;
@@ -103,8 +118,13 @@ void AutoRun::tick(bool fast, bool supply) {
 void AutoRun::stop(const std::string& why) {
   running_ = false;
   endStock_ = heldStock(main_, sim_);
+  if (way_ == AutoWay::Route) made_ = std::min(chipsHeld(main_, sim_)[static_cast<size_t>(target_)], count_);
+  // Several chips short of their count: how many were made, the attempts said more briefly to fit the line.
+  std::string line = "已停止（" + why + "）";
+  const bool shortOf = count_ > 1 && made_ < count_;
+  if (shortOf) line += "，做成 " + std::to_string(made_) + "/" + std::to_string(count_) + " 枚";
   show(RunStatus::Phase::Stopped, false,
-       "已停止（" + why + "），共" + (way_ == AutoWay::Route ? " " : "强化 ") + std::to_string(runAttempts_) + " 次");
+       line + "，共" + (way_ == AutoWay::Route || shortOf ? " " : "强化 ") + std::to_string(runAttempts_) + " 次");
 }
 
 void AutoRun::attempted(const AttemptRecord& record) {
@@ -113,17 +133,20 @@ void AutoRun::attempted(const AttemptRecord& record) {
 
 std::optional<AutoRun::RouteSpent> AutoRun::routeSpent() const {
   if (!route_ || runAttempts_ == 0) return std::nullopt;
-  return RouteSpent{.to = route_->to(), .cost = routeCost_, .made = routeMade_};
+  return RouteSpent{.to = route_->to(), .cost = routeCost_, .made = routeMade_, .count = count_};
 }
 
 void AutoRun::show(RunStatus::Phase phase, bool catchUp, std::string line) {
   RunStatus s{.phase = phase, .line = std::move(line), .catchUp = catchUp};
+  // Several chips: which one the run is on.
+  const std::string which =
+      count_ > 1 ? "第 " + std::to_string(std::min(made_ + 1, count_)) + "/" + std::to_string(count_) + " 枚，" : "";
   if (running_ && way_ == AutoWay::Route) {
-    s.line = "按路线做 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次" +
+    s.line = which + "按路线做 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次" +
              (routeDoing_.empty() ? "" : "，在" + routeDoing_);
   } else if (running_) {
     const int level = benchLevel(main_);
-    s.line = "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次，芯片 " +
+    s.line = which + "正在强化到 " + lvl(target_) + "：已 " + std::to_string(runAttempts_) + " 次，芯片 " +
              (level >= 0 ? lvl(level) : std::string("-"));
   }
   const SimState& st = sim_.state();
@@ -157,11 +180,30 @@ bool AutoRun::step(std::string& why) {
 bool AutoRun::enhance(std::string& why) {
   input_.click("图形按钮1");
   ++runAttempts_;
-  if (benchLevel(main_) >= target_) {
-    why = "已达到目标 " + lvl(target_);
+  return benchLevel(main_) < target_ || chipMade(why);
+}
+
+// A chip at the target: the last one ends the run; any other goes into the bag and the next is laid at the level
+// the run started from.
+bool AutoRun::chipMade(std::string& why) {
+  if (++made_ >= count_) {
+    why = count_ > 1 ? madeText() : "已达到目标 " + lvl(target_);
     return false;
   }
+  input_.click("芯片位");
+  if (benchLevel(main_) >= 0) {
+    why = "没能把芯片收进库存";
+    return false;
+  }
+  if (!layFromStock(chipCode(startLevel_), why)) return false;
+  // Within a budget, the choice is by the money left and the chips still to make.
+  if (runBudget_) runBudget_ = plan::bestWithinBudget(startLevel_, target_, budget_, bonuses_, count_ - made_);
   return true;
+}
+
+// Why a run that made all its chips stopped: "已做成一枚 +7", "已做成 3 枚 +7".
+std::string AutoRun::madeText() const {
+  return "已做成" + (count_ > 1 ? " " + std::to_string(count_) + " 枚 " : std::string("一枚 ")) + lvl(target_);
 }
 
 // The chip on the enhancement bench while it has yet to reach the target; -1 (and why) otherwise.
@@ -215,11 +257,16 @@ bool AutoRun::stepRoute(std::string& why) {
   // A chip made by synthesis waits in the result slot; it goes to the stock like any other.
   if (main_.get("合成框").visible && tagCode(main_, "合成芯片位") > 0) input_.click("合成芯片位");
   for (int bought = 0;; ++bought) {
-    const RouteMove move = route_->next(chipsHeld(main_, sim_));
+    // Chips of the target held and still to make: the route works towards one more.
+    ChipsHeld held = chipsHeld(main_, sim_);
+    int32_t& made = held[static_cast<size_t>(target_)];
+    made_ = std::min(made, count_);
+    if (made < count_) made = 0;
+    const RouteMove move = route_->next(held);
     switch (move.kind) {
       case RouteMove::Kind::Reached:
         routeMade_ = true;
-        why = "已做成一枚 " + lvl(target_);
+        why = madeText();
         return false;
       case RouteMove::Kind::BuyChip:
         if (bought > 0 || !supply_) {
@@ -241,16 +288,17 @@ bool AutoRun::stepRoute(std::string& why) {
         break;
     }
     ++runAttempts_;
+    made_ = std::min(chipsHeld(main_, sim_)[static_cast<size_t>(target_)], count_);
     if (routeReached()) {
       routeMade_ = true;
-      why = "已做成一枚 " + lvl(target_);
+      why = madeText();
       return false;
     }
     return true;
   }
 }
 
-bool AutoRun::routeReached() const { return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] > 0; }
+bool AutoRun::routeReached() const { return route_ && chipsHeld(main_, sim_)[static_cast<size_t>(target_)] >= count_; }
 
 // Shows the enhancement or the synthesis bench, as the view buttons do (what lies on the other goes back).
 bool AutoRun::useBench(bool synthesis) {

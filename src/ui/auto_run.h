@@ -40,6 +40,10 @@ struct RunRequest {
   bool budgetGoal = false;
   double budget = 0;
   bool fromStock = false;
+  // 数量: chips made one after another, each taken off the bench into the bag when it arrives and the next laid
+  // from the bag (a +0 bought when it has none and supply is on). A chip of the target's level held is one of them
+  // (out of the stock, for the climbs; always, for the route).
+  int count = 1;
 };
 
 // What a run shows, each time it changes: when it starts, after each tick, when it stops.
@@ -89,7 +93,8 @@ class AutoRun {
   struct RouteSpent {
     int to = 0;
     int64_t cost = 0;
-    bool made = false;
+    bool made = false;  // all its chips
+    int count = 1;
   };
   std::optional<RouteSpent> routeSpent() const;
 
@@ -117,6 +122,8 @@ class AutoRun {
   bool layEnhancement(int level, const plan::Recipe& recipe, std::string& why);
   bool layFusion(const RouteMove& move, std::string& why);
   bool routeReached() const;
+  bool chipMade(std::string& why);
+  std::string madeText() const;
 
   const Form& main_;
   Simulator& sim_;
@@ -129,6 +136,11 @@ class AutoRun {
   bool supply_ = false;
   AutoWay way_ = AutoWay::AsLaid;
   int target_ = 0;
+  int count_ = 1;       // chips to make
+  int made_ = 0;        // chips made (or held at the target's level when it started)
+  int startLevel_ = 0;  // the climbs' start: each next chip is laid at this level
+  plan::Bonuses bonuses_;
+  double budget_ = 0;
   plan::RecipePlan planRecipes_;  // 按规划配方: the best recipe per level
   // 按规划配方 when the plan's goal is the best chance within a budget: the recipe for each level and money left,
   // and what is left of the budget for the run's attempts.

@@ -72,11 +72,15 @@ void addOddsBox(std::vector<ControlRow>& rows) {
 void addPlanSettings(std::vector<ControlRow>& rows) {
   std::vector<ListItem> levels;
   for (int i = 0; i <= 9; ++i) levels.push_back({"+" + std::to_string(i), i});
+  std::vector<ListItem> counts;  // chips made at once
+  for (int n = 1; n <= 10; ++n) counts.push_back({std::to_string(n), n});
   // clang-format off
   rows.push_back(group("规划设置框", {8, 110, 436, 96}, "规划"));
-  rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 196, 20}, "起始：+0"));
-  rows.push_back(text("目标等级标题", "规划设置框", {222, 22, 60, 20}, "目标等级", kYellow));
-  rows.push_back(dropDown("目标等级", "规划设置框", {284, 22, 60, 20}, levels, "planInputsChanged"));
+  rows.push_back(text("起始等级标签", "规划设置框", {12, 22, 172, 20}, "起始：+0"));
+  rows.push_back(text("目标等级标题", "规划设置框", {184, 22, 52, 20}, "目标等级", kYellow, 12, false, Align::Right));
+  rows.push_back(dropDown("目标等级", "规划设置框", {240, 22, 38, 20}, levels, "planInputsChanged"));
+  rows.push_back(text("数量标题", "规划设置框", {280, 22, 26, 20}, "数量", kYellow, 12, false, Align::Right));
+  rows.push_back(dropDown("数量", "规划设置框", {310, 22, 36, 20}, counts, "planInputsChanged"));
   rows.push_back({.name = "复制规划链接", .kind = Kind::PictureButton, .parent = "规划设置框", .rect = {348, 20, 80, 22},
                   .caption = "复制规划链接", .picture = "link_plan_normal", .hoverPicture = "link_plan_hover",
                   .pressedPicture = "link_plan_pressed", .hand = true, .onClick = "copyPlanLink"});
@@ -214,8 +218,8 @@ void addCompare(std::vector<ControlRow>& rows) {
     const std::string n = std::to_string(row);
     rows.push_back(text(keep("对比格" + n + "0"), "对比表", {4, y, 416, 14}, "", kWhite, 11));
     for (int col = 1; col < 6; ++col) {
-      rows.push_back(text(keep("对比格" + n + std::to_string(col)), "对比表", {kLefts[col], y + 14, 70, 14}, "",
-                          kWhite, 11));
+      rows.push_back(
+          text(keep("对比格" + n + std::to_string(col)), "对比表", {kLefts[col], y + 14, 70, 14}, "", kWhite, 11));
     }
     ControlRow remove = text(keep("删除对比" + n), "对比表", {392, y + 14, 28, 14}, "删除", kCoral, 11);
     remove.onClick = keep("removePin " + n);

@@ -4,12 +4,19 @@
 #include <chrono>
 #include <iterator>
 
+#include "sim/items.h"
 #include "ui/planner_parts.h"
 #include "ui/route_run.h"
 
 namespace mox {
 
 using planner_parts::lvl;
+
+int climbChips(const PlanInputs& in) {
+  if (!in.fromStock || in.to < 1 || in.to > plan::kTopLevel) return in.count;
+  const int32_t held = in.stock[static_cast<size_t>(chipCode(in.to) - 1)];
+  return std::max(1, in.count - std::max(held, 0));
+}
 
 PlanOutcome figurePlan(const PlanInputs& in) {
   PlanOutcome out;
@@ -19,19 +26,26 @@ PlanOutcome figurePlan(const PlanInputs& in) {
     return out;
   }
   try {
+    const int chips = climbChips(in);
     // Out of the stock the recipes are chosen for what it holds (an empty stock gives the least-cost recipes).
-    const plan::RecipePlan recipes =
-        in.fromStock ? plan::bestRecipesFrom(in.from, in.to, in.bonuses, in.stock) : plan::bestRecipes(in.bonuses);
+    const plan::RecipePlan recipes = in.fromStock ? plan::bestRecipesFrom(in.from, in.to, in.bonuses, in.stock, chips)
+                                                  : plan::bestRecipes(in.bonuses);
     plan::ClimbRequest req{.from = in.from,
                            .to = in.to,
                            .recipes = recipes,
                            .bonuses = in.bonuses,
                            .stock = in.stock,
-                           .budget = in.budget};
+                           .budget = in.budget,
+                           .count = chips};
     out.climb = plan::climb(req);
-    if (in.budgetGoal) out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses);
+    if (in.budgetGoal) {
+      // The choice by the money left for every chip, where it takes about a second at most.
+      out.budgetChoiceLeftOut = plan::budgetWork(in.from, in.to, in.budget, chips) > plan::kBudgetWorkInASecond;
+      if (!out.budgetChoiceLeftOut)
+        out.budgetPlan = plan::bestWithinBudget(in.from, in.to, in.budget, in.bonuses, chips);
+    }
     out.route = plan::route(in.to, in.bonuses);
-    out.routeCost = plan::routeCostFrom(out.route, in.to, in.bonuses, in.stock, in.budget);
+    out.routeCost = plan::routeCostFrom(out.route, in.to, in.bonuses, in.stock, in.budget, true, in.count);
     out.routeEnhances = RouteRun(out.route, in.bonuses).enhancedLevels();
   } catch (const plan::Cancelled&) {
     out.cancelled = true;

@@ -28,11 +28,18 @@ struct PlanInputs {
   // first, and the figures are the money still to spend; empty otherwise.
   bool fromStock = false;
   plan::Stock stock{};
+  // 数量: chips made one after another out of the one stock and the one budget; every figure is their total.
+  int count = 1;
   bool operator==(const PlanInputs& o) const {
     return from == o.from && to == o.to && bonuses.expert == o.bonuses.expert && bonuses.lab == o.bonuses.lab &&
-           budgetGoal == o.budgetGoal && budget == o.budget && fromStock == o.fromStock && stock == o.stock;
+           budgetGoal == o.budgetGoal && budget == o.budget && fromStock == o.fromStock && stock == o.stock &&
+           count == o.count;
   }
 };
+
+// The chips the climb makes for a plan: the chip on the bench always, and of the others those the stock does not
+// already hold at the target's level (each chip of that level held is one of the count).
+int climbChips(const PlanInputs& in);
 
 struct PlanOutcome {
   PlanInputs inputs;
@@ -40,6 +47,9 @@ struct PlanOutcome {
   std::string error;       // not empty: what went wrong instead
   plan::Climb climb;       // the climb with the best recipes
   std::optional<plan::BudgetPlan> budgetPlan;
+  // The budget goal for several chips whose choice by the money left would take too long: the chance shown is the
+  // climb's (its recipes for all of them), and the window says what it leaves out.
+  bool budgetChoiceLeftOut = false;
   std::vector<plan::RouteStep> route;
   plan::RouteCost routeCost;                          // the whole money of the route to the target
   std::array<bool, plan::kTopLevel> routeEnhances{};  // the levels the route enhances a chip at

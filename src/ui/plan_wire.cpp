@@ -44,7 +44,7 @@ void fields(Io& io, T& c) {
 }
 template <class Io, Is<plan::BudgetPlan> T>
 void fields(Io& io, T& b) {
-  io(b.from), io(b.to), io(b.budget), io(b.chance), io(b.candidates), io(b.choice);
+  io(b.from), io(b.to), io(b.budget), io(b.count), io(b.chance), io(b.candidates), io(b.choice);
 }
 template <class Io, Is<plan::RouteStep> T>
 void fields(Io& io, T& s) {
@@ -57,7 +57,8 @@ void fields(Io& io, T& r) {
 }
 template <class Io, Is<PlanInputs> T>
 void fields(Io& io, T& in) {
-  io(in.from), io(in.to), io(in.bonuses), io(in.budgetGoal), io(in.budget), io(in.fromStock), io(in.stock);
+  io(in.from), io(in.to), io(in.bonuses), io(in.budgetGoal), io(in.budget), io(in.fromStock), io(in.stock),
+      io(in.count);
 }
 template <class Io, Is<LuckInputs> T>
 void fields(Io& io, T& in) {
@@ -65,7 +66,8 @@ void fields(Io& io, T& in) {
 }
 template <class Io, Is<PlanOutcome> T>
 void fields(Io& io, T& p) {
-  io(p.inputs), io(p.error), io(p.climb), io(p.budgetPlan), io(p.route), io(p.routeCost), io(p.routeEnhances);
+  io(p.inputs), io(p.error), io(p.climb), io(p.budgetPlan), io(p.budgetChoiceLeftOut), io(p.route), io(p.routeCost),
+      io(p.routeEnhances);
 }
 template <class Io, Is<LuckOutcome> T>
 void fields(Io& io, T& l) {

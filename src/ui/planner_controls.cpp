@@ -21,7 +21,8 @@ std::optional<plan::LinkQuestion> PlannerWindow::questionShown() const {
                        .budgetGoal = in.budgetGoal,
                        .budget = static_cast<int>(std::lround(in.budget)),
                        .bonuses = in.bonuses,
-                       .way = static_cast<int>(selectedWay())};
+                       .way = static_cast<int>(selectedWay()),
+                       .count = in.count};
   if (in.fromStock) q.stock = in.stock;
   return q;
 }
@@ -54,6 +55,7 @@ bool PlannerWindow::openLink(std::string_view fragment) {
   if (main_.get("选择框1").checked != q->bonuses.expert) input_.click("选择框1");
   if (main_.get("选择框2").checked != q->bonuses.lab) input_.click("选择框2");
   window_.setSelection("目标等级", q->to);
+  window_.setSelection("数量", q->count - 1);
   window_.setSelection("规划目标", q->budgetGoal ? 1 : 0);
   window_.setSelection("预算列表", budgetItem);
   window_.setChecked("按库存规划", q->stock.has_value());
@@ -92,7 +94,8 @@ RunRequest PlannerWindow::runRequest() const {
           .supply = window_.get("自动补给").checked,
           .budgetGoal = in.budgetGoal,
           .budget = in.budget,
-          .fromStock = in.fromStock};
+          .fromStock = in.fromStock,
+          .count = in.count};
 }
 
 void PlannerWindow::toggleAutoRun() {

@@ -27,7 +27,8 @@ PlanInputs inputsOf(const plan::LinkQuestion& q) {
                 .bonuses = q.bonuses,
                 .budgetGoal = q.budgetGoal,
                 .budget = static_cast<double>(q.budget),
-                .fromStock = q.stock.has_value()};
+                .fromStock = q.stock.has_value(),
+                .count = q.count};
   if (q.stock) in.stock = *q.stock;
   return in;
 }
@@ -194,7 +195,8 @@ void PlannerWindow::showPins() {
 void PlannerWindow::addPinCurves(ChartData& d) const {
   for (size_t i = 0; i < pinShown_.size(); ++i) {
     if (pinShown_[i].curve.empty()) continue;
-    d.curves.push_back({.points = pinShown_[i].curve, .colour = kPinColours[i], .label = "对比" + std::to_string(i + 1)});
+    d.curves.push_back(
+        {.points = pinShown_[i].curve, .colour = kPinColours[i], .label = "对比" + std::to_string(i + 1)});
   }
   if (!d.curves.empty()) d.label = "当前规划";
 }

@@ -76,6 +76,7 @@ PlannerWindow::PlannerWindow(Form& main, Form& window, Simulator& sim, Platform&
       run_(main, sim, platform, input_, [this](const RunStatus& s) { showRun(s); }),
       alive_(std::make_shared<bool>(true)) {
   window_.setSelection("目标等级", 5);
+  window_.setSelection("数量", 0);
   window_.setSelection("预算列表", 2);
   window_.setChecked("按库存规划", true);
 }
@@ -108,6 +109,8 @@ PlanInputs PlannerWindow::currentInputs() const {
   in.budgetGoal = window_.get("规划目标").selection == 1;
   in.budget = window_.comboItemData("预算列表", window_.get("预算列表").selection) / 10.0;
   in.fromStock = window_.get("按库存规划").checked;
+  in.count = static_cast<int>(
+      std::clamp<int32_t>(window_.comboItemData("数量", window_.get("数量").selection), 1, plan::kMaxChips));
   // A run's plan stays the one made from what it started with; a route's, while nothing held changed since it
   // stopped (its chip made ends the route at once).
   if (in.fromStock) {
@@ -259,8 +262,7 @@ void PlannerWindow::startWork() {
   figuring_.ask(currentInputs(), luckInputs());
   askPinFigures();
   // Answers from elsewhere come by themselves; figuring here is collected by the timer.
-  window_.setInterval("规划时钟",
-                      figuring_.figuringHere() || pinFiguring_.figuringHere() ? kResultIntervalMs : 0);
+  window_.setInterval("规划时钟", figuring_.figuringHere() || pinFiguring_.figuringHere() ? kResultIntervalMs : 0);
   window_.setCaption("计算状态标签", figuring_.planPending() ? "计算中…" : "");
 }
 
@@ -319,7 +321,10 @@ void PlannerWindow::showCostFigures() {
   // Out of the stock every figure is the money still to spend.
   const bool stock = p.inputs.fromStock;
   const std::string spend = stock ? "还要花" : "要花";
-  window_.setCaption("规划结果框", f.route ? "按路线做一枚目标芯片" + spend + "多少" : "升到目标" + spend + "多少");
+  const int n = p.inputs.count;
+  const std::string chips = n > 1 ? std::to_string(n) + " 枚" : "";
+  window_.setCaption("规划结果框", f.route ? "按路线做" + (n > 1 ? " " + chips : "一枚") + "目标芯片" + spend + "多少"
+                                           : chips + "升到目标" + spend + "多少");
   window_.setCaption(
       "期望花费标签",
       ok ? (f.route ? "路线" : "") + std::string(stock ? "平均还要花 " : "平均 ") + optQ(f.expected) : p.error);
@@ -332,6 +337,11 @@ void PlannerWindow::showCostFigures() {
     budget = "预算 " + q(p.inputs.budget) + " 内最高成功率 " + percentText(p.budgetPlan->chance, 1);
   } else if (ok && spread && f.spread->withinBudget) {
     budget = "预算 " + q(p.inputs.budget) + " 内成功 " + percentText(*f.spread->withinBudget, 1);
+    // Several chips whose choice by the money left would take too long: the least-cost recipes' chance.
+    if (p.budgetChoiceLeftOut && !f.route) budget += "（没按余钱挑配方）";
+  } else if (ok && f.spread && !f.spread->complete && f.spread->cdf.empty()) {
+    // A very large stock: the distribution is left out, and with it the chance within the budget.
+    budget = "预算内成功：库存太多，没算";
   }
   window_.setCaption("预算成功率标签", budget);
   std::string used;
@@ -339,12 +349,20 @@ void PlannerWindow::showCostFigures() {
     used = std::string(link_ && link_->stock ? "链接里的库存 · " : "") +
            fromStockText(f.route ? p.routeCost.fromStock : p.climb.fromStock, p.budgetPlan && !f.route,
                          !f.route && plan::choiceCapped(p.inputs.stock));
-    // Too many chips held to choose every move for: the route from money alone takes them.
-    if (f.route && p.routeCost.chipsByRule) used += "（芯片太多：按最省路线取用，没逐步挑选）";
+    // Too many chips held to choose every move for (or several chips, the moves chosen for one): the route from
+    // money alone takes them.
+    if (f.route && p.routeCost.chipsByRule) {
+      used += n > 1 ? "（做几枚时芯片按最省路线取用，没逐步挑选）" : "（芯片太多：按最省路线取用，没逐步挑选）";
+    }
+    // Chips of the target's level held are among the count (the climb takes the bench's chip up all the same).
+    const int32_t held = p.inputs.stock[static_cast<size_t>(chipCode(p.inputs.to) - 1)];
+    const int counted = f.route ? std::min(held, n) : n - climbChips(p.inputs);
+    if (n > 1 && counted > 0) used += "（已有 " + std::to_string(counted) + " 枚 " + lvl(p.inputs.to) + " 算在内）";
   }
   window_.setCaption("库存用量标签", used);
-  window_.setCaption("图表说明", f.route ? "曲线：按路线花到横轴的 Q币 时已做成目标芯片的玩家比例"
-                                         : "曲线：花到横轴的 Q币 时已升到目标的玩家比例");
+  window_.setCaption("图表说明",
+                     f.route ? "曲线：按路线花到横轴的 Q币 时已做成" + (n > 1 ? " " + chips : "") + "目标芯片的玩家比例"
+                             : "曲线：花到横轴的 Q币 时" + (n > 1 ? " " + chips + "都" : "") + "已升到目标的玩家比例");
   drawChart();
 }
 
@@ -396,12 +414,16 @@ void PlannerWindow::drawChart() {
   d.xUnit = "Q币";
   d.yUnit = "%";
   const CostFigures f = costFigures();
-  // The money spent: the route's, or the climb's when it is the plan's climb.
+  // The money spent: the route's, or the climb's when it is the plan's climb (a curve of several chips' total has no
+  // place for one chip's spending).
   std::optional<double> spent;
   const Climb& climb = history_.climb();
   if (f.route) {
-    if (ran && figured && ran->to == figured->inputs.to) spent = static_cast<double>(ran->cost) / 10.0;
-  } else if (figured && climb.attempts > 0 && climb.startLevel == figured->inputs.from) {
+    if (ran && figured && ran->to == figured->inputs.to && ran->count == figured->inputs.count) {
+      spent = static_cast<double>(ran->cost) / 10.0;
+    }
+  } else if (figured && climb.attempts > 0 && climb.startLevel == figured->inputs.from &&
+             climbChips(figured->inputs) == 1) {
     spent = static_cast<double>(climb.cost) / 10.0;
   }
   if (!figured || !figured->error.empty() || !f.spread || f.spread->cdf.empty()) {
@@ -411,7 +433,9 @@ void PlannerWindow::drawChart() {
       d.empty = "库存太多：只算平均还要花多少，不画分布";
     }
     if (f.route && f.expected) {
-      d.empty = "按路线做到 " + lvl(figured->inputs.to) + " 平均 " + q(*f.expected);
+      const int n = figured->inputs.count;
+      d.empty = (n > 1 ? "按路线做 " + std::to_string(n) + " 枚 " : std::string("按路线做到 ")) +
+                lvl(figured->inputs.to) + " 平均 " + q(*f.expected);
       if (spent) d.empty += "，这次已花 " + q(*spent);
     }
     window_.setChart(window_.indexOf("花费分布图"), std::move(d));
@@ -456,19 +480,21 @@ void PlannerWindow::showClimbState() {
   if (routeShown() && ran) {
     // The route's money against the distribution of its whole cost.
     const std::string spent = qCoinText(ran->cost) + " Q币", made = lvl(ran->to);
+    const std::string chips = ran->count > 1 ? std::to_string(ran->count) + " 枚 " : "";
+    const std::string making = "做" + (chips.empty() ? "一枚 " : " " + chips) + made;
     luck = "按路线已花 " + spent;
-    why = "做一枚 " + made + " 的花费：芯片、每次强化和合成用掉的东西";
+    why = making + " 的花费：芯片、每次强化和合成用掉的东西";
     const CostFigures f = costFigures();
-    if (f.spread && !f.spread->cdf.empty() && figured->inputs.to == ran->to) {
+    if (f.spread && !f.spread->cdf.empty() && figured->inputs.to == ran->to && figured->inputs.count == ran->count) {
       const std::vector<double>& cdf = f.spread->cdf;
       const size_t at = static_cast<size_t>(ran->cost / 5);  // tenths of a Q币 in 0.5 Q币 steps
       const double atMost = at < cdf.size() ? cdf[at] : cdf.back();
       if (ran->made) {
         const std::string share = percentText(1.0 - atMost, 0);
         luck = "花费少于 " + share + " 的玩家";
-        why = "按同样路线做一枚 " + made + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
+        why = "按同样路线" + making + " 的玩家里，" + share + " 花得比你的 " + spent + " 多";
       } else {
-        why = percentText(atMost, 0) + " 的玩家按路线花这么多时已经做成 " + made;
+        why = percentText(atMost, 0) + " 的玩家按路线花这么多时已经做成 " + chips + made;
       }
     }
   }
