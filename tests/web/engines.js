@@ -12,11 +12,10 @@
 'use strict';
 const {spawn, execFileSync} = require('child_process');
 const fs = require('fs');
-const net = require('net');
 const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
-const {serve, decodeSave} = require('./driver');
+const {serve, decodeSave, freePort, inPage} = require('./driver');
 
 const VIEW = {width: 1400, height: 1000};
 const FIREFOX = '/usr/bin/firefox-esr';
@@ -28,12 +27,6 @@ function check(ok, what) {
   if (ok) console.log('ok   ' + what); else { failures.push(what); console.log('FAIL ' + what); }
 }
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
-function freePort() {
-  return new Promise((resolve) => {
-    const s = net.createServer().listen(0, '127.0.0.1', () => { const p = s.address().port; s.close(() => resolve(p)); });
-  });
-}
 
 // ---- the engines: goto(url), run(fn, ...args) (a function run in the page, its promise awaited), click(x, y) in
 // the viewport's CSS pixels, key(name), errors() (what the page threw), close() ----
@@ -140,24 +133,20 @@ async function waitFor(test, ms) {
 // Ready: the first frame drawn and the layer of elements made (or the page's message, which fails).
 async function ready(e) {
   await waitFor(() => e.run(() => document.documentElement.dataset.moxsim === 'ready' &&
-                                  window.moxsimPage.state().ready || !document.getElementById('message').hidden), 30000);
-  const message = await e.run(() => { const m = document.getElementById('message'); return m.hidden ? '' : m.textContent; });
+                                  window.moxsimPage.state().ready || !document.getElementById('message').hidden),
+                30000);
+  const message = await e.run(() => {
+    const m = document.getElementById('message');
+    return m.hidden ? '' : m.textContent;
+  });
   if (message) throw new Error('the page says: ' + message);
   await frames(e);
 }
 
-// Two animation frames, and more while the windows have something left to draw, `most` pairs in all (30 by
-// default). A click needs no more than the first pair: what the checks read is the program's state, not the
-// canvas (WebKitGTK's canvas under Xvfb takes a few seconds to draw a window anew).
-function frames(e, most) {
-  return e.run((most) => new Promise((r) => {
-    let left = most;
-    const next = () => requestAnimationFrame(() => requestAnimationFrame(() => {
-      if (--left > 0 && window.moxsimPage.state().drawing) next(); else r();
-    }));
-    next();
-  }), most || 30);
-}
+// Animation frames until the windows have nothing left to draw, `most` pairs at most (30 by default). A click
+// needs no more than the first pair: what the checks read is the program's state, not the canvas (WebKitGTK's
+// canvas under Xvfb takes a few seconds to draw a window anew).
+const frames = (e, most) => e.run(inPage.frames, most || 30);
 
 const caption = (e, name) => e.run((n) => window.moxsimPage.describe(n).caption, name);
 async function click(e, name) {
@@ -167,7 +156,10 @@ async function click(e, name) {
   await frames(e, 1);
 }
 async function clickElement(e, id) {
-  const r = await e.run((i) => { const b = document.getElementById(i).getBoundingClientRect(); return [b.x, b.y, b.width, b.height]; }, id);
+  const r = await e.run((i) => {
+    const b = document.getElementById(i).getBoundingClientRect();
+    return [b.x, b.y, b.width, b.height];
+  }, id);
   await e.click(r[0] + r[2] / 2, r[1] + r[3] / 2);
 }
 // A drop-down list opened by a click, moved `downs` items down with the arrows and chosen with Enter.
@@ -177,13 +169,7 @@ async function choose(e, name, downs) {
   await e.key('Enter');
   await frames(e, 1);
 }
-const stored = (e) => e.run(() => new Promise((resolve) => {
-  const open = indexedDB.open('moxsim', 1);
-  open.onsuccess = () => {
-    const get = open.result.transaction('files').objectStore('files').get('MOXdata');
-    get.onsuccess = () => { resolve(get.result ? Array.from(get.result) : []); open.result.close(); };
-  };
-}));
+const stored = (e) => e.run(inPage.stored);
 
 async function corePath(e, url, native) {
   await e.goto(url);
@@ -196,6 +182,14 @@ async function corePath(e, url, native) {
     return {marked: performance.getEntriesByName('moxsim-first-frame').length, size: c.width + 'x' + c.height,
             colours: colours.size};
   });
+  // What the page uses where it is there, and goes without where it is not: said, not checked.
+  const lacks = await e.run(() => Object.entries({
+    ImageDecoder: typeof ImageDecoder === 'function', 'Web Locks': !!navigator.locks,
+    'scheduler.yield': !!(window.scheduler && scheduler.yield), OffscreenCanvas: typeof OffscreenCanvas === 'function',
+    createImageBitmap: typeof createImageBitmap === 'function',
+    'WebAssembly.compileStreaming': typeof WebAssembly.compileStreaming === 'function',
+  }).filter((f) => !f[1]).map((f) => f[0]));
+  console.log('     ' + e.name + ' goes without: ' + (lacks.join(', ') || 'nothing the page looks for'));
   check(first.marked === 1 && first.colours > 50, e.name + ': the first frame is drawn (' + first.size + ', ' +
         first.colours + ' colours sampled)');
 
@@ -209,7 +203,8 @@ async function corePath(e, url, native) {
   const where = await e.run(() => window.moxsimPage.state().figuring);
   const expected = native ? ['平均还要花 ' + native.expected_cost.toFixed(1) + ' Q币',
                               '九成玩家 ≤ ' + native.percentiles['90'] + ' Q币'] : [];
-  check(where === 'worker' && (native ? JSON.stringify(shown) === JSON.stringify(expected) : shown[0].startsWith('平均')),
+  const same = native ? JSON.stringify(shown) === JSON.stringify(expected) : shown[0].startsWith('平均');
+  check(where === 'worker' && same,
         e.name + ': the planner\'s worker figures the climb to +9' + (native ? ' as the native program does: ' : ': ') +
         shown.join(', ') + ' (' + where + ')');
   await e.key('Escape');
@@ -247,7 +242,9 @@ async function corePath(e, url, native) {
   await e.run(() => {
     window.moxExported = null;
     HTMLAnchorElement.prototype.click = function () {
-      if (this.download) fetch(this.href).then((r) => r.arrayBuffer()).then((b) => { window.moxExported = Array.from(new Uint8Array(b)); });
+      if (!this.download) return;
+      fetch(this.href).then((r) => r.arrayBuffer())
+        .then((b) => { window.moxExported = Array.from(new Uint8Array(b)); });
     };
   });
   await clickElement(e, 'export-save');
@@ -264,8 +261,8 @@ async function main() {
   const positional = args.filter((a, i) => !a.startsWith('--') && args[i - 1] !== '--only');
   const site = path.resolve(positional[0] || path.join(__dirname, '..', '..', 'dist', 'moxsim-web'));
   const plan = positional[1] || path.join(__dirname, '..', '..', 'build', 'moxsim-plan');
-  const native = fs.existsSync(plan) ? JSON.parse(execFileSync(plan, ['climb', '0', '9', '--best', '--json']).toString())
-    : null;
+  const native = fs.existsSync(plan)
+    ? JSON.parse(execFileSync(plan, ['climb', '0', '9', '--best', '--json']).toString()) : null;
   if (!native) console.log('     no native ' + plan + ': the planner\'s figures are not compared');
   const server = await serve(site);
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'moxsim-web-engines-'));
