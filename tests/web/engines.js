@@ -76,19 +76,33 @@ async function webkit(work) {
   const driver = spawn(WEBKIT_DRIVER, ['--port=' + port], {stdio: 'ignore',
     env: {...process.env, DISPLAY: x.display, HOME: work, XDG_CACHE_HOME: path.join(work, 'cache'),
           XDG_DATA_HOME: path.join(work, 'data')}});
+  const end = () => {
+    driver.kill();
+    x.close();
+  };
+  // Also when the test dies on the way (its output cut off): nothing of it stays running.
+  process.on('exit', end);
   const base = 'http://127.0.0.1:' + port;
+  // A command; a browser that hangs fails it within a minute, not the whole test command.
   const ask = async (method, at, body) => {
     const res = await fetch(base + at, {method, headers: {'Content-Type': 'application/json'},
-                                        body: body === undefined ? undefined : JSON.stringify(body)});
+                                        body: body === undefined ? undefined : JSON.stringify(body),
+                                        signal: AbortSignal.timeout(60000)});
     const out = await res.json();
     if (out.value && out.value.error) throw new Error(at + ': ' + out.value.error + ' ' + out.value.message);
     return out.value;
   };
-  for (let i = 0; i < 100 && !(await fetch(base + '/status').then(() => true, () => false)); ++i) await sleep(100);
-  const session = await ask('POST', '/session', {capabilities: {alwaysMatch: {
-    'webkitgtk:browserOptions': {binary: MINI_BROWSER, args: ['--automation']}}}});
-  const s = '/session/' + session.sessionId;
-  await ask('POST', s + '/window/rect', {x: 0, y: 0, width: VIEW.width, height: VIEW.height});
+  let s = '';
+  try {
+    for (let i = 0; i < 100 && !(await fetch(base + '/status').then(() => true, () => false)); ++i) await sleep(100);
+    const session = await ask('POST', '/session', {capabilities: {alwaysMatch: {
+      'webkitgtk:browserOptions': {binary: MINI_BROWSER, args: ['--automation']}}}});
+    s = '/session/' + session.sessionId;
+    await ask('POST', s + '/window/rect', {x: 0, y: 0, width: VIEW.width, height: VIEW.height});
+  } catch (err) {
+    end();
+    throw err;
+  }
   const act = (actions) => ask('POST', s + '/actions', {actions: [actions]});
   // A function in the page, its promise awaited; what it throws comes back as an error here.
   const run = async (fn, ...args) => {
@@ -99,7 +113,8 @@ async function webkit(work) {
     if (out.e) throw new Error(out.e);
     return out.v;
   };
-  // WebDriver classic hears no page's errors: the page keeps them from its load on.
+  // WebDriver classic hears no page's errors: the page keeps them from its load on (an error in its start shows
+  // as the page's message, or as a page that never gets ready).
   const listen = () => run(() => {
     window.moxErrors = [];
     window.addEventListener('error', (e) => window.moxErrors.push(e.message));
@@ -117,8 +132,7 @@ async function webkit(work) {
     errors: () => run(() => window.moxErrors || []),
     close: async () => {
       await ask('DELETE', s).catch(() => {});
-      driver.kill();
-      x.close();
+      end();
     },
   };
 }
