@@ -20,7 +20,11 @@ const {serve, decodeSave, freePort, inPage} = require('./driver');
 const VIEW = {width: 1400, height: 1000};
 const FIREFOX = '/usr/bin/firefox-esr';
 const WEBKIT_DRIVER = '/usr/bin/WebKitWebDriver';
-const MINI_BROWSER = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+// WebKitGTK's own small browser, in its library's folder (webkit2gtk-4.1 on Debian 12).
+const LIBRARIES = '/usr/lib/x86_64-linux-gnu';
+const MINI_BROWSER = path.join(LIBRARIES, (fs.existsSync(LIBRARIES) ? fs.readdirSync(LIBRARIES) : [])
+  .filter((d) => /^webkit2?gtk-[\d.]+$/.test(d) && fs.existsSync(path.join(LIBRARIES, d, 'MiniBrowser'))).sort().pop() ||
+  'webkit2gtk-4.1', 'MiniBrowser');
 
 const failures = [];
 function check(ok, what) {
