@@ -189,7 +189,8 @@ async function choose(e, name, downs) {
 }
 const stored = (e) => e.run(inPage.stored);
 
-async function corePath(e, url, native) {
+// The first frame, and the planner on a fresh stock.
+async function firstFrameAndPlan(e, url, native) {
   await e.goto(url);
   await ready(e);
   const first = await e.run(() => {
@@ -227,7 +228,10 @@ async function corePath(e, url, native) {
         shown.join(', ') + ' (' + where + ')');
   await e.key('Escape');
   await waitFor(() => e.run(() => !window.moxsimPage.state().planner), 3000);
+}
 
+// The shop, the bench, the save file: what a player does first, by clicks.
+async function shopAndSave(e, url) {
   // A top-up of 100元 and a chip and a small crystal bought (each chosen in its drop-down list), both on the bench,
   // enhance.
   const balance = await caption(e, '标签5');
@@ -291,7 +295,8 @@ async function main() {
       let e = null;
       try {
         e = await open(work);
-        await corePath(e, server.url, native);
+        await firstFrameAndPlan(e, server.url, native);
+        await shopAndSave(e, server.url);
       } catch (err) {
         check(false, name + ': ' + (err.stack || err));
       } finally {
