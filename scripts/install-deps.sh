@@ -16,6 +16,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   emscripten node-acorn chromium-headless-shell fonttools python3-brotli woff2 zip libavif-bin python3-numpy
   nginx-light libnginx-mod-http-brotli-static
+  firefox-esr webkit2gtk-driver
 )
 # The web build's tests run under Node and drive Chromium from it; a machine that already carries a node of its
 # own keeps it.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Tests the web build: the core's tests (the rules, the save file, the planner) built with Emscripten and run
 # under Node; the replay's signature against the native build's (when a native replay program is given); ESLint
-# over the web build's scripts; and the page end to end in headless Chromium (tests/web/e2e.js). The driver and
-# ESLint are installed from tests/web's lock file.
+# over the web build's scripts; the page end to end in headless Chromium (tests/web/e2e.js); and its core path in
+# Firefox ESR and WebKitGTK (tests/web/engines.js). The driver and ESLint are installed from tests/web's lock file.
 #
 #   scripts/test-web.sh [--built] [NATIVE_REPLAY]      e.g. build/bench/moxsim-replay
 # --built: the site and the tests are already built (scripts/build-web.sh --tests).
@@ -37,7 +37,12 @@ fi
 tests/web/node_modules/.bin/eslint --config tests/web/eslint.config.mjs --max-warnings 0 src/desktop/web tests/web bench
 echo "ok   ESLint finds nothing in the web build's scripts"
 # A link copied by the native program (its moxsim-script beside the replay's folder) opens in the page.
-script=""
-if [ -n "${1:-}" ]; then script="$(dirname "$(dirname "$1")")/moxsim-script"; fi
+script="" plan=""
+if [ -n "${1:-}" ]; then
+  script="$(dirname "$(dirname "$1")")/moxsim-script"
+  plan="$(dirname "$(dirname "$1")")/moxsim-plan"
+fi
 node tests/web/e2e.js dist/moxsim-web ${script:+"$script"}
 node tests/web/served.js dist/moxsim-web
+# The core path in the other engines, the planner's figures against the native moxsim-plan's.
+node tests/web/engines.js dist/moxsim-web ${plan:+"$plan"}

@@ -4,6 +4,7 @@
 'use strict';
 const fs = require('fs');
 const http = require('http');
+const net = require('net');
 const path = require('path');
 const zlib = require('zlib');
 const puppeteer = require('puppeteer-core');
@@ -70,6 +71,32 @@ function scrambleSave(record) {
   return Buffer.from(out);
 }
 
+function freePort() {
+  return new Promise((resolve) => {
+    const s = net.createServer().listen(0, '127.0.0.1', () => { const p = s.address().port; s.close(() => resolve(p)); });
+  });
+}
+
+// Functions run in the page, by this driver and by the other engines' (engines.js).
+const inPage = {
+  // Two animation frames, and more while the windows have something left to draw, `most` pairs in all.
+  frames: (most) => new Promise((r) => {
+    let left = most;
+    const next = () => requestAnimationFrame(() => requestAnimationFrame(() => {
+      if (--left > 0 && window.moxsimPage && window.moxsimPage.state().drawing) next(); else r();
+    }));
+    next();
+  }),
+  // A file (the save file unless named) as the browser's storage holds it, as an array of bytes.
+  stored: (name = 'MOXdata') => new Promise((resolve) => {
+    const open = indexedDB.open('moxsim', 1);
+    open.onsuccess = () => {
+      const get = open.result.transaction('files').objectStore('files').get(name);
+      get.onsuccess = () => { resolve(get.result ? Array.from(get.result) : []); open.result.close(); };
+    };
+  }),
+};
+
 class Player {
   // `watch(page)`, when given, is called before the page loads (to listen from the first request on).
   static async open(browser, url, view, work, watch) {
@@ -106,15 +133,7 @@ class Player {
   // Two animation frames, and as many more as the windows take to draw what they have left (a window drawn whole
   // takes several): whatever the last event asked to draw is on the canvas. Not more than a second's worth: a
   // running auto-run or animation has something to draw at every frame.
-  frames() {
-    return this.page.evaluate(() => new Promise((r) => {
-      let left = 30;
-      const next = () => requestAnimationFrame(() => requestAnimationFrame(() => {
-        if (--left > 0 && window.moxsimPage && window.moxsimPage.state().drawing) next(); else r();
-      }));
-      next();
-    }));
-  }
+  frames() { return this.page.evaluate(inPage.frames, 30); }
 
   async waitFor(test, ms) {
     const end = Date.now() + ms;
@@ -185,15 +204,7 @@ class Player {
   }
 
   // The save file as the browser's storage holds it.
-  async stored(name = 'MOXdata') {
-    return Buffer.from(await this.page.evaluate((name) => new Promise((resolve) => {
-      const open = indexedDB.open('moxsim', 1);
-      open.onsuccess = () => {
-        const get = open.result.transaction('files').objectStore('files').get(name);
-        get.onsuccess = () => { resolve(get.result ? Array.from(get.result) : []); open.result.close(); };
-      };
-    }), name));
-  }
+  async stored(name = 'MOXdata') { return Buffer.from(await this.page.evaluate(inPage.stored, name)); }
 
   boxText() {
     return this.page.$eval('#box', (b) => (b.hidden ? '' : document.getElementById('box-text').textContent));
@@ -316,4 +327,4 @@ class Player {
   }
 }
 
-module.exports = {serve, launch, Player, decodeSave, scrambleSave, chromium};
+module.exports = {serve, launch, Player, decodeSave, scrambleSave, chromium, freePort, inPage};

@@ -9,22 +9,15 @@
 const {spawn} = require('child_process');
 const fs = require('fs');
 const http = require('http');
-const net = require('net');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const {launch, Player} = require('./driver');
+const {launch, Player, freePort} = require('./driver');
 
 const root = path.join(__dirname, '..', '..');
 const failures = [];
 function check(ok, what) {
   if (ok) console.log('ok   ' + what); else { failures.push(what); console.log('FAIL ' + what); }
-}
-
-function freePort() {
-  return new Promise((resolve) => {
-    const s = net.createServer().listen(0, '127.0.0.1', () => { const p = s.address().port; s.close(() => resolve(p)); });
-  });
 }
 
 function get(url, encoding) {

@@ -69,6 +69,7 @@ class Window {
   Painter& painter_;
   paint::View& view_;
   paint::Backlog backlog_;
+  double bandMs_ = 0;     // what the last band took to draw (not one of a first frame's whole bands)
   bool waiting_ = false;  // for pictures the page is making
   paint::SemanticTracker semantics_;
   bool semanticsWanted_ = false;
