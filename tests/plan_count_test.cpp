@@ -199,9 +199,12 @@ TEST(PlanCount, TheCommandLineAndTheLink) {
   q.count = 1;
   EXPECT_EQ(linkFragment(q), "v=1&from=0&to=7&goal=0&budget=500&bonus=00&way=0");
   EXPECT_EQ(readLinkFragment(linkFragment(q)), q);
-  for (const char* count : {"1", "11", "0", "", "x"}) {
+  for (const char* count : {"1", "11", "0", "", "x", "04"}) {
     EXPECT_FALSE(readLinkFragment(linkFragment(q) + "&count=" + count)) << count;
   }
+  // A number this program never writes, though it means the same.
+  EXPECT_FALSE(readLinkFragment("v=1&from=0&to=07&goal=0&budget=500&bonus=00&way=0"));
+  EXPECT_TRUE(readLinkFragment("v=1&from=0&to=7&goal=0&budget=500&bonus=00&way=0&stock=0.0.0.0.0.0.0.0.0.0.0.0.0.0.0"));
 }
 
 // Where no level drops the chip, a climb out of a stock is figured a level apart from the others: the same

@@ -20,9 +20,10 @@ std::string linkFragment(const LinkQuestion& q) {
 
 namespace {
 
-// Plain decimal digits only (no sign, no spaces, at most nine of them), within [lo, hi].
+// Plain decimal digits only, as this program writes them (no sign, no spaces, no leading zero, at most nine of
+// them), within [lo, hi].
 std::optional<int> number(std::string_view s, int lo, int hi) {
-  if (s.empty() || s.size() > 9) return std::nullopt;
+  if (s.empty() || s.size() > 9 || (s.size() > 1 && s[0] == '0')) return std::nullopt;
   for (char c : s) {
     if (c < '0' || c > '9') return std::nullopt;
   }
