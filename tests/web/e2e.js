@@ -245,6 +245,32 @@ async function main() {
     await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
     await p2.close();
 
+    // The planner opened before the rest of the faces has come waits for it (no caption in a face other than the
+    // program's meanwhile), then shows as in a page with every face there.
+    const LATER_FACE = /-rest\.([0-9a-f]+\.)?woff2$/;
+    let release;
+    const held = new Promise((resolve) => { release = resolve; });
+    const late = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work, async (page) => {
+      await page.setBypassServiceWorker(true);
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (LATER_FACE.test(r.url()) ? held.then(() => r.continue()) : r.continue()));
+    });
+    await late.page.mouse.click(...(await late.middle('规划按钮')));
+    await late.sleep(500);
+    check(await late.state('planner') && await late.state('drawing'), 'the planner waits for the later faces');
+    release();
+    await late.waitFor(async () => (await late.caption('计算状态标签')) === '' && !(await late.state('drawing')), 5000);
+    await late.rest();
+    const whole = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    await whole.click('规划按钮');
+    await whole.waitFor(async () => (await whole.caption('计算状态标签')) === '', 5000);
+    await whole.rest();
+    const same = await late.compareCanvas('moxsim-planner', await whole.canvasPng('moxsim-planner'), PLANNER_MASKS);
+    check(same.sameSize && same.differing === 0,
+          'the planner drawn once the later faces came is the one with every face (' + same.differing + ' differ)');
+    await whole.close();
+    await late.close();
+
     // A question copied on the desktop (the script driver runs the desktop program's logic, from a bag of its
     // own) opens in the page with the same figures, and the visitor's stock stays as it was; a fragment that is
     // not a question opens the page as usual and says so.
@@ -409,9 +435,19 @@ async function main() {
       await page.setRequestInterception(true);
       page.on('request', (r) => (r.url().endsWith('.woff2') ? r.abort() : r.continue()));
     }, true);
+    await broken('no later faces', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (/-rest\.([0-9a-f]+\.)?woff2$/.test(r.url()) ? r.abort() : r.continue()));
+    }, true);
     await broken('no moxsim-assets.bin', async (page) => {
       await page.setRequestInterception(true);
-      page.on('request', (r) => (r.url().endsWith('.bin') ? r.abort() : r.continue()));
+      page.on('request', (r) => (/moxsim-assets\.([0-9a-f]+\.)?bin$/.test(r.url()) ? r.abort() : r.continue()));
+    }, true);
+    await broken('a moxsim-first.bin that arrives corrupt', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (/moxsim-first\.([0-9a-f]+\.)?bin$/.test(r.url())
+        ? r.respond({status: 200, contentType: 'application/octet-stream', body: 'MOXPACK1 cut short'})
+        : r.continue()));
     }, true);
     await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
       const decode = window.createImageBitmap;

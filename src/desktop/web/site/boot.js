@@ -109,35 +109,65 @@
   boot.glue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
   boot.glue.catch(function () {});
   // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may
-  // not fetch fonts), asked for in the task after the module's. Resolves false when they did not load.
+  // not fetch fonts). The first four, asked for in the task after the module's, hold what the main window can show
+  // (the sans-serif ones: ASCII and FIRST_CHARS); the sans-serif faces' rest comes after the first frame, or sooner
+  // if a text asks for it. Each resolves false when its faces did not load.
   var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
                ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
+  var REST = [['MoxSansRest', 'normal', 'Sans-Regular-rest.woff2'], ['MoxSansRest', 'bold', 'Sans-Bold-rest.woff2']];
+  boot.firstChars = /*first-chars*/'';
+  var REST_CHAR = /*rest-char*/'';  // one the rest holds
+  var warm = null;
+  // Faces as [family, weight, file] from their sources (urls, or their bytes), each used once as it arrives.
+  function loadFaces(faces, sources) {
+    if (!warm) warm = document.createElement('canvas').getContext('2d');
+    return Promise.all(faces.map(function (f, i) {
+      return new FontFace(f[0], sources[i], {weight: f[1]}).load().then(function (face) {
+        document.fonts.add(face);
+        // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each
+        // is used once as it arrives, in a task of its own, while the program still loads.
+        warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
+        warm.measureText(f[0] === 'MoxSansRest' ? REST_CHAR : 'Ag');  // text the face has (the rest has no ASCII)
+      });
+    })).then(function () { return true; }, function () { return false; });
+  }
+  var urls = function (faces) { return faces.map(function (f) { return 'url(' + f[2] + ')'; }); };
+  var startRest;
+  var restAsked = new Promise(function (resolve) { startRest = resolve; });
+  boot.startRest = function () { startRest(); };
+  var fonts = window.FontFace && document.fonts;
   boot.fonts = after(function () { return moxNextTask(true); }).then(function () {
-    if (!document.fonts || typeof FontFace !== 'function') return false;
-    var warm = document.createElement('canvas').getContext('2d');
-    var sources = single
-      ? script('fonts.js').then(function () {
-        return window.MOX_FONTS.map(function (f) {
-          return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
-        });
-      })
-      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + ')'; }));
-    return sources.then(function (list) {
-      return Promise.all(FACES.map(function (f, i) {
-        return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) {
-          document.fonts.add(face);
-          // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each
-          // is used once as it arrives, in a task of its own, while the program still loads.
-          warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
-          warm.measureText('Ag');  // text every face has (the serif ones lack most characters)
-        });
-      }));
-    }).then(function () { return true; }, function () { return false; });
+    if (!fonts) return false;
+    if (!single) return loadFaces(FACES, urls(FACES));
+    // From a file all six come at once, inside fonts.js.
+    return script('fonts.js').then(function () {
+      var bytes = window.MOX_FONTS.map(function (f) {
+        return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
+      });
+      boot.firstChars = null;
+      return loadFaces(FACES.concat(REST), bytes);
+    }, function () { return false; });
+  });
+  // The rest only after the first (a page opened from a file has it with them).
+  boot.restFonts = single ? boot.fonts : restAsked.then(function () { return boot.fonts; }).then(function (first) {
+    return first && loadFaces(REST, urls(REST));
   });
 
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
     boot.wasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
     boot.wasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
+  }
+  // A file of the site as bytes (rejects when it does not come whole).
+  var bytesOf = function (name) {
+    return fetch(name).then(function (r) {
+      if (!r.ok) throw new Error(name + ': ' + r.status);
+      return r.arrayBuffer();
+    });
+  };
+  // The first frame's pictures, beside the module.
+  if (!single && window.fetch) {
+    boot.first = after(function () { return bytesOf('moxsim-first.bin'); });
+    boot.first.catch(function () {});
   }
   // What the first frame does not show (sounds, banners, help pages, the planner's pictures) comes once the first
   // frame is drawn, not sharing a slow line with what it needs; or at once if a picture is asked for that only
@@ -145,22 +175,14 @@
   if (!single && window.fetch) {
     var startPack;
     boot.pack = new Promise(function (resolve) { startPack = resolve; }).then(function () {
-      return fetch('moxsim-assets.bin');
-    }).then(function (r) {
-      if (!r.ok) throw new Error('moxsim-assets.bin: ' + r.status);
-      return r.arrayBuffer();
+      return bytesOf('moxsim-assets.bin');
     });
     boot.pack.catch(function () {});
     boot.startPack = function () { startPack(); };
     // The 2x set, for a screen of more than one device pixel per CSS pixel, comes after the pack: a player needs
     // its sounds and banners before sharper pictures.
     boot.fetch2x = function () {
-      return boot.pack.catch(function () {}).then(function () {
-        return fetch('moxsim-2x.bin');
-      }).then(function (r) {
-        if (!r.ok) throw new Error('moxsim-2x.bin: ' + r.status);
-        return r.arrayBuffer();
-      });
+      return boot.pack.catch(function () {}).then(function () { return bytesOf('moxsim-2x.bin'); });
     };
   }
 })();
