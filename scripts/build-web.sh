@@ -24,25 +24,19 @@ fonts=build-web/fonts
 mkdir -p "$fonts"
 # The characters of every text but the desktop front ends' own, and what only a screen reader says (semantics.cpp).
 python3 tools/text_chars.py src "$fonts/chars.txt" sdl win32 semantics.cpp
-# Face 2 of each collection is the Simplified Chinese one. Horizontal text needs no vertical forms, and the outlines
-# without subroutines compress better; the glyphs drawn are the same.
-subset=(--font-number=2 --layout-features-=vert,vrt2,vkrn,vpal,valt,vhal --desubroutinize
+# Face 2 of each collection is the Simplified Chinese one. Horizontal text needs no vertical forms; a page in zh-CN
+# needs none of the other languages' forms of a character (which only the layout's substitutions reach); and the
+# outlines without subroutines compress better. The glyphs drawn are the same.
+subset=(--font-number=2 --layout-features-=vert,vrt2,vkrn,vpal,valt,vhal --no-layout-closure --desubroutinize
         --flavor=woff2)
 if [ "$(cat "$fonts/subset.txt" 2>/dev/null)" != "${subset[*]}" ]; then
   rm -f "$fonts"/*.woff2
   echo "${subset[*]}" >"$fonts/subset.txt"
 fi
-# The sans-serif faces come in two steps: first the characters the main window can show (its captions, the
-# logic's messages, counts and units; listed in src/ui/main_chars.txt), which the first frame waits for; then the
-# rest (the planner's, the help panels'), fetched after the first frame as faces of their own.
-python3 - "$fonts/chars.txt" src/ui/main_chars.txt "$fonts/rest-chars.txt" <<'PY'
-import pathlib, sys
-first = set(pathlib.Path(sys.argv[2]).read_text(encoding="utf-8"))
-rest = "".join(c for c in pathlib.Path(sys.argv[1]).read_text(encoding="utf-8") if ord(c) > 0x7E and c not in first)
-out = pathlib.Path(sys.argv[3])
-if not out.exists() or out.read_text(encoding="utf-8") != rest:
-    out.write_text(rest, encoding="utf-8")
-PY
+# The sans-serif faces come in two steps: first cut to the characters the main window shows (its captions, the
+# shop's lists, counts, digits and units; listed in src/ui/main_chars.txt), which the first frame waits for; then
+# whole (every character the program can show), fetched after the first frame. Once they are there every text is
+# drawn in them alone, as in one face.
 cut_face() {  # FACE CHARS OUTPUT [more pyftsubset options]
   local src="/usr/share/fonts/opentype/noto/Noto$1.ttc" chars="$2" out="$3"
   shift 3
@@ -50,20 +44,21 @@ cut_face() {  # FACE CHARS OUTPUT [more pyftsubset options]
     pyftsubset "$src" "${subset[@]}" "$@" --text-file="$chars" --output-file="$out"
   fi
 }
+# The runtime measures a face's bounding box on "Ag": the first faces have both.
 for weight in Regular Bold; do
-  cut_face "SansCJK-$weight" src/ui/main_chars.txt "$fonts/Sans-$weight.woff2" --unicodes=20-7E
-  cut_face "SansCJK-$weight" "$fonts/rest-chars.txt" "$fonts/Sans-$weight-rest.woff2"
+  cut_face "SansCJK-$weight" src/ui/main_chars.txt "$fonts/Sans-$weight.woff2" --text=Ag
+  cut_face "SansCJK-$weight" "$fonts/chars.txt" "$fonts/Sans-$weight-all.woff2"
   # The serif face draws only the layout's 宋体 labels: their captions, and the amounts and counts they show.
-  cut_face "SerifCJK-$weight" src/ui/songti_chars.txt "$fonts/Serif-$weight.woff2" --unicodes=20-7E
+  cut_face "SerifCJK-$weight" src/ui/songti_chars.txt "$fonts/Serif-$weight.woff2" --text=Ag
 done
 python3 - "$fonts" >"$fonts/fonts.js" <<'PY'
 import base64, pathlib, sys
 d = pathlib.Path(sys.argv[1])
 faces = []
-for family, name in (("Sans", "MoxSans"), ("Serif", "MoxSerif"), ("Sans", "MoxSansRest")):
+# The whole sans-serif faces and the serif ones: a page opened from a file has them all at once.
+for family, name, cut in (("Sans", "MoxSansAll", "-all"), ("Serif", "MoxSerif", "")):
     for weight in ("Regular", "Bold"):
-        rest = "-rest" if name.endswith("Rest") else ""
-        data = base64.b64encode((d / f"{family}-{weight}{rest}.woff2").read_bytes()).decode()
+        data = base64.b64encode((d / f"{family}-{weight}{cut}.woff2").read_bytes()).decode()
         faces.append(f'{{family:"{name}",weight:"{"bold" if weight == "Bold" else "normal"}",data:"{data}"}}')
 print("// The page's fonts: subsets of Noto Sans CJK SC and Noto Serif CJK SC (SIL Open Font License 1.1).")
 print("window.MOX_FONTS=[" + ",".join(faces) + "];")
@@ -79,12 +74,9 @@ cp "$web/index.html" "$web/page.css" "$web/moxsim-worker.js" "$site/"
 # the body the constants the page shares with the module (MoxBridge, written by the build from the program's
 # enums), the worker's script (its start of the module serves the page's too), each part's factory, then page.js,
 # which makes them and starts the program.
-# boot.js carries the characters the first faces hold beyond ASCII: the program waits for the rest only for text
-# that needs them (and one character of the rest, to use each rest face once as it arrives).
-first_chars=$(cat src/ui/main_chars.txt)
-rest_char=$(python3 -c 'import sys; print(open(sys.argv[1], encoding="utf-8").read()[0])' "$fonts/rest-chars.txt")
-cat "$web/next-task.js" "$web/boot.js" |
-  sed -e "s|/\*first-chars\*/''|'$first_chars'|" -e "s|/\*rest-char\*/''|'$rest_char'|" >"$site/boot.js"
+# boot.js carries the characters the first sans-serif faces hold: the program waits for the whole faces only for
+# text that needs others.
+cat "$web/next-task.js" "$web/boot.js" | sed "s|/\*first-chars\*/''|'$(cat src/ui/main_chars.txt)'|" >"$site/boot.js"
 cat build-web/web/moxsim-bridge.js "$web/moxsim-worker.js" "$web/layer.js" "$web/storage.js" "$web/placement.js" \
   "$web/ring.js" "$web/figurer.js" "$web/page.js" >"$site/page.js"
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm "$fonts"/*.woff2 "$fonts/fonts.js" "$site/"
@@ -119,8 +111,8 @@ stamped() { awk -v n="$1" '$1 == n { print $2; found = 1 } END { if (!found) pri
 # The service worker keeps what the page loads over the network, under a version that is a digest of those files.
 offline=(index.html)
 for f in boot.js page.js page.css moxsim.js moxsim-worker.js moxsim.wasm moxsim-first.bin moxsim-assets.bin \
-         Sans-Regular.woff2 Sans-Bold.woff2 Serif-Regular.woff2 Serif-Bold.woff2 Sans-Regular-rest.woff2 \
-         Sans-Bold-rest.woff2 manifest.webmanifest icon-192.png icon-512.png; do
+         Sans-Regular.woff2 Sans-Bold.woff2 Serif-Regular.woff2 Serif-Bold.woff2 Sans-Regular-all.woff2 \
+         Sans-Bold-all.woff2 manifest.webmanifest icon-192.png icon-512.png; do
   offline+=("$(stamped "$f")")
 done
 version=$(cd "$site" && cat "${offline[@]}" | sha256sum | cut -c1-16)

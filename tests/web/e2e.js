@@ -245,9 +245,9 @@ async function main() {
     await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
     await p2.close();
 
-    // The planner opened before the rest of the faces has come waits for it (no caption in a face other than the
-    // program's meanwhile), then shows as in a page with every face there.
-    const LATER_FACE = /-rest\.([0-9a-f]+\.)?woff2$/;
+    // The planner opened before the whole faces have come waits for them (no caption in a face other than the
+    // program's meanwhile), then shows as in a page that had them at once.
+    const LATER_FACE = /-all\.([0-9a-f]+\.)?woff2$/;
     let release;
     const held = new Promise((resolve) => { release = resolve; });
     const late = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work, async (page) => {
@@ -437,7 +437,7 @@ async function main() {
     }, true);
     await broken('no later faces', async (page) => {
       await page.setRequestInterception(true);
-      page.on('request', (r) => (/-rest\.([0-9a-f]+\.)?woff2$/.test(r.url()) ? r.abort() : r.continue()));
+      page.on('request', (r) => (/-all\.([0-9a-f]+\.)?woff2$/.test(r.url()) ? r.abort() : r.continue()));
     }, true);
     await broken('no moxsim-assets.bin', async (page) => {
       await page.setRequestInterception(true);
@@ -449,11 +449,12 @@ async function main() {
         ? r.respond({status: 200, contentType: 'application/octet-stream', body: 'MOXPACK1 cut short'})
         : r.continue()));
     }, true);
+    // The first picture handed to the browser is the first of moxsim-first.bin: the bag, which the first frame shows.
     await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
       const decode = window.createImageBitmap;
       let calls = 0;
       window.createImageBitmap = function (blob) {
-        return ++calls === 3 ? Promise.reject(new Error('broken')) : decode.call(window, blob);
+        return ++calls === 1 ? Promise.reject(new Error('broken')) : decode.call(window, blob);
       };
     }), true);
 

@@ -26,6 +26,7 @@ function moxPictureCache(hooks) {
   // nothing out, a promise while it comes, then true. Pictures asked for before one came wait for it: for the
   // first file while it comes, then for the second.
   const first = {file: null, awaiting: []};
+  let early = new Map();  // the first frame's pictures the page began decoding as they came: name -> promise
   const pack = {file: null, awaiting: []};
   let firstFrameAwaitedPack = 0;  // pictures the first frame waited for moxsim-assets.bin for
 
@@ -98,7 +99,9 @@ function moxPictureCache(hooks) {
       return;
     }
     ++decoding;
-    decodeBytes(name, where, size).then(function (bitmap) {
+    const begun = early.get(name);
+    early.delete(name);
+    (begun || decodeBytes(name, where, size)).then(function (bitmap) {
       entry.bitmap = bitmap;
     }, function () {
       entry.failed = true;
@@ -266,8 +269,14 @@ function moxPictureCache(hooks) {
     },
     // A file's bytes (moxsim-first.bin, moxsim-assets.bin), when they come, go into the module's memory for good
     // (the assets point into them); the pictures waiting for them are decoded then, or fail (or wait for the next
-    // file) when it never came or holds no pack.
-    takeFirst: function (promise) { take(first, promise); },
+    // file) when it never came or holds no pack. The first file comes with its pictures' decoding begun
+    // ({buffer, bitmaps}): what it gives is taken as it is.
+    takeFirst: function (promise) {
+      take(first, promise.then(function (file) {
+        early = file.bitmaps;
+        return file.buffer;
+      }));
+    },
     takePack: function (promise) { take(pack, promise); },
     firstFrameAwaitedPack: function () { return firstFrameAwaitedPack; },
     // The 2x set (moxsim-2x.bin), for a screen of more than one device pixel per CSS pixel: once it is in, the

@@ -26,9 +26,9 @@ Module.withBytes = function (bytes, use, keep) {
 
 Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   'use strict';
-  // The sans-serif faces come in two steps (MoxSansRest holds what the first lacks): a character takes the glyph of
-  // whichever has it.
-  const SANS = '"MoxSans", "MoxSansRest", "Noto Sans CJK SC", sans-serif';
+  // The sans-serif faces come in two steps: MoxSans, cut to what the main window shows, until the whole faces
+  // (MoxSansAll) are there, then those alone.
+  const SANS = '"MoxSansAll", "MoxSans", "Noto Sans CJK SC", sans-serif';
   const SERIF = '"MoxSerif", "Noto Serif CJK SC", serif';
   const Result = MoxBridge.FrameResult;
   const windows = [];
@@ -47,9 +47,9 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   const FIRST_FRAME_BUDGET = 40;
   let firstFrameDrawn = false;
   let fontsReady = false;
-  // While only the first faces are there, the characters they hold beyond ASCII (null: every face is there, or
-  // failed for good). A text that needs another is not drawn until the rest arrives, so no caption shows in a face
-  // other than the program's; `textWaits` says one did since the faces last changed.
+  // While only the first faces are there, the characters they hold (null: every face is there, or failed for good).
+  // A text that needs another is not drawn until the whole faces arrive, so no caption shows in a face other than
+  // the program's; `textWaits` says one did since the faces last changed.
   let firstChars = null;
   let textWaits = false;
   let framesDrawn = 0;
@@ -122,7 +122,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   function textShows(text) {
     if (!firstChars) return true;
     for (const c of text) {
-      if (c > '~' && !firstChars.has(c)) {
+      if (!firstChars.has(c)) {
         if (!textWaits) {
           textWaits = true;
           page().fontsNeeded();
@@ -385,7 +385,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     // make first (an animation asking for frame after frame is not counted).
     drawing: function () { return drawing || layerDue || textWaits || cache.sizing() || cache.decoding() > 0; },
     // The shipped faces arrived (or failed for good): text is measured and drawn again in them. `chars`: while only
-    // the first faces are there, the characters they hold beyond ASCII.
+    // the first faces are there, the characters they hold.
     fontsLoaded: function (chars) {
       fontsReady = true;
       firstChars = chars ? new Set(chars) : null;

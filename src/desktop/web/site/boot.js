@@ -109,14 +109,13 @@
   boot.glue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
   boot.glue.catch(function () {});
   // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may
-  // not fetch fonts). The first four, asked for in the task after the module's, hold what the main window can show
-  // (the sans-serif ones: ASCII and FIRST_CHARS); the sans-serif faces' rest comes after the first frame, or sooner
-  // if a text asks for it. Each resolves false when its faces did not load.
+  // not fetch fonts). The first four, asked for in the task after the module's, hold what the main window shows (the
+  // sans-serif ones the characters of boot.firstChars); the whole sans-serif faces come after the first frame, or
+  // sooner if a text asks for a character the first lack. Each resolves false when its faces did not load.
   var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
                ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
-  var REST = [['MoxSansRest', 'normal', 'Sans-Regular-rest.woff2'], ['MoxSansRest', 'bold', 'Sans-Bold-rest.woff2']];
+  var WHOLE = [['MoxSansAll', 'normal', 'Sans-Regular-all.woff2'], ['MoxSansAll', 'bold', 'Sans-Bold-all.woff2']];
   boot.firstChars = /*first-chars*/'';
-  var REST_CHAR = /*rest-char*/'';  // one the rest holds
   var warm = null;
   // Faces as [family, weight, file] from their sources (urls, or their bytes), each used once as it arrives.
   function loadFaces(faces, sources) {
@@ -127,30 +126,30 @@
         // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each
         // is used once as it arrives, in a task of its own, while the program still loads.
         warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
-        warm.measureText(f[0] === 'MoxSansRest' ? REST_CHAR : 'Ag');  // text the face has (the rest has no ASCII)
+        warm.measureText('Ag');  // text every face has
       });
     })).then(function () { return true; }, function () { return false; });
   }
   var urls = function (faces) { return faces.map(function (f) { return 'url(' + f[2] + ')'; }); };
-  var startRest;
-  var restAsked = new Promise(function (resolve) { startRest = resolve; });
-  boot.startRest = function () { startRest(); };
+  var startWhole;
+  var wholeAsked = new Promise(function (resolve) { startWhole = resolve; });
+  boot.startWhole = function () { startWhole(); };
   var fonts = window.FontFace && document.fonts;
   boot.fonts = after(function () { return moxNextTask(true); }).then(function () {
     if (!fonts) return false;
     if (!single) return loadFaces(FACES, urls(FACES));
-    // From a file all six come at once, inside fonts.js.
+    // From a file the whole faces and the serif ones come at once, inside fonts.js.
     return script('fonts.js').then(function () {
       var bytes = window.MOX_FONTS.map(function (f) {
         return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
       });
       boot.firstChars = null;
-      return loadFaces(FACES.concat(REST), bytes);
+      return loadFaces(WHOLE.concat(FACES.slice(2)), bytes);
     }, function () { return false; });
   });
-  // The rest only after the first (a page opened from a file has it with them).
-  boot.restFonts = single ? boot.fonts : restAsked.then(function () { return boot.fonts; }).then(function (first) {
-    return first && loadFaces(REST, urls(REST));
+  // The whole faces only after the first (a page opened from a file has them with the serif ones).
+  boot.wholeFonts = single ? boot.fonts : wholeAsked.then(function () { return boot.fonts; }).then(function (first) {
+    return first && loadFaces(WHOLE, urls(WHOLE));
   });
 
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
@@ -164,9 +163,34 @@
       return r.arrayBuffer();
     });
   };
-  // The first frame's pictures, beside the module.
+  // A pack's pictures (moxsim-first.bin: "MOXPACK1", then each entry's name and bytes, each after its length in
+  // 4 bytes, little-endian) handed to the browser to decode: name -> promise of an ImageBitmap. Empty where the
+  // browser decodes no Blobs, and past the first damaged entry.
+  function decodePack(buffer) {
+    var bitmaps = new Map();
+    if (typeof createImageBitmap !== 'function') return bitmaps;
+    var view = new DataView(buffer), bytes = new Uint8Array(buffer), at = 8;
+    var magic = String.fromCharCode.apply(null, bytes.subarray(0, 8));
+    while (magic === 'MOXPACK1' && at + 4 <= bytes.length) {
+      var nameSize = view.getUint32(at, true);
+      if (at + 8 + nameSize > bytes.length) break;
+      var name = new TextDecoder().decode(bytes.subarray(at + 4, at + 4 + nameSize));
+      var size = view.getUint32(at + 4 + nameSize, true);
+      at += 8 + nameSize;
+      if (at + size > bytes.length) break;
+      var bitmap = createImageBitmap(new Blob([bytes.subarray(at, at + size)]));
+      bitmap.catch(function () {});
+      bitmaps.set(name, bitmap);
+      at += size;
+    }
+    return bitmaps;
+  }
+  // The first frame's pictures, beside the module: decoded as soon as they are there, while the module still
+  // comes. {buffer, bitmaps} (decodePack).
   if (!single && window.fetch) {
-    boot.first = after(function () { return bytesOf('moxsim-first.bin'); });
+    boot.first = after(function () { return bytesOf('moxsim-first.bin'); }).then(function (buffer) {
+      return {buffer: buffer, bitmaps: decodePack(buffer)};
+    });
     boot.first.catch(function () {});
   }
   // What the first frame does not show (sounds, banners, help pages, the planner's pictures) comes once the first

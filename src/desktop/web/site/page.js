@@ -202,13 +202,13 @@
       });
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
-      boot.startRest();
+      boot.startWhole();
       if (boot.startPack) boot.startPack();
       placement.placeOver();
     },
     figure: function (question) { return figurer.figure(question); },
-    // A text needs a character only the rest of the faces has: they come at once.
-    fontsNeeded: function () { boot.startRest(); },
+    // A text needs a character only the whole faces have: they come at once.
+    fontsNeeded: function () { boot.startWhole(); },
     // A picture only the pack has is wanted before the first frame: the pack comes at once.
     packNeeded: function () {
       if (boot.startPack) boot.startPack();
@@ -287,17 +287,17 @@
     placement.start();
     // The keys reach the main window from the start (a ring shows only once Tab is used).
     ring.focusWindow(0);
-    // Until the rest of the faces is there (or failed), text needing them waits; without the first ones, nothing does.
+    // Until the whole faces are there (or failed), text needing them waits; without the first ones, nothing does.
     const firstLoaded = await fonts;
     performance.mark('moxsim-fonts');
     const waiting = firstLoaded && boot.firstChars;
     program.moxRuntime.fontsLoaded(waiting);
-    const rest = !waiting ? null : boot.restFonts.then(function (loaded) {
+    const whole = !waiting ? null : boot.wholeFonts.then(function (loaded) {
       if (!loaded) noFonts();
       program.moxRuntime.fontsLoaded();
     });
     // Only a page with every file there is kept for offline use.
-    Promise.all([Promise.resolve(boot.pack).catch(function () {}), rest]).then(keepOffline);
+    Promise.all([Promise.resolve(boot.pack).catch(function () {}), whole]).then(keepOffline);
   }
   // A link's fragment asks the planner a question. It is data: read by the program, which opens the planner on it
   // or says here that it could not.
