@@ -30,10 +30,11 @@ function moxPictureCache(hooks) {
   const pack = {file: null, awaiting: []};
   let firstFrameAwaitedPack = 0;  // pictures the first frame waited for moxsim-assets.bin for
 
-  // A picture's bytes to a bitmap, decoded off the page's thread. The first frame's pictures (small, wanted soon)
-  // go through WebCodecs' ImageDecoder, which copies them straight from the module's memory and soonest has them
-  // (a Blob for createImageBitmap takes the page's thread ten times as long to make: the first frame's 15
-  // pictures, 10 ms against 1). The 2x set's go through Blobs, a few handed over a task: ImageDecoder's frame
+  // A picture's bytes to a bitmap, decoded off the page's thread. The first frame's pictures are mostly decoding
+  // before the module is up (the page hands them to the browser as they come: `early`). The others that are small
+  // and wanted soon go through WebCodecs' ImageDecoder, which copies them straight from the module's memory and
+  // soonest has them (a Blob for createImageBitmap takes the page's thread ten times as long to make: 15 pictures,
+  // 10 ms against 1). The 2x set's go through Blobs, a few handed over a task: ImageDecoder's frame
   // becomes a bitmap on the page's thread, 15-70 ms a task for those larger pictures.
   const toDecode = [];
   let handing = false;

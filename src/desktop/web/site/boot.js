@@ -164,13 +164,19 @@
     });
   };
   // A pack's pictures (moxsim-first.bin: "MOXPACK1", then each entry's name and bytes, each after its length in
-  // 4 bytes, little-endian) handed to the browser to decode: name -> promise of an ImageBitmap. Empty where the
-  // browser decodes no Blobs, and past the first damaged entry.
+  // 4 bytes, little-endian) handed to the browser to decode, a few a task (each Blob costs the page's thread a
+  // little): name -> promise of an ImageBitmap. Empty where the browser decodes no Blobs, and past the first
+  // damaged entry.
   function decodePack(buffer) {
-    var bitmaps = new Map();
+    var bitmaps = new Map(), queue = [];
     if (typeof createImageBitmap !== 'function') return bitmaps;
     var view = new DataView(buffer), bytes = new Uint8Array(buffer), at = 8;
     var magic = String.fromCharCode.apply(null, bytes.subarray(0, 8));
+    var entry = function (data) {
+      return new Promise(function (resolve) {
+        queue.push(function () { resolve(createImageBitmap(new Blob([data]))); });
+      });
+    };
     while (magic === 'MOXPACK1' && at + 4 <= bytes.length) {
       var nameSize = view.getUint32(at, true);
       if (at + 8 + nameSize > bytes.length) break;
@@ -178,11 +184,16 @@
       var size = view.getUint32(at + 4 + nameSize, true);
       at += 8 + nameSize;
       if (at + size > bytes.length) break;
-      var bitmap = createImageBitmap(new Blob([bytes.subarray(at, at + size)]));
+      var bitmap = entry(bytes.subarray(at, at + size));
       bitmap.catch(function () {});
       bitmaps.set(name, bitmap);
       at += size;
     }
+    (function handOver() {
+      var end = performance.now() + 6;
+      while (queue.length && performance.now() < end) queue.shift()();
+      if (queue.length) moxNextTask().then(handOver);
+    })();
     return bitmaps;
   }
   // The first frame's pictures, beside the module: decoded as soon as they are there, while the module still
