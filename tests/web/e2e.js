@@ -236,6 +236,15 @@ async function main() {
       ...performance.getEntriesByType('resource').filter((e) => /moxsim-2x/.test(e.name)).map((e) => e.startTime)]);
     check(order.length === 2 && order[1] > order[0] && await p2.state('sharp'),
           'at ratio 2 the 2x set comes after the first frame (' + order.map(Math.round).join(' and ') + ' ms)');
+    // Before the first frame only what it shows: the first faces and pictures, not the whole faces nor the pack.
+    const asked = await p2.page.evaluate(() => {
+      const frame = performance.getEntriesByName('moxsim-first-frame')[0].startTime;
+      return performance.getEntriesByType('resource').filter((e) => e.startTime < frame)
+        .map((e) => e.name.split('/').pop());
+    });
+    check(asked.some((n) => /^moxsim-first\./.test(n)) && asked.some((n) => /^Sans-Regular\./.test(n)) &&
+          !asked.some((n) => /-all\.|^moxsim-assets\./.test(n)),
+          'before the first frame the page asks only for what it shows: ' + asked.join(' '));
     await p2.frames();
     await p2.rest();
     await golden(p2, 'main-2x', 'moxsim-main');
