@@ -210,16 +210,13 @@ class Monkey {
     reached.fullEnhanceBench += filled == 7;
     reached.bothInputs += s1 && s2;
 
-    // The page's serif face holds only the characters of the 宋体 labels (their captions, amounts and counts).
+    // The page's serif face holds only the characters of the 宋体 labels (their captions, amounts and counts); its
+    // first sans-serif faces only those the main window shows (its first frame waits for no more).
     for (const mox::Control& c : p_.form().controls()) {
-      if (c.font.face != "宋体") continue;
-      for (size_t i = 0, n = 0; i < c.caption.size(); i += n) {
-        const auto lead = static_cast<unsigned char>(c.caption[i]);
-        n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const std::string ch = c.caption.substr(i, n);
-        ASSERT_TRUE((lead >= 0x20 && lead < 0x7F) || songti_.find(ch) != std::string::npos)
-            << c.name << " shows " << c.caption << ": add " << ch << " to src/ui/songti_chars.txt";
-      }
+      if (c.font.face == "宋体") expectHeld(c.name, c.caption, songti_, "src/ui/songti_chars.txt");
+      if (!c.visible) continue;
+      expectHeld(c.name, c.caption, main_, "src/ui/main_chars.txt");
+      for (const mox::ListItem& item : c.items) expectHeld(c.name, item.text, main_, "src/ui/main_chars.txt");
     }
 
     // The rates shown are those of the bench.
@@ -235,7 +232,19 @@ class Monkey {
     }
   }
 
+  // Each character of `text` is one of `held`, the list in `file`.
+  static void expectHeld(const std::string& name, const std::string& text, const std::string& held, const char* file) {
+    for (size_t i = 0, n = 0; i < text.size(); i += n) {
+      const auto lead = static_cast<unsigned char>(text[i]);
+      n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      const std::string ch = text.substr(i, n);
+      ASSERT_TRUE(held.find(ch) != std::string::npos)
+          << name << " shows " << text << ": add " << ch << " to " << file;
+    }
+  }
+
   const std::string songti_ = moxtest::readFile(std::string(MOX_SOURCE_DIR) + "/src/ui/songti_chars.txt");
+  const std::string main_ = moxtest::readFile(std::string(MOX_SOURCE_DIR) + "/src/ui/main_chars.txt");
   std::mt19937 rng_;
   bool nearLimits_;
   Program p_;

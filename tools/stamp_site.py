@@ -21,8 +21,9 @@ import brotli
 
 # What the page loads by name, as the build names it. Binary files first: the scripts and the style sheet name
 # them, and are stamped after their references are.
-STAMPED_BINARY = ["moxsim.wasm", "moxsim-assets.bin", "moxsim-2x.bin", "Sans-Regular.woff2", "Sans-Bold.woff2",
-                  "Serif-Regular.woff2", "Serif-Bold.woff2"]
+STAMPED_BINARY = ["moxsim.wasm", "moxsim-first.bin", "moxsim-assets.bin", "moxsim-2x.bin", "Sans-Regular.woff2",
+                  "Sans-Bold.woff2", "Serif-Regular.woff2", "Serif-Bold.woff2", "Sans-Regular-all.woff2",
+                  "Sans-Bold-all.woff2"]
 STAMPED_TEXT = ["moxsim.js", "moxsim-worker.js", "boot.js", "page.js", "page.css"]
 TEXT_SUFFIXES = {".html", ".js", ".css", ".json", ".webmanifest", ".txt", ".svg"}
 # Already compressed: a copy would gain nothing.

@@ -98,7 +98,7 @@ const inPage = {
 };
 
 class Player {
-  // `watch(page)`, when given, is called before the page loads (to listen from the first request on).
+  // `watch(page)`, when given, is called and awaited before the page loads (to listen from the first request on).
   static async open(browser, url, view, work, watch) {
     const p = new Player();
     p.browser = browser;
@@ -106,7 +106,7 @@ class Player {
     p.page = await browser.newPage();
     p.errors = [];
     p.page.on('pageerror', (e) => p.errors.push(e.message));
-    if (watch) watch(p.page);
+    if (watch) await watch(p.page);
     await p.page.setViewport({width: view.width, height: view.height, deviceScaleFactor: view.ratio,
                               hasTouch: !!view.touch, isMobile: !!view.touch});
     await p.page.goto(url);

@@ -247,6 +247,15 @@ async function main() {
       ...performance.getEntriesByType('resource').filter((e) => /moxsim-2x/.test(e.name)).map((e) => e.startTime)]);
     check(order.length === 2 && order[1] > order[0] && await p2.state('sharp'),
           'at ratio 2 the 2x set comes after the first frame (' + order.map(Math.round).join(' and ') + ' ms)');
+    // Before the first frame only what it shows: the first faces and pictures, not the whole faces nor the pack.
+    const asked = await p2.page.evaluate(() => {
+      const frame = performance.getEntriesByName('moxsim-first-frame')[0].startTime;
+      return performance.getEntriesByType('resource').filter((e) => e.startTime < frame)
+        .map((e) => e.name.split('/').pop());
+    });
+    check(asked.some((n) => /^moxsim-first\./.test(n)) && asked.some((n) => /^Sans-Regular\./.test(n)) &&
+          !asked.some((n) => /-all\.|^moxsim-assets\./.test(n)),
+          'before the first frame the page asks only for what it shows: ' + asked.join(' '));
     await p2.frames();
     await p2.rest();
     await golden(p2, 'main-2x', 'moxsim-main');
@@ -257,6 +266,32 @@ async function main() {
     await p2.rest();
     await golden(p2, 'planner-2x', 'moxsim-planner', PLANNER_MASKS);
     await p2.close();
+
+    // The planner opened before the whole faces have come waits for them (no caption in a face other than the
+    // program's meanwhile), then shows as in a page that had them at once.
+    const LATER_FACE = /-all\.([0-9a-f]+\.)?woff2$/;
+    let release;
+    const held = new Promise((resolve) => { release = resolve; });
+    const late = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work, async (page) => {
+      await page.setBypassServiceWorker(true);
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (LATER_FACE.test(r.url()) ? held.then(() => r.continue()) : r.continue()));
+    });
+    await late.page.mouse.click(...(await late.middle('规划按钮')));
+    await late.sleep(500);
+    check(await late.state('planner') && await late.state('drawing'), 'the planner waits for the later faces');
+    release();
+    await late.waitFor(async () => (await late.caption('计算状态标签')) === '' && !(await late.state('drawing')), 5000);
+    await late.rest();
+    const whole = await Player.open(browser, server.url, {width: 1400, height: 1000, ratio: 1}, work);
+    await whole.click('规划按钮');
+    await whole.waitFor(async () => (await whole.caption('计算状态标签')) === '', 5000);
+    await whole.rest();
+    const same = await late.compareCanvas('moxsim-planner', await whole.canvasPng('moxsim-planner'), PLANNER_MASKS);
+    check(same.sameSize && same.differing === 0,
+          'the planner drawn once the later faces came is the one with every face (' + same.differing + ' differ)');
+    await whole.close();
+    await late.close();
 
     // A question copied on the desktop (the script driver runs the desktop program's logic, from a bag of its
     // own) opens in the page with the same figures, and the visitor's stock stays as it was; a fragment that is
@@ -422,15 +457,26 @@ async function main() {
       await page.setRequestInterception(true);
       page.on('request', (r) => (r.url().endsWith('.woff2') ? r.abort() : r.continue()));
     }, true);
+    await broken('no later faces', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (/-all\.([0-9a-f]+\.)?woff2$/.test(r.url()) ? r.abort() : r.continue()));
+    }, true);
     await broken('no moxsim-assets.bin', async (page) => {
       await page.setRequestInterception(true);
-      page.on('request', (r) => (r.url().endsWith('.bin') ? r.abort() : r.continue()));
+      page.on('request', (r) => (/moxsim-assets\.([0-9a-f]+\.)?bin$/.test(r.url()) ? r.abort() : r.continue()));
     }, true);
+    await broken('a moxsim-first.bin that arrives corrupt', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (/moxsim-first\.([0-9a-f]+\.)?bin$/.test(r.url())
+        ? r.respond({status: 200, contentType: 'application/octet-stream', body: 'MOXPACK1 cut short'})
+        : r.continue()));
+    }, true);
+    // The first picture handed to the browser is the first of moxsim-first.bin: the bag, which the first frame shows.
     await broken('a picture that does not decode', (page) => page.evaluateOnNewDocument(() => {
       const decode = window.createImageBitmap;
       let calls = 0;
       window.createImageBitmap = function (blob) {
-        return ++calls === 3 ? Promise.reject(new Error('broken')) : decode.call(window, blob);
+        return ++calls === 1 ? Promise.reject(new Error('broken')) : decode.call(window, blob);
       };
     }), true);
 

@@ -21,16 +21,20 @@ function moxPictureCache(hooks) {
   const TASK_BUDGET = 6;  // ms of the page's thread a task of the runtime's own (making them, decoding) may take
   let decoding = 0;
   let missing = 0;
-  // moxsim-assets.bin, what the module leaves out: null where it leaves nothing out, a promise while it comes,
-  // then true. Pictures asked for before it came wait for it.
-  let pack = null;
-  const awaitingPack = [];
-  let firstFrameAwaitedPack = 0;  // pictures the first frame waited for the pack for
+  // The files with what the module leaves out: moxsim-first.bin (the first frame's pictures, fetched beside the
+  // module) and moxsim-assets.bin (the rest, fetched after the first frame). Each is null where the module leaves
+  // nothing out, a promise while it comes, then true. Pictures asked for before one came wait for it: for the
+  // first file while it comes, then for the second.
+  const first = {file: null, awaiting: []};
+  let early = new Map();  // the first frame's pictures the page began decoding as they came: name -> promise
+  const pack = {file: null, awaiting: []};
+  let firstFrameAwaitedPack = 0;  // pictures the first frame waited for moxsim-assets.bin for
 
-  // A picture's bytes to a bitmap, decoded off the page's thread. The first frame's pictures (small, wanted soon)
-  // go through WebCodecs' ImageDecoder, which copies them straight from the module's memory and soonest has them
-  // (a Blob for createImageBitmap takes the page's thread ten times as long to make: the first frame's 15
-  // pictures, 10 ms against 1). The 2x set's go through Blobs, a few handed over a task: ImageDecoder's frame
+  // A picture's bytes to a bitmap, decoded off the page's thread. The first frame's pictures are mostly decoding
+  // before the module is up (the page hands them to the browser as they come: `early`). The others that are small
+  // and wanted soon go through WebCodecs' ImageDecoder, which copies them straight from the module's memory and
+  // soonest has them (a Blob for createImageBitmap takes the page's thread ten times as long to make: 15 pictures,
+  // 10 ms against 1). The 2x set's go through Blobs, a few handed over a task: ImageDecoder's frame
   // becomes a bitmap on the page's thread, 15-70 ms a task for those larger pictures.
   const toDecode = [];
   let handing = false;
@@ -39,10 +43,11 @@ function moxPictureCache(hooks) {
     while (toDecode.length && performance.now() < end) toDecode.shift()();
     if (toDecode.length) moxNextTask().then(handOver); else handing = false;
   }
-  function viaBlob(where, size) {
+  function viaBlob(where, size, type) {
     return new Promise(function (resolve) {
       // The memory may have grown by then: HEAPU8 is its view as it is.
-      toDecode.push(function () { resolve(createImageBitmap(new Blob([HEAPU8.slice(where, where + size)]))); });
+      const blob = function () { return new Blob([HEAPU8.slice(where, where + size)], type ? {type: type} : {}); };
+      toDecode.push(function () { resolve(createImageBitmap(blob())); });
       if (!handing) {
         handing = true;
         moxNextTask().then(handOver);
@@ -52,13 +57,14 @@ function moxPictureCache(hooks) {
   function decodeBytes(name, where, size) {
     const bytes = HEAPU8.subarray(where, where + size);
     const type = bytes[0] === 0xFF && bytes[1] === 0xD8 ? 'image/jpeg'
-               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png' : '';
-    if (name.endsWith('@2x') || typeof ImageDecoder !== 'function' || !type) return viaBlob(where, size);
+               : bytes[0] === 0x89 && bytes[1] === 0x50 ? 'image/png'
+               : String.fromCharCode(bytes[4], bytes[5], bytes[6], bytes[7]) === 'ftyp' ? 'image/avif' : '';
+    if (name.endsWith('@2x') || typeof ImageDecoder !== 'function' || !type) return viaBlob(where, size, type);
     let decoder;
     try {
       decoder = new ImageDecoder({data: bytes, type: type});
     } catch (e) {
-      return viaBlob(where, size);
+      return viaBlob(where, size, type);
     }
     return decoder.decode().then(function (result) {
       return createImageBitmap(result.image).finally(function () {
@@ -67,7 +73,7 @@ function moxPictureCache(hooks) {
       });
     }, function () {
       decoder.close();
-      return viaBlob(where, size);
+      return viaBlob(where, size, type);
     });
   }
 
@@ -76,8 +82,13 @@ function moxPictureCache(hooks) {
     pictures.set(name, entry);
     const where = Module.ccall('moxsim_asset', 'number', ['string'], [name]);
     const size = Module.ccall('moxsim_asset_size', 'number', ['string'], [name]);
-    if ((!where || !size) && pack && pack !== true) {
-      awaitingPack.push(name);
+    if ((!where || !size) && first.file && first.file !== true) {
+      first.awaiting.push(name);
+      ++decoding;
+      return;
+    }
+    if ((!where || !size) && pack.file && pack.file !== true) {
+      pack.awaiting.push(name);
       ++decoding;
       if (!hooks.firstFrameDrawn()) ++firstFrameAwaitedPack;
       if (hooks.page().packNeeded) hooks.page().packNeeded();
@@ -89,7 +100,9 @@ function moxPictureCache(hooks) {
       return;
     }
     ++decoding;
-    decodeBytes(name, where, size).then(function (bitmap) {
+    const begun = early.get(name);
+    early.delete(name);
+    (begun || decodeBytes(name, where, size)).then(function (bitmap) {
       entry.bitmap = bitmap;
     }, function () {
       entry.failed = true;
@@ -216,6 +229,17 @@ function moxPictureCache(hooks) {
     return Module.withBytes(new Uint8Array(buffer), Module._moxsim_adopt_pack, true);
   }
 
+  function take(which, promise) {
+    which.file = promise;
+    promise.then(adopt).catch(function () {}).then(function () {
+      which.file = true;
+      const names = which.awaiting.splice(0);
+      decoding -= names.length;
+      names.forEach(function (name) { pictures.delete(name); decode(name); });
+      if (names.length && decoding === 0) Module._moxsim_redraw_all();
+    });
+  }
+
   return {
     // The picture ready to draw (pictureOf), what draws it (drawable) and its size (sizeOf), its copy at a size
     // (wantSized), as the canvas executor draws them.
@@ -244,18 +268,17 @@ function moxPictureCache(hooks) {
       if (image.width === w && image.height === h) return 1;
       return wantSized(name, key, p, w, h) ? 1 : 0;
     },
-    // The pack's bytes, when they come, go into the module's memory for good (the assets point into them); the
-    // pictures waiting for them are decoded then, or fail when the pack never came.
-    takePack: function (promise) {
-      pack = promise;
-      promise.then(adopt).catch(function () {}).then(function () {
-        pack = true;
-        const names = awaitingPack.splice(0);
-        names.forEach(function (name) { pictures.delete(name); decode(name); });
-        decoding -= names.length;
-        if (names.length && decoding === 0) Module._moxsim_redraw_all();
-      });
+    // A file's bytes (moxsim-first.bin, moxsim-assets.bin), when they come, go into the module's memory for good
+    // (the assets point into them); the pictures waiting for them are decoded then, or fail (or wait for the next
+    // file) when it never came or holds no pack. The first file comes with its pictures' decoding begun
+    // ({buffer, bitmaps}): what it gives is taken as it is.
+    takeFirst: function (promise) {
+      take(first, promise.then(function (file) {
+        early = file.bitmaps;
+        return file.buffer;
+      }));
     },
+    takePack: function (promise) { take(pack, promise); },
     firstFrameAwaitedPack: function () { return firstFrameAwaitedPack; },
     // The 2x set (moxsim-2x.bin), for a screen of more than one device pixel per CSS pixel: once it is in, the
     // windows are drawn again from it (each picture shows its 1x self until its 2x one is decoded).

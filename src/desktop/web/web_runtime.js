@@ -26,7 +26,9 @@ Module.withBytes = function (bytes, use, keep) {
 
 Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   'use strict';
-  const SANS = '"MoxSans", "Noto Sans CJK SC", sans-serif';
+  // The sans-serif faces come in two steps: MoxSans, cut to what the main window shows, until the whole faces
+  // (MoxSansAll) are there, then those alone.
+  const SANS = '"MoxSansAll", "MoxSans", "Noto Sans CJK SC", sans-serif';
   const SERIF = '"MoxSerif", "Noto Serif CJK SC", serif';
   const Result = MoxBridge.FrameResult;
   const windows = [];
@@ -45,6 +47,11 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
   const FIRST_FRAME_BUDGET = 40;
   let firstFrameDrawn = false;
   let fontsReady = false;
+  // While only the first faces are there, the characters they hold (null: every face is there, or failed for good).
+  // A text that needs another is not drawn until the whole faces arrive, so no caption shows in a face other than
+  // the program's; `textWaits` says one did since the faces last changed.
+  let firstChars = null;
+  let textWaits = false;
   let framesDrawn = 0;
   const longest = {timer: 0, frame: 0};  // the longest each kind of call held the page's thread, in ms
   const measure = document.createElement('canvas').getContext('2d');
@@ -110,6 +117,20 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       metrics.set(face, m);
     }
     return m;
+  }
+
+  function textShows(text) {
+    if (!firstChars) return true;
+    for (const c of text) {
+      if (!firstChars.has(c)) {
+        if (!textWaits) {
+          textWaits = true;
+          page().fontsNeeded();
+        }
+        return false;
+      }
+    }
+    return true;
   }
 
   function textWidth(text, face) {
@@ -186,7 +207,8 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     drawBanner();
     longest.frame = Math.max(longest.frame, performance.now() - start);
     if (drawn) ++framesDrawn;
-    if (!firstFrameDrawn && drawn && !drawing && fontsReady && cache.takeMissing() === 0 && cache.decoding() === 0) {
+    const whole = fontsReady && !textWaits && cache.takeMissing() === 0 && cache.decoding() === 0;
+    if (!firstFrameDrawn && drawn && !drawing && whole) {
       firstFrameDrawn = true;
       performance.mark('moxsim-first-frame');
       page().firstFrameDrawn();
@@ -224,6 +246,7 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
       });
     },
     text: function (window, text, face, underline, c, align, bx, by, bw, bh, cx, cy, cw, ch) {
+      if (!textShows(text)) return;
       const m = faceMetrics(face);
       const w = textWidth(text, face);
       let x = bx;
@@ -353,16 +376,20 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     forgetSizes: cache.forgetSizes,
     // The picture cache's part of what the page asks of the runtime.
     want: cache.want,
+    takeFirst: cache.takeFirst,
     takePack: cache.takePack,
     take2x: cache.take2x,
     prefetch: cache.prefetch,
     firstFrameAwaitedPack: cache.firstFrameAwaitedPack,
-    // Whether the windows have something left to draw: damage, or pictures to decode or make first (an animation
-    // asking for frame after frame is not counted).
-    drawing: function () { return drawing || layerDue || cache.sizing() || cache.decoding() > 0; },
-    // The shipped faces arrived (or failed for good): text is measured and drawn again in them.
-    fontsLoaded: function () {
+    // Whether the windows have something left to draw: damage, text waiting for its faces, or pictures to decode or
+    // make first (an animation asking for frame after frame is not counted).
+    drawing: function () { return drawing || layerDue || textWaits || cache.sizing() || cache.decoding() > 0; },
+    // The shipped faces arrived (or failed for good): text is measured and drawn again in them. `chars`: while only
+    // the first faces are there, the characters they hold.
+    fontsLoaded: function (chars) {
       fontsReady = true;
+      firstChars = chars ? new Set(chars) : null;
+      textWaits = false;
       metrics.clear();
       Module._moxsim_fonts_changed();
     },

@@ -109,35 +109,100 @@
   boot.glue = after(function () { return script(single ? 'moxsim-single.js' : 'moxsim.js'); });
   boot.glue.catch(function () {});
   // The faces the program draws with, as WOFF2 files, or inside fonts.js for a page opened from a file (which may
-  // not fetch fonts), asked for in the task after the module's. Resolves false when they did not load.
+  // not fetch fonts). The first four, asked for in the task after the module's, hold what the main window shows (the
+  // sans-serif ones the characters of boot.firstChars); the whole sans-serif faces come after the first frame, or
+  // sooner if a text asks for a character the first lack. Each resolves false when its faces did not load.
   var FACES = [['MoxSans', 'normal', 'Sans-Regular.woff2'], ['MoxSans', 'bold', 'Sans-Bold.woff2'],
                ['MoxSerif', 'normal', 'Serif-Regular.woff2'], ['MoxSerif', 'bold', 'Serif-Bold.woff2']];
+  var WHOLE = [['MoxSansAll', 'normal', 'Sans-Regular-all.woff2'], ['MoxSansAll', 'bold', 'Sans-Bold-all.woff2']];
+  boot.firstChars = /*first-chars*/'';
+  var warm = null;
+  // Faces as [family, weight, file] from their sources (urls, or their bytes), each used once as it arrives.
+  function loadFaces(faces, sources) {
+    if (!warm) warm = document.createElement('canvas').getContext('2d');
+    return Promise.all(faces.map(function (f, i) {
+      return new FontFace(f[0], sources[i], {weight: f[1]}).load().then(function (face) {
+        document.fonts.add(face);
+        // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each
+        // is used once as it arrives, in a task of its own, while the program still loads.
+        warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
+        warm.measureText('Ag');  // text every face has
+      });
+    })).then(function () { return true; }, function () { return false; });
+  }
+  var urls = function (faces) { return faces.map(function (f) { return 'url(' + f[2] + ')'; }); };
+  var startWhole;
+  var wholeAsked = new Promise(function (resolve) { startWhole = resolve; });
+  boot.startWhole = function () { startWhole(); };
+  var fonts = window.FontFace && document.fonts;
   boot.fonts = after(function () { return moxNextTask(true); }).then(function () {
-    if (!document.fonts || typeof FontFace !== 'function') return false;
-    var warm = document.createElement('canvas').getContext('2d');
-    var sources = single
-      ? script('fonts.js').then(function () {
-        return window.MOX_FONTS.map(function (f) {
-          return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
-        });
-      })
-      : Promise.resolve(FACES.map(function (f) { return 'url(' + f[2] + ')'; }));
-    return sources.then(function (list) {
-      return Promise.all(FACES.map(function (f, i) {
-        return new FontFace(f[0], list[i], {weight: f[1]}).load().then(function (face) {
-          document.fonts.add(face);
-          // A face's first use in a canvas takes tens of milliseconds (the browser makes it ready to draw): each
-          // is used once as it arrives, in a task of its own, while the program still loads.
-          warm.font = (f[1] === 'bold' ? 'bold ' : '') + '16px ' + f[0];
-          warm.measureText('Ag');  // text every face has (the serif ones lack most characters)
-        });
-      }));
-    }).then(function () { return true; }, function () { return false; });
+    if (!fonts) return false;
+    if (!single) return loadFaces(FACES, urls(FACES));
+    // From a file the whole faces and the serif ones come at once, inside fonts.js.
+    return script('fonts.js').then(function () {
+      var bytes = window.MOX_FONTS.map(function (f) {
+        return Uint8Array.from(atob(f.data), function (c) { return c.charCodeAt(0); });
+      });
+      boot.firstChars = null;
+      return loadFaces(WHOLE.concat(FACES.slice(2)), bytes);
+    }, function () { return false; });
+  });
+  // The whole faces only after the first (a page opened from a file has them with the serif ones).
+  boot.wholeFonts = single ? boot.fonts : wholeAsked.then(function () { return boot.fonts; }).then(function (first) {
+    return first && loadFaces(WHOLE, urls(WHOLE));
   });
 
   if (!single && window.WebAssembly && WebAssembly.compileStreaming && window.fetch) {
     boot.wasm = after(function () { return WebAssembly.compileStreaming(fetch('moxsim.wasm').then(counted)); });
     boot.wasm.then(function () { loadingLine('正在准备第一个画面…'); }, function () {});
+  }
+  // A file of the site as bytes (rejects when it does not come whole).
+  var bytesOf = function (name) {
+    return fetch(name).then(function (r) {
+      if (!r.ok) throw new Error(name + ': ' + r.status);
+      return r.arrayBuffer();
+    });
+  };
+  // A pack's pictures (moxsim-first.bin: "MOXPACK1", then each entry's name and bytes, each after its length in
+  // 4 bytes, little-endian) handed to the browser to decode, a few a task (each Blob costs the page's thread a
+  // little): name -> promise of an ImageBitmap. Empty where the browser decodes no Blobs, and past the first
+  // damaged entry.
+  function decodePack(buffer) {
+    var bitmaps = new Map(), queue = [];
+    if (typeof createImageBitmap !== 'function') return bitmaps;
+    var view = new DataView(buffer), bytes = new Uint8Array(buffer), at = 8;
+    var magic = String.fromCharCode.apply(null, bytes.subarray(0, 8));
+    var entry = function (data) {
+      return new Promise(function (resolve) {
+        queue.push(function () { resolve(createImageBitmap(new Blob([data]))); });
+      });
+    };
+    while (magic === 'MOXPACK1' && at + 4 <= bytes.length) {
+      var nameSize = view.getUint32(at, true);
+      if (at + 8 + nameSize > bytes.length) break;
+      var name = new TextDecoder().decode(bytes.subarray(at + 4, at + 4 + nameSize));
+      var size = view.getUint32(at + 4 + nameSize, true);
+      at += 8 + nameSize;
+      if (at + size > bytes.length) break;
+      var bitmap = entry(bytes.subarray(at, at + size));
+      bitmap.catch(function () {});
+      bitmaps.set(name, bitmap);
+      at += size;
+    }
+    (function handOver() {
+      var end = performance.now() + 6;
+      while (queue.length && performance.now() < end) queue.shift()();
+      if (queue.length) moxNextTask().then(handOver);
+    })();
+    return bitmaps;
+  }
+  // The first frame's pictures, beside the module: decoded as soon as they are there, while the module still
+  // comes. {buffer, bitmaps} (decodePack).
+  if (!single && window.fetch) {
+    boot.first = after(function () { return bytesOf('moxsim-first.bin'); }).then(function (buffer) {
+      return {buffer: buffer, bitmaps: decodePack(buffer)};
+    });
+    boot.first.catch(function () {});
   }
   // What the first frame does not show (sounds, banners, help pages, the planner's pictures) comes once the first
   // frame is drawn, not sharing a slow line with what it needs; or at once if a picture is asked for that only
@@ -145,22 +210,14 @@
   if (!single && window.fetch) {
     var startPack;
     boot.pack = new Promise(function (resolve) { startPack = resolve; }).then(function () {
-      return fetch('moxsim-assets.bin');
-    }).then(function (r) {
-      if (!r.ok) throw new Error('moxsim-assets.bin: ' + r.status);
-      return r.arrayBuffer();
+      return bytesOf('moxsim-assets.bin');
     });
     boot.pack.catch(function () {});
     boot.startPack = function () { startPack(); };
     // The 2x set, for a screen of more than one device pixel per CSS pixel, comes after the pack: a player needs
     // its sounds and banners before sharper pictures.
     boot.fetch2x = function () {
-      return boot.pack.catch(function () {}).then(function () {
-        return fetch('moxsim-2x.bin');
-      }).then(function (r) {
-        if (!r.ok) throw new Error('moxsim-2x.bin: ' + r.status);
-        return r.arrayBuffer();
-      });
+      return boot.pack.catch(function () {}).then(function () { return bytesOf('moxsim-2x.bin'); });
     };
   }
 })();

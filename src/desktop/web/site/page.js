@@ -202,10 +202,13 @@
       });
       document.body.classList.add('ready');
       document.documentElement.dataset.moxsim = 'ready';
+      boot.startWhole();
       if (boot.startPack) boot.startPack();
       placement.placeOver();
     },
     figure: function (question) { return figurer.figure(question); },
+    // A text needs a character only the whole faces have: they come at once.
+    fontsNeeded: function () { boot.startWhole(); },
     // A picture only the pack has is wanted before the first frame: the pack comes at once.
     packNeeded: function () {
       if (boot.startPack) boot.startPack();
@@ -221,8 +224,10 @@
     // browser decodes its pictures) while the fonts still arrive, and shows it once they are there.
     const single = location.protocol === 'file:';
     const stored = storage.load();
+    const noFonts = function () { notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。'); };
     const fonts = boot.fonts.then(function (loaded) {
-      if (!loaded) notice('字体没能载入，文字改用系统自带的字体显示，样子会和桌面版略有不同。');
+      if (!loaded) noFonts();
+      return loaded;
     });
     const notLoaded = function (e) { fail('模拟器的程序文件没能载入（' + e + '）。请检查网络后刷新页面。'); };
     try {
@@ -248,6 +253,12 @@
       if (single) fail('模拟器的程序文件没能载入。请在解压后的文件夹里运行一个本地网页服务器（例如 python3 -m http.server），再打开它给出的地址。');
       else notLoaded(e);
       return;
+    }
+    if (boot.first) {
+      program.moxRuntime.takeFirst(boot.first);
+      boot.first.catch(function () {
+        notice('模拟器的部分图片没能载入，用到它们的地方会空着。请检查网络后刷新页面。');
+      });
     }
     if (boot.pack) {
       program.moxRuntime.takePack(boot.pack);
@@ -279,10 +290,17 @@
     placement.start();
     // The keys reach the main window from the start (a ring shows only once Tab is used).
     ring.focusWindow(0);
-    await fonts;
+    // Until the whole faces are there (or failed), text needing them waits; without the first ones, nothing does.
+    const firstLoaded = await fonts;
     performance.mark('moxsim-fonts');
-    program.moxRuntime.fontsLoaded();
-    Promise.resolve(boot.pack).catch(function () {}).then(keepOffline);
+    const waiting = firstLoaded && boot.firstChars;
+    program.moxRuntime.fontsLoaded(waiting);
+    const whole = !waiting ? null : boot.wholeFonts.then(function (loaded) {
+      if (!loaded) noFonts();
+      program.moxRuntime.fontsLoaded();
+    });
+    // Only a page with every file there is kept for offline use.
+    Promise.all([Promise.resolve(boot.pack).catch(function () {}), whole]).then(keepOffline);
   }
   // A link's fragment asks the planner a question. It is data: read by the program, which opens the planner on it
   // or says here that it could not.
