@@ -386,9 +386,13 @@ Module.moxRuntime = typeof document === 'undefined' ? null : (function () {
     drawing: function () { return drawing || layerDue || textWaits || cache.sizing() || cache.decoding() > 0; },
     // The shipped faces arrived (or failed for good): text is measured and drawn again in them. `chars`: while only
     // the first faces are there, the characters they hold.
+    // The whole faces after the first are the same faces: what was drawn stays as it is, and only when a text waited
+    // for them is everything measured and drawn again.
     fontsLoaded: function (chars) {
+      const same = fontsReady && firstChars && !chars && !textWaits;
       fontsReady = true;
       firstChars = chars ? new Set(chars) : null;
+      if (same) return;
       textWaits = false;
       metrics.clear();
       Module._moxsim_fonts_changed();
