@@ -238,8 +238,7 @@ class Monkey {
       const auto lead = static_cast<unsigned char>(text[i]);
       n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
       const std::string ch = text.substr(i, n);
-      ASSERT_TRUE(held.find(ch) != std::string::npos)
-          << name << " shows " << text << ": add " << ch << " to " << file;
+      ASSERT_TRUE(held.find(ch) != std::string::npos) << name << " shows " << text << ": add " << ch << " to " << file;
     }
   }
 
