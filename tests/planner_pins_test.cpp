@@ -263,6 +263,23 @@ TEST(PlannerPins, TheChartDrawsEachPinUnderThePlansCurveWithALegend) {
   EXPECT_EQ(cell(p, 0, 0), "1 · +0→+6 · 最低期望 · 按库存");
   clickOn("清空对比");
   EXPECT_EQ(cell(p, 0, 0), "");
+
+  // A text button lights up under the pointer and darkens held down.
+  const Rect button = paint::absoluteRect(form, form.indexOf("清空对比"));
+  const auto fills = [&](uint32_t colour) {
+    const paint::DisplayList d = view.paintForm(button);
+    return std::count_if(d.begin(), d.end(), [&](const paint::Command& c) {
+      const auto* f = std::get_if<paint::Fill>(&c);
+      return f && f->colour == colour;
+    });
+  };
+  EXPECT_GT(fills(palette::kTextButtonHover), 0);
+  view.handle(paint::PointerDown{button.x + 5, button.y + 5});
+  EXPECT_GT(fills(palette::kTextButtonPressed), 0);
+  view.handle(paint::PointerUp{button.x + 5, button.y + 5});
+  view.handle(paint::PointerMove{button.x - 40, button.y + 60});
+  EXPECT_EQ(fills(palette::kTextButtonHover), 0);
+  EXPECT_GT(fills(palette::kTextButton), 0);
 }
 
 }  // namespace

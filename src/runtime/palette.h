@@ -53,5 +53,7 @@ inline constexpr uint32_t kTeal = rgb(0x40, 0xd0, 0xc0);
 inline constexpr uint32_t kViolet = rgb(0xb4, 0x8c, 0xff);
 inline constexpr uint32_t kSilver = rgb(0xd0, 0xd0, 0xd8);
 inline constexpr uint32_t kTextButton = rgb(0x5a, 0x36, 0x18);
+inline constexpr uint32_t kTextButtonHover = rgb(0x7a, 0x4c, 0x22);    // under the pointer
+inline constexpr uint32_t kTextButtonPressed = rgb(0x3e, 0x24, 0x10);  // held down
 
 }  // namespace mox::palette

@@ -382,6 +382,12 @@ void paintForm(DisplayList& out, const Form& form, const PointerLook& pointer, R
   }
 }
 
+// A label with a click handler on a fill of its own is a flat button: lighter under the pointer, darker held down.
+static uint32_t textButtonColour(const Control& c, bool hovered, bool pressed) {
+  if (!c.onClick || !hovered) return *c.backColour;
+  return pressed ? kTextButtonPressed : kTextButtonHover;
+}
+
 void paintControl(DisplayList& out, const Form& form, int index, const PointerLook& pointer, Rect clip,
                   TextMetrics& metrics) {
   const Control& c = form.at(index);
@@ -399,7 +405,7 @@ void paintControl(DisplayList& out, const Form& form, int index, const PointerLo
       if (!c.backgroundPicture.empty())
         pen.picture(c.backgroundPicture, r.x, r.y, true);
       else if (c.backColour)
-        pen.fill(r, *c.backColour);
+        pen.fill(r, textButtonColour(c, pointer.hover == index, pointer.pressed == index));
       labelText(pen, c, r, metrics);
       break;
 
