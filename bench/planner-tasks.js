@@ -1,12 +1,13 @@
 #!/usr/bin/env node
 // Where the page's thread goes while the planner figures its heaviest questions (bench/web.js asks the same: a
 // climb to +9 with its route, then the best chance within 10000 Q币; with --luck, the luck of a climb after a
-// fast run has spent a million Q币, asked anew by switching the bonus on), traced with a CPU profile beside it;
+// fast run has spent a million Q币, asked anew by switching the bonus on; with --pins, four plans pinned for 对比
+// one after another, their curves and table drawn with the plan's), traced with a CPU profile beside it;
 // prints each task on the page's thread of MIN ms or more with the trace's events inside it (script, style,
 // layout, paint, GC: inclusive ms) and the functions that ran (inclusive ms). With --no-worker the page figures
 // without its Web Worker (as where none starts).
 //
-//   node bench/planner-tasks.js SITE [MIN] [--no-worker] [--luck]      MIN defaults to 8; run it under
+//   node bench/planner-tasks.js SITE [MIN] [--no-worker] [--luck|--pins] MIN defaults to 8; run it under
 //                                                                      flock /tmp/moxsim-cpu.lock
 'use strict';
 const fs = require('fs');
@@ -19,6 +20,7 @@ const {CATEGORIES, longTasks, listed} = require('./tasks');
   const args = process.argv.slice(2).filter((a) => !a.startsWith('--'));
   const worker = !process.argv.includes('--no-worker');
   const luck = process.argv.includes('--luck');
+  const pins = process.argv.includes('--pins');
   const min = +(args[1] || 8);
   const server = await serve(path.resolve(args[0]), true);
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'moxsim-planner-tasks-'));
@@ -77,6 +79,15 @@ const {CATEGORIES, longTasks, listed} = require('./tasks');
     await p.click('选择框1');
     await p.waitFor(async () => (await p.caption('加成标签')).includes('达人加成 开'), 5000);
     await p.sleep(8000);
+  } else if (pins) {
+    for (let k = 1; k <= 4; ++k) {
+      await choose('目标等级', 1);
+      await figured();
+      await mark('pin ' + k);
+      await p.click('加入对比');
+      await p.waitFor(async () => (await p.caption('对比格' + (k - 1) + '0')) !== '', 5000);
+      await p.sleep(300);
+    }
   } else {
     await mark('climb to +9');
     await choose('目标等级', 4);
