@@ -79,6 +79,13 @@ cp "$web/index.html" "$web/page.css" "$web/moxsim-worker.js" "$site/"
 cat "$web/next-task.js" "$web/boot.js" | sed "s|/\*first-chars\*/''|'$(cat src/ui/main_chars.txt)'|" >"$site/boot.js"
 cat build-web/web/moxsim-bridge.js "$web/moxsim-worker.js" "$web/layer.js" "$web/storage.js" "$web/placement.js" \
   "$web/ring.js" "$web/figurer.js" "$web/page.js" >"$site/page.js"
+# Both go out without their comments and spaces (Emscripten's own pass over its script): a first visit on a slow line
+# waits for every byte of them before the first frame.
+for f in boot.js page.js; do
+  NODE_PATH=/usr/share/nodejs node /usr/share/emscripten/tools/acorn-optimizer.js "$site/$f" minifyWhitespace \
+    >"$site/$f.min"
+  mv "$site/$f.min" "$site/$f"
+done
 cp build-web/web/moxsim.js build-web/web/moxsim.wasm "$fonts"/*.woff2 "$fonts/fonts.js" "$site/"
 # The program of a page opened from a file, made inside a function whose text the page hands to its worker.
 { echo 'function moxsimSingle() {'; cat build-web/web/moxsim-single.js; printf '\nreturn createMoxsim;\n}\n'
