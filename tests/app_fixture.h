@@ -17,6 +17,7 @@
 #include "runtime/headless_platform.h"
 #include "sim/simulator.h"
 #include "ui/app.h"
+#include "ui/planner_window.h"
 
 namespace moxtest {
 
@@ -178,6 +179,31 @@ inline int64_t itemsHeld(Program& p) {
   for (const char* slot : {"芯片位", "晶体位0", "晶体位1", "晶体位2", "晶体位3", "催化位", "防护位"})
     n += p.tag(slot) != "0";
   return n;
+}
+
+// Fast auto-runs with auto-supply from the same bag, each on a fresh start at its own clock: `setUp` lays the
+// benches and chooses the planner's settings, `ended` looks at each run as it stopped. The money each spent, in Q币.
+inline std::vector<double> fastRunsFrom(const std::array<int32_t, 15>& bag, int runs,
+                                        const std::function<void(Program&)>& setUp,
+                                        const std::function<void(Program&)>& ended = nullptr) {
+  Program p;
+  std::vector<double> spent;
+  for (int run = 0; run < runs; ++run) {
+    p.withStock(bag);
+    if (run == 0)
+      p.start();
+    else
+      p.restart();
+    p.platform().setTicks(static_cast<uint32_t>(run) * 7919u + 1u);
+    setUp(p);
+    p.click("快速");
+    p.click("自动补给");
+    p.click("自动强化按钮");
+    for (int i = 0; i < 100000 && p.app().planner().autoRunning(); ++i) p.app().tickTimers(1);
+    if (ended) ended(p);
+    spent.push_back(p.state().spendTotal / 10.0);
+  }
+  return spent;
 }
 
 }  // namespace moxtest

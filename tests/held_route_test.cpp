@@ -10,6 +10,7 @@
 #include "sim/items.h"
 #include "ui/planner_window.h"
 
+using moxtest::fastRunsFrom;
 using moxtest::Program;
 // Names spelled out: this file shares a unit with others in the unity build.
 using mox::chipCode;
@@ -53,30 +54,20 @@ void askRoute(Program& p, const Stock& bag, int32_t onBench, int to) {
   p.app().settle();
 }
 
-// Fast auto-runs of the route with auto-supply, each from a fresh start on `bag` at its own clock: what each spent.
+// Fast auto-runs of the route from `bag`, a chip `onBench` laid first: what each spent.
 std::vector<double> routeRuns(const Stock& bag, int32_t onBench, int to, int runs) {
-  Program p;
-  std::vector<double> spent;
-  for (int run = 0; run < runs; ++run) {
-    p.withStock(bag);
-    if (run == 0)
-      p.start();
-    else
-      p.restart();
-    p.platform().setTicks(static_cast<uint32_t>(run) * 7919u + 1u);
-    if (onBench) p.place(onBench);
-    p.click("规划按钮");
-    p.select("目标等级", to);
-    p.select("自动方式", 2);
-    p.click("快速");
-    p.click("自动补给");
-    p.click("自动强化按钮");
-    for (int i = 0; i < 100000 && p.app().planner().autoRunning(); ++i) p.app().tickTimers(1);
-    EXPECT_EQ(p.caption("自动状态标签").rfind("已停止（已做成一枚 " + std::string("+") + std::to_string(to), 0), 0u)
-        << p.caption("自动状态标签");
-    spent.push_back(p.state().spendTotal / 10.0);
-  }
-  return spent;
+  return fastRunsFrom(
+      bag, runs,
+      [&](Program& p) {
+        if (onBench) p.place(onBench);
+        p.click("规划按钮");
+        p.select("目标等级", to);
+        p.select("自动方式", 2);
+      },
+      [&](Program& p) {
+        EXPECT_EQ(p.caption("自动状态标签").rfind("已停止（已做成一枚 +" + std::to_string(to), 0), 0u)
+            << p.caption("自动状态标签");
+      });
 }
 
 #ifdef NDEBUG

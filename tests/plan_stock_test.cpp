@@ -9,6 +9,7 @@
 #include "sim/items.h"
 #include "ui/planner_window.h"
 
+using moxtest::fastRunsFrom;
 using moxtest::Program;
 using namespace mox;
 using namespace mox::plan;
@@ -143,30 +144,15 @@ TEST(PlanStock, TheCommandLineTakesAStock) {
 
 namespace {
 
-// Fast auto-runs with auto-supply from the same bag, each on a fresh start at its own clock, by way 1 (按规划配方,
-// a +0 chip on the bench) or 2 (按路线); the money each spent, in Q币.
+// Fast auto-runs from the same bag by way 1 (按规划配方, a +0 chip on the bench) or 2 (按路线): what each spent.
 std::vector<double> autoRunsFrom(const Stock& bag, int target, int way, bool expert, int runs) {
-  Program p;
-  std::vector<double> spent;
-  for (int run = 0; run < runs; ++run) {
-    p.withStock(bag);
-    if (run == 0)
-      p.start();
-    else
-      p.restart();
-    p.platform().setTicks(static_cast<uint32_t>(run) * 7919u + 1u);
+  return fastRunsFrom(bag, runs, [&](Program& p) {
     p.click("规划按钮");
     if (expert) p.click("选择框1");
     p.select("目标等级", target);
     p.select("自动方式", way);
-    p.click("快速");
-    p.click("自动补给");
     if (way == 1) p.place(kChip0);
-    p.click("自动强化按钮");
-    for (int i = 0; i < 100000 && p.app().planner().autoRunning(); ++i) p.app().tickTimers(1);
-    spent.push_back(p.state().spendTotal / 10.0);
-  }
-  return spent;
+  });
 }
 
 // The runs' mean against the exact expectation and their shares within the percentiles against the distribution,
